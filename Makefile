@@ -1,0 +1,40 @@
+# The two commands of the README: `make run` and `make test`. Both install what they need.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCYCLARA_WERROR=ON
+
+.PHONY: all deps linux win64 win32 run test clean
+
+all: linux win64 win32
+
+deps:
+	@tools/install-deps
+
+linux: deps
+	cmake -S . -B $(BUILD)/linux $(CMAKE_FLAGS)
+	cmake --build $(BUILD)/linux -j $(JOBS)
+
+win64: deps
+	cmake -S . -B $(BUILD)/win64 $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+	cmake --build $(BUILD)/win64 -j $(JOBS)
+
+# The 32-bit build is compiled and linked, not run: this machine runs no 32-bit programs.
+win32: deps
+	cmake -S . -B $(BUILD)/win32 $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	    -DCYCLARA_TESTS=OFF
+	cmake --build $(BUILD)/win32 -j $(JOBS)
+
+# Until the window exists, this replays ten simulated seconds of a slightly slow 1PPS source
+# through the measurement core.
+run: linux
+	@echo "The window is not built yet: replaying simulated pulses through the measurement core."
+	@awk 'BEGIN { print 1000000000; for (i = 0; i < 14; i++) print 1000 + i * 1000000010 }' \
+	    | (cd $(BUILD)/linux && ./tools/replay)
+
+# One CTest run over both builds, so the run ends with one summary line.
+test: all
+	printf 'subdirs(linux win64)\n' > $(BUILD)/CTestTestfile.cmake
+	ctest --test-dir $(BUILD) --output-on-failure -j 2
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,21 @@
+// The few file-system services the measurement log needs from the platform.
+#pragma once
+
+#include <string>
+
+namespace cyclara {
+
+enum class CreateOutcome { kCreated, kExists, kFailed };
+
+// Creates `path` as a new empty file, failing with kExists if anything is there already, so
+// that an existing log is never emptied.
+CreateOutcome CreateNewFile(const std::string& path);
+
+// The running program's folder, ending in a path separator; empty if it cannot be found.
+std::string ProgramFolder();
+
+// The user's own data folder for Cyclara, created if missing and ending in a path separator;
+// empty if there is none. Logs go there when the program's folder is not writable.
+std::string UserDataFolder();
+
+}  // namespace cyclara

@@ -1,0 +1,67 @@
+#include "measure/log_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+
+#include <string_view>
+
+namespace cyclara {
+
+namespace {
+
+// mkdir -p with mode 0700: the data folder is the user's own.
+bool MakeFolders(const std::string& path) {
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string prefix = path.substr(0, slash);
+        if (mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+std::string EnvironmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+}  // namespace
+
+CreateOutcome CreateNewFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        close(fd);
+        return CreateOutcome::kCreated;
+    }
+    return errno == EEXIST ? CreateOutcome::kExists : CreateOutcome::kFailed;
+}
+
+std::string ProgramFolder() {
+    char path[4096];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+    if (length <= 0 || length >= static_cast<ssize_t>(sizeof path)) {
+        return "";
+    }
+    const std::string_view whole(path, static_cast<size_t>(length));
+    return std::string(whole.substr(0, whole.rfind('/') + 1));
+}
+
+std::string UserDataFolder() {
+    std::string base = EnvironmentValue("XDG_DATA_HOME");
+    // The XDG rules ignore a relative XDG_DATA_HOME.
+    if (base.empty() || base.front() != '/') {
+        const std::string home = EnvironmentValue("HOME");
+        if (home.empty()) {
+            return "";
+        }
+        base = home + "/.local/share";
+    }
+    const std::string folder = base + "/cyclara";
+    return MakeFolders(folder) ? folder + "/" : "";
+}
+
+}  // namespace cyclara

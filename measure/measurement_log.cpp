@@ -1,0 +1,112 @@
+#include "measure/measurement_log.h"
+
+#include "measure/log_files.h"
+
+#include <cstdio>
+#include <ctime>
+#include <utility>
+
+namespace cyclara {
+
+namespace {
+
+// A second opening within the same local second, or a clock set back, names an existing
+// file; the suffixes _2, _3, ... keep its rows. The bound only stops a runaway loop.
+constexpr int kMaxNameSuffix = 1000;
+
+std::string FileStem(const LocalTime& t) {
+    char stem[64];
+    std::snprintf(stem, sizeof stem, "%04d.%02d.%02d_%02d.%02d.%02d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    return stem;
+}
+
+std::string CandidateName(const std::string& stem, int suffix) {
+    return suffix == 1 ? stem + ".csv" : stem + "_" + std::to_string(suffix) + ".csv";
+}
+
+bool IsEmptyFile(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool empty = std::fgetc(file) == EOF;
+    std::fclose(file);
+    return empty;
+}
+
+}  // namespace
+
+LocalTime SystemLocalTime() {
+    const std::time_t now = std::time(nullptr);
+    // Only the receive thread asks for the time, so localtime's shared buffer is safe here.
+    const std::tm* local = std::localtime(&now);
+    if (local == nullptr) {
+        return {1970, 1, 1, 0, 0, 0};
+    }
+    return {local->tm_year + 1900, local->tm_mon + 1, local->tm_mday,
+            local->tm_hour,        local->tm_min,     local->tm_sec};
+}
+
+MeasurementLog::MeasurementLog(LocalClock clock, std::vector<LogFolder> folders)
+    : m_clock(std::move(clock)), m_folders(std::move(folders)) {}
+
+void MeasurementLog::WriteLog(int32_t mode, int32_t hours, int32_t minutes, int32_t seconds,
+                              char sign, int32_t value) {
+    if (mode == kLogCreate) {
+        Create();
+    } else {
+        AppendRow(hours, minutes, seconds, sign, value);
+    }
+}
+
+void MeasurementLog::Create() {
+    const std::string stem = FileStem(m_clock());
+    m_path.clear();
+    for (const LogFolder& folder : m_folders) {
+        const std::string path = folder();
+        if (!path.empty() && CreateIn(path, stem)) {
+            return;
+        }
+    }
+}
+
+bool MeasurementLog::CreateIn(const std::string& folder, const std::string& stem) {
+    for (int suffix = 1; suffix <= kMaxNameSuffix; ++suffix) {
+        const std::string path = folder + CandidateName(stem, suffix);
+        const CreateOutcome outcome = CreateNewFile(path);
+        if (outcome == CreateOutcome::kFailed) {
+            return false;
+        }
+        if (outcome == CreateOutcome::kCreated || IsEmptyFile(path)) {
+            m_path = path;
+            return true;
+        }
+    }
+    return false;
+}
+
+void MeasurementLog::AppendRow(int32_t hours, int32_t minutes, int32_t seconds, char sign,
+                               int32_t value) {
+    if (m_path.empty()) {
+        return;
+    }
+    // Binary mode: rows end in CR LF on every platform and nothing else is translated.
+    std::FILE* file = std::fopen(m_path.c_str(), "ab");
+    if (file == nullptr) {
+        return;
+    }
+    const LocalTime t = m_clock();
+    std::fprintf(file, "%04d/%02d/%02d %02d:%02d:%02d,%d:%02d:%02d,%c%d", t.year, t.month, t.day,
+                 t.hour, t.minute, t.second, static_cast<int>(hours), static_cast<int>(minutes),
+                 static_cast<int>(seconds), sign, static_cast<int>(value));
+    std::fputs("\r\n", file);
+    std::fclose(file);
+}
+
+MeasurementLog& ProcessMeasurementLog() {
+    static MeasurementLog log(SystemLocalTime, {ProgramFolder, UserDataFolder});
+    return log;
+}
+
+}  // namespace cyclara
