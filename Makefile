@@ -28,7 +28,7 @@ win32: deps
 # through the measurement core.
 run: linux
 	@echo "The window is not built yet: replaying simulated pulses through the measurement core."
-	@awk 'BEGIN { print 1000000000; for (i = 0; i < 14; i++) print 1000 + i * 1000000010 }' \
+	@awk 'BEGIN { print 1000000000; for (i = 0; i < 14; i++) printf "%.0f\n", 1000 + i * 1000010000 }' \
 	    | (cd $(BUILD)/linux && ./tools/replay)
 
 # One CTest run over both builds, so the run ends with one summary line.
