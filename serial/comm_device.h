@@ -1,0 +1,49 @@
+// The serial device as the receive thread sees it: a wait for DSR changes and received
+// characters, the DSR state at a change with its timestamp, and reads.
+#pragma once
+
+#include <cstdint>
+
+namespace cyclara {
+
+// Event bits, with the values Windows gives EV_RXCHAR and EV_DSR.
+inline constexpr uint32_t kEvRxChar = 0x0001;
+inline constexpr uint32_t kEvDsr = 0x0010;
+
+// The largest read the receive thread asks for.
+inline constexpr uint32_t kReadChunkBytes = 32;
+
+// What one DSR change event found. A rising edge is a pulse, timestamped with the counter as
+// early as the backend can read it; `on` is the line's state after the change, so a pulse that
+// has already ended when the backend looked reports both the pulse and the line off.
+struct DsrChange {
+    bool pulse = false;
+    int64_t pulseTicks = 0;
+    bool on = false;
+};
+
+class CommDevice {
+  public:
+    virtual ~CommDevice() = default;
+
+    // Called once on the receive thread before its first wait, to raise that thread's priority
+    // where the backend timestamps edges on it.
+    virtual void PrepareWaitingThread() = 0;
+
+    // Selects the events that WaitEvent waits for. Safe from any thread: a change ends a wait in
+    // progress, or the next wait if none is in progress, which then returns true with no event
+    // bits, so a receive thread wakes even when the change came while it was busy elsewhere.
+    virtual void SetEventMask(uint32_t mask) = 0;
+
+    // Blocks until an event of the mask or a mask change; `events` receives the bits. False when
+    // the device failed (removed, driver error): the caller backs off before it waits again.
+    virtual bool WaitEvent(uint32_t& events) = 0;
+
+    // After a wait reported kEvDsr: what the change was. False if the state cannot be read.
+    virtual bool ReadDsrChange(DsrChange& change) = 0;
+
+    // After a wait reported kEvRxChar: reads up to `size` bytes, returning how many arrived.
+    virtual uint32_t Read(char* buffer, uint32_t size) = 0;
+};
+
+}  // namespace cyclara

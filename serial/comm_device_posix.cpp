@@ -1,0 +1,201 @@
+#include "serial/comm_device.h"
+#include "serial/dsr_watcher_posix.h"
+#include "serial/line_settings_posix.h"
+#include "serial/serial_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <mutex>
+
+namespace cyclara {
+
+namespace {
+
+// Owns a file descriptor from the moment it is opened, so every failure path closes it.
+class UniqueFd {
+  public:
+    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
+    ~UniqueFd() {
+        if (m_fd >= 0) {
+            close(m_fd);
+        }
+    }
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    UniqueFd& operator=(UniqueFd&&) = delete;
+    int Get() const { return m_fd; }
+    bool Valid() const { return m_fd >= 0; }
+
+  private:
+    int m_fd;
+};
+
+// Asks the kernel to keep the processors out of deep idle states while the port is open:
+// waking from them adds tens of microseconds of jitter to edge timestamps. Needs write access
+// to /dev/cpu_dma_latency (root, or a udev rule); without it nothing is asked. The request
+// holds while the file stays open.
+UniqueFd RequestLowWakeLatency() {
+    UniqueFd request(open("/dev/cpu_dma_latency", O_WRONLY | O_CLOEXEC));
+    if (request.Valid()) {
+        const int32_t microseconds = 0;
+        if (write(request.Get(), &microseconds, sizeof microseconds) != sizeof microseconds) {
+            return UniqueFd();
+        }
+    }
+    return request;
+}
+
+class PosixCommDevice : public CommDevice {
+  public:
+    PosixCommDevice(UniqueFd tty, UniqueFd wake)
+        : m_tty(std::move(tty)),
+          m_wake(std::move(wake)),
+          m_latencyRequest(RequestLowWakeLatency()),
+          m_watcher(m_tty.Get(), [this] { Wake(); }) {}
+
+    ~PosixCommDevice() override {
+        m_watcher.Stop();
+        ioctl(m_tty.Get(), TIOCNXCL);
+    }
+
+    // The watcher thread, not this one, timestamps the edges and runs at raised priority.
+    void PrepareWaitingThread() override {}
+
+    void SetEventMask(uint32_t mask) override {
+        std::lock_guard lock(m_maskMutex);
+        m_mask = mask;
+        ++m_maskGeneration;
+        if ((mask & kEvDsr) != 0 && !m_watcher.Running()) {
+            m_watcher.Start();
+        } else if ((mask & kEvDsr) == 0) {
+            m_watcher.Stop();
+        }
+        Wake();
+    }
+
+    // A mask change since the previous wait returned ends this wait at once, so a stop
+    // requested while the receive thread was busy elsewhere is seen without a further event.
+    bool WaitEvent(uint32_t& events) override {
+        for (;;) {
+            const uint32_t mask = m_mask.load();
+            events = 0;
+            if ((mask & kEvDsr) != 0) {
+                if (m_watcher.Failed()) {
+                    return false;
+                }
+                if (m_watcher.HasChange()) {
+                    events |= kEvDsr;
+                }
+            }
+            const bool maskChanged = m_maskGeneration.load() != m_seenGeneration;
+            const short readable = (mask & kEvRxChar) != 0 ? POLLIN : 0;
+            std::array<pollfd, 2> fds{{{m_wake.Get(), POLLIN, 0}, {m_tty.Get(), readable, 0}}};
+            if (poll(fds.data(), fds.size(), events != 0 || maskChanged ? 0 : -1) < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return false;
+            }
+            if ((fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+                return false;
+            }
+            if ((fds[1].revents & POLLIN) != 0) {
+                events |= kEvRxChar;
+            }
+            if ((fds[0].revents & POLLIN) != 0) {
+                DrainWake();
+            }
+            const uint32_t generation = m_maskGeneration.load();
+            if (events != 0 || generation != m_seenGeneration) {
+                m_seenGeneration = generation;
+                return true;
+            }
+        }
+    }
+
+    bool ReadDsrChange(DsrChange& change) override {
+        const std::optional<DsrChange> taken = m_watcher.Take();
+        if (!taken) {
+            return false;
+        }
+        change = *taken;
+        return true;
+    }
+
+    uint32_t Read(char* buffer, uint32_t size) override {
+        const ssize_t count = read(m_tty.Get(), buffer, size);
+        return count > 0 ? static_cast<uint32_t>(count) : 0;
+    }
+
+  private:
+    void Wake() {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = write(m_wake.Get(), &one, sizeof one);
+    }
+
+    void DrainWake() {
+        uint64_t count = 0;
+        [[maybe_unused]] const ssize_t read = ::read(m_wake.Get(), &count, sizeof count);
+    }
+
+    const UniqueFd m_tty;
+    // Written by the watcher, by SetEventMask (either thread) and drained by WaitEvent.
+    const UniqueFd m_wake;
+    const UniqueFd m_latencyRequest;
+    std::mutex m_maskMutex;  // orders SetEventMask calls from the two threads
+    // Written by SetEventMask, read by WaitEvent on the receive thread.
+    std::atomic<uint32_t> m_mask{0};
+    std::atomic<uint32_t> m_maskGeneration{0};
+    uint32_t m_seenGeneration = 0;  // the receive thread's only
+    DsrWatcher m_watcher;           // declared last: stopped before the descriptors close
+};
+
+}  // namespace
+
+std::string DevicePath(int32_t portNumber) {
+    // COM1 to COM4 are the native UARTs, COM5 to COM12 USB serial adapters, COM13 to COM20 USB
+    // modems (CDC ACM), each family in the kernel's order of discovery.
+    struct Family {
+        int32_t firstPort;
+        const char* prefix;
+    };
+    constexpr std::array<Family, 3> kFamilies{
+        {{13, "/dev/ttyACM"}, {5, "/dev/ttyUSB"}, {1, "/dev/ttyS"}}};
+    if (portNumber < 1 || portNumber > kPortCount) {
+        return "";
+    }
+    for (const Family& family : kFamilies) {
+        if (portNumber >= family.firstPort) {
+            return family.prefix + std::to_string(portNumber - family.firstPort);
+        }
+    }
+    return "";
+}
+
+std::unique_ptr<CommDevice> OpenCommDevice(const std::string& path, int32_t baudRate) {
+    UniqueFd wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (path.empty() || !wake.Valid()) {
+        return nullptr;
+    }
+    UniqueFd tty(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
+    if (!tty.Valid()) {
+        return nullptr;
+    }
+    // flock excludes other programs that lock the port, root included; TIOCEXCL excludes
+    // programs that do not, except root's.
+    if (flock(tty.Get(), LOCK_EX | LOCK_NB) != 0) {
+        return nullptr;
+    }
+    ioctl(tty.Get(), TIOCEXCL);
+    ConfigureLine(tty.Get(), baudRate);
+    return std::make_unique<PosixCommDevice>(std::move(tty), std::move(wake));
+}
+
+}  // namespace cyclara

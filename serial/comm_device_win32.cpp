@@ -1,0 +1,207 @@
+#include "measure/counter.h"
+#include "serial/comm_device.h"
+#include "serial/serial_port.h"
+
+#include <windows.h>
+
+namespace cyclara {
+
+namespace {
+
+constexpr DWORD kPendingReadDeadlineMs = 3000;
+
+// Owns a kernel handle from the moment it is opened, so every failure path closes it.
+class UniqueHandle {
+  public:
+    explicit UniqueHandle(HANDLE handle = nullptr)
+        : m_handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+    ~UniqueHandle() {
+        if (m_handle != nullptr) {
+            CloseHandle(m_handle);
+        }
+    }
+    UniqueHandle(UniqueHandle&& other) noexcept : m_handle(other.m_handle) {
+        other.m_handle = nullptr;
+    }
+    UniqueHandle& operator=(UniqueHandle&&) = delete;
+    HANDLE Get() const { return m_handle; }
+    bool Valid() const { return m_handle != nullptr; }
+
+  private:
+    HANDLE m_handle;
+};
+
+// Tick counts wrap after 49.7 days; a signed difference keeps the comparison right across it.
+bool TickPassed(DWORD now, DWORD deadline) {
+    return static_cast<LONG>(now - deadline) > 0;
+}
+
+void ApplyLineSettings(HANDLE port, int32_t baudRate) {
+    DCB state{};
+    state.DCBlength = sizeof state;
+    // Only the fields below change; flow control, DTR and RTS stay as the driver has them.
+    if (GetCommState(port, &state)) {
+        state.BaudRate = static_cast<DWORD>(baudRate);
+        state.ByteSize = 8;
+        state.Parity = NOPARITY;
+        state.fParity = FALSE;
+        state.StopBits = ONESTOPBIT;
+        state.fBinary = TRUE;
+        SetCommState(port, &state);
+    }
+    // A read of 32 bytes ends when they are there, after 100 ms without a byte, or after
+    // 10 ms a byte plus 10 ms.
+    COMMTIMEOUTS timeouts{100, 10, 10, 10, 10};
+    SetCommTimeouts(port, &timeouts);
+}
+
+class Win32CommDevice : public CommDevice {
+  public:
+    Win32CommDevice(UniqueHandle port, UniqueHandle waitDone, UniqueHandle maskChanged,
+                    UniqueHandle readDone)
+        : m_port(std::move(port)),
+          m_waitDone(std::move(waitDone)),
+          m_maskChanged(std::move(maskChanged)),
+          m_readDone(std::move(readDone)) {}
+
+    ~Win32CommDevice() override {
+        // The pending wait writes into this object: it must be over before the object goes.
+        if (m_waitPending) {
+            DWORD ignored = 0;
+            CancelIoEx(m_port.Get(), &m_waitOverlapped);
+            GetOverlappedResult(m_port.Get(), &m_waitOverlapped, &ignored, TRUE);
+        }
+    }
+
+    // This thread reads the counter at each edge, so it runs ahead of ordinary work.
+    void PrepareWaitingThread() override {
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+    }
+
+    void SetEventMask(uint32_t mask) override {
+        SetCommMask(m_port.Get(), mask);
+        // SetCommMask completes a pending wait on Windows; the event makes sure of it.
+        SetEvent(m_maskChanged.Get());
+    }
+
+    bool WaitEvent(uint32_t& events) override {
+        events = 0;
+        if (!m_waitPending && !StartWait(events)) {
+            return false;
+        }
+        if (!m_waitPending) {
+            return true;
+        }
+        const HANDLE handles[2] = {m_waitDone.Get(), m_maskChanged.Get()};
+        const DWORD woken = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+        if (woken == WAIT_OBJECT_0 + 1) {
+            // The mask changed: the wait stays pending for the next call.
+            return true;
+        }
+        if (woken != WAIT_OBJECT_0) {
+            return false;
+        }
+        m_waitPending = false;
+        DWORD ignored = 0;
+        if (!GetOverlappedResult(m_port.Get(), &m_waitOverlapped, &ignored, FALSE)) {
+            return false;
+        }
+        events = m_waitEvents;
+        return true;
+    }
+
+    bool ReadDsrChange(DsrChange& change) override {
+        DWORD status = 0;
+        if (!GetCommModemStatus(m_port.Get(), &status)) {
+            return false;
+        }
+        change = DsrChange{};
+        if ((status & MS_DSR_ON) != 0) {
+            change.pulseTicks = ReadCounter();
+            change.pulse = true;
+            change.on = true;
+        }
+        return true;
+    }
+
+    uint32_t Read(char* buffer, uint32_t size) override {
+        m_readOverlapped = OVERLAPPED{};
+        m_readOverlapped.hEvent = m_readDone.Get();
+        DWORD count = 0;
+        DWORD status = 0;
+        if (!ReadFile(m_port.Get(), buffer, size, &count, &m_readOverlapped)) {
+            status = GetLastError();
+            count = 0;
+            if (status == ERROR_IO_PENDING) {
+                AwaitPendingRead(count);
+            }
+        }
+        ResetEvent(m_readDone.Get());
+        return status == 0 || status == ERROR_IO_PENDING ? count : 0;
+    }
+
+  private:
+    // Starts an overlapped wait; true with `events` set if it completed at once, true with
+    // m_waitPending if it is under way, false if it failed.
+    bool StartWait(uint32_t& events) {
+        ResetEvent(m_waitDone.Get());
+        m_waitOverlapped = OVERLAPPED{};
+        m_waitOverlapped.hEvent = m_waitDone.Get();
+        if (WaitCommEvent(m_port.Get(), &m_waitEvents, &m_waitOverlapped)) {
+            events = m_waitEvents;
+            return true;
+        }
+        m_waitPending = GetLastError() == ERROR_IO_PENDING;
+        return m_waitPending;
+    }
+
+    // A completion report that fails while the read is still under way is asked again until
+    // 3 s after the read was found pending. A read still under way then is cancelled and
+    // waited for: the caller's buffer must not be written after Read returned.
+    void AwaitPendingRead(DWORD& count) {
+        const DWORD deadline = GetTickCount() + kPendingReadDeadlineMs;
+        while (!GetOverlappedResult(m_port.Get(), &m_readOverlapped, &count, TRUE)) {
+            if (HasOverlappedIoCompleted(&m_readOverlapped) ||
+                TickPassed(GetTickCount(), deadline)) {
+                break;
+            }
+        }
+        if (!HasOverlappedIoCompleted(&m_readOverlapped)) {
+            CancelIoEx(m_port.Get(), &m_readOverlapped);
+            GetOverlappedResult(m_port.Get(), &m_readOverlapped, &count, TRUE);
+        }
+    }
+
+    const UniqueHandle m_port;
+    const UniqueHandle m_waitDone;     // manual reset, signalled by the overlapped wait
+    const UniqueHandle m_maskChanged;  // auto reset, set by SetEventMask from either thread
+    const UniqueHandle m_readDone;     // manual reset, signalled by the overlapped read
+    // The overlapped wait's state: used by the receive thread only, and by the destructor
+    // once no receive thread runs.
+    OVERLAPPED m_waitOverlapped{};
+    DWORD m_waitEvents = 0;
+    bool m_waitPending = false;
+    OVERLAPPED m_readOverlapped{};  // the receive thread's only
+};
+
+}  // namespace
+
+std::string DevicePath(int32_t portNumber) {
+    return "\\\\.\\COM" + std::to_string(portNumber);
+}
+
+std::unique_ptr<CommDevice> OpenCommDevice(const std::string& path, int32_t baudRate) {
+    UniqueHandle port(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+    UniqueHandle waitDone(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    UniqueHandle maskChanged(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    UniqueHandle readDone(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!port.Valid() || !waitDone.Valid() || !maskChanged.Valid() || !readDone.Valid()) {
+        return nullptr;
+    }
+    ApplyLineSettings(port.Get(), baudRate);
+    return std::make_unique<Win32CommDevice>(std::move(port), std::move(waitDone),
+                                             std::move(maskChanged), std::move(readDone));
+}
+
+}  // namespace cyclara
