@@ -1,0 +1,124 @@
+#include "tests/modem_emulation/modem_control.h"
+
+#include <fcntl.h>
+#include <linux/futex.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace cyclara::testing {
+
+namespace {
+
+int64_t MonotonicNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+template <class T>
+void Store(T& field, T value) {
+    __atomic_store_n(&field, value, __ATOMIC_RELEASE);
+}
+
+template <class T>
+T Load(const T& field) {
+    return __atomic_load_n(&field, __ATOMIC_ACQUIRE);
+}
+
+}  // namespace
+
+ModemControl::ModemControl(std::string path) : m_path(std::move(path)) {
+    const int fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0 || ftruncate(fd, sizeof(ModemLinesBlock)) != 0) {
+        throw std::runtime_error("cannot create " + m_path);
+    }
+    void* memory =
+        mmap(nullptr, sizeof(ModemLinesBlock), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    close(fd);
+    if (memory == MAP_FAILED) {
+        throw std::runtime_error("cannot map " + m_path);
+    }
+    m_block = static_cast<ModemLinesBlock*>(memory);
+    Store(m_block->magic, CYCLARA_MODEM_LINES_MAGIC);
+    setenv(CYCLARA_MODEM_LINES_VARIABLE, m_path.c_str(), 1);
+}
+
+ModemControl::~ModemControl() {
+    munmap(m_block, sizeof(ModemLinesBlock));
+    unlink(m_path.c_str());
+}
+
+ModemControl& ModemControl::ForThisProcess() {
+    static ModemControl control("/tmp/cyclara-modem-lines-" + std::to_string(getpid()));
+    return control;
+}
+
+int ModemControl::Attach(const std::string& slavePath) {
+    struct stat status {};
+    if (stat(slavePath.c_str(), &status) != 0) {
+        throw std::runtime_error("no device " + slavePath);
+    }
+    for (int slot = 0; slot < CYCLARA_MODEM_LINES_SLOTS; ++slot) {
+        EmulatedLine& line = m_block->slots[slot];
+        if (Load(line.rdev) == 0) {
+            Store(line.lines, 0u);
+            Store(line.dsrCount, 0u);
+            Store(line.removed, 0u);
+            Store(line.noWait, 0u);
+            Store(line.rdev, static_cast<uint64_t>(status.st_rdev));
+            return slot;
+        }
+    }
+    throw std::runtime_error("no free modem slot");
+}
+
+void ModemControl::Detach(int slot) {
+    Store(m_block->slots[slot].rdev, uint64_t{0});
+    Publish(slot);
+}
+
+void ModemControl::SetDsr(int slot, bool on) {
+    EmulatedLine& line = m_block->slots[slot];
+    const uint32_t lines = Load(line.lines);
+    if (((lines & TIOCM_DSR) != 0) == on) {
+        return;
+    }
+    __atomic_fetch_xor(&line.lines, static_cast<uint32_t>(TIOCM_DSR), __ATOMIC_ACQ_REL);
+    __atomic_fetch_add(&line.dsrCount, 1u, __ATOMIC_ACQ_REL);
+    Publish(slot);
+}
+
+void ModemControl::PulseDsr(int slot) {
+    __atomic_fetch_add(&m_block->slots[slot].dsrCount, 2u, __ATOMIC_ACQ_REL);
+    Publish(slot);
+}
+
+void ModemControl::Remove(int slot) {
+    Store(m_block->slots[slot].removed, 1u);
+    Publish(slot);
+}
+
+void ModemControl::SetNoWait(int slot, bool noWait) {
+    Store(m_block->slots[slot].noWait, noWait ? 1u : 0u);
+}
+
+int64_t ModemControl::EdgeNanoseconds(int slot) const {
+    return Load(m_block->slots[slot].edgeNanoseconds);
+}
+
+void ModemControl::Publish(int slot) {
+    EmulatedLine& line = m_block->slots[slot];
+    Store(line.edgeNanoseconds, MonotonicNanoseconds());
+    __atomic_fetch_add(&line.sequence, 1u, __ATOMIC_ACQ_REL);
+    syscall(SYS_futex, &line.sequence, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+}
+
+}  // namespace cyclara::testing

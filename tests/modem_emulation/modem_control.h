@@ -1,0 +1,48 @@
+// The test's side of the modem-line emulation: creates the shared block, attaches pty slaves
+// to it and moves their lines.
+#pragma once
+
+#include "tests/modem_emulation/modem_lines.h"
+
+#include <string>
+
+namespace cyclara::testing {
+
+class ModemControl {
+  public:
+    // Creates the block at `path` and names it in the environment, for this process's
+    // interposer and for the programs it starts.
+    explicit ModemControl(std::string path);
+    ~ModemControl();
+    ModemControl(const ModemControl&) = delete;
+    ModemControl& operator=(const ModemControl&) = delete;
+
+    // The test program's one block, for the interposer linked into it.
+    static ModemControl& ForThisProcess();
+
+    const std::string& Path() const { return m_path; }
+
+    // Gives the pty slave at `slavePath` modem lines, all off; returns its slot.
+    int Attach(const std::string& slavePath);
+    void Detach(int slot);
+
+    // One DSR edge, or a whole pulse (rise and fall) published as one change, as when the
+    // pulse ends before a reader looks.
+    void SetDsr(int slot, bool on);
+    void PulseDsr(int slot);
+    // The device is pulled out: every modem request fails with EIO and waits end.
+    void Remove(int slot);
+    // The driver lacks TIOCMIWAIT and TIOCGICOUNT.
+    void SetNoWait(int slot, bool noWait);
+
+    // CLOCK_MONOTONIC in nanoseconds, read just before the latest change was published.
+    int64_t EdgeNanoseconds(int slot) const;
+
+  private:
+    void Publish(int slot);
+
+    std::string m_path;
+    ModemLinesBlock* m_block = nullptr;
+};
+
+}  // namespace cyclara::testing

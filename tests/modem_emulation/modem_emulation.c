@@ -1,0 +1,175 @@
+/* Interposes ioctl so that pseudo-terminal slaves named in the shared block answer the modem
+ * requests a serial driver answers: TIOCMGET, TIOCMSET, TIOCMBIS, TIOCMBIC, TIOCGICOUNT and
+ * TIOCMIWAIT, which blocks until a watched line changes and, like the kernel's, ends with EINTR
+ * when a signal whose handler lacks SA_RESTART arrives. Everything else goes to the real ioctl.
+ * Linked into a test program, or loaded into another one with LD_PRELOAD. */
+#define _GNU_SOURCE
+#include "modem_lines.h"
+
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <linux/futex.h>
+#include <linux/serial.h>
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+typedef int (*IoctlFunction)(int, unsigned long, ...);
+
+static IoctlFunction RealIoctl(void) {
+    static IoctlFunction real;
+    if (real == NULL) {
+        real = (IoctlFunction)dlsym(RTLD_NEXT, "ioctl");
+    }
+    return real;
+}
+
+static struct ModemLinesBlock* Block(void) {
+    static struct ModemLinesBlock* block;
+    struct ModemLinesBlock* mapped = __atomic_load_n(&block, __ATOMIC_ACQUIRE);
+    if (mapped != NULL) {
+        return mapped;
+    }
+    const char* path = getenv(CYCLARA_MODEM_LINES_VARIABLE);
+    if (path == NULL) {
+        return NULL;
+    }
+    int fd = open(path, O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        return NULL;
+    }
+    void* memory = mmap(NULL, sizeof *mapped, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    close(fd);
+    if (memory == MAP_FAILED) {
+        return NULL;
+    }
+    mapped = memory;
+    if (__atomic_load_n(&mapped->magic, __ATOMIC_ACQUIRE) != CYCLARA_MODEM_LINES_MAGIC) {
+        munmap(memory, sizeof *mapped);
+        return NULL;
+    }
+    struct ModemLinesBlock* expected = NULL;
+    if (!__atomic_compare_exchange_n(&block, &expected, mapped, 0, __ATOMIC_ACQ_REL,
+                                     __ATOMIC_ACQUIRE)) {
+        munmap(memory, sizeof *mapped);
+        return expected;
+    }
+    return mapped;
+}
+
+static struct EmulatedLine* LineOf(int fd) {
+    struct ModemLinesBlock* block = Block();
+    struct stat status;
+    if (block == NULL || fstat(fd, &status) != 0 || !S_ISCHR(status.st_mode)) {
+        return NULL;
+    }
+    for (int i = 0; i < CYCLARA_MODEM_LINES_SLOTS; ++i) {
+        if (__atomic_load_n(&block->slots[i].rdev, __ATOMIC_ACQUIRE) == status.st_rdev) {
+            return &block->slots[i];
+        }
+    }
+    return NULL;
+}
+
+static uint32_t Load(uint32_t* field) { return __atomic_load_n(field, __ATOMIC_ACQUIRE); }
+
+static int Fail(int error) {
+    errno = error;
+    return -1;
+}
+
+/* The transitions counted on the lines of `mask` so far. */
+static uint64_t CountsOf(struct EmulatedLine* line, unsigned long mask) {
+    uint64_t counts = 0;
+    if (mask & TIOCM_DSR) counts += Load(&line->dsrCount);
+    if (mask & TIOCM_CTS) counts += (uint64_t)Load(&line->ctsCount) << 16;
+    if (mask & TIOCM_CD) counts += (uint64_t)Load(&line->dcdCount) << 32;
+    if (mask & TIOCM_RNG) counts += (uint64_t)Load(&line->rngCount) << 48;
+    return counts;
+}
+
+static int WaitForChange(struct EmulatedLine* line, unsigned long mask) {
+    const uint64_t start = CountsOf(line, mask);
+    for (;;) {
+        const uint32_t sequence = Load(&line->sequence);
+        if (Load(&line->removed)) {
+            return Fail(EIO);
+        }
+        if (CountsOf(line, mask) != start) {
+            return 0;
+        }
+        if (syscall(SYS_futex, &line->sequence, FUTEX_WAIT, sequence, NULL, NULL, 0) != 0 &&
+            errno == EINTR) {
+            return -1;
+        }
+    }
+}
+
+static int CountTransitions(struct EmulatedLine* line, struct serial_icounter_struct* counts) {
+    memset(counts, 0, sizeof *counts);
+    counts->dsr = (int)Load(&line->dsrCount);
+    counts->cts = (int)Load(&line->ctsCount);
+    counts->dcd = (int)Load(&line->dcdCount);
+    counts->rng = (int)Load(&line->rngCount);
+    return 0;
+}
+
+static int SetProgramLines(struct EmulatedLine* line, unsigned long request, int bits) {
+    const uint32_t own = TIOCM_DTR | TIOCM_RTS;
+    uint32_t lines = Load(&line->lines);
+    uint32_t next;
+    do {
+        next = request == TIOCMBIS   ? lines | (bits & own)
+               : request == TIOCMBIC ? lines & ~(bits & own)
+                                     : (lines & ~own) | (bits & own);
+    } while (!__atomic_compare_exchange_n(&line->lines, &lines, next, 0, __ATOMIC_ACQ_REL,
+                                          __ATOMIC_ACQUIRE));
+    return 0;
+}
+
+static int Emulate(struct EmulatedLine* line, unsigned long request, void* argument) {
+    if (Load(&line->removed)) {
+        return Fail(EIO);
+    }
+    switch (request) {
+        case TIOCMGET:
+            *(int*)argument = (int)Load(&line->lines);
+            return 0;
+        case TIOCMSET:
+        case TIOCMBIS:
+        case TIOCMBIC:
+            return SetProgramLines(line, request, *(int*)argument);
+        case TIOCGICOUNT:
+            return Load(&line->noWait) ? Fail(ENOTTY) : CountTransitions(line, argument);
+        case TIOCMIWAIT:
+            return Load(&line->noWait) ? Fail(ENOTTY)
+                                       : WaitForChange(line, (unsigned long)argument);
+        default:
+            return Fail(ENOTTY);
+    }
+}
+
+static int IsModemRequest(unsigned long request) {
+    return request == TIOCMGET || request == TIOCMSET || request == TIOCMBIS ||
+           request == TIOCMBIC || request == TIOCGICOUNT || request == TIOCMIWAIT;
+}
+
+int ioctl(int fd, unsigned long request, ...) {
+    va_list arguments;
+    va_start(arguments, request);
+    void* argument = va_arg(arguments, void*);
+    va_end(arguments);
+    if (IsModemRequest(request)) {
+        struct EmulatedLine* line = LineOf(fd);
+        if (line != NULL) {
+            return Emulate(line, request, argument);
+        }
+    }
+    return RealIoctl()(fd, request, argument);
+}

@@ -1,0 +1,32 @@
+/* The shared-memory block through which a test drives the modem lines of pseudo-terminals,
+ * which have none of their own. Read by the ioctl interposer in the process under test (the
+ * test itself, or wine64), written by the test. Every field is accessed with atomic builtins. */
+#ifndef CYCLARA_MODEM_LINES_H
+#define CYCLARA_MODEM_LINES_H
+
+#include <stdint.h>
+
+#define CYCLARA_MODEM_LINES_VARIABLE "CYCLARA_MODEM_LINES"
+#define CYCLARA_MODEM_LINES_MAGIC 0x4d4c4e53u
+#define CYCLARA_MODEM_LINES_SLOTS 8
+
+struct EmulatedLine {
+    uint64_t rdev;     /* the pty slave's device number; 0 marks a free slot */
+    uint32_t sequence; /* futex word, bumped after every change */
+    uint32_t lines;    /* TIOCM_* bits: DSR, CTS, CD, RI from the device, DTR and RTS */
+    uint32_t dsrCount; /* transitions, as TIOCGICOUNT counts them */
+    uint32_t ctsCount;
+    uint32_t dcdCount;
+    uint32_t rngCount;
+    uint32_t removed;        /* the device is gone: modem ioctls fail with EIO */
+    uint32_t noWait;         /* a driver without TIOCMIWAIT and TIOCGICOUNT */
+    int64_t edgeNanoseconds; /* CLOCK_MONOTONIC read just before the latest change was published */
+};
+
+struct ModemLinesBlock {
+    uint32_t magic;
+    uint32_t reserved;
+    struct EmulatedLine slots[CYCLARA_MODEM_LINES_SLOTS];
+};
+
+#endif

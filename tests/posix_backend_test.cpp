@@ -1,0 +1,243 @@
+// The Linux serial backend end to end on real pseudo-terminals, with modem lines emulated at
+// the ioctl boundary.
+#include "measure/counter.h"
+#include "measure/line_assembler.h"
+#include "measure/measurement_log.h"
+#include "measure/receive_thread.h"
+#include "serial/serial_port.h"
+#include "tests/modem_emulation/modem_control.h"
+#include "tests/pty.h"
+#include "tests/recording_display.h"
+#include "tests/temp_folder.h"
+
+#include <asm/termbits.h>
+#include <sys/ioctl.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace cyclara::testing {
+namespace {
+
+using std::chrono::milliseconds;
+
+// A pty with emulated modem lines, and a port whose every number names its slave.
+class EmulatedPort {
+  public:
+    EmulatedPort()
+        : m_modem(ModemControl::ForThisProcess()),
+          m_slot(m_modem.Attach(m_pty.SlavePath())),
+          port([path = m_pty.SlavePath()](int32_t) { return path; }) {}
+    ~EmulatedPort() {
+        port.Close();
+        m_modem.Detach(m_slot);
+    }
+
+    ModemControl& Modem() { return m_modem; }
+    int Slot() const { return m_slot; }
+    Pty& Line() { return m_pty; }
+    CommDevice& Device() { return *port.GetHandle(); }
+
+  private:
+    Pty m_pty;
+    ModemControl& m_modem;
+    int m_slot;
+
+  public:
+    CSerialPort port;
+};
+
+TEST(PosixPortNamesTest, FollowTheFixedTable) {
+    const std::pair<int32_t, const char*> table[] = {{1, "/dev/ttyS0"},
+                                                     {4, "/dev/ttyS3"},
+                                                     {5, "/dev/ttyUSB0"},
+                                                     {12, "/dev/ttyUSB7"},
+                                                     {13, "/dev/ttyACM0"},
+                                                     {20, "/dev/ttyACM7"},
+                                                     {0, ""},
+                                                     {21, ""}};
+    for (const auto& [number, path] : table) {
+        EXPECT_EQ(DevicePath(number), path) << number;
+    }
+}
+
+TEST(PosixPortTest, IsHeldExclusively) {
+    EmulatedPort emulated;
+    ASSERT_EQ(emulated.port.Open(5, 9600), 1);
+    CSerialPort other([&](int32_t) { return emulated.Line().SlavePath(); });
+    EXPECT_EQ(other.Open(5, 9600), 0);
+    EXPECT_EQ(other.IsOpen(), 0);
+    emulated.port.Close();
+    EXPECT_EQ(other.Open(5, 9600), 1) << "closing releases the port";
+}
+
+TEST(PosixPortTest, SetsTheExactRateAndRawEightBitLineAndKeepsFlowControl) {
+    EmulatedPort emulated;
+    // Opened first, so that the port's exclusive use does not shut this reader out.
+    const int reader = open(emulated.Line().SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    termios2 before{};
+    ASSERT_EQ(ioctl(reader, TCGETS2, &before), 0);
+    before.c_cflag |= CRTSCTS | PARENB | CSTOPB;
+    before.c_iflag |= ICRNL | IXON | ISTRIP;
+    ASSERT_EQ(ioctl(reader, TCSETS2, &before), 0);
+
+    for (const int32_t rate : {14400, 115200, 110}) {
+        ASSERT_EQ(emulated.port.Open(13, rate), 1);
+        termios2 after{};
+        ASSERT_EQ(ioctl(reader, TCGETS2, &after), 0);
+        EXPECT_EQ(after.c_ospeed, static_cast<speed_t>(rate));
+        EXPECT_EQ(after.c_ispeed, static_cast<speed_t>(rate));
+        EXPECT_EQ(after.c_cflag & CBAUD, static_cast<tcflag_t>(BOTHER));
+        EXPECT_EQ(after.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+        EXPECT_EQ(after.c_cflag & (PARENB | CSTOPB), 0u);
+        EXPECT_EQ(after.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+        EXPECT_NE(after.c_cflag & CRTSCTS, 0u) << "hardware flow control is the driver's";
+        EXPECT_EQ(after.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP | IXON | IXOFF), 0u);
+        EXPECT_EQ(after.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+        emulated.port.Close();
+    }
+    close(reader);
+}
+
+std::string ReadAll(CommDevice& device, size_t expected) {
+    std::string received;
+    while (received.size() < expected) {
+        uint32_t events = 0;
+        if (!device.WaitEvent(events)) {
+            break;
+        }
+        if (events & kEvRxChar) {
+            char buffer[kReadChunkBytes];
+            received.append(buffer, device.Read(buffer, sizeof buffer));
+        }
+    }
+    return received;
+}
+
+TEST(PosixPortTest, PassesEveryByteUnchanged) {
+    EmulatedPort emulated;
+    ASSERT_EQ(emulated.port.Open(1, 9600), 1);
+    emulated.Device().SetEventMask(kEvRxChar);
+    std::string bytes("60Hz\r\n\x11\x13\x00\xff\r\x7f\x03\x04\n", 15);
+    bytes += std::string(100, 'x');  // more than one read
+    emulated.Line().Send(bytes);
+    EXPECT_EQ(ReadAll(emulated.Device(), bytes.size()), bytes);
+}
+
+// Waits for the next DSR change the device reports.
+DsrChange NextDsrChange(CommDevice& device) {
+    for (;;) {
+        uint32_t events = 0;
+        EXPECT_TRUE(device.WaitEvent(events));
+        DsrChange change;
+        if ((events & kEvDsr) && device.ReadDsrChange(change)) {
+            return change;
+        }
+    }
+}
+
+class DsrEdgeTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(DsrEdgeTest, EdgesCarryTheirTimestamps) {
+    EmulatedPort emulated;
+    emulated.Modem().SetNoWait(emulated.Slot(), GetParam());
+    ASSERT_EQ(emulated.port.Open(1, 9600), 1);
+    CommDevice& device = emulated.Device();
+    device.SetEventMask(kEvRxChar | kEvDsr);
+    std::this_thread::sleep_for(milliseconds(20));  // the watcher reads the line's first state
+
+    emulated.Modem().SetDsr(emulated.Slot(), true);
+    const DsrChange rise = NextDsrChange(device);
+    EXPECT_TRUE(rise.pulse);
+    EXPECT_TRUE(rise.on);
+    EXPECT_GE(rise.pulseTicks, emulated.Modem().EdgeNanoseconds(emulated.Slot()));
+    EXPECT_LT(rise.pulseTicks, ReadCounter());
+
+    emulated.Modem().SetDsr(emulated.Slot(), false);
+    const DsrChange fall = NextDsrChange(device);
+    EXPECT_FALSE(fall.pulse);
+    EXPECT_FALSE(fall.on);
+}
+
+INSTANTIATE_TEST_SUITE_P(WaitOrPoll, DsrEdgeTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Polled" : "Waited"; });
+
+TEST(PosixPortTest, APulseOverBeforeTheStatusIsReadStillCounts) {
+    EmulatedPort emulated;
+    ASSERT_EQ(emulated.port.Open(1, 9600), 1);
+    CommDevice& device = emulated.Device();
+    device.SetEventMask(kEvRxChar | kEvDsr);
+    std::this_thread::sleep_for(milliseconds(20));
+    emulated.Modem().PulseDsr(emulated.Slot());
+    const DsrChange pulse = NextDsrChange(device);
+    EXPECT_TRUE(pulse.pulse);
+    EXPECT_FALSE(pulse.on);
+}
+
+// The receive thread over a real pty, with its log in a test folder.
+class PosixReceiveTest : public ::testing::Test {
+  protected:
+    PosixReceiveTest()
+        : log(SystemLocalTime, {[this] { return folder.WithSeparator(); }}), receiver(log, lines) {}
+
+    void Start() {
+        ASSERT_EQ(emulated.port.Open(1, 9600), 1);
+        receiver.StartThread(emulated.Device(), display);
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+
+    TempFolder folder;
+    MeasurementLog log;
+    LineAssembler lines;
+    EmulatedPort emulated;
+    WaitableDisplay display;
+    Receiver receiver;
+};
+
+TEST_F(PosixReceiveTest, MeasuresPulsesAndShowsTheFrequency) {
+    Start();
+    for (int pulse = 0; pulse < 5; ++pulse) {
+        emulated.Modem().SetDsr(emulated.Slot(), true);
+        std::this_thread::sleep_for(milliseconds(5));
+        emulated.Modem().SetDsr(emulated.Slot(), false);
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    emulated.Line().Send("60Hz\r\n");
+    EXPECT_TRUE(display.WaitFor([](const RecordingDisplay& d) {
+        return d.fields.count(IDC_FREQ) && d.fields.count(IDC_ELAPSED) &&
+               d.fields.at(IDC_ELAPSED) == "    0:00:02";
+    }));
+    receiver.EndThread();
+    EXPECT_FALSE(receiver.LastStopWasForced());
+    EXPECT_EQ(display.Snapshot().fields[IDC_FREQ], "60");
+    EXPECT_NE(ReadWholeFile(log.Path()).find(",0:00:00,"), std::string::npos);
+}
+
+TEST_F(PosixReceiveTest, StopsPromptlyWhileBlockedAgainAndAgain) {
+    ASSERT_EQ(emulated.port.Open(1, 9600), 1);
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        receiver.StartThread(emulated.Device(), display);
+        std::this_thread::sleep_for(milliseconds(cycle % 4));
+        receiver.EndThread();
+        ASSERT_FALSE(receiver.LastStopWasForced()) << "cycle " << cycle;
+        EXPECT_FALSE(receiver.Stop().IsRequested());
+    }
+}
+
+TEST_F(PosixReceiveTest, ARemovedDeviceUnlightsTheLampAndStillStops) {
+    Start();
+    emulated.Modem().SetDsr(emulated.Slot(), true);
+    ASSERT_TRUE(display.WaitFor([](const RecordingDisplay& d) { return !d.updates.empty(); }));
+    emulated.Modem().Remove(emulated.Slot());
+    emulated.Line().CloseMaster();
+    EXPECT_TRUE(display.WaitFor([](const RecordingDisplay& d) {
+        return d.updates.back() == DisplayUpdate{IDC_LED, "unlit"};
+    }));
+    receiver.EndThread();
+    EXPECT_FALSE(receiver.LastStopWasForced());
+}
+
+}  // namespace
+}  // namespace cyclara::testing
