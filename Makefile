@@ -14,8 +14,10 @@ linux: deps
 	cmake -S . -B $(BUILD)/linux $(CMAKE_FLAGS)
 	cmake --build $(BUILD)/linux -j $(JOBS)
 
-win64: deps
-	cmake -S . -B $(BUILD)/win64 $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+# The Windows serial backend is tested against the Linux build's pty harness.
+win64: deps linux
+	cmake -S . -B $(BUILD)/win64 $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+	    -DCYCLARA_HOST_TESTS=$(abspath $(BUILD))/linux/tests
 	cmake --build $(BUILD)/win64 -j $(JOBS)
 
 # The 32-bit build is compiled and linked, not run: this machine runs no 32-bit programs.

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <memory>
+
 namespace cyclara {
 
 namespace {
@@ -26,6 +29,11 @@ class UniqueHandle {
     UniqueHandle& operator=(UniqueHandle&&) = delete;
     HANDLE Get() const { return m_handle; }
     bool Valid() const { return m_handle != nullptr; }
+    HANDLE Release() {
+        const HANDLE handle = m_handle;
+        m_handle = nullptr;
+        return handle;
+    }
 
   private:
     HANDLE m_handle;
@@ -55,6 +63,13 @@ void ApplyLineSettings(HANDLE port, int32_t baudRate) {
     SetCommTimeouts(port, &timeouts);
 }
 
+// The overlapped wait's record. The driver writes into it until the wait has ended, so it
+// lives on the heap and is left behind, not freed, if a wait will not end.
+struct PendingWait {
+    OVERLAPPED overlapped{};
+    DWORD events = 0;
+};
+
 class Win32CommDevice : public CommDevice {
   public:
     Win32CommDevice(UniqueHandle port, UniqueHandle waitDone, UniqueHandle maskChanged,
@@ -62,30 +77,32 @@ class Win32CommDevice : public CommDevice {
         : m_port(std::move(port)),
           m_waitDone(std::move(waitDone)),
           m_maskChanged(std::move(maskChanged)),
-          m_readDone(std::move(readDone)) {}
+          m_readDone(std::move(readDone)),
+          m_wait(std::make_unique<PendingWait>()) {}
 
-    ~Win32CommDevice() override {
-        // The pending wait writes into this object: it must be over before the object goes.
-        if (m_waitPending) {
-            DWORD ignored = 0;
-            CancelIoEx(m_port.Get(), &m_waitOverlapped);
-            GetOverlappedResult(m_port.Get(), &m_waitOverlapped, &ignored, TRUE);
-        }
-    }
+    ~Win32CommDevice() override { EndPendingWait(); }
 
     // This thread reads the counter at each edge, so it runs ahead of ordinary work.
     void PrepareWaitingThread() override {
         SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
     }
 
+    // SetCommMask completes a pending wait. A change that comes while no wait is pending,
+    // or just before one starts, is caught by the generation and the event.
     void SetEventMask(uint32_t mask) override {
+        ++m_maskGeneration;
         SetCommMask(m_port.Get(), mask);
-        // SetCommMask completes a pending wait on Windows; the event makes sure of it.
         SetEvent(m_maskChanged.Get());
     }
 
     bool WaitEvent(uint32_t& events) override {
         events = 0;
+        const uint32_t generation = m_maskGeneration.load();
+        if (generation != m_seenGeneration) {
+            ResetEvent(m_maskChanged.Get());
+            m_seenGeneration = generation;
+            return true;
+        }
         if (!m_waitPending && !StartWait(events)) {
             return false;
         }
@@ -95,7 +112,7 @@ class Win32CommDevice : public CommDevice {
         const HANDLE handles[2] = {m_waitDone.Get(), m_maskChanged.Get()};
         const DWORD woken = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
         if (woken == WAIT_OBJECT_0 + 1) {
-            // The mask changed: the wait stays pending for the next call.
+            // The mask changed; the wait stays pending for the next call to finish.
             return true;
         }
         if (woken != WAIT_OBJECT_0) {
@@ -103,10 +120,10 @@ class Win32CommDevice : public CommDevice {
         }
         m_waitPending = false;
         DWORD ignored = 0;
-        if (!GetOverlappedResult(m_port.Get(), &m_waitOverlapped, &ignored, FALSE)) {
+        if (!GetOverlappedResult(m_port.Get(), &m_wait->overlapped, &ignored, FALSE)) {
             return false;
         }
-        events = m_waitEvents;
+        events = m_wait->events;
         return true;
     }
 
@@ -141,18 +158,35 @@ class Win32CommDevice : public CommDevice {
     }
 
   private:
+    static constexpr DWORD kWaitEndMs = 1000;
+
     // Starts an overlapped wait; true with `events` set if it completed at once, true with
     // m_waitPending if it is under way, false if it failed.
     bool StartWait(uint32_t& events) {
         ResetEvent(m_waitDone.Get());
-        m_waitOverlapped = OVERLAPPED{};
-        m_waitOverlapped.hEvent = m_waitDone.Get();
-        if (WaitCommEvent(m_port.Get(), &m_waitEvents, &m_waitOverlapped)) {
-            events = m_waitEvents;
+        m_wait->overlapped = OVERLAPPED{};
+        m_wait->overlapped.hEvent = m_waitDone.Get();
+        if (WaitCommEvent(m_port.Get(), &m_wait->events, &m_wait->overlapped)) {
+            events = m_wait->events;
             return true;
         }
         m_waitPending = GetLastError() == ERROR_IO_PENDING;
         return m_waitPending;
+    }
+
+    // Clearing the mask completes a pending wait; cancelling is the fallback (wine does not
+    // complete a cancelled wait). A wait that still has not ended keeps its record and event.
+    void EndPendingWait() {
+        if (!m_waitPending) {
+            return;
+        }
+        SetCommMask(m_port.Get(), 0);
+        CancelIoEx(m_port.Get(), &m_wait->overlapped);
+        if (WaitForSingleObject(m_waitDone.Get(), kWaitEndMs) != WAIT_OBJECT_0) {
+            static_cast<void>(m_wait.release());
+            static_cast<void>(m_waitDone.Release());
+        }
+        m_waitPending = false;
     }
 
     // A completion report that fails while the read is still under way is asked again until
@@ -173,15 +207,16 @@ class Win32CommDevice : public CommDevice {
     }
 
     const UniqueHandle m_port;
-    const UniqueHandle m_waitDone;     // manual reset, signalled by the overlapped wait
-    const UniqueHandle m_maskChanged;  // auto reset, set by SetEventMask from either thread
+    UniqueHandle m_waitDone;           // manual reset, signalled by the overlapped wait
+    const UniqueHandle m_maskChanged;  // manual reset, set by SetEventMask from either thread
     const UniqueHandle m_readDone;     // manual reset, signalled by the overlapped read
-    // The overlapped wait's state: used by the receive thread only, and by the destructor
-    // once no receive thread runs.
-    OVERLAPPED m_waitOverlapped{};
-    DWORD m_waitEvents = 0;
+    // Incremented by SetEventMask on either thread, read by the receive thread.
+    std::atomic<uint32_t> m_maskGeneration{0};
+    // The receive thread's own, and the destructor's once no receive thread runs.
+    uint32_t m_seenGeneration = 0;
+    std::unique_ptr<PendingWait> m_wait;
     bool m_waitPending = false;
-    OVERLAPPED m_readOverlapped{};  // the receive thread's only
+    OVERLAPPED m_readOverlapped{};
 };
 
 }  // namespace
@@ -194,7 +229,7 @@ std::unique_ptr<CommDevice> OpenCommDevice(const std::string& path, int32_t baud
     UniqueHandle port(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
     UniqueHandle waitDone(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    UniqueHandle maskChanged(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    UniqueHandle maskChanged(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     UniqueHandle readDone(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!port.Valid() || !waitDone.Valid() || !maskChanged.Valid() || !readDone.Valid()) {
         return nullptr;
