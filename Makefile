@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCYCLARA_WERROR=ON
 
-.PHONY: all deps linux win64 win32 run test clean
+.PHONY: all deps linux win64 win32 run test bench clean
 
 all: linux win64 win32
 
@@ -37,6 +37,10 @@ run: linux
 test: all
 	printf 'subdirs(linux win64)\n' > $(BUILD)/CTestTestfile.cmake
 	ctest --test-dir $(BUILD) --output-on-failure -j 2
+
+# Figures, not pass or fail: run on a quiet machine and compare side by side.
+bench: linux
+	$(BUILD)/linux/bench/serial_bench
 
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,222 @@
+// Figures for the Linux serial backend over a pseudo-terminal with emulated modem lines:
+// stop latency, DSR timestamp latency beside a minimal waiter, and the idle cost of waiting.
+// Prints medians and percentiles; asserts nothing.
+#include "measure/counter.h"
+#include "measure/line_assembler.h"
+#include "measure/measurement_log.h"
+#include "measure/receive_thread.h"
+#include "serial/serial_port.h"
+#include "tests/modem_emulation/modem_control.h"
+#include "tests/pty.h"
+#include "tests/recording_display.h"
+
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace cyclara;
+using namespace cyclara::testing;
+using std::chrono::milliseconds;
+
+struct Figures {
+    double median;
+    double p99;
+};
+
+Figures Summarise(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    return {samples[samples.size() / 2], samples[samples.size() * 99 / 100]};
+}
+
+// Forwards to the real device and keeps every pulse timestamp on its way to OnDsrOn.
+class RecordingDevice : public CommDevice {
+  public:
+    explicit RecordingDevice(CommDevice& device) : m_device(device) {}
+    void PrepareWaitingThread() override { m_device.PrepareWaitingThread(); }
+    void SetEventMask(uint32_t mask) override { m_device.SetEventMask(mask); }
+    bool WaitEvent(uint32_t& events) override { return m_device.WaitEvent(events); }
+    uint32_t Read(char* buffer, uint32_t size) override { return m_device.Read(buffer, size); }
+    bool ReadDsrChange(DsrChange& change) override {
+        const bool read = m_device.ReadDsrChange(change);
+        if (read && change.pulse) {
+            m_latest.store(change.pulseTicks);
+        }
+        return read;
+    }
+    // Waits for a pulse timestamp newer than `after`.
+    int64_t NextPulseAfter(int64_t after) {
+        int64_t ticks;
+        while ((ticks = m_latest.load()) <= after) {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+        return ticks;
+    }
+
+  private:
+    CommDevice& m_device;
+    std::atomic<int64_t> m_latest{0};
+};
+
+struct Bench {
+    Bench()
+        : modem(ModemControl::ForThisProcess()),
+          slot(modem.Attach(pty.SlavePath())),
+          port([this](int32_t) { return pty.SlavePath(); }),
+          log(SystemLocalTime, {}),
+          receiver(log, lines) {
+        port.Open(1, 9600);
+    }
+    ~Bench() { modem.Detach(slot); }
+
+    Pty pty;
+    ModemControl& modem;
+    int slot;
+    CSerialPort port;
+    MeasurementLog log;  // no folder: nothing is written
+    LineAssembler lines;
+    WaitableDisplay display;
+    Receiver receiver;
+};
+
+void StopLatency() {
+    Bench bench;
+    std::vector<double> samples;
+    int forced = 0;
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        bench.receiver.StartThread(*bench.port.GetHandle(), bench.display);
+        std::this_thread::sleep_for(milliseconds(5));  // blocked in its wait by now
+        const int64_t start = ReadCounter();
+        bench.receiver.EndThread();
+        samples.push_back((ReadCounter() - start) / 1000.0);
+        forced += bench.receiver.LastStopWasForced() ? 1 : 0;
+    }
+    const Figures f = Summarise(samples);
+    std::printf("stop latency (200 stops while blocked): median %.0f us, p99 %.0f us, forced %d\n",
+                f.median, f.p99, forced);
+}
+
+// The emulated edge's time, read just before it wakes its waiters, to the reading taken.
+double EdgeLatencyMicroseconds(Bench& bench, const std::function<int64_t(int64_t)>& nextPulse,
+                               int64_t& last) {
+    bench.modem.SetDsr(bench.slot, true);
+    const int64_t edge = bench.modem.EdgeNanoseconds(bench.slot);
+    last = nextPulse(last);
+    bench.modem.SetDsr(bench.slot, false);
+    std::this_thread::sleep_for(milliseconds(1));
+    return (last - edge) / 1000.0;
+}
+
+void TimestampLatency() {
+    constexpr int kEdges = 1000;
+    std::vector<double> cyclara;
+    std::vector<double> minimal;
+    {
+        Bench bench;
+        RecordingDevice device(*bench.port.GetHandle());
+        bench.receiver.StartThread(device, bench.display);
+        std::this_thread::sleep_for(milliseconds(20));
+        int64_t last = 0;
+        for (int i = 0; i < kEdges; ++i) {
+            cyclara.push_back(EdgeLatencyMicroseconds(
+                bench, [&](int64_t after) { return device.NextPulseAfter(after); }, last));
+        }
+        bench.receiver.EndThread();
+    }
+    {
+        // The least a program can do: block in the driver's wait, read the counter on return.
+        Bench bench;
+        bench.port.Close();
+        const int fd = open(bench.pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        std::atomic<int64_t> latest{0};
+        std::atomic<bool> done{false};
+        std::thread waiter([&] {
+            while (!done) {
+                if (ioctl(fd, TIOCMIWAIT, TIOCM_DSR) == 0) {
+                    const int64_t ticks = ReadCounter();
+                    int status = 0;
+                    ioctl(fd, TIOCMGET, &status);
+                    if (status & TIOCM_DSR) {
+                        latest = ticks;
+                    }
+                }
+            }
+        });
+        std::this_thread::sleep_for(milliseconds(20));
+        int64_t last = 0;
+        auto next = [&](int64_t after) {
+            int64_t ticks;
+            while ((ticks = latest.load()) <= after) {
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
+            }
+            return ticks;
+        };
+        for (int i = 0; i < kEdges; ++i) {
+            minimal.push_back(EdgeLatencyMicroseconds(bench, next, last));
+        }
+        done = true;
+        bench.modem.SetDsr(bench.slot, true);
+        waiter.join();
+        close(fd);
+    }
+    const Figures c = Summarise(cyclara);
+    const Figures m = Summarise(minimal);
+    std::printf(
+        "timestamp latency (%d rising edges): cyclara median %.1f us p99 %.1f us; "
+        "minimal waiter median %.1f us p99 %.1f us; ratio of medians %.2f\n",
+        kEdges, c.median, c.p99, m.median, m.p99, c.median / m.median);
+}
+
+struct Usage {
+    double cpuMilliseconds;
+    long contextSwitches;
+};
+
+Usage ProcessUsage() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return {usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 +
+                usage.ru_stime.tv_sec * 1e3 + usage.ru_stime.tv_usec / 1e3,
+            usage.ru_nvcsw + usage.ru_nivcsw};
+}
+
+void IdleCost(const char* name, bool polled, bool pulses) {
+    Bench bench;
+    bench.modem.SetNoWait(bench.slot, polled);
+    bench.receiver.StartThread(*bench.port.GetHandle(), bench.display);
+    std::this_thread::sleep_for(milliseconds(100));
+    const Usage before = ProcessUsage();
+    for (int second = 0; second < 10; ++second) {
+        if (pulses) {
+            bench.modem.SetDsr(bench.slot, true);
+            std::this_thread::sleep_for(milliseconds(100));
+            bench.modem.SetDsr(bench.slot, false);
+            std::this_thread::sleep_for(milliseconds(900));
+        } else {
+            std::this_thread::sleep_for(milliseconds(1000));
+        }
+    }
+    const Usage after = ProcessUsage();
+    bench.receiver.EndThread();
+    std::printf("idle cost, 10 s %s: %.1f ms CPU, %ld context switches\n", name,
+                after.cpuMilliseconds - before.cpuMilliseconds,
+                after.contextSwitches - before.contextSwitches);
+}
+
+}  // namespace
+
+int main() {
+    StopLatency();
+    TimestampLatency();
+    IdleCost("waiting, no pulses", false, false);
+    IdleCost("waiting, 1 pulse a second", false, true);
+    IdleCost("polling fallback, no pulses", true, false);
+    return 0;
+}
