@@ -68,7 +68,12 @@ DsrWatcher::~DsrWatcher() {
 void DsrWatcher::Start() {
     InstallWakeHandler();
     m_stopping = false;
-    m_exited = false;
+    {
+        // Changes queued before a restart belong to the receive thread that has gone.
+        std::lock_guard lock(m_mutex);
+        m_exited = false;
+        m_changes.clear();
+    }
     m_thread = std::thread([this] { Watch(); });
 }
 
