@@ -13,7 +13,8 @@ void StopSignal::Request() {
 }
 
 bool StopSignal::Sleep(std::chrono::milliseconds duration) {
-    return !WaitUntil([] { return false; }, duration, [] {}) && !IsRequested();
+    WaitUntil([] { return false; }, duration, [] {});
+    return !IsRequested();
 }
 
 }  // namespace cyclara

@@ -77,7 +77,9 @@ static struct EmulatedLine* LineOf(int fd) {
     return NULL;
 }
 
-static uint32_t Load(uint32_t* field) { return __atomic_load_n(field, __ATOMIC_ACQUIRE); }
+static uint32_t Load(uint32_t* field) {
+    return __atomic_load_n(field, __ATOMIC_ACQUIRE);
+}
 
 static int Fail(int error) {
     errno = error;
@@ -87,10 +89,14 @@ static int Fail(int error) {
 /* The transitions counted on the lines of `mask` so far. */
 static uint64_t CountsOf(struct EmulatedLine* line, unsigned long mask) {
     uint64_t counts = 0;
-    if (mask & TIOCM_DSR) counts += Load(&line->dsrCount);
-    if (mask & TIOCM_CTS) counts += (uint64_t)Load(&line->ctsCount) << 16;
-    if (mask & TIOCM_CD) counts += (uint64_t)Load(&line->dcdCount) << 32;
-    if (mask & TIOCM_RNG) counts += (uint64_t)Load(&line->rngCount) << 48;
+    if (mask & TIOCM_DSR)
+        counts += Load(&line->dsrCount);
+    if (mask & TIOCM_CTS)
+        counts += (uint64_t)Load(&line->ctsCount) << 16;
+    if (mask & TIOCM_CD)
+        counts += (uint64_t)Load(&line->dcdCount) << 32;
+    if (mask & TIOCM_RNG)
+        counts += (uint64_t)Load(&line->rngCount) << 48;
     return counts;
 }
 
