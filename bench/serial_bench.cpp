@@ -122,7 +122,7 @@ void TimestampLatency() {
         Bench bench;
         RecordingDevice device(*bench.port.GetHandle());
         bench.receiver.StartThread(device, bench.display);
-        std::this_thread::sleep_for(milliseconds(20));
+        bench.modem.WaitUntilWatched(bench.slot);
         int64_t last = 0;
         for (int i = 0; i < kEdges; ++i) {
             cyclara.push_back(EdgeLatencyMicroseconds(
@@ -149,7 +149,7 @@ void TimestampLatency() {
                 }
             }
         });
-        std::this_thread::sleep_for(milliseconds(20));
+        bench.modem.WaitUntilWatched(bench.slot);
         int64_t last = 0;
         auto next = [&](int64_t after) {
             int64_t ticks;

@@ -35,6 +35,12 @@ class EmulatedPort {
     }
 
     ModemControl& Modem() { return m_modem; }
+
+    // One DSR edge, once the program is watching for it.
+    void Edge(bool on) {
+        ASSERT_TRUE(m_modem.WaitUntilWatched(m_slot));
+        m_modem.SetDsr(m_slot, on);
+    }
     int Slot() const { return m_slot; }
     Pty& Line() { return m_pty; }
     CommDevice& Device() { return *port.GetHandle(); }
@@ -146,16 +152,14 @@ TEST_P(DsrEdgeTest, EdgesCarryTheirTimestamps) {
     ASSERT_EQ(emulated.port.Open(1, 9600), 1);
     CommDevice& device = emulated.Device();
     device.SetEventMask(kEvRxChar | kEvDsr);
-    std::this_thread::sleep_for(milliseconds(20));  // the watcher reads the line's first state
-
-    emulated.Modem().SetDsr(emulated.Slot(), true);
+    emulated.Edge(true);
     const DsrChange rise = NextDsrChange(device);
     EXPECT_TRUE(rise.pulse);
     EXPECT_TRUE(rise.on);
     EXPECT_GE(rise.pulseTicks, emulated.Modem().EdgeNanoseconds(emulated.Slot()));
     EXPECT_LT(rise.pulseTicks, ReadCounter());
 
-    emulated.Modem().SetDsr(emulated.Slot(), false);
+    emulated.Edge(false);
     const DsrChange fall = NextDsrChange(device);
     EXPECT_FALSE(fall.pulse);
     EXPECT_FALSE(fall.on);
@@ -169,11 +173,19 @@ TEST(PosixPortTest, APulseOverBeforeTheStatusIsReadStillCounts) {
     ASSERT_EQ(emulated.port.Open(1, 9600), 1);
     CommDevice& device = emulated.Device();
     device.SetEventMask(kEvRxChar | kEvDsr);
-    std::this_thread::sleep_for(milliseconds(20));
+    ASSERT_TRUE(emulated.Modem().WaitUntilWatched(emulated.Slot()));
     emulated.Modem().PulseDsr(emulated.Slot());
     const DsrChange pulse = NextDsrChange(device);
     EXPECT_TRUE(pulse.pulse);
     EXPECT_FALSE(pulse.on);
+}
+
+std::string Describe(const RecordingDisplay& display) {
+    std::string text;
+    for (const DisplayUpdate& update : display.updates) {
+        text += std::to_string(update.id) + ":" + update.text + " ";
+    }
+    return text;
 }
 
 // The receive thread over a real pty, with its log in a test folder.
@@ -185,7 +197,7 @@ class PosixReceiveTest : public ::testing::Test {
     void Start() {
         ASSERT_EQ(emulated.port.Open(1, 9600), 1);
         receiver.StartThread(emulated.Device(), display);
-        std::this_thread::sleep_for(milliseconds(20));
+        ASSERT_TRUE(emulated.Modem().WaitUntilWatched(emulated.Slot()));
     }
 
     TempFolder folder;
@@ -199,16 +211,14 @@ class PosixReceiveTest : public ::testing::Test {
 TEST_F(PosixReceiveTest, MeasuresPulsesAndShowsTheFrequency) {
     Start();
     for (int pulse = 0; pulse < 5; ++pulse) {
-        emulated.Modem().SetDsr(emulated.Slot(), true);
-        std::this_thread::sleep_for(milliseconds(5));
-        emulated.Modem().SetDsr(emulated.Slot(), false);
-        std::this_thread::sleep_for(milliseconds(5));
+        emulated.Edge(true);
+        emulated.Edge(false);
     }
     emulated.Line().Send("60Hz\r\n");
     EXPECT_TRUE(display.WaitFor([](const RecordingDisplay& d) {
         return d.fields.count(IDC_FREQ) && d.fields.count(IDC_ELAPSED) &&
                d.fields.at(IDC_ELAPSED) == "    0:00:02";
-    }));
+    })) << Describe(display.Snapshot());
     receiver.EndThread();
     EXPECT_FALSE(receiver.LastStopWasForced());
     EXPECT_EQ(display.Snapshot().fields[IDC_FREQ], "60");
@@ -228,7 +238,7 @@ TEST_F(PosixReceiveTest, StopsPromptlyWhileBlockedAgainAndAgain) {
 
 TEST_F(PosixReceiveTest, ARemovedDeviceUnlightsTheLampAndStillStops) {
     Start();
-    emulated.Modem().SetDsr(emulated.Slot(), true);
+    emulated.Edge(true);
     ASSERT_TRUE(display.WaitFor([](const RecordingDisplay& d) { return !d.updates.empty(); }));
     emulated.Modem().Remove(emulated.Slot());
     emulated.Line().CloseMaster();

@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdlib>
 #include <stdexcept>
+#include <thread>
 
 namespace cyclara::testing {
 
@@ -73,6 +74,9 @@ int ModemControl::Attach(const std::string& slavePath) {
             Store(line.dsrCount, 0u);
             Store(line.removed, 0u);
             Store(line.noWait, 0u);
+            Store(line.waitEntries, 0u);
+            Store(line.statusReads, 0u);
+            m_atLastChange[slot] = {};
             Store(line.rdev, static_cast<uint64_t>(status.st_rdev));
             return slot;
         }
@@ -110,12 +114,27 @@ void ModemControl::SetNoWait(int slot, bool noWait) {
     Store(m_block->slots[slot].noWait, noWait ? 1u : 0u);
 }
 
+bool ModemControl::WaitUntilWatched(int slot, std::chrono::milliseconds timeout) {
+    const EmulatedLine& line = m_block->slots[slot];
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const Watched& before = m_atLastChange[slot];
+    while (Load(line.waitEntries) == before.waitEntries &&
+           Load(line.statusReads) - before.statusReads < 2) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 int64_t ModemControl::EdgeNanoseconds(int slot) const {
     return Load(m_block->slots[slot].edgeNanoseconds);
 }
 
 void ModemControl::Publish(int slot) {
     EmulatedLine& line = m_block->slots[slot];
+    m_atLastChange[slot] = {Load(line.waitEntries), Load(line.statusReads)};
     Store(line.edgeNanoseconds, MonotonicNanoseconds());
     __atomic_fetch_add(&line.sequence, 1u, __ATOMIC_ACQ_REL);
     syscall(SYS_futex, &line.sequence, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);

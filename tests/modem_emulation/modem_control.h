@@ -4,6 +4,7 @@
 
 #include "tests/modem_emulation/modem_lines.h"
 
+#include <chrono>
 #include <string>
 
 namespace cyclara::testing {
@@ -35,14 +36,26 @@ class ModemControl {
     // The driver lacks TIOCMIWAIT and TIOCGICOUNT.
     void SetNoWait(int slot, bool noWait);
 
+    // Waits until the program has started watching the line again since its last change: a new
+    // TIOCMIWAIT, or, for a driver without it, two more TIOCMGET polls. An edge sent sooner
+    // may reach the program in one wake with the one before.
+    bool WaitUntilWatched(int slot, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
     // CLOCK_MONOTONIC in nanoseconds, read just before the latest change was published.
     int64_t EdgeNanoseconds(int slot) const;
 
   private:
     void Publish(int slot);
 
+    // What the program had done by each slot's latest change.
+    struct Watched {
+        uint32_t waitEntries = 0;
+        uint32_t statusReads = 0;
+    };
+
     std::string m_path;
     ModemLinesBlock* m_block = nullptr;
+    Watched m_atLastChange[CYCLARA_MODEM_LINES_SLOTS];
 };
 
 }  // namespace cyclara::testing

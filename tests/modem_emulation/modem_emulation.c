@@ -101,20 +101,26 @@ static uint64_t CountsOf(struct EmulatedLine* line, unsigned long mask) {
 }
 
 static int WaitForChange(struct EmulatedLine* line, unsigned long mask) {
+    /* Counted before the snapshot: a test that sees the entry knows the wait started after it. */
+    __atomic_fetch_add(&line->waitEntries, 1, __ATOMIC_ACQ_REL);
     const uint64_t start = CountsOf(line, mask);
+    int result = 0;
     for (;;) {
         const uint32_t sequence = Load(&line->sequence);
         if (Load(&line->removed)) {
-            return Fail(EIO);
+            result = Fail(EIO);
+            break;
         }
         if (CountsOf(line, mask) != start) {
-            return 0;
+            break;
         }
         if (syscall(SYS_futex, &line->sequence, FUTEX_WAIT, sequence, NULL, NULL, 0) != 0 &&
             errno == EINTR) {
-            return -1;
+            result = -1;
+            break;
         }
     }
+    return result;
 }
 
 static int CountTransitions(struct EmulatedLine* line, struct serial_icounter_struct* counts) {
@@ -145,6 +151,7 @@ static int Emulate(struct EmulatedLine* line, unsigned long request, void* argum
     }
     switch (request) {
         case TIOCMGET:
+            __atomic_fetch_add(&line->statusReads, 1, __ATOMIC_ACQ_REL);
             *(int*)argument = (int)Load(&line->lines);
             return 0;
         case TIOCMSET:

@@ -20,6 +20,8 @@ struct EmulatedLine {
     uint32_t rngCount;
     uint32_t removed;        /* the device is gone: modem ioctls fail with EIO */
     uint32_t noWait;         /* a driver without TIOCMIWAIT and TIOCGICOUNT */
+    uint32_t waitEntries;    /* TIOCMIWAIT calls so far */
+    uint32_t statusReads;    /* TIOCMGET calls since the slot was attached */
     int64_t edgeNanoseconds; /* CLOCK_MONOTONIC read just before the latest change was published */
 };
 
