@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 namespace cyclara::testing {
@@ -124,30 +125,68 @@ void MapCom5(const std::string& prefix, const std::string& slave) {
     std::filesystem::create_symlink(slave, link);
 }
 
-TEST(WineBackendTest, OpensConfiguresAndMeasuresThroughWine) {
-    const std::string probe = Environment("CYCLARA_WIN_PROBE");
-    const std::string preload = Environment("CYCLARA_MODEM_PRELOAD");
-    const std::string runner = Environment("CYCLARA_WINE_RUN");
-    if (probe.empty() || preload.empty() || runner.empty()) {
-        GTEST_SKIP() << "run from the Windows build's tests";
+// The probe under wine with COM5 open on a pty and its receive thread started.
+class WineBackendTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string probe = Environment("CYCLARA_WIN_PROBE");
+        const std::string preload = Environment("CYCLARA_MODEM_PRELOAD");
+        const std::string runner = Environment("CYCLARA_WINE_RUN");
+        if (probe.empty() || preload.empty() || runner.empty()) {
+            GTEST_SKIP() << "run from the Windows build's tests";
+        }
+        m_slot = m_modem.Attach(m_pty.SlavePath());
+        setenv("LD_PRELOAD", preload.c_str(), 1);
+        m_child = std::make_unique<Child>(std::vector<std::string>{runner, probe},
+                                          std::filesystem::path(probe).parent_path().string());
+        unsetenv("LD_PRELOAD");
+        ASSERT_TRUE(m_child->WaitForLine("ready", std::chrono::seconds(120)));
+        MapCom5(Environment("CYCLARA_WINEPREFIX"), m_pty.SlavePath());
     }
-    const std::string folder = std::filesystem::path(probe).parent_path().string();
-    const std::string prefix = Environment("CYCLARA_WINEPREFIX");
 
-    Pty pty;
-    ModemControl& modem = ModemControl::ForThisProcess();
-    const int slot = modem.Attach(pty.SlavePath());
-    setenv("LD_PRELOAD", preload.c_str(), 1);
-    Child child({runner, probe}, folder);
-    unsetenv("LD_PRELOAD");
-    ASSERT_TRUE(child.WaitForLine("ready", std::chrono::seconds(120)));
-    MapCom5(prefix, pty.SlavePath());
+    void TearDown() override {
+        if (m_child) {
+            m_child->Tell("quit");
+            EXPECT_EQ(m_child->Wait(), 0);
+            for (const std::string& line : m_child->lines) {
+                std::printf("probe: %s\n", line.c_str());
+            }
+            m_modem.Detach(m_slot);
+        }
+    }
 
-    const int reader = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    void OpenAndStart(int32_t rate) {
+        m_child->Tell("open 5 " + std::to_string(rate));
+        ASSERT_TRUE(m_child->WaitForLine("open 1", std::chrono::seconds(20)));
+        m_child->Tell("start");
+        ASSERT_TRUE(m_child->WaitForLine("started", std::chrono::seconds(20)));
+        // Wine reads the lines about every 10 ms: edges are spaced well beyond that.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+
+    void Edge(bool on) {
+        m_modem.SetDsr(m_slot, on);
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    }
+
+    void ExpectPromptStop() {
+        m_child->Tell("stop");
+        EXPECT_TRUE(m_child->WaitForLine("ended forced=0", std::chrono::seconds(20)));
+        EXPECT_TRUE(m_child->WaitForLine("closed", std::chrono::seconds(20)));
+    }
+
+    Pty m_pty;
+    ModemControl& m_modem = ModemControl::ForThisProcess();
+    int m_slot = -1;
+    std::unique_ptr<Child> m_child;
+};
+
+TEST_F(WineBackendTest, OpensConfiguresAndMeasures) {
+    // Opened first, so that the port's exclusive use does not shut this reader out.
+    const int reader = open(m_pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(reader, 0);
     // Wine maps rates to the kernel's B constants, so it cannot set 14400 as Windows can.
-    child.Tell("open 5 19200");
-    ASSERT_TRUE(child.WaitForLine("open 1", std::chrono::seconds(20)));
+    OpenAndStart(19200);
     termios2 settings{};
     ASSERT_EQ(ioctl(reader, TCGETS2, &settings), 0);
     close(reader);
@@ -155,29 +194,24 @@ TEST(WineBackendTest, OpensConfiguresAndMeasuresThroughWine) {
     EXPECT_EQ(settings.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_EQ(settings.c_cflag & (PARENB | CSTOPB), 0u);
 
-    child.Tell("start");
-    ASSERT_TRUE(child.WaitForLine("started", std::chrono::seconds(20)));
-    // Wine reads the lines about every 10 ms: the edges are spaced well beyond that.
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     for (int pulse = 0; pulse < 5; ++pulse) {
-        modem.SetDsr(slot, true);
-        std::this_thread::sleep_for(std::chrono::milliseconds(60));
-        modem.SetDsr(slot, false);
-        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        Edge(true);
+        Edge(false);
     }
-    EXPECT_TRUE(child.WaitForLine("field 1004     0:00:02", std::chrono::seconds(20)));
-    pty.Send("60Hz\r\n");
-    EXPECT_TRUE(child.WaitForLine("field 1007 60", std::chrono::seconds(20)));
+    EXPECT_TRUE(m_child->WaitForLine("field 1004     0:00:02", std::chrono::seconds(20)));
+    m_pty.Send("60Hz\r\n");
+    EXPECT_TRUE(m_child->WaitForLine("field 1007 60", std::chrono::seconds(20)));
+    ExpectPromptStop();
+}
 
-    child.Tell("stop");
-    EXPECT_TRUE(child.WaitForLine("ended forced=0", std::chrono::seconds(20)));
-    EXPECT_TRUE(child.WaitForLine("closed", std::chrono::seconds(20)));
-    child.Tell("quit");
-    EXPECT_EQ(child.Wait(), 0);
-    modem.Detach(slot);
-    for (const std::string& line : child.lines) {
-        std::printf("probe: %s\n", line.c_str());
-    }
+TEST_F(WineBackendTest, ARemovedDeviceUnlightsTheLampAndStillStops) {
+    OpenAndStart(9600);
+    Edge(true);
+    ASSERT_TRUE(m_child->WaitForLine("led lit", std::chrono::seconds(20)));
+    m_modem.Remove(m_slot);
+    m_pty.CloseMaster();
+    EXPECT_TRUE(m_child->WaitForLine("led unlit", std::chrono::seconds(20)));
+    ExpectPromptStop();
 }
 
 }  // namespace
