@@ -1,0 +1,153 @@
+// The Qt widgets built from the compiled resources, on Qt's offscreen platform.
+#include "res/resource.h"
+#include "ui/compiled_resources.h"
+#include "ui/qt/template_widgets.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFontInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace cyclara::qt {
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "qt_template_test";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication app(argc, argv);
+    return app;
+}
+
+const ResourceFile& Resources() {
+    static const ResourceFile file = *ResourceFile::Parse(CompiledResources());
+    return file;
+}
+
+DialogTemplate Dialog(uint16_t id) {
+    return *ParseDialog(*Resources().Find(kRtDialog, id));
+}
+
+TEST(DialogUnitsTest, MapsQuarterWidthsAndEighthHeightsRounded) {
+    const DialogUnits units{6, 12};
+    struct Case {
+        int x, y, cx, cy;
+        QRect pixels;
+    };
+    const Case cases[] = {{4, 8, 4, 8, QRect(6, 12, 6, 12)},
+                          {80, 7, 18, 10, QRect(120, 11, 27, 15)},
+                          {140, 76, 1, 1, QRect(210, 114, 2, 2)},
+                          {0, 0, 0, 0, QRect(0, 0, 0, 0)}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(units.ToPixels(c.x, c.y, c.cx, c.cy), c.pixels) << c.x << "," << c.y;
+    }
+}
+
+TEST(TemplateFontTest, MatchesTheWindowsFontsToTheIpaFonts) {
+    App();
+    const QFont main = TemplateFont(Dialog(IDD_MAIN));
+    EXPECT_EQ(main.family(), "IPAGothic");
+    EXPECT_EQ(main.pixelSize(), 12) << "9 points at 96 pixels an inch";
+    EXPECT_EQ(QFontInfo(main).family(), "IPAGothic") << "the font is installed";
+    const QFont port = TemplateFont(Dialog(IDD_PORT));
+    EXPECT_EQ(QFontInfo(port).family(), "IPAPGothic");
+    const DialogUnits units = DialogUnitsOf(main);
+    EXPECT_EQ(units.baseX, 6) << "IPAGothic at 12 px is 6 px wide, like MS Gothic";
+    EXPECT_GE(units.baseY, 12);
+}
+
+TEST(BuildControlsTest, MainWindowFieldsAndIndicator) {
+    App();
+    const DialogTemplate dialog = Dialog(IDD_MAIN);
+    const DialogUnits units{6, 12};
+    QWidget window;
+    const auto controls = BuildControls(dialog, units, &window);
+    EXPECT_EQ(window.findChildren<QLabel*>().size(), 12);
+    ASSERT_EQ(controls.size(), 5u);
+    for (const int field : {IDC_FREQ, IDC_ELAPSED, IDC_WIDTH, IDC_DIFF}) {
+        auto* label = qobject_cast<QLabel*>(controls.at(field));
+        ASSERT_NE(label, nullptr) << field;
+        EXPECT_TRUE(label->alignment() & Qt::AlignRight) << field;
+        EXPECT_EQ(label->frameShadow(), QFrame::Sunken) << field;
+        EXPECT_EQ(label->property(kControlIdProperty).toInt(), field);
+        EXPECT_EQ(label->focusPolicy(), Qt::NoFocus);
+    }
+    EXPECT_EQ(controls.at(IDC_FREQ)->geometry(), QRect(120, 11, 27, 15));
+    EXPECT_EQ(controls.at(IDC_LED)->geometry(), QRect(179, 0, 30, 30));
+    QStringList texts;
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->property(kControlIdProperty).toInt() == -1) {
+            texts << label->text();
+        }
+    }
+    EXPECT_EQ(texts, (QStringList{"Hz", "us", "us", "Total difference", "1PPS width",
+                                  "AC Frequency", "Elapsed time"}));
+}
+
+TEST(BuildControlsTest, PortDialogButtonsAndLists) {
+    App();
+    QWidget dialog;
+    const auto controls = BuildControls(Dialog(IDD_PORT), DialogUnits{6, 12}, &dialog);
+    auto* ok = qobject_cast<QPushButton*>(controls.at(1));
+    auto* cancel = qobject_cast<QPushButton*>(controls.at(2));
+    ASSERT_TRUE(ok && cancel);
+    EXPECT_EQ(ok->text(), "OK");
+    EXPECT_EQ(cancel->text(), QStringLiteral(u"ｷｬﾝｾﾙ"));
+    EXPECT_TRUE(ok->isDefault());
+    EXPECT_FALSE(cancel->isDefault());
+    for (const int list : {IDC_PORT, IDC_SPEED}) {
+        auto* combo = qobject_cast<QComboBox*>(controls.at(list));
+        ASSERT_NE(combo, nullptr);
+        EXPECT_EQ(combo->focusPolicy(), Qt::StrongFocus);
+        const DialogUnits units{6, 12};
+        EXPECT_LT(combo->height(), units.ToPixels(0, 0, 0, 80).height())
+            << "closed, a list shows one line";
+    }
+    // Template order is the tab order: OK, Cancel, port list, speed list.
+    const QList<QWidget*> children = dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    ASSERT_GE(children.size(), 4);
+    EXPECT_EQ(children[0], ok);
+    EXPECT_EQ(children[1], cancel);
+    EXPECT_EQ(children[2], controls.at(IDC_PORT));
+    EXPECT_EQ(children[3], controls.at(IDC_SPEED));
+}
+
+TEST(BuildMenuBarTest, ItemsCarryTheirCommands) {
+    App();
+    QMenuBar bar;
+    std::vector<uint16_t> chosen;
+    BuildMenuBar(*ParseMenu(*Resources().Find(kRtMenu, IDR_MENU)), &bar,
+                 [&](uint16_t id) { chosen.push_back(id); });
+    const QList<QAction*> popups = bar.actions();
+    ASSERT_EQ(popups.size(), 2);
+    EXPECT_EQ(popups[0]->text(), "&File");
+    EXPECT_EQ(popups[1]->text(), "&Help");
+    const QList<QAction*> file = popups[0]->menu()->actions();
+    ASSERT_EQ(file.size(), 3);
+    EXPECT_EQ(file[0]->text(), "&Port Open");
+    EXPECT_TRUE(file[1]->isSeparator());
+    EXPECT_EQ(file[2]->text(), "E&xit");
+    file[2]->trigger();
+    popups[1]->menu()->actions().at(0)->trigger();
+    EXPECT_EQ(chosen, (std::vector<uint16_t>{IDM_EXIT, IDM_ABOUT}));
+}
+
+TEST(ToIconTest, KeepsColoursAndTransparency) {
+    App();
+    const QIcon lit = ToIcon(*LoadIcon(Resources(), IDI_LED_ON));
+    const QImage image = lit.pixmap(32, 32).toImage();
+    EXPECT_EQ(image.pixel(4, 17), 0xFF00FF00u);
+    EXPECT_EQ(qAlpha(image.pixel(20, 17)), 0);
+    const QIcon app = ToIcon(*LoadIcon(Resources(), IDR_MAINFRAME));
+    EXPECT_EQ(app.availableSizes().size(), 2);
+}
+
+}  // namespace
+}  // namespace cyclara::qt
