@@ -1,0 +1,18 @@
+#include "app/main_app.h"
+
+#include "ui/main_dialog.h"
+
+CMainApp::CMainApp() : CWinApp(nullptr) {}
+
+// The one application object, built before the program's entry runs.
+CMainApp theApp;
+
+BOOL CMainApp::InitInstance() {
+    Enable3dControls();
+    CMainDialog dialog(nullptr);
+    m_pMainWnd = &dialog;
+    dialog.DoModal();
+    m_pMainWnd = nullptr;
+    // No message loop of its own: the program ends with the main window.
+    return FALSE;
+}

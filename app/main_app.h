@@ -1,0 +1,10 @@
+// The application object: runs the main window as a modal dialog; the program ends with it.
+#pragma once
+
+#include "ui/afx.h"
+
+class CMainApp : public CWinApp {
+  public:
+    CMainApp();
+    BOOL InitInstance() override;
+};

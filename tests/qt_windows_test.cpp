@@ -1,0 +1,235 @@
+// The program's windows on the Qt backend, offscreen, driven as a user would: menus, keys,
+// the port dialog and the message boxes. No test here opens a port that exists: COM20 names
+// /dev/ttyACM7, absent on a machine without USB modems.
+#include "res/resource.h"
+#include "serial/serial_port.h"
+#include "ui/main_dialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "qt_windows_test";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Never destroyed: the process ends with it, after the program's own statics.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+class TestApp : public CWinApp {
+  public:
+    TestApp() : CWinApp("cyclara") {}
+};
+
+QWidget* Modal() {
+    return QApplication::activeModalWidget();
+}
+
+// Which window a step acts on; the step waits until that window is the modal one on top.
+enum class On { kMain, kPortDialog, kMessageBox };
+
+bool IsOnTop(On window) {
+    QWidget* top = Modal();
+    if (top == nullptr || !top->isVisible()) {
+        return false;
+    }
+    switch (window) {
+        case On::kMessageBox:
+            return qobject_cast<QMessageBox*>(top) != nullptr;
+        case On::kPortDialog:
+            return !top->findChildren<QComboBox*>().isEmpty();
+        case On::kMain:
+            return !top->findChildren<QMenuBar*>().isEmpty();
+    }
+    return false;
+}
+
+struct Step {
+    On window;
+    std::function<void()> action;
+};
+
+// Runs `steps` from the event loop while modal windows run, each once its window is on top.
+// The next step is scheduled before a step runs, because a step that opens a modal window
+// returns only when a later step has closed it.
+void Drive(std::vector<Step> steps) {
+    auto remaining = std::make_shared<std::vector<Step>>(std::move(steps));
+    auto next = std::make_shared<std::function<void()>>();
+    *next = [remaining, next] {
+        if (remaining->empty()) {
+            return;
+        }
+        if (!IsOnTop(remaining->front().window)) {
+            QTimer::singleShot(10, *next);
+            return;
+        }
+        const Step step = remaining->front();
+        remaining->erase(remaining->begin());
+        QTimer::singleShot(10, *next);
+        step.action();
+    };
+    QTimer::singleShot(10, *next);
+}
+
+QAction* MenuAction(const QString& text) {
+    for (QMenuBar* bar : Modal()->findChildren<QMenuBar*>()) {
+        for (QAction* popup : bar->actions()) {
+            for (QAction* item : popup->menu()->actions()) {
+                if (item->text() == text) {
+                    return item;
+                }
+            }
+        }
+    }
+    return nullptr;
+}
+
+void Choose(const QString& menuText) {
+    QAction* action = MenuAction(menuText);
+    ASSERT_NE(action, nullptr) << menuText.toStdString();
+    action->trigger();
+}
+
+// The text of the message box on top, and presses `button`.
+std::string Answer(QMessageBox::StandardButton button) {
+    auto* box = qobject_cast<QMessageBox*>(Modal());
+    EXPECT_NE(box, nullptr) << "no message box";
+    if (box == nullptr) {
+        return "";
+    }
+    const std::string text = (box->windowTitle() + "|" + box->text()).toStdString();
+    box->button(button)->click();
+    return text;
+}
+
+QComboBox* List(int index) {
+    return Modal()->findChildren<QComboBox*>().at(index);
+}
+
+// Qt must exist before the window loads its icon.
+struct QtFirst {
+    QtFirst() { App(); }
+};
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    MainWindowTest() {
+        cyclara::RememberedPortChoice() = {};
+        app.m_pMainWnd = &window;
+    }
+    ~MainWindowTest() override { app.m_pMainWnd = nullptr; }
+
+    QtFirst qt;
+    TestApp app;
+    CMainDialog window{nullptr};
+};
+
+TEST_F(MainWindowTest, EnterAndEscapeDoNothingAndExitAskedNoStays) {
+    std::string asked;
+    bool stillOpen = false;
+    Drive({{On::kMain, [] { QTest::keyClick(Modal(), Qt::Key_Return); }},
+           {On::kMain, [] { QTest::keyClick(Modal(), Qt::Key_Escape); }},
+           {On::kMain, [&] { stillOpen = true; }},
+           {On::kMain, [] { Choose("E&xit"); }},
+           {On::kMessageBox, [&] { asked = Answer(QMessageBox::No); }},
+           {On::kMain, [] { Choose("E&xit"); }},
+           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
+    EXPECT_EQ(window.DoModal(), IDOK);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(asked, "cyclara|終了しますか？");
+}
+
+TEST_F(MainWindowTest, TheCloseBoxAsksTheSameQuestion) {
+    std::string asked;
+    Drive({{On::kMain, [] { Modal()->close(); }},
+           {On::kMessageBox, [&] { asked = Answer(QMessageBox::No); }},
+           {On::kMain, [] { Modal()->close(); }},
+           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
+    EXPECT_EQ(window.DoModal(), IDCANCEL);
+    EXPECT_EQ(asked, "cyclara|終了しますか？");
+}
+
+TEST_F(MainWindowTest, FirstOpeningOffersCom1At9600AndCancelChangesNothing) {
+    QString port, speed, title;
+    int ports = 0, speeds = 0;
+    Drive({{On::kMain, [] { Choose("&Port Open"); }},
+           {On::kPortDialog,
+            [&] {
+                title = Modal()->windowTitle();
+                port = List(0)->currentText();
+                speed = List(1)->currentText();
+                ports = List(0)->count();
+                speeds = List(1)->count();
+                QTest::keyClick(Modal(), Qt::Key_Escape);
+            }},
+           {On::kMain, [] { Choose("E&xit"); }},
+           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
+    window.DoModal();
+    EXPECT_EQ(title, QStringLiteral(u"シリアルポートの条件"));
+    EXPECT_EQ(port, "COM1");
+    EXPECT_EQ(speed, "9600");
+    EXPECT_EQ(ports, 20);
+    EXPECT_EQ(speeds, 12);
+    EXPECT_EQ(cyclara::RememberedPortChoice().portNumber, 1);
+    EXPECT_EQ(cyclara::RememberedPortChoice().speedIndex, 6);
+}
+
+TEST_F(MainWindowTest, AFailedOpeningWarnsKeepsTheMenuAndOffersTheChoiceAgain) {
+    std::string warning;
+    QString port, speed;
+    bool menuKept = false;
+    Drive({{On::kMain, [] { Choose("&Port Open"); }},
+           {On::kPortDialog,
+            [] {
+                List(0)->setCurrentIndex(19);
+                List(1)->setCurrentIndex(11);
+                QTest::keyClick(Modal(), Qt::Key_Return);  // Enter chooses OK
+            }},
+           {On::kMessageBox, [&] { warning = Answer(QMessageBox::Ok); }},
+           {On::kMain, [&] { menuKept = MenuAction("&Port Open") != nullptr; }},
+           {On::kMain, [] { Choose("&Port Open"); }},
+           {On::kPortDialog,
+            [&] {
+                port = List(0)->currentText();
+                speed = List(1)->currentText();
+                QTest::keyClick(Modal(), Qt::Key_Escape);
+            }},
+           {On::kMain, [] { Choose("E&xit"); }},
+           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
+    window.DoModal();
+    EXPECT_EQ(warning, "cyclara|A port does not open.");
+    EXPECT_TRUE(menuKept);
+    EXPECT_EQ(port, "COM20");
+    EXPECT_EQ(speed, "115200");
+    EXPECT_EQ(cyclara::RememberedPortChoice().portNumber, 20);
+    EXPECT_EQ(cyclara::RememberedPortChoice().speedIndex, 11);
+    EXPECT_EQ(cyclara::ProcessSerialPort().IsOpen(), 0);
+}
+
+TEST_F(MainWindowTest, AboutNamesTheProgramFirst) {
+    std::string about;
+    Drive({{On::kMain, [] { Choose("&About"); }},
+           {On::kMessageBox, [&] { about = Answer(QMessageBox::Ok); }},
+           {On::kMain, [] { Choose("E&xit"); }},
+           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
+    window.DoModal();
+    EXPECT_EQ(about.rfind("cyclara|Cyclara\n", 0), 0u) << about;
+}
+
+}  // namespace

@@ -1,0 +1,509 @@
+// The class library on Qt Widgets: dialogs are QDialogs built from the compiled templates.
+#include "ui/afx.h"
+
+#include "measure/synchronous_display.h"
+#include "ui/compiled_resources.h"
+#include "ui/qt/template_widgets.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <string>
+
+namespace {
+
+using cyclara::DialogTemplate;
+using cyclara::ResourceFile;
+
+QWidget* WidgetOf(HWND window) {
+    return reinterpret_cast<QWidget*>(window);
+}
+HWND HandleOf(QWidget* widget) {
+    return reinterpret_cast<HWND>(widget);
+}
+QIcon* IconOf(HICON icon) {
+    return reinterpret_cast<QIcon*>(icon);
+}
+QMenuBar* MenuBarOf(HMENU menu) {
+    return reinterpret_cast<QMenuBar*>(menu);
+}
+
+const ResourceFile& Resources() {
+    static const ResourceFile file = *ResourceFile::Parse(cyclara::CompiledResources());
+    return file;
+}
+
+CWinApp* g_app = nullptr;  // set before main by the one application object
+std::string g_appName;     // the user-interface thread's, set once at start
+
+constexpr uint32_t kWsMinimizeBox = 0x00020000;
+constexpr uint32_t kWsSysMenu = 0x00080000;
+
+WPARAM VirtualKeyOf(const QKeyEvent& key) {
+    switch (key.key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return VK_RETURN;
+        case Qt::Key_Escape:
+            return VK_ESCAPE;
+        default:
+            return static_cast<WPARAM>(key.key());
+    }
+}
+
+QAction* FindAction(const QList<QAction*>& actions, UINT id) {
+    for (QAction* action : actions) {
+        if (action->menu() != nullptr) {
+            if (QAction* found = FindAction(action->menu()->actions(), id)) {
+                return found;
+            }
+        } else if (!action->isSeparator() && action->data().toUInt() == id) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
+// The QDialog behind a CDialog: routes closing, keys, buttons and menu commands to it.
+class TemplateDialog : public QDialog {
+  public:
+    TemplateDialog(CDialog& owner, QWidget* parent) : QDialog(parent), m_owner(owner) {
+        qApp->installEventFilter(this);
+    }
+    ~TemplateDialog() override { qApp->removeEventFilter(this); }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override {
+        // Only EndDialog ends the dialog: a close request is the dialog's to answer.
+        event->ignore();
+        LRESULT result = 0;
+        if (!m_owner.OnWndMsg(WM_CLOSE, 0, result)) {
+            m_owner.OnCancel();
+        }
+    }
+
+    // Escape, in Qt's dialog keys: the Cancel command.
+    void reject() override { m_owner.OnCommandMessage(IDCANCEL); }
+
+    // Key-downs for this dialog and its controls go to PreTranslateMessage first.
+    bool eventFilter(QObject* target, QEvent* event) override {
+        auto* widget = qobject_cast<QWidget*>(target);
+        if (event->type() != QEvent::KeyPress || widget == nullptr || widget->window() != this) {
+            return false;
+        }
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // Alt combinations are system keys there, never offered as key-downs.
+        if ((key->modifiers() & Qt::AltModifier) != 0) {
+            return false;
+        }
+        MSG message{HandleOf(widget), WM_KEYDOWN, VirtualKeyOf(*key), 0};
+        return m_owner.PreTranslateMessage(&message) != FALSE;
+    }
+
+  private:
+    CDialog& m_owner;
+};
+
+QWidget* BuildDialog(CDialog& owner, const DialogTemplate& dialog, QWidget* parent, HMENU& menu) {
+    auto* window = new TemplateDialog(owner, parent);
+    const QFont font = cyclara::qt::TemplateFont(dialog);
+    window->setFont(font);
+    window->setWindowTitle(cyclara::qt::ToQString(dialog.caption));
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::MSWindowsFixedSizeDialogHint;
+    if ((dialog.style & kWsSysMenu) != 0) {
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    }
+    if ((dialog.style & kWsMinimizeBox) != 0) {
+        flags |= Qt::WindowMinimizeButtonHint;
+    }
+    window->setWindowFlags(flags);
+
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    if (dialog.menuId != 0) {
+        auto* bar = new QMenuBar(window);
+        cyclara::qt::BuildMenuBar(
+            *cyclara::ParseMenu(*Resources().Find(cyclara::kRtMenu, dialog.menuId)), bar,
+            [&owner](uint16_t id) { owner.OnCommandMessage(id); });
+        layout->setMenuBar(bar);
+        menu = reinterpret_cast<HMENU>(bar);
+    }
+    auto* client = new QWidget(window);
+    const cyclara::qt::DialogUnits units = cyclara::qt::DialogUnitsOf(font);
+    client->setFixedSize(units.ToPixels(0, 0, dialog.cx, dialog.cy).size());
+    layout->addWidget(client);
+    for (const auto& [id, control] : cyclara::qt::BuildControls(dialog, units, client)) {
+        if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+            QObject::connect(button, &QAbstractButton::clicked,
+                             [&owner, id = id] { owner.OnCommandMessage(id); });
+        }
+    }
+    window->setFixedSize(window->sizeHint());
+    return window;
+}
+
+// With no owner a dialog goes to the middle of the screen; Qt centres it over an owner.
+void CentreOnScreen(QWidget* window) {
+    if (window->parentWidget() == nullptr && window->screen() != nullptr) {
+        const QRect screen = window->screen()->availableGeometry();
+        window->move(screen.center() - window->rect().center());
+    }
+}
+
+class QtUiDispatcher : public cyclara::UiDispatcher {
+  public:
+    void Post(std::function<void()> task) override {
+        QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
+    }
+};
+
+}  // namespace
+
+// --- CWnd
+
+CWnd::CWnd() = default;
+CWnd::~CWnd() = default;
+
+CWnd* CWnd::GetDlgItem(int id) const {
+    auto cached = m_children.find(id);
+    if (cached != m_children.end()) {
+        return cached->second.get();
+    }
+    QWidget* window = WidgetOf(m_hWnd);
+    if (window == nullptr) {
+        return nullptr;
+    }
+    for (QWidget* child : window->findChildren<QWidget*>()) {
+        if (child->property(cyclara::qt::kControlIdProperty).toInt() == id) {
+            auto wrapper = std::make_unique<CWnd>();
+            wrapper->m_hWnd = HandleOf(child);
+            return m_children.emplace(id, std::move(wrapper)).first->second.get();
+        }
+    }
+    return nullptr;
+}
+
+void CWnd::SetWindowText(const char* text) {
+    QWidget* widget = WidgetOf(m_hWnd);
+    // Invalid UTF-8 (bytes from the device) becomes a replacement character.
+    const QString shown = QString::fromUtf8(text);
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        label->setText(shown);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        button->setText(shown);
+    } else if (widget != nullptr) {
+        widget->setWindowTitle(shown);
+    }
+}
+
+CMenu* CWnd::GetMenu() const {
+    return m_menu.get();
+}
+
+void AfxAttachMenu(CWnd& window, HMENU menu) {
+    window.m_menu = std::make_unique<CMenu>();
+    window.m_menu->m_hMenu = menu;
+}
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    QWidget* widget = WidgetOf(m_hWnd);
+    if (message == STM_SETICON) {
+        if (auto* label = qobject_cast<QLabel*>(widget); label && wParam != 0) {
+            label->setPixmap(IconOf(reinterpret_cast<HICON>(wParam))->pixmap(32, 32));
+        }
+        return 0;
+    }
+    if (message == WM_SETICON) {
+        if (widget != nullptr && lParam != 0) {
+            widget->setWindowIcon(*IconOf(reinterpret_cast<HICON>(lParam)));
+        }
+        return 0;
+    }
+    LRESULT result = 0;
+    OnWndMsg(message, static_cast<UINT>(wParam & 0xFFFF), result);
+    return result;
+}
+
+HICON CWnd::SetIcon(HICON icon, BOOL bigIcon) {
+    SendMessage(WM_SETICON, static_cast<WPARAM>(bigIcon), reinterpret_cast<LPARAM>(icon));
+    return nullptr;
+}
+
+BOOL CWnd::IsIconic() const {
+    const QWidget* widget = WidgetOf(m_hWnd);
+    return widget != nullptr && widget->isMinimized() ? TRUE : FALSE;
+}
+
+void CWnd::GetClientRect(RECT* rect) const {
+    const QWidget* widget = WidgetOf(m_hWnd);
+    *rect = RECT{0, 0, widget ? widget->width() : 0, widget ? widget->height() : 0};
+}
+
+BOOL CWnd::PreTranslateMessage(MSG*) {
+    return FALSE;
+}
+
+bool CWnd::OnWndMsg(UINT message, UINT id, LRESULT& result) {
+    for (const AFX_MSGMAP* map = GetMessageMap(); map != nullptr;
+         map = map->base != nullptr ? map->base() : nullptr) {
+        for (const AFX_MSGMAP_ENTRY* entry = map->entries; entry->handler != nullptr; ++entry) {
+            if (entry->message == message && (message != WM_COMMAND || entry->id == id)) {
+                const UINT outer = m_currentMessage;
+                m_currentMessage = message;
+                result = entry->handler(*this);
+                m_currentMessage = outer;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+const AFX_MSGMAP* CWnd::GetThisMessageMap() {
+    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, nullptr}};
+    static const AFX_MSGMAP map{nullptr, entries};
+    return &map;
+}
+
+const AFX_MSGMAP* CWnd::GetMessageMap() const {
+    return GetThisMessageMap();
+}
+
+LRESULT CWnd::Default() {
+    return DefWindowProc(m_currentMessage);
+}
+
+// Qt paints and destroys its widgets itself: nothing is left to do by default.
+LRESULT CWnd::DefWindowProc(UINT) {
+    return 0;
+}
+
+void CWnd::OnDestroy() {}
+
+void CWnd::ForgetChildren() {
+    m_children.clear();
+    m_menu.reset();
+}
+
+// --- CMenu
+
+BOOL CMenu::ModifyMenu(UINT id, UINT, UINT newId, const char* text) {
+    QAction* action = FindAction(MenuBarOf(m_hMenu)->actions(), id);
+    if (action == nullptr) {
+        return FALSE;
+    }
+    action->setText(QString::fromUtf8(text));
+    action->setData(newId);
+    return TRUE;
+}
+
+// --- Data exchange
+
+void DDX_Control(CDataExchange* exchange, int id, CWnd& control) {
+    if (CWnd* item = exchange->m_pDlgWnd->GetDlgItem(id)) {
+        control.m_hWnd = item->m_hWnd;
+    }
+}
+
+void DDX_CBIndex(CDataExchange* exchange, int id, int& index) {
+    CWnd* item = exchange->m_pDlgWnd->GetDlgItem(id);
+    auto* list = item != nullptr ? qobject_cast<QComboBox*>(WidgetOf(item->m_hWnd)) : nullptr;
+    if (list == nullptr) {
+        return;
+    }
+    if (exchange->m_bSaveAndValidate) {
+        index = list->currentIndex();
+    } else {
+        list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
+    }
+}
+
+// --- CDialog
+
+CDialog::CDialog(UINT templateId, CWnd*) : m_templateId(templateId) {}
+CDialog::~CDialog() = default;
+
+int CDialog::DoModal() {
+    const auto bytes = Resources().Find(cyclara::kRtDialog, static_cast<uint16_t>(m_templateId));
+    const auto dialog = bytes ? cyclara::ParseDialog(*bytes) : std::nullopt;
+    if (!dialog) {
+        return -1;
+    }
+    CWnd* main = AfxGetApp() != nullptr ? AfxGetApp()->m_pMainWnd : nullptr;
+    QWidget* owner = main != nullptr && main != this ? WidgetOf(main->m_hWnd) : nullptr;
+    HMENU menu = nullptr;
+    std::unique_ptr<QWidget> window(BuildDialog(*this, *dialog, owner, menu));
+    m_hWnd = HandleOf(window.get());
+    if (menu != nullptr) {
+        AfxAttachMenu(*this, menu);
+    }
+    OnInitDialog();
+    CentreOnScreen(window.get());
+    const int result = static_cast<QDialog*>(window.get())->exec();
+    LRESULT ignored = 0;
+    OnWndMsg(WM_DESTROY, 0, ignored);
+    ForgetChildren();
+    m_hWnd = nullptr;
+    return result;
+}
+
+BOOL CDialog::OnInitDialog() {
+    const auto lists =
+        Resources().Find(cyclara::kRtDialogInit, static_cast<uint16_t>(m_templateId));
+    if (const auto entries = lists ? cyclara::ParseDialogInit(*lists) : std::nullopt) {
+        for (const cyclara::ListEntry& entry : *entries) {
+            CWnd* item = GetDlgItem(entry.controlId);
+            if (auto* list = item ? qobject_cast<QComboBox*>(WidgetOf(item->m_hWnd)) : nullptr) {
+                list->addItem(QString::fromLatin1(entry.text.c_str()));
+            }
+        }
+    }
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    UpdateData(TRUE);
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
+
+void CDialog::EndDialog(int result) {
+    if (auto* window = qobject_cast<QDialog*>(WidgetOf(m_hWnd))) {
+        window->done(result);
+    }
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+    CDataExchange exchange(this, saveAndValidate);
+    DoDataExchange(&exchange);
+    return TRUE;
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* message) {
+    return CWnd::PreTranslateMessage(message);
+}
+
+void CDialog::DoDataExchange(CDataExchange*) {}
+
+void CDialog::OnCommandMessage(UINT id) {
+    LRESULT ignored = 0;
+    if (OnWndMsg(WM_COMMAND, id, ignored)) {
+        return;
+    }
+    if (id == static_cast<UINT>(IDOK)) {
+        OnOK();
+    } else if (id == static_cast<UINT>(IDCANCEL)) {
+        OnCancel();
+    }
+}
+
+// A dialog's close request becomes the Cancel command.
+LRESULT CDialog::DefWindowProc(UINT message) {
+    if (message == WM_CLOSE) {
+        OnCommandMessage(IDCANCEL);
+    }
+    return 0;
+}
+
+// --- Application
+
+CWinApp::CWinApp(const char* appName) : m_pszAppName(appName) {
+    g_app = this;
+}
+
+CWinApp::~CWinApp() {
+    if (g_app == this) {
+        g_app = nullptr;
+    }
+}
+
+BOOL CWinApp::InitInstance() {
+    return TRUE;
+}
+
+// Qt draws its controls in the platform's style already.
+BOOL CWinApp::Enable3dControls() {
+    return TRUE;
+}
+
+int AfxWinMain(int argc, char** argv) {
+    QApplication application(argc, argv);
+    if (g_app == nullptr) {
+        return 1;
+    }
+    if (g_app->m_pszAppName == nullptr) {
+        g_appName =
+            QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
+        g_app->m_pszAppName = g_appName.c_str();
+    }
+    g_app->InitInstance();
+    return 0;
+}
+
+// One user-interface thread and one application: both threads find the main window here.
+CWinThread* AfxGetThread() {
+    return g_app;
+}
+CWinApp* AfxGetApp() {
+    return g_app;
+}
+
+int AfxMessageBox(const char* text, UINT type, UINT) {
+    CWnd* main = g_app != nullptr ? g_app->m_pMainWnd : nullptr;
+    QMessageBox box(main != nullptr ? WidgetOf(main->m_hWnd) : nullptr);
+    box.setWindowTitle(
+        QString::fromUtf8(g_app != nullptr && g_app->m_pszAppName ? g_app->m_pszAppName : ""));
+    // The texts end lines with CR LF, as Windows' message boxes take them.
+    box.setText(QString::fromUtf8(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    switch (type & 0xF0) {
+        case MB_ICONQUESTION:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MB_ICONEXCLAMATION:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MB_ICONINFORMATION:
+            box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            break;
+    }
+    const bool yesNo = (type & 0x0F) == MB_YESNO;
+    box.setStandardButtons(yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
+    box.setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
+    const int pressed = box.exec();
+    return pressed == QMessageBox::Yes ? IDYES : pressed == QMessageBox::No ? IDNO : IDOK;
+}
+
+// Loaded icons live for the whole run, as the window system's do.
+HICON AfxLoadIcon(UINT id) {
+    const auto images = cyclara::LoadIcon(Resources(), static_cast<uint16_t>(id));
+    if (!images) {
+        return nullptr;
+    }
+    return reinterpret_cast<HICON>(new QIcon(cyclara::qt::ToIcon(*images)));
+}
+
+cyclara::UiDispatcher& AfxGetUiDispatcher() {
+    static QtUiDispatcher dispatcher;
+    return dispatcher;
+}
