@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace cyclara {
 
@@ -41,6 +42,10 @@ class CSerialPort {
     ~CSerialPort();
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Names the devices another way from the next opening on: for tests, which map ports to
+    // pseudo-terminals. Only on a closed port.
+    void SetPathFor(DevicePathFor pathFor) { m_pathFor = std::move(pathFor); }
 
     // 1 when the device was opened, 0 otherwise. Only on a closed port.
     int Open(int32_t portNumber, int32_t baudRate);

@@ -1,8 +1,11 @@
 // The program's windows on the Qt backend, offscreen, driven as a user would: menus, keys,
 // the port dialog and the message boxes. No test here opens a port that exists: COM20 names
 // /dev/ttyACM7, absent on a machine without USB modems.
+#include "measure/receive_thread.h"
 #include "res/resource.h"
 #include "serial/serial_port.h"
+#include "tests/modem_emulation/modem_control.h"
+#include "tests/pty.h"
 #include "ui/main_dialog.h"
 
 #include <QAction>
@@ -63,6 +66,7 @@ bool IsOnTop(On window) {
 struct Step {
     On window;
     std::function<void()> action;
+    std::function<bool()> ready = {};  // and, when given, until this holds
 };
 
 // Runs `steps` from the event loop while modal windows run, each once its window is on top.
@@ -75,7 +79,8 @@ void Drive(std::vector<Step> steps) {
         if (remaining->empty()) {
             return;
         }
-        if (!IsOnTop(remaining->front().window)) {
+        const Step& first = remaining->front();
+        if (!IsOnTop(first.window) || (first.ready && !first.ready())) {
             QTimer::singleShot(10, *next);
             return;
         }
@@ -230,6 +235,116 @@ TEST_F(MainWindowTest, AboutNamesTheProgramFirst) {
            {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
     window.DoModal();
     EXPECT_EQ(about.rfind("cyclara|Cyclara\n", 0), 0u) << about;
+}
+
+QString FieldText(int id) {
+    for (QLabel* label : Modal()->findChildren<QLabel*>()) {
+        if (label->property("cyclaraControlId").toInt() == id) {
+            return label->text();
+        }
+    }
+    return "?";
+}
+
+QRgb LampPixel() {
+    for (QLabel* label : Modal()->findChildren<QLabel*>()) {
+        if (label->property("cyclaraControlId").toInt() == IDC_LED) {
+            return label->pixmap().toImage().pixel(4, 17);
+        }
+    }
+    return 0;
+}
+
+constexpr QRgb kLit = 0xFF00FF00;
+constexpr QRgb kUnlit = 0xFF008000;
+
+// A pseudo-terminal with emulated modem lines behind every port number.
+class OpenPortTest : public MainWindowTest {
+  protected:
+    OpenPortTest()
+        : modem(cyclara::testing::ModemControl::ForThisProcess()),
+          slot(modem.Attach(pty.SlavePath())) {
+        cyclara::ProcessSerialPort().SetPathFor([path = pty.SlavePath()](int32_t) { return path; });
+    }
+    ~OpenPortTest() override {
+        cyclara::ProcessSerialPort().SetPathFor(cyclara::DevicePath);
+        modem.Detach(slot);
+    }
+
+    void Edge(bool on) {
+        modem.WaitUntilWatched(slot);
+        modem.SetDsr(slot, on);
+    }
+
+    cyclara::testing::Pty pty;
+    cyclara::testing::ModemControl& modem;
+    int slot;
+};
+
+TEST_F(OpenPortTest, MeasuresWhileOpenAndKeepsTheFieldsAfterClosing) {
+    QString frequency, afterClose;
+    QRgb litWhileOn = 0, unlitAfterClose = 0;
+    bool closeMenuAfterNo = false, openMenuAfterYes = false;
+    std::string question;
+    Drive({{On::kMain, [] { Choose("&Port Open"); }},
+           {On::kPortDialog,
+            [] {
+                List(0)->setCurrentIndex(4);  // COM5, mapped to the pseudo-terminal
+                QTest::keyClick(Modal(), Qt::Key_Return);
+            }},
+           {On::kMain,
+            [&] {
+                for (int pulse = 0; pulse < 5; ++pulse) {
+                    Edge(true);
+                    Edge(false);
+                }
+                Edge(true);
+                pty.Send("60Hz\r\n");
+            },
+            [] { return MenuAction("&Port Close") != nullptr; }},
+           {On::kMain,
+            [&] {
+                frequency = FieldText(IDC_FREQ);
+                litWhileOn = LampPixel();
+            },
+            [] { return FieldText(IDC_ELAPSED) == "    0:00:03" && FieldText(IDC_FREQ) == "60"; }},
+           {On::kMain, [] { Choose("&Port Close"); }},
+           {On::kMessageBox, [&] { question = Answer(QMessageBox::No); }},
+           {On::kMain, [&] { closeMenuAfterNo = MenuAction("&Port Close") != nullptr; }},
+           {On::kMain, [] { Choose("&Port Close"); }},
+           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }},
+           {On::kMain,
+            [&] {
+                openMenuAfterYes = MenuAction("&Port Open") != nullptr;
+                afterClose = FieldText(IDC_ELAPSED);
+                unlitAfterClose = LampPixel();
+            }},
+           {On::kMain, [] { Choose("E&xit"); }},
+           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
+    window.DoModal();
+    EXPECT_EQ(frequency, "60");
+    EXPECT_EQ(litWhileOn, kLit);
+    EXPECT_EQ(question, "cyclara|ポートを閉じますか？");
+    EXPECT_TRUE(closeMenuAfterNo);
+    EXPECT_TRUE(openMenuAfterYes);
+    EXPECT_EQ(afterClose, "    0:00:03") << "closing keeps the last texts";
+    EXPECT_EQ(unlitAfterClose, kUnlit);
+    EXPECT_EQ(cyclara::ProcessSerialPort().IsOpen(), 0);
+}
+
+TEST_F(OpenPortTest, ExitWithThePortOpenStopsAndCloses) {
+    Drive(
+        {{On::kMain, [] { Choose("&Port Open"); }},
+         {On::kPortDialog,
+          [] {
+              List(0)->setCurrentIndex(4);
+              QTest::keyClick(Modal(), Qt::Key_Return);
+          }},
+         {On::kMain, [] { Choose("E&xit"); }, [] { return MenuAction("&Port Close") != nullptr; }},
+         {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
+    EXPECT_EQ(window.DoModal(), IDOK);
+    EXPECT_EQ(cyclara::ProcessSerialPort().IsOpen(), 0);
+    EXPECT_FALSE(cyclara::ProcessReceiver().Stop().IsRequested());
 }
 
 }  // namespace
