@@ -1,5 +1,6 @@
 // The Qt widgets built from the compiled resources, on Qt's offscreen platform.
 #include "res/resource.h"
+#include "tests/qt_app.h"
 #include "ui/compiled_resources.h"
 #include "ui/qt/template_widgets.h"
 
@@ -18,12 +19,7 @@ namespace cyclara::qt {
 namespace {
 
 QApplication& App() {
-    static int argc = 1;
-    static char name[] = "qt_template_test";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
+    return cyclara::testing::OffscreenApp();
 }
 
 const ResourceFile& Resources() {

@@ -6,6 +6,7 @@
 #include "serial/serial_port.h"
 #include "tests/modem_emulation/modem_control.h"
 #include "tests/pty.h"
+#include "tests/qt_app.h"
 #include "ui/main_dialog.h"
 
 #include <QAction>
@@ -26,13 +27,7 @@
 namespace {
 
 QApplication& App() {
-    static int argc = 1;
-    static char name[] = "qt_windows_test";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Never destroyed: the process ends with it, after the program's own statics.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
+    return cyclara::testing::OffscreenApp();
 }
 
 class TestApp : public CWinApp {
@@ -237,22 +232,22 @@ TEST_F(MainWindowTest, AboutNamesTheProgramFirst) {
     EXPECT_EQ(about.rfind("cyclara|Cyclara\n", 0), 0u) << about;
 }
 
-QString FieldText(int id) {
+QLabel* Control(int id) {
     for (QLabel* label : Modal()->findChildren<QLabel*>()) {
         if (label->property("cyclaraControlId").toInt() == id) {
-            return label->text();
+            return label;
         }
     }
-    return "?";
+    return nullptr;
 }
 
+QString FieldText(int id) {
+    return Control(id) != nullptr ? Control(id)->text() : "?";
+}
+
+// A pixel inside the lamp, lit or unlit.
 QRgb LampPixel() {
-    for (QLabel* label : Modal()->findChildren<QLabel*>()) {
-        if (label->property("cyclaraControlId").toInt() == IDC_LED) {
-            return label->pixmap().toImage().pixel(4, 17);
-        }
-    }
-    return 0;
+    return Control(IDC_LED) != nullptr ? Control(IDC_LED)->pixmap().toImage().pixel(4, 17) : 0;
 }
 
 constexpr QRgb kLit = 0xFF00FF00;
