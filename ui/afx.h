@@ -98,7 +98,6 @@ class CWnd {
     void ForgetChildren();
 
     UINT m_currentMessage = 0;
-    friend class CDialog;
 
   private:
     mutable std::map<int, std::unique_ptr<CWnd>> m_children;
