@@ -5,6 +5,7 @@
 #include "res/resource.h"
 #include "serial/serial_port.h"
 #include "ui/port_dialog.h"
+#include "ui/texts.h"
 
 namespace {
 
@@ -13,9 +14,6 @@ namespace {
 CWnd* g_pIndicator = nullptr;
 HICON g_hLedOff = nullptr;
 HICON g_hLedOn = nullptr;
-
-const char kAboutText[] =
-    "Cyclara\r\nCopyright (C) 2026 the Cyclara developers\r\n\r\nhttps://cyclara.example.org/";
 
 class MainWindowDisplay : public cyclara::MeasurementDisplay {
   public:
@@ -103,18 +101,18 @@ void CMainDialog::OnPortCommand() {
         choice.portNumber = dialog.m_nPortIndex + 1;
         choice.speedIndex = dialog.m_nSpeedIndex;
         if (port.Open(choice.portNumber, cyclara::kSpeedTable.at(choice.speedIndex)) == 1) {
-            SetPortMenuText(menu, "&Port Close");
+            SetPortMenuText(menu, kPortCloseMenuText);
             ClearDisplays();
             cyclara::ProcessReceiver().StartThread(*port.GetHandle(), WorkerDisplay());
         } else {
-            AfxMessageBox("A port does not open.", MB_OK | MB_ICONEXCLAMATION, 0);
+            AfxMessageBox(kPortFailedText, MB_OK | MB_ICONEXCLAMATION, 0);
         }
         return;
     }
-    if (AfxMessageBox("ポートを閉じますか？", MB_YESNO | MB_ICONQUESTION, 0) == IDYES) {
+    if (AfxMessageBox(kClosePortQuestion, MB_YESNO | MB_ICONQUESTION, 0) == IDYES) {
         cyclara::ProcessReceiver().EndThread();
         port.Close();
-        SetPortMenuText(menu, "&Port Open");
+        SetPortMenuText(menu, kPortOpenMenuText);
         WindowDisplay().SetIndicator(false);
     }
 }
@@ -129,13 +127,13 @@ void CMainDialog::OnDestroy() {
 }
 
 void CMainDialog::OnExitCommand() {
-    if (AfxMessageBox("終了しますか？", MB_YESNO | MB_ICONQUESTION, 0) != IDNO) {
+    if (AfxMessageBox(kExitQuestion, MB_YESNO | MB_ICONQUESTION, 0) != IDNO) {
         CDialog::OnOK();
     }
 }
 
 void CMainDialog::OnClose() {
-    if (AfxMessageBox("終了しますか？", MB_YESNO | MB_ICONQUESTION, 0) != IDNO) {
+    if (AfxMessageBox(kExitQuestion, MB_YESNO | MB_ICONQUESTION, 0) != IDNO) {
         Default();
     }
 }

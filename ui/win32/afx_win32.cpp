@@ -1,0 +1,413 @@
+// The class library on Win32: dialogs from the linked templates, run by a modal loop of our
+// own so that PreTranslateMessage sees every message before the dialog does.
+#include "ui/afx.h"
+
+#include "measure/synchronous_display.h"
+#include "ui/resource_reader.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace {
+
+CWinApp* g_app = nullptr;         // set before main by the one application object
+std::string g_appName;            // the user-interface thread's, set once at start
+HWND g_dispatchWindow = nullptr;  // created by AfxWinMain; PostMessage to it from any thread
+
+constexpr UINT kRunTask = WM_APP + 1;
+
+std::optional<cyclara::Bytes> LinkedResource(UINT type, UINT id) {
+    const HMODULE module = GetModuleHandleA(nullptr);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(type));
+    HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
+    const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
+    if (data == nullptr) {
+        return std::nullopt;
+    }
+    return cyclara::Bytes(static_cast<const uint8_t*>(data), SizeofResource(module, found));
+}
+
+// A dialog whose template sits at 0, 0 goes to the middle of its owner, or of the screen.
+void Centre(HWND window, HWND owner) {
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    RECT area{};
+    if (owner != nullptr) {
+        GetWindowRect(owner, &area);
+    } else {
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    }
+    const long width = frame.right - frame.left;
+    const long height = frame.bottom - frame.top;
+    SetWindowPos(window, nullptr, (area.left + area.right - width) / 2,
+                 (area.top + area.bottom - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT CALLBACK DispatchProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kRunTask) {
+        std::unique_ptr<std::function<void()>> task(
+            reinterpret_cast<std::function<void()>*>(lParam));
+        (*task)();
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+class Win32UiDispatcher : public cyclara::UiDispatcher {
+  public:
+    void Post(std::function<void()> task) override {
+        auto* posted = new std::function<void()>(std::move(task));
+        if (!PostMessageA(g_dispatchWindow, kRunTask, 0, reinterpret_cast<LPARAM>(posted))) {
+            delete posted;
+        }
+    }
+};
+
+void CreateDispatchWindow() {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DispatchProcedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "CyclaraDispatch";
+    RegisterClassA(&windowClass);
+    g_dispatchWindow = CreateWindowExA(0, "CyclaraDispatch", "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                       nullptr, windowClass.hInstance, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The state of a CDialog's modal run: ended by EndDialog, read by the loop in DoModal.
+struct ModalRun {
+    bool ended = false;
+    int result = IDCANCEL;
+};
+// The dialogs running modally now, the innermost last; user-interface thread only.
+std::map<const CDialog*, ModalRun*> g_runs;
+
+INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        auto* dialog = reinterpret_cast<CDialog*>(lParam);
+        dialog->m_hWnd = window;
+        dialog->OnInitDialog();
+        return TRUE;
+    }
+    auto* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+    if (dialog == nullptr) {
+        return FALSE;
+    }
+    LRESULT result = 0;
+    switch (message) {
+        case WM_COMMAND:
+            dialog->OnCommandMessage(LOWORD(wParam));
+            return TRUE;
+        case WM_CLOSE:
+            if (!dialog->OnWndMsg(WM_CLOSE, 0, result)) {
+                dialog->OnCancel();
+            }
+            return TRUE;
+        case WM_DESTROY:
+            dialog->OnWndMsg(WM_DESTROY, 0, result);
+            return TRUE;
+        case WM_PAINT:
+        case WM_QUERYDRAGICON:
+            if (dialog->OnWndMsg(message, 0, result)) {
+                SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+                return message == WM_QUERYDRAGICON ? static_cast<INT_PTR>(result) : TRUE;
+            }
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace
+
+// --- CWnd
+
+CWnd::CWnd() = default;
+CWnd::~CWnd() = default;
+
+CWnd* CWnd::GetDlgItem(int id) const {
+    auto cached = m_children.find(id);
+    if (cached != m_children.end()) {
+        return cached->second.get();
+    }
+    const HWND child = ::GetDlgItem(m_hWnd, id);
+    if (child == nullptr) {
+        return nullptr;
+    }
+    auto wrapper = std::make_unique<CWnd>();
+    wrapper->m_hWnd = child;
+    return m_children.emplace(id, std::move(wrapper)).first->second.get();
+}
+
+void CWnd::SetWindowText(const char* text) {
+    ::SetWindowTextA(m_hWnd, text);
+}
+
+CMenu* CWnd::GetMenu() const {
+    if (!m_menu && m_hWnd != nullptr) {
+        AfxAttachMenu(const_cast<CWnd&>(*this), ::GetMenu(m_hWnd));
+    }
+    return m_menu.get();
+}
+
+void AfxAttachMenu(CWnd& window, HMENU menu) {
+    window.m_menu = std::make_unique<CMenu>();
+    window.m_menu->m_hMenu = menu;
+}
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::SendMessageA(m_hWnd, message, wParam, lParam);
+}
+
+HICON CWnd::SetIcon(HICON icon, BOOL bigIcon) {
+    return reinterpret_cast<HICON>(
+        SendMessage(WM_SETICON, static_cast<WPARAM>(bigIcon), reinterpret_cast<LPARAM>(icon)));
+}
+
+BOOL CWnd::IsIconic() const {
+    return ::IsIconic(m_hWnd);
+}
+
+void CWnd::GetClientRect(RECT* rect) const {
+    ::GetClientRect(m_hWnd, rect);
+}
+
+BOOL CWnd::PreTranslateMessage(MSG*) {
+    return FALSE;
+}
+
+bool CWnd::OnWndMsg(UINT message, UINT id, LRESULT& result) {
+    for (const AFX_MSGMAP* map = GetMessageMap(); map != nullptr;
+         map = map->base != nullptr ? map->base() : nullptr) {
+        for (const AFX_MSGMAP_ENTRY* entry = map->entries; entry->handler != nullptr; ++entry) {
+            if (entry->message == message && (message != WM_COMMAND || entry->id == id)) {
+                const UINT outer = m_currentMessage;
+                m_currentMessage = message;
+                result = entry->handler(*this);
+                m_currentMessage = outer;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+const AFX_MSGMAP* CWnd::GetThisMessageMap() {
+    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, nullptr}};
+    static const AFX_MSGMAP map{nullptr, entries};
+    return &map;
+}
+
+const AFX_MSGMAP* CWnd::GetMessageMap() const {
+    return GetThisMessageMap();
+}
+
+LRESULT CWnd::Default() {
+    return DefWindowProc(m_currentMessage);
+}
+
+// A dialog procedure that returns FALSE leaves the rest to the dialog manager.
+LRESULT CWnd::DefWindowProc(UINT) {
+    return 0;
+}
+
+void CWnd::OnDestroy() {}
+
+void CWnd::ForgetChildren() {
+    m_children.clear();
+    m_menu.reset();
+}
+
+// --- CMenu
+
+BOOL CMenu::ModifyMenu(UINT id, UINT flags, UINT newId, const char* text) {
+    return ::ModifyMenuA(m_hMenu, id, flags, newId, text);
+}
+
+// --- Data exchange
+
+void DDX_Control(CDataExchange* exchange, int id, CWnd& control) {
+    control.m_hWnd = ::GetDlgItem(exchange->m_pDlgWnd->m_hWnd, id);
+}
+
+void DDX_CBIndex(CDataExchange* exchange, int id, int& index) {
+    const HWND dialog = exchange->m_pDlgWnd->m_hWnd;
+    if (exchange->m_bSaveAndValidate) {
+        index = static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
+    } else {
+        SendDlgItemMessageA(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    }
+}
+
+// --- CDialog
+
+CDialog::CDialog(UINT templateId, CWnd*) : m_templateId(templateId) {}
+CDialog::~CDialog() = default;
+
+int CDialog::DoModal() {
+    CWnd* main = AfxGetApp() != nullptr ? AfxGetApp()->m_pMainWnd : nullptr;
+    const HWND owner = main != nullptr && main != this ? main->m_hWnd : nullptr;
+    ModalRun run;
+    g_runs[this] = &run;
+    const HWND window =
+        CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), owner,
+                           DialogProcedure, reinterpret_cast<LPARAM>(this));
+    if (window == nullptr) {
+        g_runs.erase(this);
+        return -1;
+    }
+    Centre(window, owner);
+    ShowWindow(window, SW_SHOW);
+    if (owner != nullptr) {
+        EnableWindow(owner, FALSE);
+    }
+    MSG message{};
+    while (!run.ended && GetMessageA(&message, nullptr, 0, 0) > 0) {
+        const bool ours = message.hwnd == window || IsChild(window, message.hwnd);
+        if (ours && PreTranslateMessage(&message)) {
+            continue;
+        }
+        if (!IsDialogMessageA(window, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    if (owner != nullptr) {
+        EnableWindow(owner, TRUE);
+        SetActiveWindow(owner);
+    }
+    DestroyWindow(window);
+    ForgetChildren();
+    m_hWnd = nullptr;
+    g_runs.erase(this);
+    return run.result;
+}
+
+BOOL CDialog::OnInitDialog() {
+    const auto lists = LinkedResource(cyclara::kRtDialogInit, m_templateId);
+    if (const auto entries = lists ? cyclara::ParseDialogInit(*lists) : std::nullopt) {
+        for (const cyclara::ListEntry& entry : *entries) {
+            SendDlgItemMessageA(m_hWnd, entry.controlId, CB_ADDSTRING, 0,
+                                reinterpret_cast<LPARAM>(entry.text.c_str()));
+        }
+    }
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    UpdateData(TRUE);
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
+
+void CDialog::EndDialog(int result) {
+    const auto running = g_runs.find(this);
+    if (running != g_runs.end()) {
+        running->second->result = result;
+        running->second->ended = true;
+        PostMessageA(m_hWnd, WM_NULL, 0, 0);  // wakes the modal loop
+    }
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+    CDataExchange exchange(this, saveAndValidate);
+    DoDataExchange(&exchange);
+    return TRUE;
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* message) {
+    return CWnd::PreTranslateMessage(message);
+}
+
+void CDialog::DoDataExchange(CDataExchange*) {}
+
+void CDialog::OnCommandMessage(UINT id) {
+    LRESULT ignored = 0;
+    if (OnWndMsg(WM_COMMAND, id, ignored)) {
+        return;
+    }
+    if (id == IDOK) {
+        OnOK();
+    } else if (id == IDCANCEL) {
+        OnCancel();
+    }
+}
+
+LRESULT CDialog::DefWindowProc(UINT message) {
+    if (message == WM_CLOSE) {
+        OnCommandMessage(IDCANCEL);
+    }
+    return 0;
+}
+
+// --- Application
+
+CWinApp::CWinApp(const char* appName) : m_pszAppName(appName) {
+    g_app = this;
+}
+
+CWinApp::~CWinApp() {
+    if (g_app == this) {
+        g_app = nullptr;
+    }
+}
+
+BOOL CWinApp::InitInstance() {
+    return TRUE;
+}
+
+// Common controls draw in three dimensions on every Windows this program runs on.
+BOOL CWinApp::Enable3dControls() {
+    return TRUE;
+}
+
+int AfxWinMain(int, char**) {
+    if (g_app == nullptr) {
+        return 1;
+    }
+    if (g_app->m_pszAppName == nullptr) {
+        char path[MAX_PATH + 1] = "";
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        std::string name(path);
+        name = name.substr(name.find_last_of("\\/") + 1);
+        g_appName = name.substr(0, name.rfind('.'));
+        g_app->m_pszAppName = g_appName.c_str();
+    }
+    CreateDispatchWindow();
+    g_app->InitInstance();
+    return 0;
+}
+
+CWinThread* AfxGetThread() {
+    return g_app;
+}
+CWinApp* AfxGetApp() {
+    return g_app;
+}
+
+int AfxMessageBox(const char* text, UINT type, UINT) {
+    CWnd* main = g_app != nullptr ? g_app->m_pMainWnd : nullptr;
+    return MessageBoxA(main != nullptr ? main->m_hWnd : nullptr, text,
+                       g_app != nullptr ? g_app->m_pszAppName : "", type);
+}
+
+HICON AfxLoadIcon(UINT id) {
+    return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
+}
+
+cyclara::UiDispatcher& AfxGetUiDispatcher() {
+    static Win32UiDispatcher dispatcher;
+    return dispatcher;
+}
