@@ -46,8 +46,7 @@ const ResourceFile& Resources() {
     return file;
 }
 
-CWinApp* g_app = nullptr;  // set before main by the one application object
-std::string g_appName;     // the user-interface thread's, set once at start
+std::string g_appName;  // the user-interface thread's, set once at start
 
 constexpr uint32_t kWsMinimizeBox = 0x00020000;
 constexpr uint32_t kWsSysMenu = 0x00080000;
@@ -176,9 +175,6 @@ class QtUiDispatcher : public cyclara::UiDispatcher {
 
 // --- CWnd
 
-CWnd::CWnd() = default;
-CWnd::~CWnd() = default;
-
 CWnd* CWnd::GetDlgItem(int id) const {
     auto cached = m_children.find(id);
     if (cached != m_children.end()) {
@@ -215,11 +211,6 @@ CMenu* CWnd::GetMenu() const {
     return m_menu.get();
 }
 
-void AfxAttachMenu(CWnd& window, HMENU menu) {
-    window.m_menu = std::make_unique<CMenu>();
-    window.m_menu->m_hMenu = menu;
-}
-
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     QWidget* widget = WidgetOf(m_hWnd);
     if (message == STM_SETICON) {
@@ -252,52 +243,6 @@ BOOL CWnd::IsIconic() const {
 void CWnd::GetClientRect(RECT* rect) const {
     const QWidget* widget = WidgetOf(m_hWnd);
     *rect = RECT{0, 0, widget ? widget->width() : 0, widget ? widget->height() : 0};
-}
-
-BOOL CWnd::PreTranslateMessage(MSG*) {
-    return FALSE;
-}
-
-bool CWnd::OnWndMsg(UINT message, UINT id, LRESULT& result) {
-    for (const AFX_MSGMAP* map = GetMessageMap(); map != nullptr;
-         map = map->base != nullptr ? map->base() : nullptr) {
-        for (const AFX_MSGMAP_ENTRY* entry = map->entries; entry->handler != nullptr; ++entry) {
-            if (entry->message == message && (message != WM_COMMAND || entry->id == id)) {
-                const UINT outer = m_currentMessage;
-                m_currentMessage = message;
-                result = entry->handler(*this);
-                m_currentMessage = outer;
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-const AFX_MSGMAP* CWnd::GetThisMessageMap() {
-    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, nullptr}};
-    static const AFX_MSGMAP map{nullptr, entries};
-    return &map;
-}
-
-const AFX_MSGMAP* CWnd::GetMessageMap() const {
-    return GetThisMessageMap();
-}
-
-LRESULT CWnd::Default() {
-    return DefWindowProc(m_currentMessage);
-}
-
-// Qt paints and destroys its widgets itself: nothing is left to do by default.
-LRESULT CWnd::DefWindowProc(UINT) {
-    return 0;
-}
-
-void CWnd::OnDestroy() {}
-
-void CWnd::ForgetChildren() {
-    m_children.clear();
-    m_menu.reset();
 }
 
 // --- CMenu
@@ -334,9 +279,6 @@ void DDX_CBIndex(CDataExchange* exchange, int id, int& index) {
 }
 
 // --- CDialog
-
-CDialog::CDialog(UINT templateId, CWnd*) : m_templateId(templateId) {}
-CDialog::~CDialog() = default;
 
 int CDialog::DoModal() {
     const auto bytes = Resources().Find(cyclara::kRtDialog, static_cast<uint16_t>(m_templateId));
@@ -377,101 +319,33 @@ BOOL CDialog::OnInitDialog() {
     return TRUE;
 }
 
-void CDialog::OnOK() {
-    UpdateData(TRUE);
-    EndDialog(IDOK);
-}
-
-void CDialog::OnCancel() {
-    EndDialog(IDCANCEL);
-}
-
 void CDialog::EndDialog(int result) {
     if (auto* window = qobject_cast<QDialog*>(WidgetOf(m_hWnd))) {
         window->done(result);
     }
 }
 
-BOOL CDialog::UpdateData(BOOL saveAndValidate) {
-    CDataExchange exchange(this, saveAndValidate);
-    DoDataExchange(&exchange);
-    return TRUE;
-}
-
-BOOL CDialog::PreTranslateMessage(MSG* message) {
-    return CWnd::PreTranslateMessage(message);
-}
-
-void CDialog::DoDataExchange(CDataExchange*) {}
-
-void CDialog::OnCommandMessage(UINT id) {
-    LRESULT ignored = 0;
-    if (OnWndMsg(WM_COMMAND, id, ignored)) {
-        return;
-    }
-    if (id == static_cast<UINT>(IDOK)) {
-        OnOK();
-    } else if (id == static_cast<UINT>(IDCANCEL)) {
-        OnCancel();
-    }
-}
-
-// A dialog's close request becomes the Cancel command.
-LRESULT CDialog::DefWindowProc(UINT message) {
-    if (message == WM_CLOSE) {
-        OnCommandMessage(IDCANCEL);
-    }
-    return 0;
-}
-
 // --- Application
-
-CWinApp::CWinApp(const char* appName) : m_pszAppName(appName) {
-    g_app = this;
-}
-
-CWinApp::~CWinApp() {
-    if (g_app == this) {
-        g_app = nullptr;
-    }
-}
-
-BOOL CWinApp::InitInstance() {
-    return TRUE;
-}
-
-// Qt draws its controls in the platform's style already.
-BOOL CWinApp::Enable3dControls() {
-    return TRUE;
-}
 
 int AfxWinMain(int argc, char** argv) {
     QApplication application(argc, argv);
-    if (g_app == nullptr) {
+    if (AfxGetApp() == nullptr) {
         return 1;
     }
-    if (g_app->m_pszAppName == nullptr) {
+    if (AfxGetApp()->m_pszAppName == nullptr) {
         g_appName =
             QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
-        g_app->m_pszAppName = g_appName.c_str();
+        AfxGetApp()->m_pszAppName = g_appName.c_str();
     }
-    g_app->InitInstance();
+    AfxGetApp()->InitInstance();
     return 0;
 }
 
-// One user-interface thread and one application: both threads find the main window here.
-CWinThread* AfxGetThread() {
-    return g_app;
-}
-CWinApp* AfxGetApp() {
-    return g_app;
-}
-
 int AfxMessageBox(const char* text, UINT type, UINT) {
-    CWnd* main = g_app != nullptr ? g_app->m_pMainWnd : nullptr;
+    CWnd* main = AfxGetApp() != nullptr ? AfxGetApp()->m_pMainWnd : nullptr;
     QMessageBox box(main != nullptr ? WidgetOf(main->m_hWnd) : nullptr);
-    box.setWindowTitle(
-        QString::fromUtf8(g_app != nullptr && g_app->m_pszAppName ? g_app->m_pszAppName : ""));
+    box.setWindowTitle(QString::fromUtf8(
+        AfxGetApp() != nullptr && AfxGetApp()->m_pszAppName ? AfxGetApp()->m_pszAppName : ""));
     // The texts end lines with CR LF, as Windows' message boxes take them.
     box.setText(QString::fromUtf8(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     switch (type & 0xF0) {

@@ -13,7 +13,6 @@
 
 namespace {
 
-CWinApp* g_app = nullptr;         // set before main by the one application object
 std::string g_appName;            // the user-interface thread's, set once at start
 HWND g_dispatchWindow = nullptr;  // created by AfxWinMain; PostMessage to it from any thread
 
@@ -130,9 +129,6 @@ INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 
 // --- CWnd
 
-CWnd::CWnd() = default;
-CWnd::~CWnd() = default;
-
 CWnd* CWnd::GetDlgItem(int id) const {
     auto cached = m_children.find(id);
     if (cached != m_children.end()) {
@@ -158,11 +154,6 @@ CMenu* CWnd::GetMenu() const {
     return m_menu.get();
 }
 
-void AfxAttachMenu(CWnd& window, HMENU menu) {
-    window.m_menu = std::make_unique<CMenu>();
-    window.m_menu->m_hMenu = menu;
-}
-
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
 }
@@ -178,52 +169,6 @@ BOOL CWnd::IsIconic() const {
 
 void CWnd::GetClientRect(RECT* rect) const {
     ::GetClientRect(m_hWnd, rect);
-}
-
-BOOL CWnd::PreTranslateMessage(MSG*) {
-    return FALSE;
-}
-
-bool CWnd::OnWndMsg(UINT message, UINT id, LRESULT& result) {
-    for (const AFX_MSGMAP* map = GetMessageMap(); map != nullptr;
-         map = map->base != nullptr ? map->base() : nullptr) {
-        for (const AFX_MSGMAP_ENTRY* entry = map->entries; entry->handler != nullptr; ++entry) {
-            if (entry->message == message && (message != WM_COMMAND || entry->id == id)) {
-                const UINT outer = m_currentMessage;
-                m_currentMessage = message;
-                result = entry->handler(*this);
-                m_currentMessage = outer;
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-const AFX_MSGMAP* CWnd::GetThisMessageMap() {
-    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, nullptr}};
-    static const AFX_MSGMAP map{nullptr, entries};
-    return &map;
-}
-
-const AFX_MSGMAP* CWnd::GetMessageMap() const {
-    return GetThisMessageMap();
-}
-
-LRESULT CWnd::Default() {
-    return DefWindowProc(m_currentMessage);
-}
-
-// A dialog procedure that returns FALSE leaves the rest to the dialog manager.
-LRESULT CWnd::DefWindowProc(UINT) {
-    return 0;
-}
-
-void CWnd::OnDestroy() {}
-
-void CWnd::ForgetChildren() {
-    m_children.clear();
-    m_menu.reset();
 }
 
 // --- CMenu
@@ -248,9 +193,6 @@ void DDX_CBIndex(CDataExchange* exchange, int id, int& index) {
 }
 
 // --- CDialog
-
-CDialog::CDialog(UINT templateId, CWnd*) : m_templateId(templateId) {}
-CDialog::~CDialog() = default;
 
 int CDialog::DoModal() {
     CWnd* main = AfxGetApp() != nullptr ? AfxGetApp()->m_pMainWnd : nullptr;
@@ -303,15 +245,6 @@ BOOL CDialog::OnInitDialog() {
     return TRUE;
 }
 
-void CDialog::OnOK() {
-    UpdateData(TRUE);
-    EndDialog(IDOK);
-}
-
-void CDialog::OnCancel() {
-    EndDialog(IDCANCEL);
-}
-
 void CDialog::EndDialog(int result) {
     const auto running = g_runs.find(this);
     if (running != g_runs.end()) {
@@ -321,86 +254,29 @@ void CDialog::EndDialog(int result) {
     }
 }
 
-BOOL CDialog::UpdateData(BOOL saveAndValidate) {
-    CDataExchange exchange(this, saveAndValidate);
-    DoDataExchange(&exchange);
-    return TRUE;
-}
-
-BOOL CDialog::PreTranslateMessage(MSG* message) {
-    return CWnd::PreTranslateMessage(message);
-}
-
-void CDialog::DoDataExchange(CDataExchange*) {}
-
-void CDialog::OnCommandMessage(UINT id) {
-    LRESULT ignored = 0;
-    if (OnWndMsg(WM_COMMAND, id, ignored)) {
-        return;
-    }
-    if (id == IDOK) {
-        OnOK();
-    } else if (id == IDCANCEL) {
-        OnCancel();
-    }
-}
-
-LRESULT CDialog::DefWindowProc(UINT message) {
-    if (message == WM_CLOSE) {
-        OnCommandMessage(IDCANCEL);
-    }
-    return 0;
-}
-
 // --- Application
 
-CWinApp::CWinApp(const char* appName) : m_pszAppName(appName) {
-    g_app = this;
-}
-
-CWinApp::~CWinApp() {
-    if (g_app == this) {
-        g_app = nullptr;
-    }
-}
-
-BOOL CWinApp::InitInstance() {
-    return TRUE;
-}
-
-// Common controls draw in three dimensions on every Windows this program runs on.
-BOOL CWinApp::Enable3dControls() {
-    return TRUE;
-}
-
 int AfxWinMain(int, char**) {
-    if (g_app == nullptr) {
+    if (AfxGetApp() == nullptr) {
         return 1;
     }
-    if (g_app->m_pszAppName == nullptr) {
+    if (AfxGetApp()->m_pszAppName == nullptr) {
         char path[MAX_PATH + 1] = "";
         GetModuleFileNameA(nullptr, path, MAX_PATH);
         std::string name(path);
         name = name.substr(name.find_last_of("\\/") + 1);
         g_appName = name.substr(0, name.rfind('.'));
-        g_app->m_pszAppName = g_appName.c_str();
+        AfxGetApp()->m_pszAppName = g_appName.c_str();
     }
     CreateDispatchWindow();
-    g_app->InitInstance();
+    AfxGetApp()->InitInstance();
     return 0;
 }
 
-CWinThread* AfxGetThread() {
-    return g_app;
-}
-CWinApp* AfxGetApp() {
-    return g_app;
-}
-
 int AfxMessageBox(const char* text, UINT type, UINT) {
-    CWnd* main = g_app != nullptr ? g_app->m_pMainWnd : nullptr;
+    CWnd* main = AfxGetApp() != nullptr ? AfxGetApp()->m_pMainWnd : nullptr;
     return MessageBoxA(main != nullptr ? main->m_hWnd : nullptr, text,
-                       g_app != nullptr ? g_app->m_pszAppName : "", type);
+                       AfxGetApp() != nullptr ? AfxGetApp()->m_pszAppName : "", type);
 }
 
 HICON AfxLoadIcon(UINT id) {
