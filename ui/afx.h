@@ -52,14 +52,9 @@ struct AFX_MSGMAP {
          static_cast<ThisClass&>(w).call(); \
          return 0;                          \
      }},
-#define ON_WM_PAINT() AFX_VOID_HANDLER(WM_PAINT, 0, OnPaint)
 #define ON_WM_DESTROY() AFX_VOID_HANDLER(WM_DESTROY, 0, OnDestroy)
 #define ON_WM_CLOSE() AFX_VOID_HANDLER(WM_CLOSE, 0, OnClose)
 #define ON_COMMAND(id, handler) AFX_VOID_HANDLER(WM_COMMAND, id, handler)
-#define ON_WM_QUERYDRAGICON()                                                            \
-    {WM_QUERYDRAGICON, 0, [](CWnd& w) -> LRESULT {                                       \
-         return reinterpret_cast<LRESULT>(static_cast<ThisClass&>(w).OnQueryDragIcon()); \
-     }},
 
 class CWnd {
   public:
@@ -75,8 +70,6 @@ class CWnd {
     CMenu* GetMenu() const;
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     HICON SetIcon(HICON icon, BOOL bigIcon);
-    BOOL IsIconic() const;
-    void GetClientRect(RECT* rect) const;
 
     // Offered every key-down for this window and its controls first; TRUE drops the message.
     virtual BOOL PreTranslateMessage(MSG* message);

@@ -18,13 +18,6 @@ using HWND = CyclaraWindow*;
 using HICON = CyclaraIcon*;
 using HMENU = CyclaraMenu*;
 
-struct RECT {
-    long left;
-    long top;
-    long right;
-    long bottom;
-};
-
 struct MSG {
     HWND hwnd;
     UINT message;
@@ -36,9 +29,7 @@ inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 
 inline constexpr UINT WM_DESTROY = 0x0002;
-inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
-inline constexpr UINT WM_QUERYDRAGICON = 0x0037;
 inline constexpr UINT WM_SETICON = 0x0080;
 inline constexpr UINT WM_KEYDOWN = 0x0100;
 inline constexpr UINT WM_COMMAND = 0x0111;

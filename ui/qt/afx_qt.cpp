@@ -235,16 +235,6 @@ HICON CWnd::SetIcon(HICON icon, BOOL bigIcon) {
     return nullptr;
 }
 
-BOOL CWnd::IsIconic() const {
-    const QWidget* widget = WidgetOf(m_hWnd);
-    return widget != nullptr && widget->isMinimized() ? TRUE : FALSE;
-}
-
-void CWnd::GetClientRect(RECT* rect) const {
-    const QWidget* widget = WidgetOf(m_hWnd);
-    *rect = RECT{0, 0, widget ? widget->width() : 0, widget ? widget->height() : 0};
-}
-
 // --- CMenu
 
 BOOL CMenu::ModifyMenu(UINT id, UINT, UINT newId, const char* text) {

@@ -113,13 +113,6 @@ INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         case WM_DESTROY:
             dialog->OnWndMsg(WM_DESTROY, 0, result);
             return TRUE;
-        case WM_PAINT:
-        case WM_QUERYDRAGICON:
-            if (dialog->OnWndMsg(message, 0, result)) {
-                SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
-                return message == WM_QUERYDRAGICON ? static_cast<INT_PTR>(result) : TRUE;
-            }
-            return FALSE;
         default:
             return FALSE;
     }
@@ -161,14 +154,6 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 HICON CWnd::SetIcon(HICON icon, BOOL bigIcon) {
     return reinterpret_cast<HICON>(
         SendMessage(WM_SETICON, static_cast<WPARAM>(bigIcon), reinterpret_cast<LPARAM>(icon)));
-}
-
-BOOL CWnd::IsIconic() const {
-    return ::IsIconic(m_hWnd);
-}
-
-void CWnd::GetClientRect(RECT* rect) const {
-    ::GetClientRect(m_hWnd, rect);
 }
 
 // --- CMenu
