@@ -7,6 +7,10 @@ CMainApp::CMainApp() : CWinApp(nullptr) {}
 // The one application object, built before the program's entry runs.
 CMainApp theApp;
 
+BEGIN_MESSAGE_MAP(CMainApp, CWinApp)
+ON_COMMAND(ID_HELP, CWinApp::OnHelp)
+END_MESSAGE_MAP()
+
 BOOL CMainApp::InitInstance() {
     Enable3dControls();
     CMainDialog dialog(nullptr);

@@ -7,4 +7,6 @@ class CMainApp : public CWinApp {
   public:
     CMainApp();
     BOOL InitInstance() override;
+
+    DECLARE_MESSAGE_MAP()
 };

@@ -9,10 +9,14 @@
 #include <map>
 #include <memory>
 
+class CCmdTarget;
 class CWnd;
 class CMenu;
 
-using AFX_HANDLER = LRESULT (*)(CWnd& window);
+using AFX_HANDLER = LRESULT (*)(CCmdTarget& target);
+
+// The class library's help command; no menu item carries it, F1 sends it.
+inline constexpr UINT ID_HELP = 0xE146;
 
 // One row of a message map: a message, for WM_COMMAND its command ID, and the handler.
 struct AFX_MSGMAP_ENTRY {
@@ -47,21 +51,42 @@ struct AFX_MSGMAP {
     return &map;                                                            \
     }
 
-#define AFX_VOID_HANDLER(message, id, call) \
-    {message, id, [](CWnd& w) -> LRESULT {  \
-         static_cast<ThisClass&>(w).call(); \
-         return 0;                          \
+#define AFX_VOID_HANDLER(message, id, call)       \
+    {message, id, [](CCmdTarget& t) -> LRESULT { \
+         static_cast<ThisClass&>(t).call();       \
+         return 0;                                \
+     }},
+#define ON_WM_PAINT() AFX_VOID_HANDLER(WM_PAINT, 0, OnPaint)
+#define ON_WM_QUERYDRAGICON()                                                             \
+    {WM_QUERYDRAGICON, 0, [](CCmdTarget& t) -> LRESULT {                                  \
+         return reinterpret_cast<LRESULT>(static_cast<ThisClass&>(t).OnQueryDragIcon()); \
      }},
 #define ON_WM_DESTROY() AFX_VOID_HANDLER(WM_DESTROY, 0, OnDestroy)
 #define ON_WM_CLOSE() AFX_VOID_HANDLER(WM_CLOSE, 0, OnClose)
 #define ON_COMMAND(id, handler) AFX_VOID_HANDLER(WM_COMMAND, id, handler)
 
-class CWnd {
+// What has a message map: windows and the application.
+class CCmdTarget {
+  public:
+    CCmdTarget() = default;
+    virtual ~CCmdTarget() = default;
+    CCmdTarget(const CCmdTarget&) = delete;
+    CCmdTarget& operator=(const CCmdTarget&) = delete;
+
+    // Runs the handler of the message maps, most derived first; false if none has one.
+    bool OnWndMsg(UINT message, UINT id, LRESULT& result);
+
+    static const AFX_MSGMAP* GetThisMessageMap();
+    virtual const AFX_MSGMAP* GetMessageMap() const;
+
+  protected:
+    UINT m_currentMessage = 0;  // the message whose handler runs now
+};
+
+class CWnd : public CCmdTarget {
   public:
     CWnd();
-    virtual ~CWnd();
-    CWnd(const CWnd&) = delete;
-    CWnd& operator=(const CWnd&) = delete;
+    ~CWnd() override;
 
     // The child with control ID `id`, or null; valid while this window exists.
     CWnd* GetDlgItem(int id) const;
@@ -70,15 +95,14 @@ class CWnd {
     CMenu* GetMenu() const;
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     HICON SetIcon(HICON icon, BOOL bigIcon);
+    BOOL IsIconic() const;
+    void GetClientRect(RECT* rect) const;
 
     // Offered every key-down for this window and its controls first; TRUE drops the message.
     virtual BOOL PreTranslateMessage(MSG* message);
 
-    // Runs the handler of the message maps, most derived first; false if none has one.
-    bool OnWndMsg(UINT message, UINT id, LRESULT& result);
-
-    static const AFX_MSGMAP* GetThisMessageMap();
-    virtual const AFX_MSGMAP* GetMessageMap() const;
+    // A command from a button or the menu: this window's map, else the application's.
+    virtual void OnCommandMessage(UINT id);
 
     HWND m_hWnd = nullptr;
 
@@ -89,8 +113,6 @@ class CWnd {
     void OnDestroy();
     // Forgets the controls and the menu once the window is gone.
     void ForgetChildren();
-
-    UINT m_currentMessage = 0;
 
   private:
     mutable std::map<int, std::unique_ptr<CWnd>> m_children;
@@ -105,6 +127,27 @@ class CMenu {
     // Changes the text of the item with command `id`, keeping its command.
     BOOL ModifyMenu(UINT id, UINT flags, UINT newId, const char* text);
     HMENU m_hMenu = nullptr;
+};
+
+// A device context: what a window is painted through.
+class CDC {
+  public:
+    BOOL DrawIcon(int x, int y, HICON icon);
+    HDC GetSafeHdc() const { return m_hDC; }
+    HDC m_hDC = nullptr;
+};
+
+// Painting a window while it handles WM_PAINT: begun on construction, ended on destruction.
+class CPaintDC : public CDC {
+  public:
+    explicit CPaintDC(CWnd* window);
+    ~CPaintDC();
+    CPaintDC(const CPaintDC&) = delete;
+    CPaintDC& operator=(const CPaintDC&) = delete;
+
+  private:
+    CWnd* m_pWnd;
+    PAINTSTRUCT m_ps{};
 };
 
 class CDataExchange {
@@ -136,20 +179,18 @@ class CDialog : public CWnd {
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
     BOOL PreTranslateMessage(MSG* message) override;
 
-    // A command from a button or the menu: the map's handler, else OK or Cancel.
-    void OnCommandMessage(UINT id);
-
   protected:
     virtual void DoDataExchange(CDataExchange* exchange);
     LRESULT DefWindowProc(UINT message) override;
 
   private:
     UINT m_templateId;
+
+    DECLARE_MESSAGE_MAP()
 };
 
-class CWinThread {
+class CWinThread : public CCmdTarget {
   public:
-    virtual ~CWinThread() = default;
     // The main window: the same on the user-interface thread and on the receive thread.
     virtual CWnd* GetMainWnd() { return m_pMainWnd; }
     CWnd* m_pMainWnd = nullptr;
@@ -162,14 +203,20 @@ class CWinApp : public CWinThread {
     ~CWinApp() override;
     virtual BOOL InitInstance();
     BOOL Enable3dControls();
+    // Opens the help page, when one is installed with the program.
+    void OnHelp();
     // The caption of every message box.
     const char* m_pszAppName = nullptr;
+    // The help page: named after the program, beside it or in its shared data; null if none.
+    const char* m_pszHelpFilePath = nullptr;
 };
 
 // The class library's entry: starts the window system and runs InitInstance.
 int AfxWinMain(int argc, char** argv);
 CWinThread* AfxGetThread();
 CWinApp* AfxGetApp();
+// F1 in any of the program's windows: the help command, to the main window.
+void AfxOnHelpKey();
 int AfxMessageBox(const char* text, UINT type = MB_OK, UINT helpId = 0);
 HICON AfxLoadIcon(UINT id);
 

@@ -15,7 +15,7 @@ BOOL CWnd::PreTranslateMessage(MSG*) {
     return FALSE;
 }
 
-bool CWnd::OnWndMsg(UINT message, UINT id, LRESULT& result) {
+bool CCmdTarget::OnWndMsg(UINT message, UINT id, LRESULT& result) {
     for (const AFX_MSGMAP* map = GetMessageMap(); map != nullptr;
          map = map->base != nullptr ? map->base() : nullptr) {
         for (const AFX_MSGMAP_ENTRY* entry = map->entries; entry->handler != nullptr; ++entry) {
@@ -31,13 +31,13 @@ bool CWnd::OnWndMsg(UINT message, UINT id, LRESULT& result) {
     return false;
 }
 
-const AFX_MSGMAP* CWnd::GetThisMessageMap() {
+const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
     static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, nullptr}};
     static const AFX_MSGMAP map{nullptr, entries};
     return &map;
 }
 
-const AFX_MSGMAP* CWnd::GetMessageMap() const {
+const AFX_MSGMAP* CCmdTarget::GetMessageMap() const {
     return GetThisMessageMap();
 }
 
@@ -45,10 +45,18 @@ LRESULT CWnd::Default() {
     return DefWindowProc(m_currentMessage);
 }
 
-// What is left to the window system it does itself: Qt paints and destroys its widgets, and
-// a dialog procedure that returns FALSE leaves the rest to the dialog manager.
-LRESULT CWnd::DefWindowProc(UINT) {
-    return 0;
+// Commands this window leaves alone go on to the application, as help does.
+void CWnd::OnCommandMessage(UINT id) {
+    LRESULT ignored = 0;
+    if (!OnWndMsg(WM_COMMAND, id, ignored) && AfxGetApp() != nullptr) {
+        AfxGetApp()->OnWndMsg(WM_COMMAND, id, ignored);
+    }
+}
+
+void AfxOnHelpKey() {
+    if (CWnd* main = AfxGetApp() != nullptr ? AfxGetApp()->m_pMainWnd : nullptr) {
+        main->OnCommandMessage(ID_HELP);
+    }
 }
 
 void CWnd::OnDestroy() {}
@@ -87,17 +95,10 @@ BOOL CDialog::PreTranslateMessage(MSG* message) {
 
 void CDialog::DoDataExchange(CDataExchange*) {}
 
-void CDialog::OnCommandMessage(UINT id) {
-    LRESULT ignored = 0;
-    if (OnWndMsg(WM_COMMAND, id, ignored)) {
-        return;
-    }
-    if (id == static_cast<UINT>(IDOK)) {
-        OnOK();
-    } else if (id == static_cast<UINT>(IDCANCEL)) {
-        OnCancel();
-    }
-}
+BEGIN_MESSAGE_MAP(CDialog, CWnd)
+ON_COMMAND(IDOK, OnOK)
+ON_COMMAND(IDCANCEL, OnCancel)
+END_MESSAGE_MAP()
 
 // A dialog's close request becomes the Cancel command.
 LRESULT CDialog::DefWindowProc(UINT message) {

@@ -7,6 +7,8 @@
 #include "ui/port_dialog.h"
 #include "ui/texts.h"
 
+#include <cstdint>
+
 namespace {
 
 // Set once by OnInitDialog, before any receive thread exists, and only read afterwards, on
@@ -61,6 +63,8 @@ void CMainDialog::DoDataExchange(CDataExchange* exchange) {
 }
 
 BEGIN_MESSAGE_MAP(CMainDialog, CDialog)
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
 ON_COMMAND(IDM_PORT, OnPortCommand)
 ON_WM_DESTROY()
 ON_COMMAND(IDM_EXIT, OnExitCommand)
@@ -84,6 +88,27 @@ void CMainDialog::ClearDisplays() {
         WindowDisplay().SetFieldText(field, "");
     }
     WindowDisplay().SetIndicator(false);
+}
+
+// Minimised, the window shows its icon in the middle of what is left of it.
+void CMainDialog::OnPaint() {
+    if (!IsIconic()) {
+        Default();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    const int32_t iconWidth = GetSystemMetrics(SM_CXICON);
+    const int32_t iconHeight = GetSystemMetrics(SM_CYICON);
+    RECT client{};
+    GetClientRect(&client);
+    const int32_t x = (client.right - client.left - iconWidth + 1) / 2;
+    const int32_t y = (client.bottom - client.top - iconHeight + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+HICON CMainDialog::OnQueryDragIcon() {
+    return m_hIcon;
 }
 
 void CMainDialog::OnPortCommand() {

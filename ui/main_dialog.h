@@ -18,6 +18,8 @@ class CMainDialog : public CDialog {
   protected:
     void DoDataExchange(CDataExchange* exchange) override;
 
+    void OnPaint();
+    HICON OnQueryDragIcon();
     void OnPortCommand();
     void OnDestroy();
     void OnExitCommand();

@@ -10,15 +10,20 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <string>
@@ -40,13 +45,24 @@ QIcon* IconOf(HICON icon) {
 QMenuBar* MenuBarOf(HMENU menu) {
     return reinterpret_cast<QMenuBar*>(menu);
 }
+QPainter* PainterOf(HDC dc) {
+    return reinterpret_cast<QPainter*>(dc);
+}
+
+// The template-sized area below a dialog's menu bar: what Windows calls the client area.
+constexpr const char* kClientAreaName = "cyclaraClientArea";
+QWidget* ClientAreaOf(QWidget* window) {
+    auto* area = window->findChild<QWidget*>(kClientAreaName, Qt::FindDirectChildrenOnly);
+    return area != nullptr ? area : window;
+}
 
 const ResourceFile& Resources() {
     static const ResourceFile file = *ResourceFile::Parse(cyclara::CompiledResources());
     return file;
 }
 
-std::string g_appName;  // the user-interface thread's, set once at start
+std::string g_appName;       // the user-interface thread's, set once at start
+std::string g_helpFilePath;  // likewise
 
 constexpr uint32_t kWsMinimizeBox = 0x00020000;
 constexpr uint32_t kWsSysMenu = 0x00080000;
@@ -97,7 +113,15 @@ class TemplateDialog : public QDialog {
     // Escape, in Qt's dialog keys: the Cancel command.
     void reject() override { m_owner.OnCommandMessage(IDCANCEL); }
 
-    // Key-downs for this dialog and its controls go to PreTranslateMessage first.
+    void paintEvent(QPaintEvent* event) override {
+        LRESULT ignored = 0;
+        if (!m_owner.OnWndMsg(WM_PAINT, 0, ignored)) {
+            QDialog::paintEvent(event);
+        }
+    }
+
+    // Key-downs for this dialog and its controls go to PreTranslateMessage first; F1 left
+    // to the dialog asks for help, as Windows' dialogs do.
     bool eventFilter(QObject* target, QEvent* event) override {
         auto* widget = qobject_cast<QWidget*>(target);
         if (event->type() != QEvent::KeyPress || widget == nullptr || widget->window() != this) {
@@ -109,7 +133,14 @@ class TemplateDialog : public QDialog {
             return false;
         }
         MSG message{HandleOf(widget), WM_KEYDOWN, VirtualKeyOf(*key), 0};
-        return m_owner.PreTranslateMessage(&message) != FALSE;
+        if (m_owner.PreTranslateMessage(&message) != FALSE) {
+            return true;
+        }
+        if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
+            AfxOnHelpKey();
+            return true;
+        }
+        return false;
     }
 
   private:
@@ -143,6 +174,7 @@ QWidget* BuildDialog(CDialog& owner, const DialogTemplate& dialog, QWidget* pare
         menu = reinterpret_cast<HMENU>(bar);
     }
     auto* client = new QWidget(window);
+    client->setObjectName(kClientAreaName);
     const cyclara::qt::DialogUnits units = cyclara::qt::DialogUnitsOf(font);
     client->setFixedSize(units.ToPixels(0, 0, dialog.cx, dialog.cy).size());
     layout->addWidget(client);
@@ -171,9 +203,35 @@ class QtUiDispatcher : public cyclara::UiDispatcher {
     }
 };
 
+// The help page named after the program: beside it, or where an installation shares it.
+std::string FindHelpFile(const QString& appName) {
+    const QDir folder(QCoreApplication::applicationDirPath());
+    const QString page = appName + QStringLiteral(".html");
+    for (const QString& candidate :
+         {folder.filePath(page), folder.filePath(QStringLiteral("../share/doc/") + appName +
+                                                 QStringLiteral("/") + page)}) {
+        if (QFileInfo(candidate).isFile()) {
+            return QDir::cleanPath(candidate).toStdString();
+        }
+    }
+    return "";
+}
+
 }  // namespace
 
+int GetSystemMetrics(int index) {
+    if (index == SM_CXICON || index == SM_CYICON) {
+        return QApplication::style()->pixelMetric(QStyle::PM_LargeIconSize);
+    }
+    return 0;
+}
+
 // --- CWnd
+
+// Qt paints and destroys its widgets itself.
+LRESULT CWnd::DefWindowProc(UINT) {
+    return 0;
+}
 
 CWnd* CWnd::GetDlgItem(int id) const {
     auto cached = m_children.find(id);
@@ -225,6 +283,15 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     }
+    if (message == WM_ICONERASEBKGND && widget != nullptr && wParam != 0) {
+        RECT client{};
+        GetClientRect(&client);
+        PainterOf(reinterpret_cast<HDC>(wParam))
+            ->fillRect(QRect(client.left, client.top, client.right - client.left,
+                             client.bottom - client.top),
+                       widget->palette().window());
+        return 1;
+    }
     LRESULT result = 0;
     OnWndMsg(message, static_cast<UINT>(wParam & 0xFFFF), result);
     return result;
@@ -233,6 +300,42 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 HICON CWnd::SetIcon(HICON icon, BOOL bigIcon) {
     SendMessage(WM_SETICON, static_cast<WPARAM>(bigIcon), reinterpret_cast<LPARAM>(icon));
     return nullptr;
+}
+
+BOOL CWnd::IsIconic() const {
+    const QWidget* widget = WidgetOf(m_hWnd);
+    return widget != nullptr && widget->isMinimized() ? TRUE : FALSE;
+}
+
+void CWnd::GetClientRect(RECT* rect) const {
+    QWidget* widget = WidgetOf(m_hWnd);
+    const QSize size = widget != nullptr ? ClientAreaOf(widget)->size() : QSize();
+    *rect = RECT{0, 0, size.width(), size.height()};
+}
+
+// --- Painting
+
+// A paint device context is a painter on the window, its origin at the client area's corner.
+CPaintDC::CPaintDC(CWnd* window) : m_pWnd(window) {
+    QWidget* widget = WidgetOf(window->m_hWnd);
+    auto* painter = new QPainter(widget);
+    painter->translate(ClientAreaOf(widget)->pos());
+    m_ps.hdc = reinterpret_cast<HDC>(painter);
+    m_hDC = m_ps.hdc;
+}
+
+CPaintDC::~CPaintDC() {
+    delete PainterOf(m_ps.hdc);
+}
+
+BOOL CDC::DrawIcon(int x, int y, HICON icon) {
+    if (icon == nullptr) {
+        return FALSE;
+    }
+    const int width = GetSystemMetrics(SM_CXICON);
+    const int height = GetSystemMetrics(SM_CYICON);
+    PainterOf(m_hDC)->drawPixmap(x, y, IconOf(icon)->pixmap(width, height));
+    return TRUE;
 }
 
 // --- CMenu
@@ -327,8 +430,18 @@ int AfxWinMain(int argc, char** argv) {
             QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
         AfxGetApp()->m_pszAppName = g_appName.c_str();
     }
+    g_helpFilePath = FindHelpFile(QString::fromUtf8(AfxGetApp()->m_pszAppName));
+    if (!g_helpFilePath.empty()) {
+        AfxGetApp()->m_pszHelpFilePath = g_helpFilePath.c_str();
+    }
     AfxGetApp()->InitInstance();
     return 0;
+}
+
+void CWinApp::OnHelp() {
+    if (m_pszHelpFilePath != nullptr) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromUtf8(m_pszHelpFilePath)));
+    }
 }
 
 int AfxMessageBox(const char* text, UINT type, UINT) {

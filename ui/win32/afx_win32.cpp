@@ -5,6 +5,8 @@
 #include "measure/synchronous_display.h"
 #include "ui/resource_reader.h"
 
+#include <shellapi.h>
+
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,6 +16,7 @@
 namespace {
 
 std::string g_appName;            // the user-interface thread's, set once at start
+std::string g_helpFilePath;       // likewise
 HWND g_dispatchWindow = nullptr;  // created by AfxWinMain; PostMessage to it from any thread
 
 constexpr UINT kRunTask = WM_APP + 1;
@@ -110,17 +113,29 @@ INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARA
                 dialog->OnCancel();
             }
             return TRUE;
-        case WM_DESTROY:
-            dialog->OnWndMsg(WM_DESTROY, 0, result);
+        case WM_HELP:
+            AfxOnHelpKey();
             return TRUE;
+        case WM_QUERYDRAGICON:
+            // One of the messages whose result a dialog procedure returns itself.
+            return dialog->OnWndMsg(message, 0, result) ? static_cast<INT_PTR>(result) : FALSE;
         default:
-            return FALSE;
+            if (!dialog->OnWndMsg(message, 0, result)) {
+                return FALSE;
+            }
+            SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+            return TRUE;
     }
 }
 
 }  // namespace
 
 // --- CWnd
+
+// The messages the program leaves to the window system carry no parameters (WM_PAINT).
+LRESULT CWnd::DefWindowProc(UINT message) {
+    return ::DefWindowProcA(m_hWnd, message, 0, 0);
+}
 
 CWnd* CWnd::GetDlgItem(int id) const {
     auto cached = m_children.find(id);
@@ -154,6 +169,28 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 HICON CWnd::SetIcon(HICON icon, BOOL bigIcon) {
     return reinterpret_cast<HICON>(
         SendMessage(WM_SETICON, static_cast<WPARAM>(bigIcon), reinterpret_cast<LPARAM>(icon)));
+}
+
+BOOL CWnd::IsIconic() const {
+    return ::IsIconic(m_hWnd);
+}
+
+void CWnd::GetClientRect(RECT* rect) const {
+    ::GetClientRect(m_hWnd, rect);
+}
+
+// --- Painting
+
+CPaintDC::CPaintDC(CWnd* window) : m_pWnd(window) {
+    m_hDC = BeginPaint(window->m_hWnd, &m_ps);
+}
+
+CPaintDC::~CPaintDC() {
+    EndPaint(m_pWnd->m_hWnd, &m_ps);
+}
+
+BOOL CDC::DrawIcon(int x, int y, HICON icon) {
+    return ::DrawIcon(m_hDC, x, y, icon);
 }
 
 // --- CMenu
@@ -245,13 +282,18 @@ int AfxWinMain(int, char**) {
     if (AfxGetApp() == nullptr) {
         return 1;
     }
+    char path[MAX_PATH + 1] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string program(path);
+    const std::string withoutExtension = program.substr(0, program.rfind('.'));
     if (AfxGetApp()->m_pszAppName == nullptr) {
-        char path[MAX_PATH + 1] = "";
-        GetModuleFileNameA(nullptr, path, MAX_PATH);
-        std::string name(path);
-        name = name.substr(name.find_last_of("\\/") + 1);
-        g_appName = name.substr(0, name.rfind('.'));
+        g_appName = withoutExtension.substr(withoutExtension.find_last_of("\\/") + 1);
         AfxGetApp()->m_pszAppName = g_appName.c_str();
+    }
+    // The help page is named after the program and lies beside it.
+    g_helpFilePath = withoutExtension + ".html";
+    if (GetFileAttributesA(g_helpFilePath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        AfxGetApp()->m_pszHelpFilePath = g_helpFilePath.c_str();
     }
     CreateDispatchWindow();
     AfxGetApp()->InitInstance();
@@ -262,6 +304,14 @@ int AfxMessageBox(const char* text, UINT type, UINT) {
     CWnd* main = AfxGetApp() != nullptr ? AfxGetApp()->m_pMainWnd : nullptr;
     return MessageBoxA(main != nullptr ? main->m_hWnd : nullptr, text,
                        AfxGetApp() != nullptr ? AfxGetApp()->m_pszAppName : "", type);
+}
+
+void CWinApp::OnHelp() {
+    if (m_pszHelpFilePath != nullptr) {
+        CWnd* main = m_pMainWnd;
+        ShellExecuteA(main != nullptr ? main->m_hWnd : nullptr, "open", m_pszHelpFilePath,
+                      nullptr, nullptr, SW_SHOWNORMAL);
+    }
 }
 
 HICON AfxLoadIcon(UINT id) {
