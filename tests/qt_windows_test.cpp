@@ -1,6 +1,7 @@
 // The program's windows on the Qt backend, offscreen, driven as a user would: menus, keys,
 // the port dialog and the message boxes. No test here opens a port that exists: COM20 names
 // /dev/ttyACM7, absent on a machine without USB modems.
+#include "app/main_app.h"
 #include "measure/receive_thread.h"
 #include "res/resource.h"
 #include "serial/serial_port.h"
@@ -12,6 +13,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -19,21 +22,19 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace {
 
 QApplication& App() {
     return cyclara::testing::OffscreenApp();
 }
-
-class TestApp : public CWinApp {
-  public:
-    TestApp() : CWinApp("cyclara") {}
-};
 
 QWidget* Modal() {
     return QApplication::activeModalWidget();
@@ -127,16 +128,18 @@ struct QtFirst {
     QtFirst() { App(); }
 };
 
+// The program's own application object, named as the program on Linux is.
 class MainWindowTest : public ::testing::Test {
   protected:
     MainWindowTest() {
         cyclara::RememberedPortChoice() = {};
-        app.m_pMainWnd = &window;
+        theApp.m_pszAppName = "cyclara";
+        theApp.m_pszHelpFilePath = nullptr;
+        theApp.m_pMainWnd = &window;
     }
-    ~MainWindowTest() override { app.m_pMainWnd = nullptr; }
+    ~MainWindowTest() override { theApp.m_pMainWnd = nullptr; }
 
     QtFirst qt;
-    TestApp app;
     CMainDialog window{nullptr};
 };
 
@@ -230,6 +233,97 @@ TEST_F(MainWindowTest, AboutNamesTheProgramFirst) {
            {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
     window.DoModal();
     EXPECT_EQ(about.rfind("cyclara|Cyclara\n", 0), 0u) << about;
+}
+
+// Stands in for the desktop's browser: records the pages the program asks to show.
+class PageRecorder : public QObject {
+    Q_OBJECT
+  public:
+    PageRecorder() { QDesktopServices::setUrlHandler("file", this, "Show"); }
+    ~PageRecorder() override { QDesktopServices::unsetUrlHandler("file"); }
+    std::vector<std::string> shown;
+  public slots:
+    void Show(const QUrl& url) { shown.push_back(url.toLocalFile().toStdString()); }
+};
+
+TEST_F(MainWindowTest, F1InEitherWindowShowsTheHelpPageWhenOneIsInstalled) {
+    PageRecorder browser;
+    std::vector<std::string> withoutPage, fromMain, fromPortDialog;
+    Drive({{On::kMain, [] { QTest::keyClick(Modal(), Qt::Key_F1); }},
+           {On::kMain,
+            [&] {
+                withoutPage = browser.shown;
+                theApp.m_pszHelpFilePath = "/opt/cyclara/cyclara.html";
+                QTest::keyClick(Modal(), Qt::Key_F1);
+            }},
+           {On::kMain,
+            [&] {
+                fromMain = browser.shown;
+                Choose("&Port Open");
+            }},
+           {On::kPortDialog, [] { QTest::keyClick(List(1), Qt::Key_F1); }},
+           {On::kPortDialog,
+            [&] {
+                fromPortDialog = browser.shown;
+                QTest::keyClick(Modal(), Qt::Key_Escape);
+            }},
+           {On::kMain, [] { Choose("E&xit"); }},
+           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
+    window.DoModal();
+    EXPECT_TRUE(withoutPage.empty());
+    EXPECT_EQ(fromMain, std::vector<std::string>{"/opt/cyclara/cyclara.html"});
+    EXPECT_EQ(fromPortDialog.size(), 2);
+}
+
+// The icon's opaque pixels, where the window's ordinary painting shows only the background.
+struct IconCheck {
+    int compared = 0;
+    int matching = 0;
+};
+
+IconCheck CompareIcon(const QImage& painted, const QImage& ordinary, const QImage& icon,
+                      QPoint origin) {
+    const QRgb background = ordinary.pixel(0, ordinary.height() - 1);
+    IconCheck check;
+    for (int y = 0; y < icon.height(); ++y) {
+        for (int x = 0; x < icon.width(); ++x) {
+            const QPoint at = origin + QPoint(x, y);
+            if (qAlpha(icon.pixel(x, y)) == 255 && ordinary.pixel(at) == background) {
+                ++check.compared;
+                check.matching += painted.pixel(at) == icon.pixel(x, y) ? 1 : 0;
+            }
+        }
+    }
+    return check;
+}
+
+TEST_F(MainWindowTest, MinimisedTheWindowPaintsItsIconInTheMiddle) {
+    QImage ordinary, minimised, icon;
+    QPoint origin;
+    Drive({{On::kMain,
+            [&] {
+                QWidget* main = Modal();
+                const QWidget* client = main->findChild<QWidget*>("cyclaraClientArea");
+                ASSERT_NE(client, nullptr);
+                // Truncating toward zero, as the window system's integers divide.
+                origin = client->pos() + QPoint((client->width() - 32 + 1) / 2,
+                                                (client->height() - 32 + 1) / 2);
+                icon = main->windowIcon().pixmap(32, 32).toImage().convertToFormat(
+                    QImage::Format_ARGB32);
+                ordinary = main->grab().toImage().convertToFormat(QImage::Format_RGB32);
+                main->setWindowState(Qt::WindowMinimized);
+                minimised = main->grab().toImage().convertToFormat(QImage::Format_RGB32);
+                main->setWindowState(Qt::WindowNoState);
+                Choose("E&xit");
+            }},
+           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
+    window.DoModal();
+    ASSERT_FALSE(icon.isNull());
+    const IconCheck drawn = CompareIcon(minimised, ordinary, icon, origin);
+    const IconCheck notDrawn = CompareIcon(ordinary, ordinary, icon, origin);
+    EXPECT_GT(drawn.compared, 300) << "too few pixels to compare";
+    EXPECT_EQ(drawn.matching, drawn.compared);
+    EXPECT_LT(notDrawn.matching, notDrawn.compared / 4) << "drawn while not minimised";
 }
 
 QLabel* Control(int id) {
@@ -343,3 +437,5 @@ TEST_F(OpenPortTest, ExitWithThePortOpenStopsAndCloses) {
 }
 
 }  // namespace
+
+#include "qt_windows_test.moc"

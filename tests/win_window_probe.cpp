@@ -1,7 +1,8 @@
 // Checks the running Cyclara.exe from outside, through the Win32 API, as a user's tools
 // would see it: the main window from its template with its twelve controls at their
-// rectangles, the menu opening the port dialog, and Exit ending the program. Prints one line
-// per check, "ok ..." or "FAIL ...", and exits with the number of failures.
+// rectangles, minimising and restoring, the menu opening the port dialog, and Exit ending the
+// program. Prints one line per check, "ok ..." or "FAIL ...", and exits with the number of
+// failures.
 #include "res/resource.h"
 
 #include <windows.h>
@@ -86,6 +87,21 @@ void CheckMainWindow(HWND main) {
     Check(GetMenu(main) != nullptr, "the window has its menu");
 }
 
+// Minimised, painted and restored, the window is whole again. (Whether the drag icon is the
+// window's icon cannot be asked from here: wine answers no other process's WM_QUERYDRAGICON
+// or WM_GETICON.)
+void CheckMinimised(HWND main) {
+    ShowWindow(main, SW_MINIMIZE);
+    Check(IsIconic(main) != FALSE, "the window minimises");
+    RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    DWORD_PTR answered = 0;
+    Check(SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answered) != 0,
+          "the program answers after painting minimised");
+    ShowWindow(main, SW_RESTORE);
+    Check(!IsIconic(main) && IsWindowVisible(GetDlgItem(main, IDC_ELAPSED)),
+          "restored with its fields");
+}
+
 void CheckPortDialog(HWND main) {
     PostMessageA(main, WM_COMMAND, IDM_PORT, 0);
     const HWND dialog = WaitForWindow("#32770", nullptr, main);
@@ -125,6 +141,7 @@ int main() {
     Check(main != nullptr, "the main window appears");
     if (main != nullptr) {
         CheckMainWindow(main);
+        CheckMinimised(main);
         CheckPortDialog(main);
         ExitThroughTheMenu(main);
     }
