@@ -3,7 +3,9 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCYCLARA_WERROR=ON
 
-.PHONY: all deps linux win64 win32 run test bench clean
+PREFIX ?= /usr/local
+
+.PHONY: all deps linux win64 win32 run install test bench clean
 
 all: linux win64 win32
 
@@ -29,6 +31,10 @@ win32: deps
 # The program runs from its build folder, so its logs go beside it.
 run: linux
 	cd $(BUILD)/linux && ./cyclara
+
+# The program, its help page, its desktop entry and its icons under $(PREFIX).
+install: linux
+	cmake --install $(BUILD)/linux --prefix $(PREFIX)
 
 # One CTest run over both builds, so the run ends with one summary line.
 test: all

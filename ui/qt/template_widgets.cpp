@@ -101,17 +101,17 @@ void AddMenuItems(const std::vector<MenuItem>& items, QMenu* menu,
     }
 }
 
-QPixmap ToPixmap(const IconImage& image) {
+}  // namespace
+
+QImage ToImage(const IconImage& image) {
     QImage picture(image.width, image.height, QImage::Format_ARGB32);
     for (int y = 0; y < image.height; ++y) {
         for (int x = 0; x < image.width; ++x) {
             picture.setPixel(x, y, image.pixels[static_cast<size_t>(y) * image.width + x]);
         }
     }
-    return QPixmap::fromImage(picture);
+    return picture;
 }
-
-}  // namespace
 
 QRect DialogUnits::ToPixels(int x, int y, int cx, int cy) const {
     return {MulDiv(x, baseX, 4), MulDiv(y, baseY, 8), MulDiv(cx, baseX, 4), MulDiv(cy, baseY, 8)};
@@ -166,7 +166,7 @@ void BuildMenuBar(const std::vector<MenuItem>& menu, QMenuBar* bar,
 QIcon ToIcon(const std::vector<IconImage>& images) {
     QIcon icon;
     for (const IconImage& image : images) {
-        icon.addPixmap(ToPixmap(image));
+        icon.addPixmap(QPixmap::fromImage(ToImage(image)));
     }
     return icon;
 }

@@ -6,6 +6,7 @@
 
 #include <QFont>
 #include <QIcon>
+#include <QImage>
 #include <QRect>
 
 #include <functional>
@@ -40,6 +41,7 @@ std::map<int, QWidget*> BuildControls(const DialogTemplate& dialog, const Dialog
 void BuildMenuBar(const std::vector<MenuItem>& menu, QMenuBar* bar,
                   const std::function<void(uint16_t)>& onCommand);
 
+QImage ToImage(const IconImage& image);
 QIcon ToIcon(const std::vector<IconImage>& images);
 
 // UTF-16 resource text as Qt text.
