@@ -43,6 +43,26 @@ struct Expected {
     RECT units;  // x, y, width, height in dialog units
 };
 
+// What the screen shows at the top-left corner of a field: its sunken edge once it is painted,
+// not the dialog's face.
+bool FieldEdgeShown(HWND field) {
+    RECT frame{};
+    GetWindowRect(field, &frame);
+    const HDC screen = GetDC(nullptr);
+    const COLORREF corner = GetPixel(screen, frame.left, frame.top);
+    ReleaseDC(nullptr, screen);
+    return corner != CLR_INVALID && corner != GetSysColor(COLOR_3DFACE);
+}
+
+void CheckPainted(HWND main) {
+    bool shown = false;
+    for (int tries = 0; tries < 50 && !shown; ++tries) {
+        shown = FieldEdgeShown(GetDlgItem(main, IDC_ELAPSED));
+        Sleep(shown ? 0 : 100);
+    }
+    Check(shown, "the fields are painted");
+}
+
 void CheckMainWindow(HWND main) {
     const Expected controls[] = {
         {IDC_FREQ, {80, 7, 18, 10}},   {-1, {101, 8, 8, 8}},   {IDC_ELAPSED, {80, 24, 50, 10}},
@@ -85,6 +105,7 @@ void CheckMainWindow(HWND main) {
     GetWindowTextA(GetDlgItem(main, IDC_FREQ), text, sizeof text);
     Check(text[0] == '\0', "fields empty at start");
     Check(GetMenu(main) != nullptr, "the window has its menu");
+    CheckPainted(main);
 }
 
 // Minimised, painted and restored, the window is whole again. (Whether the drag icon is the
@@ -114,6 +135,12 @@ void CheckPortDialog(HWND main) {
     const LRESULT ports = SendDlgItemMessageA(dialog, IDC_PORT, CB_GETCOUNT, 0, 0);
     Check(port == 0 && speed == 6 && ports == 20, "COM1 and 9600 preselected, 20 ports");
     Check(!IsWindowEnabled(main), "the main window waits while the dialog runs");
+    RECT outer{}, inner{};
+    GetWindowRect(main, &outer);
+    GetWindowRect(dialog, &inner);
+    const long dx = (outer.left + outer.right) - (inner.left + inner.right);
+    const long dy = (outer.top + outer.bottom) - (inner.top + inner.bottom);
+    Check(dx >= -2 && dx <= 2 && dy >= -2 && dy <= 2, "the dialog is centred over the window");
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     for (int tries = 0; tries < 50 && IsWindow(dialog); ++tries) {
         Sleep(100);

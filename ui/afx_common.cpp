@@ -104,8 +104,9 @@ END_MESSAGE_MAP()
 LRESULT CDialog::DefWindowProc(UINT message) {
     if (message == WM_CLOSE) {
         OnCommandMessage(IDCANCEL);
+        return 0;
     }
-    return 0;
+    return CWnd::DefWindowProc(message);
 }
 
 CWinApp::CWinApp(const char* appName) : m_pszAppName(appName) {
