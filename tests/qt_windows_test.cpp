@@ -235,6 +235,42 @@ TEST_F(MainWindowTest, AboutNamesTheProgramFirst) {
     EXPECT_EQ(about.rfind("cyclara|Cyclara\n", 0), 0u) << about;
 }
 
+// What the title bar offers and whether the window can be resized, from the template's style.
+struct Frame {
+    bool minimiseBox;
+    bool maximiseBox;
+    bool closeBox;
+    bool fixedSize;
+    bool operator==(const Frame&) const = default;
+};
+
+Frame FrameOf(const QWidget* window) {
+    const Qt::WindowFlags flags = window->windowFlags();
+    return {flags.testFlag(Qt::WindowMinimizeButtonHint),
+            flags.testFlag(Qt::WindowMaximizeButtonHint),
+            flags.testFlag(Qt::WindowCloseButtonHint),
+            window->minimumSize() == window->maximumSize()};
+}
+
+TEST_F(MainWindowTest, OnlyTheMainWindowMinimisesAndNeitherResizes) {
+    Frame main{}, port{};
+    Drive({{On::kMain,
+            [&] {
+                main = FrameOf(Modal());
+                Choose("&Port Open");
+            }},
+           {On::kPortDialog,
+            [&] {
+                port = FrameOf(Modal());
+                QTest::keyClick(Modal(), Qt::Key_Escape);
+            }},
+           {On::kMain, [] { Choose("E&xit"); }},
+           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
+    window.DoModal();
+    EXPECT_EQ(main, (Frame{true, false, true, true}));
+    EXPECT_EQ(port, (Frame{false, false, true, true}));
+}
+
 // Stands in for the desktop's browser: records the pages the program asks to show.
 class PageRecorder : public QObject {
     Q_OBJECT
