@@ -247,8 +247,7 @@ struct Frame {
 Frame FrameOf(const QWidget* window) {
     const Qt::WindowFlags flags = window->windowFlags();
     return {flags.testFlag(Qt::WindowMinimizeButtonHint),
-            flags.testFlag(Qt::WindowMaximizeButtonHint),
-            flags.testFlag(Qt::WindowCloseButtonHint),
+            flags.testFlag(Qt::WindowMaximizeButtonHint), flags.testFlag(Qt::WindowCloseButtonHint),
             window->minimumSize() == window->maximumSize()};
 }
 
@@ -342,8 +341,8 @@ TEST_F(MainWindowTest, MinimisedTheWindowPaintsItsIconInTheMiddle) {
                 const QWidget* client = main->findChild<QWidget*>("cyclaraClientArea");
                 ASSERT_NE(client, nullptr);
                 // Truncating toward zero, as the window system's integers divide.
-                origin = client->pos() + QPoint((client->width() - 32 + 1) / 2,
-                                                (client->height() - 32 + 1) / 2);
+                origin = client->pos() +
+                         QPoint((client->width() - 32 + 1) / 2, (client->height() - 32 + 1) / 2);
                 icon = main->windowIcon().pixmap(32, 32).toImage().convertToFormat(
                     QImage::Format_ARGB32);
                 ordinary = main->grab().toImage().convertToFormat(QImage::Format_RGB32);

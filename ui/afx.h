@@ -51,14 +51,14 @@ struct AFX_MSGMAP {
     return &map;                                                            \
     }
 
-#define AFX_VOID_HANDLER(message, id, call)       \
+#define AFX_VOID_HANDLER(message, id, call)      \
     {message, id, [](CCmdTarget& t) -> LRESULT { \
-         static_cast<ThisClass&>(t).call();       \
-         return 0;                                \
+         static_cast<ThisClass&>(t).call();      \
+         return 0;                               \
      }},
 #define ON_WM_PAINT() AFX_VOID_HANDLER(WM_PAINT, 0, OnPaint)
-#define ON_WM_QUERYDRAGICON()                                                             \
-    {WM_QUERYDRAGICON, 0, [](CCmdTarget& t) -> LRESULT {                                  \
+#define ON_WM_QUERYDRAGICON()                                                            \
+    {WM_QUERYDRAGICON, 0, [](CCmdTarget& t) -> LRESULT {                                 \
          return reinterpret_cast<LRESULT>(static_cast<ThisClass&>(t).OnQueryDragIcon()); \
      }},
 #define ON_WM_DESTROY() AFX_VOID_HANDLER(WM_DESTROY, 0, OnDestroy)

@@ -309,8 +309,8 @@ int AfxMessageBox(const char* text, UINT type, UINT) {
 void CWinApp::OnHelp() {
     if (m_pszHelpFilePath != nullptr) {
         CWnd* main = m_pMainWnd;
-        ShellExecuteA(main != nullptr ? main->m_hWnd : nullptr, "open", m_pszHelpFilePath,
-                      nullptr, nullptr, SW_SHOWNORMAL);
+        ShellExecuteA(main != nullptr ? main->m_hWnd : nullptr, "open", m_pszHelpFilePath, nullptr,
+                      nullptr, SW_SHOWNORMAL);
     }
 }
 
