@@ -1,5 +1,5 @@
 // Shows the program's windows on the X display and saves what the screen shows of them, for
-// the documentation: window_shots FOLDER writes linux-main.png (after an hour of pulses from
+// the documentation: window_shots FOLDER writes linux-main.png (after 1:12:34 of pulses from
 // a simulated device) and linux-port.png; window_shots --screen FILE saves the part of the
 // screen that windows cover, for windows another program shows.
 #include "app/main_app.h"
@@ -46,15 +46,17 @@ bool Save(const QImage& image, const QString& file) {
     return saved;
 }
 
-// An hour and a little more of a device whose seconds are 12 us long, through the real
-// measurement: the window shows exactly what it would after that hour.
-void SimulateAnHour() {
+// 1:12:34 of a device whose seconds are 12 us long, through the real measurement: the window
+// shows exactly what it would after that time.
+void SimulateADevice() {
     static cyclara::MeasurementLog noLog(cyclara::SystemLocalTime, {});
     static cyclara::PulseState pulses(WindowDisplay(), noLog);
     constexpr int64_t kTicksPerSecond = 1'000'000'000;
     constexpr int64_t kPulseTicks = 1'000'012'000;
+    constexpr int64_t kIntervals = 1 * 3600 + 12 * 60 + 34;
+    constexpr int64_t kPulsesBeforeTheFirstInterval = 3;  // two warm-up pulses, the reference
     pulses.Reset(kTicksPerSecond);
-    for (int64_t pulse = 0; pulse < 3600 + 3 + 754; ++pulse) {
+    for (int64_t pulse = 0; pulse < kPulsesBeforeTheFirstInterval + kIntervals; ++pulse) {
         pulses.OnDsrOn(pulse * kPulseTicks);
     }
     for (const char ch : std::string("60Hz\r\n")) {
@@ -87,7 +89,7 @@ int ShootTheProgram(const QString& folder) {
     bool saved = true;
     Then([&] {
         QWidget* main = QApplication::activeModalWidget();
-        SimulateAnHour();
+        SimulateADevice();
         Then([&, main] {
             saved &= Save(Covered(Screen()), folder + "/linux-main.png");
             Then([&] {
