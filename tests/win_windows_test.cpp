@@ -73,6 +73,7 @@ HWND TopWindow() {
 // window does not come within 20 s ends the test program: a modal loop would never return.
 std::vector<Step> g_steps;
 int g_waitedTicks = 0;
+HWND g_answeredBox = nullptr;  // a box that was answered may linger a moment before it goes
 
 void CALLBACK RunNextStep(HWND, UINT, UINT_PTR timer, DWORD) {
     if (g_steps.empty()) {
@@ -80,7 +81,7 @@ void CALLBACK RunNextStep(HWND, UINT, UINT_PTR timer, DWORD) {
         return;
     }
     const HWND top = TopWindow();
-    if (top == nullptr || !Is(top, g_steps.front().window)) {
+    if (top == nullptr || top == g_answeredBox || !Is(top, g_steps.front().window)) {
         if (++g_waitedTicks > 1000) {
             std::fprintf(stderr, "FAIL: %zu steps left, none came\n", g_steps.size());
             ExitProcess(3);
@@ -90,6 +91,9 @@ void CALLBACK RunNextStep(HWND, UINT, UINT_PTR timer, DWORD) {
     g_waitedTicks = 0;
     const Step step = g_steps.front();
     g_steps.erase(g_steps.begin());
+    if (step.window == On::kMessageBox) {
+        g_answeredBox = top;
+    }
     step.action(top);
 }
 
