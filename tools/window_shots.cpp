@@ -6,12 +6,12 @@
 #include "measure/line_assembler.h"
 #include "measure/measurement_log.h"
 #include "measure/pulse_state.h"
+#include "res/resource.h"
 #include "ui/main_dialog.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QImage>
-#include <QMenuBar>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -64,19 +64,6 @@ void SimulateADevice() {
     }
 }
 
-QAction* PortAction(QWidget* main) {
-    for (QMenuBar* bar : main->findChildren<QMenuBar*>()) {
-        for (QAction* popup : bar->actions()) {
-            for (QAction* item : popup->menu()->actions()) {
-                if (item->text() == "&Port Open") {
-                    return item;
-                }
-            }
-        }
-    }
-    return nullptr;
-}
-
 // Each step runs once the previous one has let the windows settle on the screen.
 void Then(std::function<void()> step) {
     QTimer::singleShot(500, std::move(step));
@@ -88,9 +75,8 @@ int ShootTheProgram(const QString& folder) {
     theApp.m_pMainWnd = &window;
     bool saved = true;
     Then([&] {
-        QWidget* main = QApplication::activeModalWidget();
         SimulateADevice();
-        Then([&, main] {
+        Then([&] {
             saved &= Save(Covered(Screen()), folder + "/linux-main.png");
             Then([&] {
                 QWidget* dialog = QApplication::activeModalWidget();
@@ -98,7 +84,7 @@ int ShootTheProgram(const QString& folder) {
                 static_cast<QDialog*>(dialog)->reject();
                 window.EndDialog(IDOK);
             });
-            PortAction(main)->trigger();
+            window.OnCommandMessage(IDM_PORT);  // as the menu item does
         });
     });
     window.DoModal();

@@ -215,6 +215,10 @@ class CWinApp : public CWinThread {
 int AfxWinMain(int argc, char** argv);
 CWinThread* AfxGetThread();
 CWinApp* AfxGetApp();
+// The application's main window, or null while there is none.
+CWnd* AfxGetMainWnd();
+// The caption of every message box; empty before the application is named.
+const char* AfxGetAppName();
 // F1 in any of the program's windows: the help command, to the main window.
 void AfxOnHelpKey();
 int AfxMessageBox(const char* text, UINT type = MB_OK, UINT helpId = 0);

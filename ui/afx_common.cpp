@@ -54,7 +54,7 @@ void CWnd::OnCommandMessage(UINT id) {
 }
 
 void AfxOnHelpKey() {
-    if (CWnd* main = AfxGetApp() != nullptr ? AfxGetApp()->m_pMainWnd : nullptr) {
+    if (CWnd* main = AfxGetMainWnd()) {
         main->OnCommandMessage(ID_HELP);
     }
 }
@@ -134,4 +134,10 @@ CWinThread* AfxGetThread() {
 }
 CWinApp* AfxGetApp() {
     return g_app;
+}
+CWnd* AfxGetMainWnd() {
+    return g_app != nullptr ? g_app->m_pMainWnd : nullptr;
+}
+const char* AfxGetAppName() {
+    return g_app != nullptr && g_app->m_pszAppName != nullptr ? g_app->m_pszAppName : "";
 }

@@ -379,7 +379,7 @@ int CDialog::DoModal() {
     if (!dialog) {
         return -1;
     }
-    CWnd* main = AfxGetApp() != nullptr ? AfxGetApp()->m_pMainWnd : nullptr;
+    CWnd* main = AfxGetMainWnd();
     QWidget* owner = main != nullptr && main != this ? WidgetOf(main->m_hWnd) : nullptr;
     HMENU menu = nullptr;
     std::unique_ptr<QWidget> window(BuildDialog(*this, *dialog, owner, menu));
@@ -445,10 +445,9 @@ void CWinApp::OnHelp() {
 }
 
 int AfxMessageBox(const char* text, UINT type, UINT) {
-    CWnd* main = AfxGetApp() != nullptr ? AfxGetApp()->m_pMainWnd : nullptr;
+    CWnd* main = AfxGetMainWnd();
     QMessageBox box(main != nullptr ? WidgetOf(main->m_hWnd) : nullptr);
-    box.setWindowTitle(QString::fromUtf8(
-        AfxGetApp() != nullptr && AfxGetApp()->m_pszAppName ? AfxGetApp()->m_pszAppName : ""));
+    box.setWindowTitle(QString::fromUtf8(AfxGetAppName()));
     // The texts end lines with CR LF, as Windows' message boxes take them.
     box.setText(QString::fromUtf8(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     switch (type & 0xF0) {

@@ -217,7 +217,7 @@ void DDX_CBIndex(CDataExchange* exchange, int id, int& index) {
 // --- CDialog
 
 int CDialog::DoModal() {
-    CWnd* main = AfxGetApp() != nullptr ? AfxGetApp()->m_pMainWnd : nullptr;
+    CWnd* main = AfxGetMainWnd();
     const HWND owner = main != nullptr && main != this ? main->m_hWnd : nullptr;
     ModalRun run;
     g_runs[this] = &run;
@@ -301,16 +301,14 @@ int AfxWinMain(int, char**) {
 }
 
 int AfxMessageBox(const char* text, UINT type, UINT) {
-    CWnd* main = AfxGetApp() != nullptr ? AfxGetApp()->m_pMainWnd : nullptr;
-    return MessageBoxA(main != nullptr ? main->m_hWnd : nullptr, text,
-                       AfxGetApp() != nullptr ? AfxGetApp()->m_pszAppName : "", type);
+    CWnd* main = AfxGetMainWnd();
+    return MessageBoxA(main != nullptr ? main->m_hWnd : nullptr, text, AfxGetAppName(), type);
 }
 
 void CWinApp::OnHelp() {
     if (m_pszHelpFilePath != nullptr) {
-        CWnd* main = m_pMainWnd;
-        ShellExecuteA(main != nullptr ? main->m_hWnd : nullptr, "open", m_pszHelpFilePath, nullptr,
-                      nullptr, SW_SHOWNORMAL);
+        ShellExecuteA(m_pMainWnd != nullptr ? m_pMainWnd->m_hWnd : nullptr, "open",
+                      m_pszHelpFilePath, nullptr, nullptr, SW_SHOWNORMAL);
     }
 }
 
