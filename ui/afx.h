@@ -122,6 +122,9 @@ class CWnd : public CCmdTarget {
 
 class CStatic : public CWnd {};
 
+// The backend's child window of `window` with control ID `id`, or null.
+HWND AfxFindDlgItem(HWND window, int id);
+
 class CMenu {
   public:
     // Changes the text of the item with command `id`, keeping its command.

@@ -59,6 +59,20 @@ void AfxOnHelpKey() {
     }
 }
 
+CWnd* CWnd::GetDlgItem(int id) const {
+    auto cached = m_children.find(id);
+    if (cached != m_children.end()) {
+        return cached->second.get();
+    }
+    const HWND child = m_hWnd != nullptr ? AfxFindDlgItem(m_hWnd, id) : nullptr;
+    if (child == nullptr) {
+        return nullptr;
+    }
+    auto wrapper = std::make_unique<CWnd>();
+    wrapper->m_hWnd = child;
+    return m_children.emplace(id, std::move(wrapper)).first->second.get();
+}
+
 void CWnd::OnDestroy() {}
 
 void CWnd::ForgetChildren() {
@@ -69,6 +83,12 @@ void CWnd::ForgetChildren() {
 void AfxAttachMenu(CWnd& window, HMENU menu) {
     window.m_menu = std::make_unique<CMenu>();
     window.m_menu->m_hMenu = menu;
+}
+
+void DDX_Control(CDataExchange* exchange, int id, CWnd& control) {
+    if (CWnd* item = exchange->m_pDlgWnd->GetDlgItem(id)) {
+        control.m_hWnd = item->m_hWnd;
+    }
 }
 
 CDialog::CDialog(UINT templateId, CWnd*) : m_templateId(templateId) {}

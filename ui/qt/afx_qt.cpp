@@ -233,20 +233,10 @@ LRESULT CWnd::DefWindowProc(UINT) {
     return 0;
 }
 
-CWnd* CWnd::GetDlgItem(int id) const {
-    auto cached = m_children.find(id);
-    if (cached != m_children.end()) {
-        return cached->second.get();
-    }
-    QWidget* window = WidgetOf(m_hWnd);
-    if (window == nullptr) {
-        return nullptr;
-    }
-    for (QWidget* child : window->findChildren<QWidget*>()) {
+HWND AfxFindDlgItem(HWND window, int id) {
+    for (QWidget* child : WidgetOf(window)->findChildren<QWidget*>()) {
         if (child->property(cyclara::qt::kControlIdProperty).toInt() == id) {
-            auto wrapper = std::make_unique<CWnd>();
-            wrapper->m_hWnd = HandleOf(child);
-            return m_children.emplace(id, std::move(wrapper)).first->second.get();
+            return HandleOf(child);
         }
     }
     return nullptr;
@@ -351,12 +341,6 @@ BOOL CMenu::ModifyMenu(UINT id, UINT, UINT newId, const char* text) {
 }
 
 // --- Data exchange
-
-void DDX_Control(CDataExchange* exchange, int id, CWnd& control) {
-    if (CWnd* item = exchange->m_pDlgWnd->GetDlgItem(id)) {
-        control.m_hWnd = item->m_hWnd;
-    }
-}
 
 void DDX_CBIndex(CDataExchange* exchange, int id, int& index) {
     CWnd* item = exchange->m_pDlgWnd->GetDlgItem(id);

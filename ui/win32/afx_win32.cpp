@@ -137,18 +137,8 @@ LRESULT CWnd::DefWindowProc(UINT message) {
     return ::DefWindowProcA(m_hWnd, message, 0, 0);
 }
 
-CWnd* CWnd::GetDlgItem(int id) const {
-    auto cached = m_children.find(id);
-    if (cached != m_children.end()) {
-        return cached->second.get();
-    }
-    const HWND child = ::GetDlgItem(m_hWnd, id);
-    if (child == nullptr) {
-        return nullptr;
-    }
-    auto wrapper = std::make_unique<CWnd>();
-    wrapper->m_hWnd = child;
-    return m_children.emplace(id, std::move(wrapper)).first->second.get();
+HWND AfxFindDlgItem(HWND window, int id) {
+    return ::GetDlgItem(window, id);
 }
 
 void CWnd::SetWindowText(const char* text) {
@@ -200,10 +190,6 @@ BOOL CMenu::ModifyMenu(UINT id, UINT flags, UINT newId, const char* text) {
 }
 
 // --- Data exchange
-
-void DDX_Control(CDataExchange* exchange, int id, CWnd& control) {
-    control.m_hWnd = ::GetDlgItem(exchange->m_pDlgWnd->m_hWnd, id);
-}
 
 void DDX_CBIndex(CDataExchange* exchange, int id, int& index) {
     const HWND dialog = exchange->m_pDlgWnd->m_hWnd;
