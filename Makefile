@@ -5,7 +5,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCYCLARA_WERROR=ON
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps linux win64 win32 run install test bench clean
+.PHONY: all deps linux win64 win32 run demo install test bench clean
 
 all: linux win64 win32
 
@@ -19,7 +19,7 @@ linux: deps
 # The Windows serial backend is tested against the Linux build's pty harness.
 win64: deps linux
 	cmake -S . -B $(BUILD)/win64 $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
-	    -DCYCLARA_HOST_TESTS=$(abspath $(BUILD))/linux/tests
+	    -DCYCLARA_HOST_BUILD=$(abspath $(BUILD))/linux
 	cmake --build $(BUILD)/win64 -j $(JOBS)
 
 # The 32-bit build is compiled and linked, not run: this machine runs no 32-bit programs.
@@ -30,7 +30,11 @@ win32: deps
 
 # The program runs from its build folder, so its logs go beside it.
 run: linux
-	cd $(BUILD)/linux && ./cyclara
+	@tools/window run $(BUILD)/linux
+
+# The window against the simulated device, for trying Cyclara without the device.
+demo: linux
+	@tools/window demo $(BUILD)/linux
 
 # The program, its help page, its desktop entry and its icons under $(PREFIX).
 install: linux

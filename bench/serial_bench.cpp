@@ -6,8 +6,8 @@
 #include "measure/measurement_log.h"
 #include "measure/receive_thread.h"
 #include "serial/serial_port.h"
-#include "tests/modem_emulation/modem_control.h"
-#include "tests/pty.h"
+#include "simulator/modem_control.h"
+#include "simulator/pty.h"
 #include "tests/recording_display.h"
 
 #include <sys/ioctl.h>
@@ -23,7 +23,8 @@
 namespace {
 
 using namespace cyclara;
-using namespace cyclara::testing;
+using namespace cyclara::simulator;
+using cyclara::testing::WaitableDisplay;
 using std::chrono::milliseconds;
 
 struct Figures {

@@ -22,6 +22,13 @@ struct DsrChange {
     bool on = false;
 };
 
+// How this machine timestamps the edges, for a program to tell its user.
+struct TimingReport {
+    const char* wait = "unknown";  // the wait that wakes on an edge
+    bool raisedPriority = false;   // the timestamping thread runs above normal priority
+    bool latencyRequest = false;   // the processors are kept out of deep idle states
+};
+
 class CommDevice {
   public:
     virtual ~CommDevice() = default;
@@ -44,6 +51,9 @@ class CommDevice {
 
     // After a wait reported kEvRxChar: reads up to `size` bytes, returning how many arrived.
     virtual uint32_t Read(char* buffer, uint32_t size) = 0;
+
+    // Safe from any thread. Before the first wait has begun, the wait may still be unknown.
+    virtual TimingReport Timing() const { return {}; }
 };
 
 }  // namespace cyclara

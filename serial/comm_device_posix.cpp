@@ -13,6 +13,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <mutex>
 
 namespace cyclara {
@@ -50,6 +51,14 @@ UniqueFd RequestLowWakeLatency() {
         }
     }
     return request;
+}
+
+// The one place that turns an errno from opening into words for the user.
+std::string OpenErrorText(int error) {
+    if (error == EWOULDBLOCK) {
+        return "another program holds the port";
+    }
+    return std::strerror(error);
 }
 
 class PosixCommDevice : public CommDevice {
@@ -120,6 +129,14 @@ class PosixCommDevice : public CommDevice {
         }
     }
 
+    TimingReport Timing() const override {
+        TimingReport report;
+        report.wait = m_watcher.WaitKind();
+        report.raisedPriority = m_watcher.RealTimePriority();
+        report.latencyRequest = m_latencyRequest.Valid();
+        return report;
+    }
+
     bool ReadDsrChange(DsrChange& change) override {
         const std::optional<DsrChange> taken = m_watcher.Take();
         if (!taken) {
@@ -179,19 +196,29 @@ std::string DevicePath(int32_t portNumber) {
     return "";
 }
 
-std::unique_ptr<CommDevice> OpenCommDevice(const std::string& path, int32_t baudRate) {
-    UniqueFd wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (path.empty() || !wake.Valid()) {
+std::unique_ptr<CommDevice> OpenCommDevice(const std::string& path, int32_t baudRate,
+                                           std::string* whyNot) {
+    const auto fail = [whyNot](int error) -> std::unique_ptr<CommDevice> {
+        if (whyNot != nullptr) {
+            *whyNot = OpenErrorText(error);
+        }
         return nullptr;
+    };
+    if (path.empty()) {
+        return fail(ENOENT);
+    }
+    UniqueFd wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!wake.Valid()) {
+        return fail(errno);
     }
     UniqueFd tty(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
     if (!tty.Valid()) {
-        return nullptr;
+        return fail(errno);
     }
     // flock excludes other programs that lock the port, root included; TIOCEXCL excludes
     // programs that do not, except root's.
     if (flock(tty.Get(), LOCK_EX | LOCK_NB) != 0) {
-        return nullptr;
+        return fail(errno);
     }
     ioctl(tty.Get(), TIOCEXCL);
     ConfigureLine(tty.Get(), baudRate);

@@ -84,7 +84,14 @@ class Win32CommDevice : public CommDevice {
 
     // This thread reads the counter at each edge, so it runs ahead of ordinary work.
     void PrepareWaitingThread() override {
-        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+        m_raisedPriority = SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST) != 0;
+    }
+
+    TimingReport Timing() const override {
+        TimingReport report;
+        report.wait = "driver wait (WaitCommEvent)";
+        report.raisedPriority = m_raisedPriority.load();
+        return report;
     }
 
     // SetCommMask completes a pending wait. A change that comes while no wait is pending,
@@ -217,7 +224,23 @@ class Win32CommDevice : public CommDevice {
     std::unique_ptr<PendingWait> m_wait;
     bool m_waitPending = false;
     OVERLAPPED m_readOverlapped{};
+    // Written by the receive thread as it starts, read by any thread for a report.
+    std::atomic<bool> m_raisedPriority{false};
 };
+
+// The one place that turns a Windows error from opening into words for the user.
+std::string OpenErrorText(DWORD error) {
+    char text[256] = "";
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                       MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+    std::string message(text, length);
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
+        message.pop_back();
+    }
+    return message.empty() ? "error " + std::to_string(error) : message;
+}
 
 }  // namespace
 
@@ -225,9 +248,13 @@ std::string DevicePath(int32_t portNumber) {
     return "\\\\.\\COM" + std::to_string(portNumber);
 }
 
-std::unique_ptr<CommDevice> OpenCommDevice(const std::string& path, int32_t baudRate) {
+std::unique_ptr<CommDevice> OpenCommDevice(const std::string& path, int32_t baudRate,
+                                           std::string* whyNot) {
     UniqueHandle port(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+    if (!port.Valid() && whyNot != nullptr) {
+        *whyNot = OpenErrorText(GetLastError());
+    }
     UniqueHandle waitDone(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     UniqueHandle maskChanged(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     UniqueHandle readDone(CreateEventA(nullptr, TRUE, FALSE, nullptr));

@@ -37,11 +37,14 @@ void InstallWakeHandler() {
 
 // A low real-time priority lets the watcher run the moment the driver wakes it, ahead of
 // ordinary work. Without the privilege (root or CAP_SYS_NICE) it stays at normal priority.
-void RaiseWatcherPriority() {
+bool RaiseWatcherPriority() {
     sched_param param{};
     param.sched_priority = 1;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    return pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
 }
+
+constexpr const char* kDriverWait = "driver wait (TIOCMIWAIT)";
+constexpr const char* kPollingWait = "1 ms polling (the driver has no TIOCMIWAIT)";
 
 bool ReadDsr(int fd, bool& on) {
     int status = 0;
@@ -110,7 +113,7 @@ bool DsrWatcher::HasChange() {
 }
 
 void DsrWatcher::Watch() {
-    RaiseWatcherPriority();
+    m_realTime = RaiseWatcherPriority();
     bool wasOn = false;
     if (ReadDsr(m_fd, wasOn)) {
         WaitForChanges(wasOn);
@@ -127,6 +130,7 @@ void DsrWatcher::Watch() {
 void DsrWatcher::WaitForChanges(bool wasOn) {
     serial_icounter_struct last{};
     const bool counted = ioctl(m_fd, TIOCGICOUNT, &last) == 0;
+    m_waitKind = kDriverWait;
     while (!m_stopping) {
         if (ioctl(m_fd, TIOCMIWAIT, TIOCM_DSR) != 0) {
             if (errno == EINTR) {
@@ -160,6 +164,7 @@ void DsrWatcher::WaitForChanges(bool wasOn) {
 // For drivers without TIOCMIWAIT: the line is read every millisecond, so a timestamp can be
 // up to a millisecond late.
 void DsrWatcher::PollForChanges(bool wasOn) {
+    m_waitKind = kPollingWait;
     while (!m_stopping) {
         const timespec period{0, 1'000'000};
         nanosleep(&period, nullptr);

@@ -32,6 +32,10 @@ class DsrWatcher {
     bool HasChange();
     // True once the device failed a wait or a status read (removed, driver error).
     bool Failed() const { return m_failed.load(); }
+    // How the latest run waits for edges, once it has begun to: the driver's TIOCMIWAIT or the
+    // 1 ms polling fallback; and whether it got real-time priority.
+    const char* WaitKind() const { return m_waitKind.load(); }
+    bool RealTimePriority() const { return m_realTime.load(); }
 
   private:
     void Watch();
@@ -47,6 +51,9 @@ class DsrWatcher {
     std::atomic<bool> m_stopping{false};
     // Written by the watcher, read by the receive thread.
     std::atomic<bool> m_failed{false};
+    // Written by the watcher as it settles on a wait, read by any thread for a report.
+    std::atomic<const char*> m_waitKind{"unknown"};
+    std::atomic<bool> m_realTime{false};
 
     std::mutex m_mutex;  // guards the two below
     // Written by the watcher, taken by the receive thread.

@@ -32,9 +32,10 @@ using DevicePathFor = std::function<std::string(int32_t portNumber)>;
 std::string DevicePath(int32_t portNumber);
 
 // Opens `path` for exclusive use at `baudRate`, 8 data bits, no parity, one stop bit, bytes
-// passed unchanged; null if it cannot be opened. A device that opens but refuses a setting
-// still counts as open.
-std::unique_ptr<CommDevice> OpenCommDevice(const std::string& path, int32_t baudRate);
+// passed unchanged; null if it cannot be opened, with the system's reason in `whyNot` if
+// given. A device that opens but refuses a setting still counts as open.
+std::unique_ptr<CommDevice> OpenCommDevice(const std::string& path, int32_t baudRate,
+                                           std::string* whyNot = nullptr);
 
 class CSerialPort {
   public:

@@ -5,8 +5,8 @@
 #include "measure/measurement_log.h"
 #include "measure/receive_thread.h"
 #include "serial/serial_port.h"
-#include "tests/modem_emulation/modem_control.h"
-#include "tests/pty.h"
+#include "simulator/modem_control.h"
+#include "simulator/pty.h"
 #include "tests/recording_display.h"
 #include "tests/temp_folder.h"
 
@@ -18,6 +18,9 @@
 #include <thread>
 
 namespace cyclara::testing {
+using simulator::ModemControl;
+using simulator::Pty;
+
 namespace {
 
 using std::chrono::milliseconds;

@@ -5,8 +5,8 @@
 #include "measure/receive_thread.h"
 #include "res/resource.h"
 #include "serial/serial_port.h"
-#include "tests/modem_emulation/modem_control.h"
-#include "tests/pty.h"
+#include "simulator/modem_control.h"
+#include "simulator/pty.h"
 #include "tests/qt_app.h"
 #include "ui/main_dialog.h"
 
@@ -386,7 +386,7 @@ constexpr QRgb kUnlit = 0xFF008000;
 class OpenPortTest : public MainWindowTest {
   protected:
     OpenPortTest()
-        : modem(cyclara::testing::ModemControl::ForThisProcess()),
+        : modem(cyclara::simulator::ModemControl::ForThisProcess()),
           slot(modem.Attach(pty.SlavePath())) {
         cyclara::ProcessSerialPort().SetPathFor([path = pty.SlavePath()](int32_t) { return path; });
     }
@@ -400,8 +400,8 @@ class OpenPortTest : public MainWindowTest {
         modem.SetDsr(slot, on);
     }
 
-    cyclara::testing::Pty pty;
-    cyclara::testing::ModemControl& modem;
+    cyclara::simulator::Pty pty;
+    cyclara::simulator::ModemControl& modem;
     int slot;
 };
 

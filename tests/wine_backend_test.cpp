@@ -1,8 +1,8 @@
 // The Windows serial backend for real: the 64-bit probe runs under wine64 with a pseudo-
 // terminal mapped as COM5 and the modem-line emulation loaded into wine, whose serial layer
 // reads DSR with TIOCMGET and TIOCGICOUNT. Timing here is wine's, not Windows'.
-#include "tests/modem_emulation/modem_control.h"
-#include "tests/pty.h"
+#include "simulator/modem_control.h"
+#include "simulator/pty.h"
 
 #include <asm/termbits.h>
 #include <poll.h>
@@ -19,6 +19,9 @@
 #include <thread>
 
 namespace cyclara::testing {
+using simulator::ModemControl;
+using simulator::Pty;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -2,12 +2,12 @@
 // to it and moves their lines.
 #pragma once
 
-#include "tests/modem_emulation/modem_lines.h"
+#include "simulator/modem_lines.h"
 
 #include <chrono>
 #include <string>
 
-namespace cyclara::testing {
+namespace cyclara::simulator {
 
 class ModemControl {
   public:
@@ -58,4 +58,4 @@ class ModemControl {
     Watched m_atLastChange[CYCLARA_MODEM_LINES_SLOTS];
 };
 
-}  // namespace cyclara::testing
+}  // namespace cyclara::simulator

@@ -1,4 +1,4 @@
-#include "tests/modem_emulation/modem_control.h"
+#include "simulator/modem_control.h"
 
 #include <fcntl.h>
 #include <linux/futex.h>
@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <thread>
 
-namespace cyclara::testing {
+namespace cyclara::simulator {
 
 namespace {
 
@@ -140,4 +140,4 @@ void ModemControl::Publish(int slot) {
     syscall(SYS_futex, &line.sequence, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
 }
 
-}  // namespace cyclara::testing
+}  // namespace cyclara::simulator

@@ -2,6 +2,8 @@
  * requests a serial driver answers: TIOCMGET, TIOCMSET, TIOCMBIS, TIOCMBIC, TIOCGICOUNT and
  * TIOCMIWAIT, which blocks until a watched line changes and, like the kernel's, ends with EINTR
  * when a signal whose handler lacks SA_RESTART arrives. Everything else goes to the real ioctl.
+ * Also redirects the opening of one device path to the simulator's pty, so that a program
+ * started by cyclara-sim runs its own port naming and open path unchanged.
  * Linked into a test program, or loaded into another one with LD_PRELOAD. */
 #define _GNU_SOURCE
 #include "modem_lines.h"
@@ -21,6 +23,7 @@
 #include <unistd.h>
 
 typedef int (*IoctlFunction)(int, unsigned long, ...);
+typedef int (*OpenFunction)(const char*, int, ...);
 
 static IoctlFunction RealIoctl(void) {
     static IoctlFunction real;
@@ -186,3 +189,39 @@ int ioctl(int fd, unsigned long request, ...) {
     }
     return RealIoctl()(fd, request, argument);
 }
+
+/* CYCLARA_DEVICE_REDIRECT is "FROM=TO": opening exactly FROM opens TO instead. */
+static const char* Redirected(const char* path) {
+    const char* rule = getenv(CYCLARA_DEVICE_REDIRECT_VARIABLE);
+    const char* equals = rule != NULL ? strchr(rule, '=') : NULL;
+    if (path == NULL || equals == NULL) {
+        return path;
+    }
+    const size_t length = (size_t)(equals - rule);
+    return strlen(path) == length && strncmp(path, rule, length) == 0 ? equals + 1 : path;
+}
+
+static int ForwardOpen(const char* name, const char* path, int flags, mode_t mode) {
+    OpenFunction real = (OpenFunction)dlsym(RTLD_NEXT, name);
+    if (real == NULL) {
+        return Fail(ENOSYS);
+    }
+    return real(Redirected(path), flags, mode);
+}
+
+static int NeedsMode(int flags) {
+    return (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE;
+}
+
+/* open and open64 alike: the mode argument is there only when the flags create a file. */
+#define CYCLARA_REDIRECTING_OPEN(name)                                        \
+    int name(const char* path, int flags, ...) {                              \
+        va_list arguments;                                                    \
+        va_start(arguments, flags);                                           \
+        const mode_t mode = NeedsMode(flags) ? va_arg(arguments, mode_t) : 0; \
+        va_end(arguments);                                                    \
+        return ForwardOpen(#name, path, flags, mode);                         \
+    }
+
+CYCLARA_REDIRECTING_OPEN(open)
+CYCLARA_REDIRECTING_OPEN(open64)

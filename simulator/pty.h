@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace cyclara::testing {
+namespace cyclara::simulator {
 
 class Pty {
   public:
@@ -47,4 +47,4 @@ class Pty {
     std::string m_slavePath;
 };
 
-}  // namespace cyclara::testing
+}  // namespace cyclara::simulator

@@ -1,0 +1,18 @@
+// What cyclara-log needs from the platform's console: the stop signals and the kind of output.
+#pragma once
+
+#include "logger/stop_request.h"
+
+namespace cyclara::logger {
+
+// Called first in main, before any thread starts: SIGINT and SIGTERM (on Windows Ctrl+C,
+// Ctrl+Break and closing the console) become a kSignal request, and a closed output becomes a
+// write error instead of SIGPIPE. `stop` must live until the process ends.
+void ForwardStopSignals(StopRequest& stop);
+
+// Called last: everything is written, so a console being closed may take the process now.
+void StopSignalsDone();
+
+bool StandardOutputIsTerminal();
+
+}  // namespace cyclara::logger

@@ -1,0 +1,46 @@
+#include "logger/console.h"
+
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+
+namespace cyclara::logger {
+
+namespace {
+
+// Set once by ForwardStopSignals before the handler can run; read by the handler's thread.
+StopRequest* g_stop = nullptr;
+// Manual reset, set by StopSignalsDone on the main thread, waited for by the handler.
+HANDLE g_done = nullptr;
+
+// Windows ends the process when the handler of a close, log-off or shut-down event returns,
+// and by force about five seconds after the event: wait for the rows to be written, within
+// that.
+constexpr DWORD kCloseGraceMs = 4500;
+
+BOOL WINAPI OnConsoleControl(DWORD type) {
+    g_stop->Request(StopReason::kSignal);
+    if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
+        WaitForSingleObject(g_done, kCloseGraceMs);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+void ForwardStopSignals(StopRequest& stop) {
+    g_stop = &stop;
+    g_done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+void StopSignalsDone() {
+    SetEvent(g_done);
+}
+
+bool StandardOutputIsTerminal() {
+    return _isatty(_fileno(stdout)) != 0;
+}
+
+}  // namespace cyclara::logger

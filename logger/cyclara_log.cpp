@@ -1,0 +1,111 @@
+// cyclara-log: the window's measurement without the window, for a machine without a desktop.
+// It opens a port, runs the same receive thread, pulse measurement, frequency lines and CSV log
+// as the window, and prints one row per counted pulse on standard output.
+#include "logger/console.h"
+#include "logger/logger_options.h"
+#include "logger/pulse_rows.h"
+#include "logger/watched_device.h"
+#include "measure/line_assembler.h"
+#include "measure/log_files.h"
+#include "measure/measurement_log.h"
+#include "measure/receive_thread.h"
+#include "serial/serial_port.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace cyclara::logger {
+namespace {
+
+// How long the start-up report waits for the receive thread to have begun watching.
+constexpr std::chrono::milliseconds kStartReportWait{2000};
+
+std::vector<LogFolder> LogFolders(const LoggerOptions& options) {
+    if (options.logDir.empty()) {
+        return {ProgramFolder, UserDataFolder};
+    }
+    const char last = options.logDir.back();
+    const std::string folder = last == '/' || last == '\\' ? options.logDir : options.logDir + "/";
+    return {[folder] { return folder; }};
+}
+
+std::string PortName(const LoggerOptions& options, const std::string& path) {
+    return options.port != 0 ? "COM" + std::to_string(options.port) + " (" + path + ")" : path;
+}
+
+const char* Granted(bool granted) {
+    return granted ? "granted" : "not granted";
+}
+
+// Waits, within a bound, until the receive thread created its log and began to wait.
+void ReportStart(WatchedDevice& device) {
+    const auto deadline = std::chrono::steady_clock::now() + kStartReportWait;
+    std::future<std::string> logPath = device.LogPath();
+    if (logPath.wait_until(deadline) != std::future_status::ready) {
+        return;
+    }
+    const std::string path = logPath.get();
+    TimingReport timing = device.Timing();
+    while (std::string(timing.wait) == "unknown" && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        timing = device.Timing();
+    }
+    std::fprintf(stderr, "cyclara-log: timing: %s; raised priority %s; CPU latency request %s\n",
+                 timing.wait, Granted(timing.raisedPriority), Granted(timing.latencyRequest));
+    std::fprintf(stderr, "cyclara-log: log: %s\n",
+                 path.empty() ? "none (no folder takes a new file)" : path.c_str());
+}
+
+int ReportStop(StopReason reason, const std::string& port) {
+    if (reason == StopReason::kDeviceFailed) {
+        std::fprintf(stderr, "cyclara-log: %s stopped answering (removed or failed)\n",
+                     port.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int Run(const LoggerOptions& options, StopRequest& stop) {
+    const std::string path = options.device.empty() ? DevicePath(options.port) : options.device;
+    const std::string port = PortName(options, path);
+    std::string whyNot;
+    std::unique_ptr<CommDevice> device = OpenCommDevice(path, options.speed, &whyNot);
+    if (!device) {
+        std::fprintf(stderr, "cyclara-log: %s does not open: %s\n", port.c_str(), whyNot.c_str());
+        return 1;
+    }
+    MeasurementLog log(SystemLocalTime, LogFolders(options));
+    LineAssembler lines;
+    PulseRows rows(stdout, options.count, stop);
+    WatchedDevice watched(*device, log, stop);
+    if (StandardOutputIsTerminal()) {
+        std::printf("%s\n", kRowHeader);
+        std::fflush(stdout);
+    }
+    Receiver receiver(log, lines);
+    receiver.StartThread(watched, rows);
+    ReportStart(watched);
+    const StopReason reason = stop.Wait();
+    receiver.EndThread();
+    device.reset();
+    return ReportStop(reason, port);
+}
+
+}  // namespace
+}  // namespace cyclara::logger
+
+int main(int argc, char** argv) {
+    using namespace cyclara::logger;
+    LoggerOptions options;
+    const int parsed = ParseLoggerOptions(argc, argv, options);
+    if (parsed >= 0) {
+        return parsed;
+    }
+    // Lives until the process ends: the signal forwarding may still reach it during exit.
+    static StopRequest stop;
+    ForwardStopSignals(stop);
+    const int code = Run(options, stop);
+    StopSignalsDone();
+    return code;
+}

@@ -1,0 +1,78 @@
+#include "logger/logger_options.h"
+
+#include "serial/serial_port.h"
+#include "ui/compiled_resources.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <vector>
+
+namespace cyclara::logger {
+
+std::string VersionText() {
+    std::string version = "cyclara-log";
+    const std::optional<ResourceFile> resources = ResourceFile::Parse(CompiledResources());
+    const std::optional<Bytes> block = resources ? resources->Find(kRtVersion, 1) : std::nullopt;
+    const std::optional<VersionInfo> info = block ? ParseVersion(*block) : std::nullopt;
+    if (!info) {
+        return version;
+    }
+    for (size_t i = 0; i < info->fileVersion.size(); ++i) {
+        version += (i == 0 ? " " : ".") + std::to_string(info->fileVersion[i]);
+    }
+    return version;
+}
+
+namespace {
+
+void AddOptions(CLI::App& app, LoggerOptions& o) {
+    CLI::Option* port =
+        app.add_option("--port", o.port, "COM port 1 to 20, by the window's mapping of ports")
+            ->check(CLI::Range(1, static_cast<int>(kPortCount)));
+    app.add_option("--device", o.device,
+                   "Serial device path, e.g. /dev/serial/by-id/... or \\\\.\\COM7")
+        ->excludes(port);
+    const std::vector<int32_t> speeds(kSpeedTable.begin(), kSpeedTable.end());
+    app.add_option("--speed", o.speed, "Bit rate, one of the port dialog's (default 9600)")
+        ->check(CLI::IsMember(speeds));
+    app.add_option("--log-dir", o.logDir,
+                   "Folder of the CSV logs (default: the program's folder, else the user's "
+                   "data folder)");
+    app.add_option("--count", o.count, "Stop after this many counted pulses")
+        ->check(CLI::PositiveNumber);
+    app.set_version_flag("--version", VersionText(), "Print the version and exit");
+    app.footer(
+        "Prints one line per counted pulse: elapsed count H:MM:SS, last interval (us), mean\n"
+        "interval minus one second (us), frequency figure of the device's text lines.");
+}
+
+int UsageError(const std::string& problem) {
+    std::fprintf(stderr, "cyclara-log: %s; see cyclara-log --help\n", problem.c_str());
+    return 2;
+}
+
+}  // namespace
+
+int ParseLoggerOptions(int argc, char** argv, LoggerOptions& options) {
+    CLI::App app{"Measures the mains frequency through Cyclara's device, without a window.",
+                 "cyclara-log"};
+    AddOptions(app, options);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), stdout);
+        return 0;
+    } catch (const CLI::CallForVersion& version) {
+        std::printf("%s\n", version.what());
+        return 0;
+    } catch (const CLI::ParseError& error) {
+        return UsageError(error.what());
+    }
+    if (options.port == 0 && options.device.empty()) {
+        return UsageError("name the port with --port N or --device PATH");
+    }
+    return -1;
+}
+
+}  // namespace cyclara::logger

@@ -1,0 +1,25 @@
+// cyclara-log's command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace cyclara::logger {
+
+struct LoggerOptions {
+    int32_t port = 0;    // COM1 to COM20 by the program's mapping; 0 when --device names it
+    std::string device;  // any serial device
+    int32_t speed = 9600;
+    std::string logDir;  // empty: the window's folders
+    int64_t count = 0;   // counted pulses before stopping; 0 runs until stopped
+};
+
+// Parses the arguments into `options`. Returns -1 to go on, or the exit code when the program
+// is done: 0 after --help or --version (printed on standard output), 2 after a usage error
+// (one line on standard error).
+int ParseLoggerOptions(int argc, char** argv, LoggerOptions& options);
+
+// "cyclara-log 1.0.0.1", from the version information.
+std::string VersionText();
+
+}  // namespace cyclara::logger

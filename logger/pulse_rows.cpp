@@ -1,0 +1,59 @@
+#include "logger/pulse_rows.h"
+
+#include "res/resource.h"
+
+namespace cyclara::logger {
+
+namespace {
+
+std::string WithoutLeadingSpaces(const std::string& text) {
+    const size_t first = text.find_first_not_of(' ');
+    return first == std::string::npos ? "" : text.substr(first);
+}
+
+}  // namespace
+
+std::string FormatRow(const std::string& elapsed, const std::string& width,
+                      const std::string& difference, const std::string& frequency) {
+    // The window pads the hours to five places and shows a zero difference as " 0".
+    return WithoutLeadingSpaces(elapsed) + "\t" + width + "\t" + WithoutLeadingSpaces(difference) +
+           "\t" + (frequency.empty() ? "-" : frequency);
+}
+
+PulseRows::PulseRows(std::FILE* out, int64_t count, StopRequest& stop)
+    : m_out(out), m_count(count), m_stop(stop) {}
+
+void PulseRows::SetFieldText(int id, const char* text) {
+    switch (id) {
+        case IDC_ELAPSED:
+            m_elapsed = text;
+            break;
+        case IDC_WIDTH:
+            m_width = text;
+            break;
+        case IDC_FREQ:
+            m_frequency = text;
+            break;
+        case IDC_DIFF:
+            PrintRow(text);
+            break;
+    }
+}
+
+void PulseRows::PrintRow(const char* difference) {
+    if (m_count != 0 && m_printed >= m_count) {
+        return;
+    }
+    const std::string row = FormatRow(m_elapsed, m_width, difference, m_frequency) + "\n";
+    // One write a row, flushed at once: a reader at the other end of a pipe sees every pulse
+    // as it comes, and a row is never left half written.
+    if (std::fputs(row.c_str(), m_out) == EOF || std::fflush(m_out) != 0) {
+        m_stop.Request(StopReason::kOutputClosed);
+        return;
+    }
+    if (++m_printed == m_count) {
+        m_stop.Request(StopReason::kCountReached);
+    }
+}
+
+}  // namespace cyclara::logger

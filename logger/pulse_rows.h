@@ -1,0 +1,44 @@
+// cyclara-log's output: one tab-separated row per counted pulse, made from the texts the
+// window's fields would show.
+#pragma once
+
+#include "logger/stop_request.h"
+#include "measure/measurement_display.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace cyclara::logger {
+
+inline constexpr const char* kRowHeader = "elapsed\twidth_us\tdifference_us\tfrequency_hz";
+
+// Elapsed as H:MM:SS, the width, the signed difference ("0" without a sign) and the frequency
+// figure, "-" while no line has given one.
+std::string FormatRow(const std::string& elapsed, const std::string& width,
+                      const std::string& difference, const std::string& frequency);
+
+// Receives the fields from the receive thread and prints a row when the difference, the last
+// field a counted pulse sets, arrives. Asks for a stop after `count` rows (0: never) and when
+// the output is gone.
+class PulseRows : public MeasurementDisplay {
+  public:
+    PulseRows(std::FILE* out, int64_t count, StopRequest& stop);
+
+    void SetFieldText(int id, const char* text) override;
+    void SetIndicator(bool) override {}
+
+  private:
+    void PrintRow(const char* difference);
+
+    std::FILE* const m_out;
+    const int64_t m_count;
+    StopRequest& m_stop;
+    // The receive thread's only, like the window's fields.
+    std::string m_elapsed;
+    std::string m_width;
+    std::string m_frequency;
+    int64_t m_printed = 0;
+};
+
+}  // namespace cyclara::logger

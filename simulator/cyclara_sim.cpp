@@ -1,0 +1,378 @@
+// cyclara-sim: plays the measuring device on a pseudo-terminal, with emulated modem lines: a
+// DSR pulse once per (simulated) second and a text line such as "50Hz\r\n" after it. Started
+// with a command, it runs that program with the emulation loaded and one device path (by
+// default /dev/ttyUSB0, COM5) leading to its pty, and ends when the program ends.
+#include "simulator/modem_control.h"
+#include "simulator/pty.h"
+#include "simulator/pulse_plan.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace cyclara::simulator {
+namespace {
+
+struct SimOptions {
+    double periodSeconds = 1.0;
+    double widthSeconds = 0.1;
+    PulseShape shape;
+    std::vector<int64_t> skip;
+    int frequency = 50;
+    int64_t lineEvery = 1;
+    int noiseBytes = 0;
+    int64_t count = 0;
+    int64_t removeAfter = 0;
+    std::string as = "/dev/ttyUSB0";
+    std::string events;
+    std::vector<std::string> command;
+};
+
+// Set by the signal handlers; read by the pulse loop between its sleeps.
+volatile sig_atomic_t g_stopSignal = 0;
+volatile sig_atomic_t g_childEnded = 0;
+
+void OnStopSignal(int signal) {
+    g_stopSignal = signal;
+}
+
+void OnChildEnded(int) {
+    g_childEnded = 1;
+}
+
+// Without SA_RESTART, so that a signal ends the sleep it lands in.
+void InstallHandler(int signal, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+}
+
+bool Interrupted() {
+    return g_stopSignal != 0 || g_childEnded != 0;
+}
+
+int64_t MonotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// Sleeps until CLOCK_MONOTONIC reaches `ns`; false if a stop or the child's end came first.
+bool SleepUntil(int64_t ns) {
+    const timespec until{static_cast<time_t>(ns / 1'000'000'000),
+                         static_cast<long>(ns % 1'000'000'000)};
+    for (;;) {
+        if (Interrupted()) {
+            return false;
+        }
+        const int result = clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
+        if (result != EINTR) {
+            return result == 0;
+        }
+    }
+}
+
+int ParseOptions(int argc, char** argv, SimOptions& o) {
+    CLI::App app{"Plays Cyclara's measuring device on a pseudo-terminal with emulated modem lines.",
+                 "cyclara-sim"};
+    app.add_option("--period", o.periodSeconds, "Nominal pulse period in seconds (default 1)")
+        ->check(CLI::Range(0.001, 3600.0));
+    app.add_option("--width", o.widthSeconds, "Pulse width in seconds (default 0.1)")
+        ->check(CLI::Range(0.0001, 3600.0));
+    app.add_option("--offset-ppm", o.shape.offsetPpm,
+                   "Constant offset: positive makes the device's seconds longer");
+    app.add_option("--jitter-us", o.shape.jitterUs, "Timing jitter of each rise, s.d. in us")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--wander-ppm", o.shape.wanderPpm,
+                   "Bound of a slow random wander of the mains frequency, in ppm")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--skip", o.skip, "Pulse numbers (from 1) whose edges are lost");
+    app.add_option("--frequency", o.frequency, "Figure of the text lines: 50 or 60")
+        ->check(CLI::IsMember({50, 60}));
+    app.add_option("--line-every", o.lineEvery, "A text line after every Nth pulse; 0 for none")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--noise", o.noiseBytes, "A line of N random bytes before each text line")
+        ->check(CLI::Range(0, 200));
+    app.add_option("--count", o.count, "Pulses to send; 0 runs until stopped")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--remove-after", o.removeAfter, "Pull the device out after this many pulses");
+    app.add_option("--seed", o.shape.seed, "Seed of the random jitter, wander and noise");
+    app.add_option("--as", o.as, "Device path that leads to the pty in the started program");
+    app.add_option("--events", o.events,
+                   "File for the event lines (default: standard output without a command, "
+                   "none with one)");
+    app.add_option("command", o.command, "Program to start, after --")->expected(-1);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), stdout);
+        return 0;
+    } catch (const CLI::ParseError& error) {
+        std::fprintf(stderr, "cyclara-sim: %s; see --help\n", error.what());
+        return 2;
+    }
+    if (o.widthSeconds >= o.periodSeconds) {
+        std::fprintf(stderr, "cyclara-sim: the width must be shorter than the period\n");
+        return 2;
+    }
+    return -1;
+}
+
+// Where the emulation library lies: beside this program.
+std::string PreloadLibrary() {
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) {
+        return "libcyclara_modem.so";
+    }
+    std::string path(self, static_cast<size_t>(length));
+    return path.substr(0, path.rfind('/') + 1) + "libcyclara_modem.so";
+}
+
+void ExportForChild(const SimOptions& o, const std::string& slave) {
+    const char* preload = std::getenv("LD_PRELOAD");
+    std::string libraries = PreloadLibrary();
+    if (preload != nullptr && *preload != '\0') {
+        libraries += std::string(":") + preload;
+    }
+    setenv("LD_PRELOAD", libraries.c_str(), 1);
+    setenv(CYCLARA_DEVICE_REDIRECT_VARIABLE, (o.as + "=" + slave).c_str(), 1);
+    setenv("CYCLARA_SIM_PTY", slave.c_str(), 1);
+}
+
+pid_t StartChild(const std::vector<std::string>& command) {
+    std::vector<char*> argv;
+    for (const std::string& word : command) {
+        argv.push_back(const_cast<char*>(word.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        execvp(argv[0], argv.data());
+        std::fprintf(stderr, "cyclara-sim: cannot start %s: %s\n", argv[0], std::strerror(errno));
+        _exit(127);
+    }
+    return child;
+}
+
+// Passes a stop on to the child and returns its exit code, or 128 plus its signal.
+int FinishChild(pid_t child) {
+    if (child <= 0) {
+        return 0;
+    }
+    int status = 0;
+    bool forwarded = false;
+    for (;;) {
+        if (g_stopSignal != 0 && !forwarded) {
+            kill(child, SIGTERM);
+            forwarded = true;
+        }
+        const pid_t ended = waitpid(child, &status, 0);
+        if (ended == child) {
+            break;
+        }
+        if (ended < 0 && errno != EINTR) {
+            return 1;
+        }
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+class Device {
+  public:
+    Device(const SimOptions& o, Pty& pty, ModemControl& modem, int slot, std::FILE* events)
+        : m_o(o),
+          m_pty(pty),
+          m_modem(modem),
+          m_slot(slot),
+          m_events(events),
+          m_noise(o.shape.seed ^ 0x5eed) {}
+
+    // Waits until a program watches the line, so the first pulse is not sent into nothing.
+    bool AwaitWatcher() {
+        while (!Interrupted()) {
+            if (m_modem.WaitUntilWatched(m_slot, std::chrono::milliseconds(200))) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void Run() {
+        PulseShape shape = m_o.shape;
+        shape.periodNs = std::llround(m_o.periodSeconds * 1e9);
+        PulsePlan plan(shape);
+        const int64_t widthNs = std::llround(m_o.widthSeconds * 1e9);
+        // A tenth of a period's lead keeps the first rise's jitter after the start.
+        const int64_t start = MonotonicNs() + shape.periodNs / 10;
+        for (int64_t n = 1; m_o.count == 0 || n <= m_o.count; ++n) {
+            const int64_t rise = start + plan.NextRiseNs();
+            if (!SleepUntil(rise) || !SendPulse(n, rise + widthNs)) {
+                return;
+            }
+            SendLines(n);
+            if (n == m_o.removeAfter) {
+                m_modem.Remove(m_slot);
+                m_pty.CloseMaster();
+                Event("remove", n, "");
+                return;
+            }
+        }
+    }
+
+  private:
+    bool SendPulse(int64_t n, int64_t fall) {
+        if (std::find(m_o.skip.begin(), m_o.skip.end(), n) != m_o.skip.end()) {
+            Event("skip", n, "");
+            return SleepUntil(fall);
+        }
+        m_modem.SetDsr(m_slot, true);
+        Event("rise", n, "", m_modem.EdgeNanoseconds(m_slot));
+        const bool slept = SleepUntil(fall);
+        m_modem.SetDsr(m_slot, false);
+        Event("fall", n, "", m_modem.EdgeNanoseconds(m_slot));
+        return slept;
+    }
+
+    void SendLines(int64_t n) {
+        if (m_o.lineEvery == 0 || n % m_o.lineEvery != 0) {
+            return;
+        }
+        if (m_o.noiseBytes > 0) {
+            const std::string noise = NoiseLine();
+            m_pty.Send(noise + "\r\n");
+            Event("noise", n, std::to_string(noise.size()) + " bytes");
+        }
+        const std::string figure = std::to_string(m_o.frequency) + "Hz";
+        m_pty.Send(figure + "\r\n");
+        Event("line", n, figure);
+    }
+
+    // Random bytes that never end a line and never read as a frequency line.
+    std::string NoiseLine() {
+        std::uniform_int_distribution<int> byte(1, 255);
+        std::string noise;
+        while (noise.size() < static_cast<size_t>(m_o.noiseBytes)) {
+            const char ch = static_cast<char>(byte(m_noise));
+            if (ch != '\n' && !(noise.size() == 2 && ch == 'H')) {
+                noise += ch;
+            }
+        }
+        return noise;
+    }
+
+    void Event(const char* what, int64_t n, const std::string& detail, int64_t ns = 0) {
+        if (m_events == nullptr) {
+            return;
+        }
+        std::fprintf(m_events, "%lld\t%s\t%lld%s%s\n",
+                     static_cast<long long>(ns != 0 ? ns : MonotonicNs()), what,
+                     static_cast<long long>(n), detail.empty() ? "" : "\t", detail.c_str());
+        std::fflush(m_events);
+    }
+
+    const SimOptions& m_o;
+    Pty& m_pty;
+    ModemControl& m_modem;
+    const int m_slot;
+    std::FILE* const m_events;
+    std::mt19937_64 m_noise;
+};
+
+// Keeps the slave open in raw mode for the whole run, so that bytes sent before a program
+// opens it arrive unchanged (no CR to LF mapping, no echo) and a program that closes and
+// reopens the port finds the line as it left it.
+class HeldSlave {
+  public:
+    explicit HeldSlave(const std::string& path)
+        : m_fd(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+        termios raw{};
+        if (m_fd < 0 || tcgetattr(m_fd, &raw) != 0) {
+            throw std::runtime_error("cannot open " + path);
+        }
+        cfmakeraw(&raw);
+        tcsetattr(m_fd, TCSANOW, &raw);
+    }
+    ~HeldSlave() {
+        if (m_fd >= 0) {
+            close(m_fd);
+        }
+    }
+    HeldSlave(const HeldSlave&) = delete;
+    HeldSlave& operator=(const HeldSlave&) = delete;
+
+  private:
+    const int m_fd;
+};
+
+std::FILE* OpenEvents(const SimOptions& o) {
+    if (!o.events.empty()) {
+        return std::fopen(o.events.c_str(), "w");
+    }
+    return o.command.empty() ? stdout : nullptr;
+}
+
+std::string RuntimeFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return runtime != nullptr && *runtime == '/' ? runtime : "/tmp";
+}
+
+int Simulate(const SimOptions& o) {
+    Pty pty;
+    const HeldSlave held(pty.SlavePath());
+    ModemControl modem(RuntimeFolder() + "/cyclara-sim-" + std::to_string(getpid()));
+    const int slot = modem.Attach(pty.SlavePath());
+    ExportForChild(o, pty.SlavePath());
+    std::FILE* events = OpenEvents(o);
+    if (!o.events.empty() && events == nullptr) {
+        std::fprintf(stderr, "cyclara-sim: cannot write %s\n", o.events.c_str());
+        return 1;
+    }
+    std::fprintf(stderr, "cyclara-sim: device on %s; %s leads there for programs it starts\n",
+                 pty.SlavePath().c_str(), o.as.c_str());
+    const pid_t child = o.command.empty() ? 0 : StartChild(o.command);
+    Device device(o, pty, modem, slot, events);
+    if (device.AwaitWatcher()) {
+        device.Run();
+    }
+    const int code = FinishChild(child);
+    if (events != nullptr && events != stdout) {
+        std::fclose(events);
+    }
+    return code;
+}
+
+}  // namespace
+}  // namespace cyclara::simulator
+
+int main(int argc, char** argv) {
+    using namespace cyclara::simulator;
+    SimOptions options;
+    const int parsed = ParseOptions(argc, argv, options);
+    if (parsed >= 0) {
+        return parsed;
+    }
+    InstallHandler(SIGINT, OnStopSignal);
+    InstallHandler(SIGTERM, OnStopSignal);
+    InstallHandler(SIGCHLD, OnChildEnded);
+    try {
+        return Simulate(options);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "cyclara-sim: %s\n", error.what());
+        return 1;
+    }
+}

@@ -1,0 +1,148 @@
+#!/usr/bin/env python3
+"""cyclara-log run as a user runs it, against cyclara-sim: the rows it prints, the CSV log it
+writes, its exit codes and messages. Pulses come every 100 ms (300 ms under wine, whose serial
+layer loses an edge that comes while no wait is pending): the arithmetic does not care that the
+period is short, so a simulated second lasts 100,000 us and the difference reads about
+-900,000 us. Usage: logger_test.py BUILD_DIR [WINE_RUN CYCLARA_LOG_EXE]"""
+import os
+import re
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
+SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
+# Under wine the port is COM5 of the prefix, mapped to the simulator's pty by WINE_RUN.
+UNDER_WINE = len(sys.argv) > 3
+LOGGER = sys.argv[2:4] if len(sys.argv) > 3 else [os.path.join(BUILD, "logger", "cyclara-log")]
+# COM5 of the wine prefix belongs to the backend test, which may run at the same time.
+PORT = os.environ.get("CYCLARA_SIM_COM", "5")
+PERIOD_US = 300_000 if UNDER_WINE else 100_000
+SIM_TIMING = ["--period", str(PERIOD_US / 1e6), "--width", str(PERIOD_US / 5e6)]
+ROW = re.compile(r"^(\d+):(\d\d):(\d\d)\t(-?\d+)\t([-+]?\d+)\t(\S+)$")
+CSV_ROW = re.compile(rb"^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d,(\d+:\d\d:\d\d),([-+ ])(\d+)\r\n$")
+
+
+def read_bytes(path):
+    with open(path, "rb") as file:
+        return file.read()
+
+
+def run_logged(sim_args, logger_args, timeout=60):
+    """Runs the logger under the simulator; returns (exit code, rows, stderr, CSV bytes)."""
+    with tempfile.TemporaryDirectory() as folder:
+        command = [SIM, *SIM_TIMING, *sim_args, "--",
+                   *LOGGER, "--port", PORT, "--log-dir", folder, *logger_args]
+        done = subprocess.run(command, capture_output=True, timeout=timeout)
+        logs = [name for name in os.listdir(folder) if name.endswith(".csv")]
+        csv = read_bytes(os.path.join(folder, logs[0])) if len(logs) == 1 else None
+    return done.returncode, done.stdout.decode(errors="replace").splitlines(), \
+        done.stderr.decode(errors="replace"), csv
+
+
+def parse_rows(lines):
+    rows = [ROW.match(line) for line in lines]
+    return [(int(m[1]) * 3600 + int(m[2]) * 60 + int(m[3]), int(m[4]), int(m[5]), m[6])
+            for m in rows if m]
+
+
+class LoggerAgainstSimulator(unittest.TestCase):
+    def test_rows_and_log_of_a_run(self):
+        # 5,000 ppm slow: each interval lasts 0.5% longer, whatever the scheduling noise; the
+        # mean over 20 intervals is off by at most two timestamps' noise divided by 20.
+        code, lines, errors, csv = run_logged(
+            ["--offset-ppm", "5000", "--frequency", "60", "--noise", "24", "--count", "40"],
+            ["--count", "20"])
+        self.assertEqual(code, 0, errors)
+        rows = parse_rows(lines)
+        self.assertEqual(len(rows), 20, lines)
+        self.assertEqual(len(lines), 20, "nothing but rows on standard output")
+        self.assertEqual([r[0] for r in rows], list(range(1, 21)))
+        for _, width, _, frequency in rows:
+            self.assertAlmostEqual(width, PERIOD_US * 1.005, delta=5_000)
+            self.assertEqual(frequency, "60")
+        self.assertAlmostEqual(rows[-1][2], PERIOD_US * 1.005 - 1_000_000, delta=500)
+        self.assertIn("timing: driver wait (", errors)
+        self.assertIsNotNone(csv, "one log file")
+        row = CSV_ROW.match(csv)
+        self.assertIsNotNone(row, csv)
+        self.assertEqual(row[1], b"0:00:00")
+        self.assertEqual(row[2] + row[3], b"-" + str(-rows[0][2]).encode())
+
+    def test_a_skipped_pulse_shows_as_a_double_width(self):
+        code, lines, errors, _ = run_logged(["--skip", "8", "--count", "20"], ["--count", "8"])
+        self.assertEqual(code, 0, errors)
+        widths = [r[1] for r in parse_rows(lines)]
+        # Pulses 1 and 2 warm up, 3 is the reference: pulse 9 closes the fifth interval.
+        self.assertAlmostEqual(widths[4], 2 * PERIOD_US, delta=5_000)
+        self.assertTrue(all(abs(w - PERIOD_US) < 5_000 for i, w in enumerate(widths) if i != 4))
+
+    def test_a_removed_device_ends_the_run_with_exit_1(self):
+        started = time.monotonic()
+        code, lines, errors, csv = run_logged(["--remove-after", "8"], [])
+        self.assertEqual(code, 1, errors)
+        self.assertIn("stopped answering", errors)
+        self.assertLess(time.monotonic() - started, 10)
+        self.assertEqual(len(parse_rows(lines)), 5)
+        self.assertIsNotNone(CSV_ROW.match(csv))
+
+    @unittest.skipIf(UNDER_WINE, "wine delivers no SIGTERM to the Windows program")
+    def test_sigterm_exits_0_with_the_log_complete(self):
+        with tempfile.TemporaryDirectory() as folder:
+            sim = subprocess.Popen([SIM, *SIM_TIMING, "--", *LOGGER,
+                                    "--port", PORT, "--log-dir", folder],
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            for _ in range(3):
+                sim.stdout.readline()
+            sim.send_signal(signal.SIGTERM)  # passed on to the logger
+            _, errors = sim.communicate(timeout=10)
+            self.assertEqual(sim.returncode, 0, errors)
+            (log,) = os.listdir(folder)
+            self.assertIsNotNone(CSV_ROW.match(read_bytes(os.path.join(folder, log))))
+
+    @unittest.skipIf(UNDER_WINE, "a pipe between a Windows and a Linux program is wine's")
+    def test_a_closed_output_ends_the_run_cleanly(self):
+        with tempfile.TemporaryDirectory() as folder:
+            shell = f"set -o pipefail; '{LOGGER[0]}' --port 5 --log-dir {folder} | head -n 2"
+            done = subprocess.run([SIM, *SIM_TIMING, "--", "bash",
+                                   "-c", shell], capture_output=True, timeout=30)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(len(done.stdout.splitlines()), 2)
+
+
+class CommandLine(unittest.TestCase):
+    def logger(self, *args):
+        done = subprocess.run([*LOGGER, *args], capture_output=True, timeout=60)
+        return done.returncode, done.stdout.decode(), done.stderr.decode()
+
+    def test_usage_errors_are_one_line_and_exit_2(self):
+        for args in (["--bogus"], ["--port"], [], ["--port", "21"], ["--port", "5", "--count", "0"],
+                     ["--speed", "1234", "--port", "5"], ["--port", "5", "--device", "/dev/null"]):
+            with self.subTest(args=args):
+                code, out, errors = self.logger(*args)
+                self.assertEqual(code, 2)
+                self.assertEqual(out, "")
+                self.assertEqual(len(errors.strip().splitlines()), 1, errors)
+                self.assertIn("--help", errors)
+
+    def test_help_and_version_on_standard_output(self):
+        code, out, _ = self.logger("--help")
+        self.assertEqual(code, 0)
+        for option in ("--port", "--device", "--speed", "--log-dir", "--count", "--version"):
+            self.assertIn(option, out)
+        code, out, _ = self.logger("--version")
+        self.assertEqual((code, out.strip()), (0, "cyclara-log 1.0.0.1"))
+
+    def test_a_port_that_does_not_open_names_it_and_the_reason(self):
+        device = "\\\\.\\COM99" if UNDER_WINE else "/dev/cyclara-no-such-device"
+        code, _, errors = self.logger("--device", device)
+        self.assertEqual(code, 1)
+        self.assertIn(device + " does not open: ", errors)
+        self.assertGreater(len(errors.split("does not open: ")[1].strip()), 3)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
