@@ -190,7 +190,19 @@ int ioctl(int fd, unsigned long request, ...) {
     return RealIoctl()(fd, request, argument);
 }
 
-/* CYCLARA_DEVICE_REDIRECT is "FROM=TO": opening exactly FROM opens TO instead. */
+static int IsSerialDevice(const char* path) {
+    static const char* const kFamilies[] = {"/dev/ttyS", "/dev/ttyUSB", "/dev/ttyACM"};
+    for (size_t i = 0; i < sizeof kFamilies / sizeof kFamilies[0]; ++i) {
+        if (strncmp(path, kFamilies[i], strlen(kFamilies[i])) == 0) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+/* CYCLARA_DEVICE_REDIRECT is "FROM=TO": opening exactly FROM opens TO instead, and the
+ * machine's other serial devices are not there, so a wrong choice of port can never reach a
+ * real one (on many machines /dev/ttyS0 is the console). NULL means "no such device". */
 static const char* Redirected(const char* path) {
     const char* rule = getenv(CYCLARA_DEVICE_REDIRECT_VARIABLE);
     const char* equals = rule != NULL ? strchr(rule, '=') : NULL;
@@ -198,15 +210,19 @@ static const char* Redirected(const char* path) {
         return path;
     }
     const size_t length = (size_t)(equals - rule);
-    return strlen(path) == length && strncmp(path, rule, length) == 0 ? equals + 1 : path;
+    if (strlen(path) == length && strncmp(path, rule, length) == 0) {
+        return equals + 1;
+    }
+    return IsSerialDevice(path) ? NULL : path;
 }
 
 static int ForwardOpen(const char* name, const char* path, int flags, mode_t mode) {
     OpenFunction real = (OpenFunction)dlsym(RTLD_NEXT, name);
+    const char* opened = Redirected(path);
     if (real == NULL) {
         return Fail(ENOSYS);
     }
-    return real(Redirected(path), flags, mode);
+    return opened != NULL ? real(opened, flags, mode) : Fail(ENOENT);
 }
 
 static int NeedsMode(int flags) {

@@ -1,0 +1,149 @@
+#!/usr/bin/env python3
+"""The Linux window run as a user runs it: the real cyclara binary on a private Xvfb, started
+by cyclara-sim, driven by the keyboard with xdotool (menu access keys, the port dialog's
+lists, Enter for OK and for the Yes answers). What is read back leaves the window as it is:
+the CSV bytes, and the lamp's pixels in screenshots taken while the simulator's DSR is known
+to be on or off. Usage: window_test.py BUILD_DIR [SCREENSHOT_DIR]"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from PIL import Image
+
+BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/linux")
+SHOTS = sys.argv[2] if len(sys.argv) > 2 else None
+SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
+GRAB = os.path.join(BUILD, "tools", "window_shots")
+PERIOD_US = 1_000_000
+
+
+def start_xvfb():
+    read, write = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "800x600x24",
+                             "-nolisten", "tcp"], pass_fds=[write],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as displays:
+        return xvfb, ":" + displays.readline().strip()
+
+
+def read_bytes(path):
+    with open(path, "rb") as file:
+        return file.read()
+
+
+def wait_for(condition, what, timeout=20):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        found = condition()
+        if found:
+            return found
+        time.sleep(0.1)
+    raise AssertionError("timed out waiting for " + what)
+
+
+class WindowAgainstSimulator(unittest.TestCase):
+    def setUp(self):
+        self.xvfb, display = start_xvfb()
+        self.folder = tempfile.mkdtemp()
+        # A copy of the program, so that its logs go beside it here, not into the build.
+        self.program = shutil.copy(os.path.join(BUILD, "cyclara"), self.folder)
+        self.events = os.path.join(self.folder, "events")
+        self.env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
+        self.sim = subprocess.Popen(
+            [SIM, "--period", "1", "--width", "0.5", "--frequency", "60", "--events",
+             self.events, "--", self.program], env=self.env, stderr=subprocess.PIPE)
+
+    def tearDown(self):
+        if self.sim.poll() is None:
+            self.sim.kill()
+            self.sim.wait()
+        self.xvfb.kill()
+        self.xvfb.wait()
+        shutil.rmtree(self.folder)
+
+    def xdotool(self, *args):
+        done = subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True)
+        return done.stdout.split()
+
+    def window(self, title, other_than=None):
+        """A visible window of that title; the message boxes share the main window's."""
+        return wait_for(lambda: [w for w in self.xdotool("search", "--onlyvisible", "--name", title)
+                                 if w != other_than], title)[0]
+
+    def answer_yes(self, main):
+        self.keys(self.window("^Cyclara$", other_than=main), "Return")
+
+    def keys(self, window, *keys):
+        self.xdotool("windowfocus", "--sync", window)
+        self.xdotool("key", "--delay", "150", *keys)
+
+    def last_event(self):
+        """The simulator's latest event; its text line follows each fall."""
+        with open(self.events) as events:
+            lines = events.read().splitlines()
+        return lines[-1].split("\t")[1:3] if lines else None
+
+    def lamp_lit(self):
+        """Whether the screen shows the lit lamp, and the screenshot, taken while the line
+        stayed as the simulator last set it; None if an edge came during the screenshot."""
+        before = self.last_event()
+        shot = os.path.join(self.folder, "shot.png")
+        subprocess.run([GRAB, "--screen", shot], env=self.env, capture_output=True, check=True)
+        if self.last_event() != before or before is None:
+            return None
+        image = Image.open(shot).convert("RGB")
+        green = sum(1 for r, g, b in image.getdata() if g > 150 and r < 120 and b < 120)
+        return before[0] == "rise", green > 20, image
+
+    def lamp_samples(self, want):
+        """Screenshots until one while DSR is on and one while it is off: (line on, lit)."""
+        samples = {}
+        deadline = time.monotonic() + 30
+        while set(samples) != want and time.monotonic() < deadline:
+            sample = self.lamp_lit()
+            if sample:
+                samples[sample[0]] = sample[1:]
+            time.sleep(0.15)
+        return samples
+
+    def test_open_measure_close_and_exit(self):
+        main = self.window("^Cyclara$")
+        self.keys(main, "alt+f", "p")  # &Port Open
+        dialog = self.window("シリアルポートの条件")
+        # The focus starts on OK; Tab reaches the port list, which starts at COM1.
+        self.keys(dialog, "Tab", "Tab", "Down", "Down", "Down", "Down", "Return")
+        log = wait_for(lambda: [n for n in os.listdir(self.folder) if n.endswith(".csv")],
+                       "the log")[0]
+        log = os.path.join(self.folder, log)
+        row = wait_for(lambda: read_bytes(log), "a row")
+
+        samples = self.lamp_samples({True, False})
+        self.assertEqual({on: lit for on, (lit, _) in samples.items()}, {True: True, False: False})
+        if SHOTS:
+            samples[True][1].save(os.path.join(SHOTS, "linux-live.png"))
+
+        self.keys(main, "alt+f", "p")  # &Port Close
+        self.answer_yes(main)  # to "ポートを閉じますか？"
+        time.sleep(1)
+        closed = self.lamp_samples({True})
+        self.assertEqual(closed[True][0], False, "pulses go on, the closed port shows none")
+
+        self.keys(main, "alt+f", "x")  # E&xit
+        self.answer_yes(main)  # to "終了しますか？"
+        self.assertEqual(self.sim.wait(timeout=20), 0)
+
+        fields = row.split(b",")
+        self.assertEqual(len(fields), 3, row)
+        self.assertEqual(fields[1], b"0:00:00")
+        self.assertTrue(fields[2].endswith(b"\r\n"))
+        self.assertAlmostEqual(int(fields[2]), 0, delta=5_000)
+        self.assertEqual(read_bytes(log), row)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
