@@ -4,6 +4,7 @@
 // program. Prints one line per check, "ok ..." or "FAIL ...", and exits with the number of
 // failures.
 #include "res/resource.h"
+#include "tests/win_find_window.h"
 
 #include <windows.h>
 
@@ -18,17 +19,6 @@ void Check(bool passed, const char* what) {
     std::printf("%s %s\n", passed ? "ok" : "FAIL", what);
     std::fflush(stdout);
     g_failures += passed ? 0 : 1;
-}
-
-HWND WaitForWindow(const char* className, const char* title, HWND notThis = nullptr) {
-    for (int tries = 0; tries < 300; ++tries) {
-        HWND found = FindWindowA(className, title);
-        if (found != nullptr && found != notThis && IsWindowVisible(found)) {
-            return found;
-        }
-        Sleep(100);
-    }
-    return nullptr;
 }
 
 BOOL CALLBACK CollectChild(HWND child, LPARAM children) {

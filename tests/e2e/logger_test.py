@@ -13,6 +13,8 @@ import tempfile
 import time
 import unittest
 
+from harness import csv_logs, read_bytes, run
+
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
 SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
 # Under wine the port is COM5 of the prefix, mapped to the simulator's pty by WINE_RUN.
@@ -26,21 +28,15 @@ ROW = re.compile(r"^(\d+):(\d\d):(\d\d)\t(-?\d+)\t([-+]?\d+)\t(\S+)$")
 CSV_ROW = re.compile(rb"^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d,(\d+:\d\d:\d\d),([-+ ])(\d+)\r\n$")
 
 
-def read_bytes(path):
-    with open(path, "rb") as file:
-        return file.read()
-
-
 def run_logged(sim_args, logger_args, timeout=60):
     """Runs the logger under the simulator; returns (exit code, rows, stderr, CSV bytes)."""
     with tempfile.TemporaryDirectory() as folder:
         command = [SIM, *SIM_TIMING, *sim_args, "--",
                    *LOGGER, "--port", PORT, "--log-dir", folder, *logger_args]
-        done = subprocess.run(command, capture_output=True, timeout=timeout)
-        logs = [name for name in os.listdir(folder) if name.endswith(".csv")]
+        code, out, errors = run(command, timeout)
+        logs = csv_logs(folder)
         csv = read_bytes(os.path.join(folder, logs[0])) if len(logs) == 1 else None
-    return done.returncode, done.stdout.decode(errors="replace").splitlines(), \
-        done.stderr.decode(errors="replace"), csv
+    return code, out.splitlines(), errors, csv
 
 
 def parse_rows(lines):
@@ -107,16 +103,14 @@ class LoggerAgainstSimulator(unittest.TestCase):
     def test_a_closed_output_ends_the_run_cleanly(self):
         with tempfile.TemporaryDirectory() as folder:
             shell = f"set -o pipefail; '{LOGGER[0]}' --port 5 --log-dir {folder} | head -n 2"
-            done = subprocess.run([SIM, *SIM_TIMING, "--", "bash",
-                                   "-c", shell], capture_output=True, timeout=30)
-        self.assertEqual(done.returncode, 0, done.stderr)
-        self.assertEqual(len(done.stdout.splitlines()), 2)
+            code, out, errors = run([SIM, *SIM_TIMING, "--", "bash", "-c", shell], 30)
+        self.assertEqual(code, 0, errors)
+        self.assertEqual(len(out.splitlines()), 2)
 
 
 class CommandLine(unittest.TestCase):
     def logger(self, *args):
-        done = subprocess.run([*LOGGER, *args], capture_output=True, timeout=60)
-        return done.returncode, done.stdout.decode(), done.stderr.decode()
+        return run([*LOGGER, *args], 60)
 
     def test_usage_errors_are_one_line_and_exit_2(self):
         for args in (["--bogus"], ["--port"], [], ["--port", "21"], ["--port", "5", "--count", "0"],

@@ -14,36 +14,12 @@ import unittest
 
 from PIL import Image
 
+from harness import csv_logs, end_group, read_bytes, start_xvfb, wait_for
+
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/linux")
 SHOTS = sys.argv[2] if len(sys.argv) > 2 else None
 SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
 GRAB = os.path.join(BUILD, "tools", "window_shots")
-PERIOD_US = 1_000_000
-
-
-def start_xvfb():
-    read, write = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "800x600x24",
-                             "-nolisten", "tcp"], pass_fds=[write],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write)
-    with os.fdopen(read) as displays:
-        return xvfb, ":" + displays.readline().strip()
-
-
-def read_bytes(path):
-    with open(path, "rb") as file:
-        return file.read()
-
-
-def wait_for(condition, what, timeout=20):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        found = condition()
-        if found:
-            return found
-        time.sleep(0.1)
-    raise AssertionError("timed out waiting for " + what)
 
 
 class WindowAgainstSimulator(unittest.TestCase):
@@ -53,17 +29,20 @@ class WindowAgainstSimulator(unittest.TestCase):
         # A copy of the program, so that its logs go beside it here, not into the build.
         self.program = shutil.copy(os.path.join(BUILD, "cyclara"), self.folder)
         self.events = os.path.join(self.folder, "events")
+        # A file, not a pipe: nobody reads the messages until the end, and a full pipe
+        # would stop the program that writes to it.
+        self.messages = open(os.path.join(self.folder, "messages"), "w")
         self.env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
         self.sim = subprocess.Popen(
             [SIM, "--period", "1", "--width", "0.5", "--frequency", "60", "--events",
-             self.events, "--", self.program], env=self.env, stderr=subprocess.PIPE)
+             self.events, "--", self.program], env=self.env, stderr=self.messages,
+            start_new_session=True)
 
     def tearDown(self):
-        if self.sim.poll() is None:
-            self.sim.kill()
-            self.sim.wait()
+        end_group(self.sim)
         self.xvfb.kill()
         self.xvfb.wait()
+        self.messages.close()
         shutil.rmtree(self.folder)
 
     def xdotool(self, *args):
@@ -117,8 +96,7 @@ class WindowAgainstSimulator(unittest.TestCase):
         dialog = self.window("シリアルポートの条件")
         # The focus starts on OK; Tab reaches the port list, which starts at COM1.
         self.keys(dialog, "Tab", "Tab", "Down", "Down", "Down", "Down", "Return")
-        log = wait_for(lambda: [n for n in os.listdir(self.folder) if n.endswith(".csv")],
-                       "the log")[0]
+        log = wait_for(lambda: csv_logs(self.folder), "the log")[0]
         log = os.path.join(self.folder, log)
         row = wait_for(lambda: read_bytes(log), "a row")
 

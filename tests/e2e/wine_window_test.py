@@ -1,0 +1,72 @@
+#!/usr/bin/env python3
+"""Cyclara.exe under wine on a private Xvfb, started by cyclara-sim with the simulator's pty as
+COM7 of the prefix, driven from outside by a small Win32 helper that opens the port, reads the
+fields back with WM_GETTEXT, closes the port and exits as a user would.
+Usage: wine_window_test.py HOST_BUILD_DIR WINE_RUN CYCLARA_EXE DRIVER_EXE"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+from harness import csv_logs, end_group, read_bytes, run, start_xvfb, wait_for
+
+HOST_BUILD, WINE_RUN, PROGRAM, DRIVER = sys.argv[1:5]
+SIM = os.path.join(HOST_BUILD, "simulator", "cyclara-sim")
+PORT = "7"  # COM5 of the prefix belongs to the backend test
+
+
+class WineWindowAgainstSimulator(unittest.TestCase):
+    def setUp(self):
+        # A program that starts while the prefix's previous wineserver is shutting down can
+        # end at once without a window: wait for that server to be gone.
+        wineprefix = dict(os.environ, WINEPREFIX=os.environ["CYCLARA_WINEPREFIX"])
+        run(["/usr/lib/wine/wineserver64", "-w"], 60, env=wineprefix)
+        self.xvfb, display = start_xvfb()
+        self.folder = tempfile.mkdtemp()
+        # A copy of the program, so that its logs go beside it here, not into the build.
+        program = shutil.copy(PROGRAM, self.folder)
+        # A file, not a pipe: nobody reads the messages until the end, and a full pipe
+        # would stop the program that writes to it.
+        self.messages = open(os.path.join(self.folder, "messages"), "w")
+        self.env = dict(os.environ, DISPLAY=display, CYCLARA_SIM_COM=PORT)
+        self.sim = subprocess.Popen(
+            [SIM, "--period", "1", "--width", "0.5", "--frequency", "60", "--offset-ppm", "40",
+             "--", WINE_RUN, program], env=self.env, stderr=self.messages,
+            start_new_session=True)
+
+    def tearDown(self):
+        end_group(self.sim)
+        self.xvfb.kill()
+        self.xvfb.wait()
+        self.messages.close()
+        shutil.rmtree(self.folder)
+
+    def drive(self, *step):
+        code, out, errors = run([WINE_RUN, DRIVER, *step], 120, env=self.env)
+        self.assertEqual(code, 0, errors)
+        return out.rstrip("\r\n").split("\t")
+
+    def test_open_measure_close_and_exit(self):
+        self.drive("open", PORT)
+        frequency, elapsed, width, difference = wait_for(
+            lambda: (lambda f: f if f[1].strip() == "0:00:03" else None)(self.drive("fields")),
+            "three counted pulses", timeout=60)
+        self.assertEqual(frequency, "60")
+        self.assertEqual(elapsed, "    0:00:03")
+        # 40 ppm slow: 1,000,040 us, within wine's polling of the modem lines.
+        self.assertAlmostEqual(int(width), 1_000_040, delta=5_000)
+        self.assertRegex(difference, r"^[-+ ]\d+$")
+        self.assertAlmostEqual(int(difference.replace(" ", "")), 40, delta=3_000)
+
+        self.drive("close")
+        self.drive("exit")
+        self.assertEqual(self.sim.wait(timeout=30), 0)
+        (log,) = csv_logs(self.folder)
+        self.assertRegex(read_bytes(os.path.join(self.folder, log)).decode(),
+                         r"^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d,0:00:00,[-+ ]\d+\r\n$")
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
