@@ -19,10 +19,6 @@ PORT = "7"  # COM5 of the prefix belongs to the backend test
 
 class WineWindowAgainstSimulator(unittest.TestCase):
     def setUp(self):
-        # A program that starts while the prefix's previous wineserver is shutting down can
-        # end at once without a window: wait for that server to be gone.
-        wineprefix = dict(os.environ, WINEPREFIX=os.environ["CYCLARA_WINEPREFIX"])
-        run(["/usr/lib/wine/wineserver64", "-w"], 60, env=wineprefix)
         self.xvfb, display = start_xvfb()
         self.folder = tempfile.mkdtemp()
         # A copy of the program, so that its logs go beside it here, not into the build.
