@@ -47,7 +47,7 @@ test: all
 
 # Figures, not pass or fail: run on a quiet machine and compare side by side.
 bench: linux
-	$(BUILD)/linux/bench/serial_bench
+	bench/run $(BUILD)/linux docs/benchmarks.md
 
 clean:
 	rm -rf $(BUILD)

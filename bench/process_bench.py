@@ -42,9 +42,14 @@ def resident_kib(pid):
         return next(int(line.split()[1]) for line in status if line.startswith("VmRSS"))
 
 
+# Start-up is timed to a millisecond or so: every wait polls that often.
+POLL = 0.001
+
+
 def child_of(pid):
     return wait_for(lambda: subprocess.run(["pgrep", "-P", str(pid)], capture_output=True,
-                                           text=True).stdout.split(), "the child")[0]
+                                           text=True).stdout.split(), "the child",
+                    interval=POLL)[0]
 
 
 class Session:
@@ -87,13 +92,14 @@ def start_up(command, ready, display=None):
 
 def window_shown(title):
     def ready(session):
-        subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", title],
-                       env=session.env, capture_output=True, timeout=30)
+        wait_for(lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title],
+                                        env=session.env, capture_output=True).stdout,
+                 title, interval=POLL)
     return ready
 
 
 def said(text):
-    return lambda session: wait_for(lambda: session.stderr_has(text), text)
+    return lambda session: wait_for(lambda: session.stderr_has(text), text, interval=POLL)
 
 
 def open_port_in_window(session):

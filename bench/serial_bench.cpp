@@ -52,6 +52,7 @@ class RecordingDevice : public CommDevice {
     void SetEventMask(uint32_t mask) override { m_device.SetEventMask(mask); }
     bool WaitEvent(uint32_t& events) override { return m_device.WaitEvent(events); }
     uint32_t Read(char* buffer, uint32_t size) override { return m_device.Read(buffer, size); }
+    TimingReport Timing() const override { return m_device.Timing(); }
     bool ReadDsrChange(DsrChange& change) override {
         const bool read = m_device.ReadDsrChange(change);
         if (read && change.pulse) {
@@ -124,74 +125,90 @@ double EdgeLatencyMicroseconds(Bench& bench, const std::function<int64_t(int64_t
     return (last - edge) / 1000.0;
 }
 
+// The least a program can do: block in the driver's wait, read the counter on return; at the
+// watcher's own priority, so that the two compare like for like.
+class MinimalWaiter {
+  public:
+    MinimalWaiter(const std::string& path, bool raised)
+        : m_fd(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)),
+          m_thread([this, raised] { Wait(raised); }) {}
+    ~MinimalWaiter() { close(m_fd); }
+
+    // `moveLine` ends the wait in progress, after which the waiter sees it is done.
+    void Finish(const std::function<void()>& moveLine) {
+        m_done = true;
+        moveLine();
+        m_thread.join();
+    }
+    // Waits for a pulse timestamp newer than `after`.
+    int64_t NextPulseAfter(int64_t after) {
+        int64_t ticks;
+        while ((ticks = m_latest.load()) <= after) {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+        return ticks;
+    }
+
+  private:
+    void Wait(bool raised) {
+        if (raised) {
+            sched_param param{};
+            param.sched_priority = 1;
+            pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+        }
+        while (!m_done) {
+            if (ioctl(m_fd, TIOCMIWAIT, TIOCM_DSR) == 0) {
+                const int64_t ticks = ReadCounter();
+                int status = 0;
+                ioctl(m_fd, TIOCMGET, &status);
+                if (status & TIOCM_DSR) {
+                    m_latest = ticks;
+                }
+            }
+        }
+    }
+
+    const int m_fd;
+    std::atomic<int64_t> m_latest{0};
+    std::atomic<bool> m_done{false};
+    std::thread m_thread;
+};
+
+// Edges go alternately to Cyclara and to the minimal waiter, each on its own pty, so that
+// whatever else the machine does falls on both alike.
 void TimestampLatency() {
     constexpr int kEdges = 1000;
     std::vector<double> cyclara;
     std::vector<double> minimal;
-    bool baselineRaised = false;
+    Bench ours;
+    RecordingDevice device(*ours.port.GetHandle());
+    ours.receiver.StartThread(device, ours.display);
+    ours.modem.WaitUntilWatched(ours.slot);
+    const bool raised = device.Timing().raisedPriority;
+    Bench theirs;
+    theirs.port.Close();
     {
-        Bench bench;
-        RecordingDevice device(*bench.port.GetHandle());
-        bench.receiver.StartThread(device, bench.display);
-        bench.modem.WaitUntilWatched(bench.slot);
-        int64_t last = 0;
+        MinimalWaiter waiter(theirs.pty.SlavePath(), raised);
+        theirs.modem.WaitUntilWatched(theirs.slot);
+        int64_t lastOurs = 0;
+        int64_t lastTheirs = 0;
         for (int i = 0; i < kEdges; ++i) {
             cyclara.push_back(EdgeLatencyMicroseconds(
-                bench, [&](int64_t after) { return device.NextPulseAfter(after); }, last));
+                ours, [&](int64_t after) { return device.NextPulseAfter(after); }, lastOurs));
+            minimal.push_back(EdgeLatencyMicroseconds(
+                theirs, [&](int64_t after) { return waiter.NextPulseAfter(after); }, lastTheirs));
         }
-        baselineRaised = device.Timing().raisedPriority;
-        bench.receiver.EndThread();
+        waiter.Finish([&] { theirs.modem.SetDsr(theirs.slot, true); });
     }
-    {
-        // The least a program can do: block in the driver's wait, read the counter on return.
-        Bench bench;
-        bench.port.Close();
-        const int fd = open(bench.pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        std::atomic<int64_t> latest{0};
-        std::atomic<bool> done{false};
-        std::thread waiter([&] {
-            // The watcher's own priority, where it got one, so the two compare like for like.
-            if (baselineRaised) {
-                sched_param param{};
-                param.sched_priority = 1;
-                pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
-            }
-            while (!done) {
-                if (ioctl(fd, TIOCMIWAIT, TIOCM_DSR) == 0) {
-                    const int64_t ticks = ReadCounter();
-                    int status = 0;
-                    ioctl(fd, TIOCMGET, &status);
-                    if (status & TIOCM_DSR) {
-                        latest = ticks;
-                    }
-                }
-            }
-        });
-        bench.modem.WaitUntilWatched(bench.slot);
-        int64_t last = 0;
-        auto next = [&](int64_t after) {
-            int64_t ticks;
-            while ((ticks = latest.load()) <= after) {
-                std::this_thread::sleep_for(std::chrono::microseconds(50));
-            }
-            return ticks;
-        };
-        for (int i = 0; i < kEdges; ++i) {
-            minimal.push_back(EdgeLatencyMicroseconds(bench, next, last));
-        }
-        done = true;
-        bench.modem.SetDsr(bench.slot, true);
-        waiter.join();
-        close(fd);
-    }
+    ours.receiver.EndThread();
     const Figures c = Summarise(cyclara);
     const Figures m = Summarise(minimal);
     std::printf(
-        "timestamp latency (%d rising edges): cyclara median %.1f us p99 %.1f us; "
-        "minimal waiter median %.1f us p99 %.1f us; ratio of medians %.2f; both at %s "
+        "timestamp latency (%d rising edges each, alternating): cyclara median %.1f us p99 "
+        "%.1f us; minimal waiter median %.1f us p99 %.1f us; ratio of medians %.2f; both at %s "
         "priority\n",
         kEdges, c.median, c.p99, m.median, m.p99, c.median / m.median,
-        baselineRaised ? "real-time" : "normal");
+        raised ? "real-time" : "normal");
 }
 
 struct Usage {

@@ -48,7 +48,7 @@ void ReportStart(WatchedDevice& device) {
     const std::string path = logPath.get();
     TimingReport timing = device.Timing();
     while (std::string(timing.wait) == "unknown" && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
         timing = device.Timing();
     }
     std::fprintf(stderr, "cyclara-log: timing: %s; raised priority %s; CPU latency request %s\n",

@@ -17,14 +17,14 @@ def start_xvfb():
         return xvfb, ":" + displays.readline().strip()
 
 
-def wait_for(condition, what, timeout=30):
+def wait_for(condition, what, timeout=30, interval=0.1):
     """Polls `condition` until it gives a true value, which it returns."""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         found = condition()
         if found:
             return found
-        time.sleep(0.1)
+        time.sleep(interval)
     raise AssertionError("timed out waiting for " + what)
 
 
