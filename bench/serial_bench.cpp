@@ -44,6 +44,16 @@ Figures Summarise(std::vector<double> samples) {
     return {samples[samples.size() / 2], samples[samples.size() * 99 / 100], samples.back()};
 }
 
+// Waits for a pulse timestamp newer than `after`, polling: the waiters being measured must
+// not be woken by the measurement.
+int64_t NewerThan(const std::atomic<int64_t>& latest, int64_t after) {
+    int64_t ticks;
+    while ((ticks = latest.load()) <= after) {
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+    return ticks;
+}
+
 // Forwards to the real device and keeps every pulse timestamp on its way to OnDsrOn.
 class RecordingDevice : public CommDevice {
   public:
@@ -60,14 +70,7 @@ class RecordingDevice : public CommDevice {
         }
         return read;
     }
-    // Waits for a pulse timestamp newer than `after`.
-    int64_t NextPulseAfter(int64_t after) {
-        int64_t ticks;
-        while ((ticks = m_latest.load()) <= after) {
-            std::this_thread::sleep_for(std::chrono::microseconds(50));
-        }
-        return ticks;
-    }
+    int64_t NextPulseAfter(int64_t after) { return NewerThan(m_latest, after); }
 
   private:
     CommDevice& m_device;
@@ -140,14 +143,7 @@ class MinimalWaiter {
         moveLine();
         m_thread.join();
     }
-    // Waits for a pulse timestamp newer than `after`.
-    int64_t NextPulseAfter(int64_t after) {
-        int64_t ticks;
-        while ((ticks = m_latest.load()) <= after) {
-            std::this_thread::sleep_for(std::chrono::microseconds(50));
-        }
-        return ticks;
-    }
+    int64_t NextPulseAfter(int64_t after) { return NewerThan(m_latest, after); }
 
   private:
     void Wait(bool raised) {

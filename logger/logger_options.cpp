@@ -29,22 +29,28 @@ namespace {
 void AddOptions(CLI::App& app, LoggerOptions& o) {
     CLI::Option* port =
         app.add_option("--port", o.port, "COM port 1 to 20, by the window's mapping of ports")
-            ->check(CLI::Range(1, static_cast<int>(kPortCount)));
+            ->check(CLI::Range(1, static_cast<int>(kPortCount)).description(""))
+            ->type_name("N");
     app.add_option("--device", o.device,
                    "Serial device path, e.g. /dev/serial/by-id/... or \\\\.\\COM7")
-        ->excludes(port);
+        ->excludes(port)
+        ->type_name("PATH");
     const std::vector<int32_t> speeds(kSpeedTable.begin(), kSpeedTable.end());
-    app.add_option("--speed", o.speed, "Bit rate, one of the port dialog's (default 9600)")
-        ->check(CLI::IsMember(speeds));
+    app.add_option("--speed", o.speed, "Bit rate: 110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400, 19200, "
+                   "38400, 57600 or 115200")
+        ->check(CLI::IsMember(speeds).description(""))
+        ->type_name("RATE");
     app.add_option("--log-dir", o.logDir,
                    "Folder of the CSV logs (default: the program's folder, else the user's "
-                   "data folder)");
+                   "data folder)")
+        ->type_name("DIR");
     app.add_option("--count", o.count, "Stop after this many counted pulses")
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::PositiveNumber.description(""))
+        ->type_name("N");
     app.set_version_flag("--version", VersionText(), "Print the version and exit");
     app.footer(
         "Prints one line per counted pulse: elapsed count H:MM:SS, last interval (us), mean\n"
-        "interval minus one second (us), frequency figure of the device's text lines.");
+        "interval minus one second (us), frequency figure of the device's text lines.\n");
 }
 
 int UsageError(const std::string& problem) {

@@ -1,9 +1,11 @@
 """What the end-to-end tests share: a private X display, waiting with a deadline, files."""
 import os
+import shutil
 import signal
 import subprocess
 import tempfile
 import time
+import unittest
 
 
 def start_xvfb():
@@ -62,3 +64,27 @@ def end_group(process):
     except ProcessLookupError:
         pass
     process.wait()
+
+
+class WindowOnSimulator(unittest.TestCase):
+    """A window program started by cyclara-sim on a private Xvfb, from a copy in a folder of
+    its own, so that its logs go there and not into the build."""
+
+    def start(self, sim, sim_args, program, command=(), **environment):
+        self.xvfb, display = start_xvfb()
+        self.folder = tempfile.mkdtemp()
+        copy = shutil.copy(program, self.folder)
+        # A file, not a pipe: nobody reads the messages until the end, and a full pipe
+        # would stop the program that writes to it.
+        self.messages = open(os.path.join(self.folder, "messages"), "w")
+        self.env = dict(os.environ, DISPLAY=display, **environment)
+        self.sim = subprocess.Popen([sim, *sim_args, "--", *command, copy], env=self.env,
+                                    cwd=self.folder, stderr=self.messages,
+                                    start_new_session=True)
+
+    def tearDown(self):
+        end_group(self.sim)
+        self.xvfb.kill()
+        self.xvfb.wait()
+        self.messages.close()
+        shutil.rmtree(self.folder)

@@ -5,16 +5,14 @@ lists, Enter for OK and for the Yes answers). What is read back leaves the windo
 the CSV bytes, and the lamp's pixels in screenshots taken while the simulator's DSR is known
 to be on or off. Usage: window_test.py BUILD_DIR [SCREENSHOT_DIR]"""
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
 from PIL import Image
 
-from harness import csv_logs, end_group, read_bytes, start_xvfb, wait_for
+from harness import WindowOnSimulator, csv_logs, read_bytes, wait_for
 
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/linux")
 SHOTS = sys.argv[2] if len(sys.argv) > 2 else None
@@ -22,28 +20,11 @@ SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
 GRAB = os.path.join(BUILD, "tools", "window_shots")
 
 
-class WindowAgainstSimulator(unittest.TestCase):
+class WindowAgainstSimulator(WindowOnSimulator):
     def setUp(self):
-        self.xvfb, display = start_xvfb()
-        self.folder = tempfile.mkdtemp()
-        # A copy of the program, so that its logs go beside it here, not into the build.
-        self.program = shutil.copy(os.path.join(BUILD, "cyclara"), self.folder)
+        self.start(SIM, ["--period", "1", "--width", "0.5", "--frequency", "60", "--events",
+                         "events"], os.path.join(BUILD, "cyclara"), QT_QPA_PLATFORM="xcb")
         self.events = os.path.join(self.folder, "events")
-        # A file, not a pipe: nobody reads the messages until the end, and a full pipe
-        # would stop the program that writes to it.
-        self.messages = open(os.path.join(self.folder, "messages"), "w")
-        self.env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
-        self.sim = subprocess.Popen(
-            [SIM, "--period", "1", "--width", "0.5", "--frequency", "60", "--events",
-             self.events, "--", self.program], env=self.env, stderr=self.messages,
-            start_new_session=True)
-
-    def tearDown(self):
-        end_group(self.sim)
-        self.xvfb.kill()
-        self.xvfb.wait()
-        self.messages.close()
-        shutil.rmtree(self.folder)
 
     def xdotool(self, *args):
         done = subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True)

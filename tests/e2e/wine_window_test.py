@@ -4,40 +4,20 @@ COM7 of the prefix, driven from outside by a small Win32 helper that opens the p
 fields back with WM_GETTEXT, closes the port and exits as a user would.
 Usage: wine_window_test.py HOST_BUILD_DIR WINE_RUN CYCLARA_EXE DRIVER_EXE"""
 import os
-import shutil
-import subprocess
 import sys
-import tempfile
 import unittest
 
-from harness import csv_logs, end_group, read_bytes, run, start_xvfb, wait_for
+from harness import WindowOnSimulator, csv_logs, read_bytes, run, wait_for
 
 HOST_BUILD, WINE_RUN, PROGRAM, DRIVER = sys.argv[1:5]
 SIM = os.path.join(HOST_BUILD, "simulator", "cyclara-sim")
 PORT = "7"  # COM5 of the prefix belongs to the backend test
 
 
-class WineWindowAgainstSimulator(unittest.TestCase):
+class WineWindowAgainstSimulator(WindowOnSimulator):
     def setUp(self):
-        self.xvfb, display = start_xvfb()
-        self.folder = tempfile.mkdtemp()
-        # A copy of the program, so that its logs go beside it here, not into the build.
-        program = shutil.copy(PROGRAM, self.folder)
-        # A file, not a pipe: nobody reads the messages until the end, and a full pipe
-        # would stop the program that writes to it.
-        self.messages = open(os.path.join(self.folder, "messages"), "w")
-        self.env = dict(os.environ, DISPLAY=display, CYCLARA_SIM_COM=PORT)
-        self.sim = subprocess.Popen(
-            [SIM, "--period", "1", "--width", "0.5", "--frequency", "60", "--offset-ppm", "40",
-             "--", WINE_RUN, program], env=self.env, stderr=self.messages,
-            start_new_session=True)
-
-    def tearDown(self):
-        end_group(self.sim)
-        self.xvfb.kill()
-        self.xvfb.wait()
-        self.messages.close()
-        shutil.rmtree(self.folder)
+        self.start(SIM, ["--period", "1", "--width", "0.5", "--frequency", "60", "--offset-ppm",
+                         "40"], PROGRAM, [WINE_RUN], CYCLARA_SIM_COM=PORT)
 
     def drive(self, *step):
         code, out, errors = run([WINE_RUN, DRIVER, *step], 120, env=self.env)
