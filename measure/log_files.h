@@ -11,6 +11,10 @@ enum class CreateOutcome { kCreated, kExists, kFailed };
 // that an existing log is never emptied.
 CreateOutcome CreateNewFile(const std::string& path);
 
+// Appends `bytes` to the existing file `path` whole, or not at all: a write that fails part
+// way (a full disk, a size limit) is cut back off, so the file only ever holds whole rows.
+bool AppendWhole(const std::string& path, const std::string& bytes);
+
 // The running program's folder, ending in a path separator; empty if it cannot be found.
 std::string ProgramFolder();
 

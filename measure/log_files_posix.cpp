@@ -24,6 +24,23 @@ bool MakeFolders(const std::string& path) {
     return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
+// write() may take part of the bytes (a disk filling up); the rest is asked for again until
+// it takes none.
+bool WriteAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        done += static_cast<size_t>(written);
+    }
+    return true;
+}
+
 std::string EnvironmentValue(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
@@ -38,6 +55,20 @@ CreateOutcome CreateNewFile(const std::string& path) {
         return CreateOutcome::kCreated;
     }
     return errno == EEXIST ? CreateOutcome::kExists : CreateOutcome::kFailed;
+}
+
+bool AppendWhole(const std::string& path, const std::string& bytes) {
+    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat before {};
+    const bool sized = fstat(fd, &before) == 0;
+    const bool whole = sized && WriteAll(fd, bytes);
+    if (!whole && sized) {
+        [[maybe_unused]] const int cut = ftruncate(fd, before.st_size);
+    }
+    return close(fd) == 0 && whole;
 }
 
 std::string ProgramFolder() {

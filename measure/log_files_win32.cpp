@@ -16,6 +16,27 @@ CreateOutcome CreateNewFile(const std::string& path) {
                                                                        : CreateOutcome::kFailed;
 }
 
+bool AppendWhole(const std::string& path, const std::string& bytes) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    LARGE_INTEGER before{};
+    const bool sized = GetFileSizeEx(file, &before) != 0 &&
+                       SetFilePointerEx(file, before, nullptr, FILE_BEGIN) != 0;
+    DWORD written = 0;
+    bool whole = sized &&
+                 WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                           nullptr) != 0 &&
+                 written == bytes.size();
+    if (!whole && sized) {
+        SetFilePointerEx(file, before, nullptr, FILE_BEGIN);
+        SetEndOfFile(file);
+    }
+    return CloseHandle(file) != 0 && whole;
+}
+
 std::string ProgramFolder() {
     char path[MAX_PATH + 1];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);

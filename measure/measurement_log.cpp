@@ -3,7 +3,6 @@
 #include "measure/log_files.h"
 
 #include <cstdio>
-#include <ctime>
 #include <utility>
 
 namespace cyclara {
@@ -25,28 +24,7 @@ std::string CandidateName(const std::string& stem, int suffix) {
     return suffix == 1 ? stem + ".csv" : stem + "_" + std::to_string(suffix) + ".csv";
 }
 
-bool IsEmptyFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return false;
-    }
-    const bool empty = std::fgetc(file) == EOF;
-    std::fclose(file);
-    return empty;
-}
-
 }  // namespace
-
-LocalTime SystemLocalTime() {
-    const std::time_t now = std::time(nullptr);
-    // Only the receive thread asks for the time, so localtime's shared buffer is safe here.
-    const std::tm* local = std::localtime(&now);
-    if (local == nullptr) {
-        return {1970, 1, 1, 0, 0, 0};
-    }
-    return {local->tm_year + 1900, local->tm_mon + 1, local->tm_mday,
-            local->tm_hour,        local->tm_min,     local->tm_sec};
-}
 
 MeasurementLog::MeasurementLog(LocalClock clock, std::vector<LogFolder> folders)
     : m_clock(std::move(clock)), m_folders(std::move(folders)) {}
@@ -78,7 +56,9 @@ bool MeasurementLog::CreateIn(const std::string& folder, const std::string& stem
         if (outcome == CreateOutcome::kFailed) {
             return false;
         }
-        if (outcome == CreateOutcome::kCreated || IsEmptyFile(path)) {
+        // Even an empty file of the name is another opening's: two programs opening within
+        // the same second would otherwise share it and interleave their rows.
+        if (outcome == CreateOutcome::kCreated) {
             m_path = path;
             return true;
         }
@@ -91,17 +71,15 @@ void MeasurementLog::AppendRow(int32_t hours, int32_t minutes, int32_t seconds, 
     if (m_path.empty()) {
         return;
     }
-    // Binary mode: rows end in CR LF on every platform and nothing else is translated.
-    std::FILE* file = std::fopen(m_path.c_str(), "ab");
-    if (file == nullptr) {
-        return;
-    }
+    // Rows end in CR LF on every platform and nothing else is translated. A row that cannot
+    // be written whole is left out, and the measurement goes on.
     const LocalTime t = m_clock();
-    std::fprintf(file, "%04d/%02d/%02d %02d:%02d:%02d,%d:%02d:%02d,%c%d", t.year, t.month, t.day,
-                 t.hour, t.minute, t.second, static_cast<int>(hours), static_cast<int>(minutes),
-                 static_cast<int>(seconds), sign, static_cast<int>(value));
-    std::fputs("\r\n", file);
-    std::fclose(file);
+    char row[96];
+    std::snprintf(row, sizeof row, "%04d/%02d/%02d %02d:%02d:%02d,%d:%02d:%02d,%c%d\r\n", t.year,
+                  t.month, t.day, t.hour, t.minute, t.second, static_cast<int>(hours),
+                  static_cast<int>(minutes), static_cast<int>(seconds), sign,
+                  static_cast<int>(value));
+    AppendWhole(m_path, row);
 }
 
 MeasurementLog& ProcessMeasurementLog() {

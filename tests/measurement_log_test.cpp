@@ -93,13 +93,18 @@ TEST(MeasurementLogTest, AnExistingLogWithRowsIsKeptAndTheNextNameUsed) {
     EXPECT_EQ(ReadWholeFile(third), "");
 }
 
-TEST(MeasurementLogTest, AnExistingEmptyLogIsReused) {
+// Two programs opening in the same second must not interleave their rows in one file.
+TEST(MeasurementLogTest, AnExistingEmptyLogIsNotShared) {
     TempFolder folder;
-    LogHarness harness({FolderOf(folder)});
-    harness.Create();
-    harness.Create();
-    EXPECT_EQ(harness.log.Path(), folder.WithSeparator() + "2024.01.05_09.03.07.csv");
-    EXPECT_FALSE(std::filesystem::exists(folder.WithSeparator() + "2024.01.05_09.03.07_2.csv"));
+    LogHarness first({FolderOf(folder)});
+    LogHarness second({FolderOf(folder)});
+    first.Create();
+    second.Create();
+    EXPECT_EQ(second.log.Path(), folder.WithSeparator() + "2024.01.05_09.03.07_2.csv");
+    first.log.WriteLog(kLogAppend, 0, 0, 0, '+', 1);
+    second.log.WriteLog(kLogAppend, 0, 0, 0, '-', 2);
+    EXPECT_EQ(ReadWholeFile(first.log.Path()), "2024/01/05 09:03:07,0:00:00,+1\r\n");
+    EXPECT_EQ(ReadWholeFile(second.log.Path()), "2024/01/05 09:03:07,0:00:00,-2\r\n");
 }
 
 TEST(MeasurementLogTest, FallsBackWhenTheFirstFolderTakesNoFile) {
