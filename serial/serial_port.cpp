@@ -1,5 +1,6 @@
 #include "serial/serial_port.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace cyclara {
@@ -9,6 +10,11 @@ PortChoice& RememberedPortChoice() {
     return choice;
 }
 
+int32_t SpeedAt(int32_t index) {
+    const bool listed = index >= 0 && static_cast<size_t>(index) < kSpeedTable.size();
+    return listed ? kSpeedTable[static_cast<size_t>(index)] : 0;
+}
+
 CSerialPort::CSerialPort(DevicePathFor pathFor) : m_pathFor(std::move(pathFor)) {}
 
 CSerialPort::~CSerialPort() {
@@ -16,7 +22,9 @@ CSerialPort::~CSerialPort() {
 }
 
 int CSerialPort::Open(int32_t portNumber, int32_t baudRate) {
-    if (portNumber < 1 || portNumber > kPortCount || m_device) {
+    const bool listedRate =
+        std::find(kSpeedTable.begin(), kSpeedTable.end(), baudRate) != kSpeedTable.end();
+    if (portNumber < 1 || portNumber > kPortCount || !listedRate || m_device) {
         return 0;
     }
     m_device = OpenCommDevice(m_pathFor(portNumber), baudRate);

@@ -17,6 +17,10 @@ inline constexpr std::array<int32_t, 12> kSpeedTable = {110,  300,   600,   1200
                                                         9600, 14400, 19200, 38400, 57600, 115200};
 inline constexpr int32_t kPortCount = 20;
 
+// The rate at a list position, or 0 for a position outside the table (a list with nothing
+// chosen reports -1).
+int32_t SpeedAt(int32_t index);
+
 // The choice offered the next time the port is opened; kept only while the program runs.
 // Touched by the user-interface thread only.
 struct PortChoice {
@@ -48,7 +52,8 @@ class CSerialPort {
     // pseudo-terminals. Only on a closed port.
     void SetPathFor(DevicePathFor pathFor) { m_pathFor = std::move(pathFor); }
 
-    // 1 when the device was opened, 0 otherwise. Only on a closed port.
+    // 1 when the device was opened, 0 otherwise, also for a port number outside 1 to 20 or a
+    // rate outside the table, which touch no device. Only on a closed port.
     int Open(int32_t portNumber, int32_t baudRate);
     int IsOpen() const;
     // Closes the device if open; harmless when closed. Only after the receive thread stopped.

@@ -6,16 +6,23 @@
 namespace cyclara {
 namespace {
 
-TEST(SerialPortTest, PortNumberZeroTouchesNothing) {
-    int named = 0;
-    CSerialPort port([&](int32_t) {
-        ++named;
-        return std::string();
-    });
-    EXPECT_EQ(port.Open(0, 9600), 0);
-    EXPECT_EQ(named, 0);
-    EXPECT_EQ(port.IsOpen(), 0);
-    EXPECT_EQ(port.GetHandle(), nullptr);
+// A dialog list with nothing chosen gives position -1: no port and no rate, no device touched.
+TEST(SerialPortTest, AChoiceOutsideTheListsTouchesNothing) {
+    const struct {
+        int32_t portNumber;
+        int32_t speedIndex;
+    } cases[] = {{0, 6}, {21, 6}, {1, -1}, {1, 12}};
+    for (const auto& c : cases) {
+        int named = 0;
+        CSerialPort port([&](int32_t) {
+            ++named;
+            return std::string("/dev/null");
+        });
+        EXPECT_EQ(port.Open(c.portNumber, SpeedAt(c.speedIndex)), 0) << c.speedIndex;
+        EXPECT_EQ(named, 0);
+        EXPECT_EQ(port.IsOpen(), 0);
+        EXPECT_EQ(port.GetHandle(), nullptr);
+    }
 }
 
 TEST(SerialPortTest, AMissingDeviceDoesNotOpenAndCloseIsHarmless) {
@@ -30,10 +37,10 @@ TEST(SerialPortTest, AMissingDeviceDoesNotOpenAndCloseIsHarmless) {
 TEST(SerialPortTest, TheFirstChoiceIsCom1At9600) {
     const PortChoice choice;
     EXPECT_EQ(choice.portNumber, 1);
-    EXPECT_EQ(kSpeedTable.at(choice.speedIndex), 9600);
-    EXPECT_EQ(kSpeedTable.front(), 110);
-    EXPECT_EQ(kSpeedTable.at(7), 14400);
-    EXPECT_EQ(kSpeedTable.back(), 115200);
+    EXPECT_EQ(SpeedAt(choice.speedIndex), 9600);
+    EXPECT_EQ(SpeedAt(0), 110);
+    EXPECT_EQ(SpeedAt(7), 14400);
+    EXPECT_EQ(SpeedAt(11), 115200);
 }
 
 TEST(DsrTransitionsTest, InterpretsOneWake) {

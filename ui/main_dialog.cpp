@@ -125,7 +125,7 @@ void CMainDialog::OnPortCommand() {
         // Remembered before the attempt, so a failed choice is offered again.
         choice.portNumber = dialog.m_nPortIndex + 1;
         choice.speedIndex = dialog.m_nSpeedIndex;
-        if (port.Open(choice.portNumber, cyclara::kSpeedTable.at(choice.speedIndex)) == 1) {
+        if (port.Open(choice.portNumber, cyclara::SpeedAt(choice.speedIndex)) == 1) {
             SetPortMenuText(menu, kPortCloseMenuText);
             ClearDisplays();
             cyclara::ProcessReceiver().StartThread(*port.GetHandle(), WorkerDisplay());
