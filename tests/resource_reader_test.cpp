@@ -242,14 +242,29 @@ TEST(ResourceTest, ACorruptedFileIsRejected) {
     }
 }
 
+// A corrupted image header is rejected, never trusted to say where the pixels are.
 TEST(ResourceTest, IconWithBrokenImageIsRejected) {
-    std::vector<uint8_t> bytes(CompiledResources().begin(), CompiledResources().end());
+    const struct {
+        size_t field;
+        uint32_t value;
+        const char* what;
+    } cases[] = {
+        {14, 24, "24 bits a pixel: not an icon format of ours"},
+        {0, 0x7FFFFFF0, "a header size far past the image"},
+        {0, 0xFFFFFFFF, "a header size at the end of the address space"},
+        {32, 0x40000001, "a palette larger than the image"},
+    };
     const Bytes dib = *Resources().Find(kRtIcon, 3);  // the first lamp's image
     const size_t offset = static_cast<size_t>(dib.data() - CompiledResources().data());
-    bytes[offset + 14] = 24;  // 24 bits a pixel: not an icon format of ours
-    const auto file = ResourceFile::Parse(bytes);
-    ASSERT_TRUE(file.has_value());
-    EXPECT_FALSE(LoadIcon(*file, IDI_LED_ON).has_value());
+    for (const auto& c : cases) {
+        std::vector<uint8_t> bytes(CompiledResources().begin(), CompiledResources().end());
+        for (size_t i = 0; i < 4; ++i) {
+            bytes[offset + c.field + i] = static_cast<uint8_t>(c.value >> (8 * i));
+        }
+        const auto file = ResourceFile::Parse(bytes);
+        ASSERT_TRUE(file.has_value());
+        EXPECT_FALSE(LoadIcon(*file, IDI_LED_ON).has_value()) << c.what;
+    }
 }
 
 }  // namespace

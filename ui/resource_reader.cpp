@@ -11,7 +11,9 @@ namespace {
 // reading past the end; callers test Ok() once after a group of reads.
 class ByteReader {
   public:
-    explicit ByteReader(Bytes bytes, size_t offset = 0) : m_bytes(bytes), m_offset(offset) {}
+    // A start past the data (an offset that a corrupted header gives) reads nothing.
+    explicit ByteReader(Bytes bytes, size_t offset = 0)
+        : m_bytes(bytes), m_offset(std::min(offset, bytes.size())), m_ok(offset <= bytes.size()) {}
 
     bool Ok() const { return m_ok; }
     size_t Offset() const { return m_offset; }
@@ -73,8 +75,8 @@ class ByteReader {
     }
 
     Bytes m_bytes;
-    size_t m_offset;
-    bool m_ok = true;
+    size_t m_offset;  // never past the data, so the bounds arithmetic cannot wrap
+    bool m_ok;
 };
 
 constexpr uint32_t kDsSetFont = 0x40;
@@ -243,7 +245,9 @@ std::optional<IconImage> ReadIconImage(Bytes dib) {
     }
     const int height = doubledHeight / 2;
     ByteReader body(dib, headerSize);
-    const Bytes palette = body.Take((coloursUsed != 0 ? coloursUsed : 1u << bits) * 4);
+    // In size_t: a corrupted colour count times four must not wrap round to a small palette.
+    const Bytes palette =
+        body.Take(static_cast<size_t>(coloursUsed != 0 ? coloursUsed : 1u << bits) * 4);
     const size_t colourRow = (static_cast<size_t>(width) * bits + 31) / 32 * 4;
     const size_t maskRow = (static_cast<size_t>(width) + 31) / 32 * 4;
     const Bytes colours = body.Take(colourRow * height);
