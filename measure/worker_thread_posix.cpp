@@ -20,9 +20,11 @@ void* RunBody(void* body) {
     return nullptr;
 }
 
+// On the monotonic clock: a wall clock set back during a stop would hold the window as long,
+// and one set forward would end the wait at once and end a healthy worker by force.
 timespec DeadlineAfter(std::chrono::milliseconds timeout) {
     timespec deadline{};
-    clock_gettime(CLOCK_REALTIME, &deadline);
+    clock_gettime(CLOCK_MONOTONIC, &deadline);
     const long long nanoseconds = deadline.tv_nsec + timeout.count() * 1'000'000LL;
     deadline.tv_sec += static_cast<time_t>(nanoseconds / 1'000'000'000);
     deadline.tv_nsec = static_cast<long>(nanoseconds % 1'000'000'000);
@@ -53,9 +55,8 @@ bool WorkerThread::Join(std::chrono::milliseconds timeout) {
     if (!m_native->exists) {
         return true;
     }
-    // pthread_timedjoin_np measures its deadline on CLOCK_REALTIME.
     const timespec deadline = DeadlineAfter(timeout);
-    if (pthread_timedjoin_np(m_native->thread, nullptr, &deadline) != 0) {
+    if (pthread_clockjoin_np(m_native->thread, nullptr, CLOCK_MONOTONIC, &deadline) != 0) {
         return false;
     }
     m_native->exists = false;
