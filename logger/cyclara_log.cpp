@@ -6,7 +6,6 @@
 #include "logger/pulse_rows.h"
 #include "logger/watched_device.h"
 #include "measure/line_assembler.h"
-#include "measure/log_files.h"
 #include "measure/measurement_log.h"
 #include "measure/receive_thread.h"
 #include "serial/serial_port.h"
@@ -23,7 +22,7 @@ constexpr std::chrono::milliseconds kStartReportWait{2000};
 
 std::vector<LogFolder> LogFolders(const LoggerOptions& options) {
     if (options.logDir.empty()) {
-        return {ProgramFolder, UserDataFolder};
+        return ProgramLogFolders();
     }
     const char last = options.logDir.back();
     const std::string folder = last == '/' || last == '\\' ? options.logDir : options.logDir + "/";

@@ -82,8 +82,12 @@ void MeasurementLog::AppendRow(int32_t hours, int32_t minutes, int32_t seconds, 
     AppendWhole(m_path, row);
 }
 
+std::vector<LogFolder> ProgramLogFolders() {
+    return {ProgramFolder, UserDataFolder};
+}
+
 MeasurementLog& ProcessMeasurementLog() {
-    static MeasurementLog log(SystemLocalTime, {ProgramFolder, UserDataFolder});
+    static MeasurementLog log(SystemLocalTime, ProgramLogFolders());
     return log;
 }
 

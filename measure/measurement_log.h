@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cyclara {
@@ -43,6 +44,10 @@ class MeasurementLog {
     // The latest file's path; empty before the first creation or when no folder took it.
     const std::string& Path() const { return m_path; }
 
+    // Takes other folders from the next creation on: for tests, which keep their logs in
+    // folders of their own. Only while no receive thread runs.
+    void SetFolders(std::vector<LogFolder> folders) { m_folders = std::move(folders); }
+
   private:
     void Create();
     void AppendRow(int32_t hours, int32_t minutes, int32_t seconds, char sign, int32_t value);
@@ -55,7 +60,10 @@ class MeasurementLog {
     std::string m_path;
 };
 
-// The program's log: the system clock, the program's folder, then the user's data folder.
+// Where the programs keep their logs: the program's folder, then the user's data folder.
+std::vector<LogFolder> ProgramLogFolders();
+
+// The program's log: the system clock and the program's folders.
 MeasurementLog& ProcessMeasurementLog();
 
 }  // namespace cyclara

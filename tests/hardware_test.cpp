@@ -20,11 +20,13 @@ TEST(HardwareTest, MeasuresARealOnePulsePerSecondSource) {
     if (device == nullptr || *device == '\0') {
         GTEST_SKIP() << "CYCLARA_HARDWARE_PORT names no device";
     }
+    // Before the port opens: on a freshly booted machine, making the folder's random name can
+    // wait for the kernel's random pool long enough to miss the first pulses.
+    TempFolder folder;
     const char* baud = std::getenv("CYCLARA_HARDWARE_BAUD");
     CSerialPort port([path = std::string(device)](int32_t) { return path; });
     ASSERT_EQ(port.Open(1, baud != nullptr ? std::atoi(baud) : 9600), 1) << device;
 
-    TempFolder folder;
     MeasurementLog log(SystemLocalTime, {[&] { return folder.WithSeparator(); }});
     LineAssembler lines;
     WaitableDisplay display;

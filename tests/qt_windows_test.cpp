@@ -2,12 +2,14 @@
 // the port dialog and the message boxes. No test here opens a port that exists: COM20 names
 // /dev/ttyACM7, absent on a machine without USB modems.
 #include "app/main_app.h"
+#include "measure/measurement_log.h"
 #include "measure/receive_thread.h"
 #include "res/resource.h"
 #include "serial/serial_port.h"
 #include "simulator/modem_control.h"
 #include "simulator/pty.h"
 #include "tests/qt_app.h"
+#include "tests/temp_folder.h"
 #include "ui/main_dialog.h"
 
 #include <QAction>
@@ -391,9 +393,11 @@ class OpenPortTest : public MainWindowTest {
         : modem(cyclara::simulator::ModemControl::ForThisProcess()),
           slot(modem.Attach(pty.SlavePath())) {
         cyclara::ProcessSerialPort().SetPathFor([path = pty.SlavePath()](int32_t) { return path; });
+        cyclara::ProcessMeasurementLog().SetFolders({[this] { return logs.WithSeparator(); }});
     }
     ~OpenPortTest() override {
         cyclara::ProcessSerialPort().SetPathFor(cyclara::DevicePath);
+        cyclara::ProcessMeasurementLog().SetFolders(cyclara::ProgramLogFolders());
         modem.Detach(slot);
     }
 
@@ -402,6 +406,7 @@ class OpenPortTest : public MainWindowTest {
         modem.SetDsr(slot, on);
     }
 
+    cyclara::testing::TempFolder logs;
     cyclara::simulator::Pty pty;
     cyclara::simulator::ModemControl& modem;
     int slot;
