@@ -91,12 +91,16 @@ class PosixCommDevice : public CommDevice {
 
     // A mask change since the previous wait returned ends this wait at once, so a stop
     // requested while the receive thread was busy elsewhere is seen without a further event.
+    // Each failure is reported once: a failed DSR watch leaves the text to be read, and a
+    // line that hung up (a pulled-out adapter) is no longer polled, so a dead device costs
+    // no wake-ups until the port closes.
     bool WaitEvent(uint32_t& events) override {
         for (;;) {
             const uint32_t mask = m_mask.load();
             events = 0;
             if ((mask & kEvDsr) != 0) {
-                if (m_watcher.Failed()) {
+                if (m_watcher.Failed() && !m_watchFailureReported) {
+                    m_watchFailureReported = true;
                     return false;
                 }
                 if (m_watcher.HasChange()) {
@@ -104,15 +108,17 @@ class PosixCommDevice : public CommDevice {
                 }
             }
             const bool maskChanged = m_maskGeneration.load() != m_seenGeneration;
-            const short readable = (mask & kEvRxChar) != 0 ? POLLIN : 0;
+            const short readable = (mask & kEvRxChar) != 0 && !m_hungUp ? POLLIN : 0;
             std::array<pollfd, 2> fds{{{m_wake.Get(), POLLIN, 0}, {m_tty.Get(), readable, 0}}};
-            if (poll(fds.data(), fds.size(), events != 0 || maskChanged ? 0 : -1) < 0) {
+            const nfds_t watched = m_hungUp ? 1 : fds.size();
+            if (poll(fds.data(), watched, events != 0 || maskChanged ? 0 : -1) < 0) {
                 if (errno == EINTR) {
                     continue;
                 }
                 return false;
             }
             if ((fds[1].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+                m_hungUp = true;
                 return false;
             }
             if ((fds[1].revents & POLLIN) != 0) {
@@ -171,7 +177,10 @@ class PosixCommDevice : public CommDevice {
     std::atomic<uint32_t> m_mask{0};
     std::atomic<uint32_t> m_maskGeneration{0};
     uint32_t m_seenGeneration = 0;  // the receive thread's only
-    DsrWatcher m_watcher;           // declared last: stopped before the descriptors close
+    // The receive thread's only: what WaitEvent has reported already.
+    bool m_watchFailureReported = false;
+    bool m_hungUp = false;
+    DsrWatcher m_watcher;  // declared last: stopped before the descriptors close
 };
 
 }  // namespace

@@ -46,9 +46,15 @@ bool RaiseWatcherPriority() {
 constexpr const char* kDriverWait = "driver wait (TIOCMIWAIT)";
 constexpr const char* kPollingWait = "1 ms polling (the driver has no TIOCMIWAIT)";
 
+// A signal (the stop's own wake-up among them) can interrupt the driver's answer: that is
+// asked again, not taken for a failed device.
 bool ReadDsr(int fd, bool& on) {
     int status = 0;
-    if (ioctl(fd, TIOCMGET, &status) != 0) {
+    int result = 0;
+    do {
+        result = ioctl(fd, TIOCMGET, &status);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
         return false;
     }
     on = (status & TIOCM_DSR) != 0;
@@ -71,6 +77,7 @@ DsrWatcher::~DsrWatcher() {
 void DsrWatcher::Start() {
     InstallWakeHandler();
     m_stopping = false;
+    m_failed = false;
     {
         // Changes queued before a restart belong to the receive thread that has gone.
         std::lock_guard lock(m_mutex);

@@ -239,6 +239,21 @@ TEST_F(PosixReceiveTest, StopsPromptlyWhileBlockedAgainAndAgain) {
     }
 }
 
+// Modem lines that fail (a driver error) take the lamp, not the text.
+TEST_F(PosixReceiveTest, AFailedDsrWatchLeavesTheTextGoing) {
+    Start();
+    emulated.Modem().Remove(emulated.Slot());
+    ASSERT_TRUE(display.WaitFor([](const RecordingDisplay& d) {
+        return !d.updates.empty() && d.updates.back() == DisplayUpdate{IDC_LED, "unlit"};
+    }));
+    emulated.Line().Send("50Hz\r\n");
+    EXPECT_TRUE(display.WaitFor([](const RecordingDisplay& d) {
+        return d.fields.count(IDC_FREQ) && d.fields.at(IDC_FREQ) == "50";
+    })) << Describe(display.Snapshot());
+    receiver.EndThread();
+    EXPECT_FALSE(receiver.LastStopWasForced());
+}
+
 TEST_F(PosixReceiveTest, ARemovedDeviceUnlightsTheLampAndStillStops) {
     Start();
     emulated.Edge(true);
