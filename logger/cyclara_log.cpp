@@ -87,6 +87,10 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
     ReportStart(watched);
     const StopReason reason = stop.Wait();
     receiver.EndThread();
+    if (receiver.LastStopWasForced()) {
+        std::fprintf(stderr, "cyclara-log: the receive thread did not stop in time and was "
+                             "ended by force\n");
+    }
     device.reset();
     return ReportStop(reason, port);
 }

@@ -2,6 +2,7 @@
 // DSR pulse once per (simulated) second and a text line such as "50Hz\r\n" after it. Started
 // with a command, it runs that program with the emulation loaded and one device path (by
 // default /dev/ttyUSB0, COM5) leading to its pty, and ends when the program ends.
+#include "simulator/line_report.h"
 #include "simulator/modem_control.h"
 #include "simulator/pty.h"
 #include "simulator/pulse_plan.h"
@@ -194,9 +195,11 @@ int FinishChild(pid_t child) {
 
 class Device {
   public:
-    Device(const SimOptions& o, Pty& pty, ModemControl& modem, int slot, std::FILE* events)
+    Device(const SimOptions& o, Pty& pty, int lineFd, ModemControl& modem, int slot,
+           std::FILE* events)
         : m_o(o),
           m_pty(pty),
+          m_lineFd(lineFd),
           m_modem(modem),
           m_slot(slot),
           m_events(events),
@@ -219,6 +222,7 @@ class Device {
         const int64_t widthNs = std::llround(m_o.widthSeconds * 1e9);
         // A tenth of a period's lead keeps the first rise's jitter after the start.
         const int64_t start = MonotonicNs() + shape.periodNs / 10;
+        Event("settings", 0, DescribeLine(m_lineFd));
         for (int64_t n = 1; m_o.count == 0 || n <= m_o.count; ++n) {
             const int64_t rise = start + plan.NextRiseNs();
             if (!SleepUntil(rise) || !SendPulse(n, rise + widthNs)) {
@@ -287,6 +291,7 @@ class Device {
 
     const SimOptions& m_o;
     Pty& m_pty;
+    const int m_lineFd;  // the slave, held open: its settings are what the program set
     ModemControl& m_modem;
     const int m_slot;
     std::FILE* const m_events;
@@ -312,6 +317,7 @@ class HeldSlave {
             close(m_fd);
         }
     }
+    int Fd() const { return m_fd; }
     HeldSlave(const HeldSlave&) = delete;
     HeldSlave& operator=(const HeldSlave&) = delete;
 
@@ -345,7 +351,7 @@ int Simulate(const SimOptions& o) {
     std::fprintf(stderr, "cyclara-sim: device on %s; %s leads there for programs it starts\n",
                  pty.SlavePath().c_str(), o.as.c_str());
     const pid_t child = o.command.empty() ? 0 : StartChild(o.command);
-    Device device(o, pty, modem, slot, events);
+    Device device(o, pty, held.Fd(), modem, slot, events);
     if (device.AwaitWatcher()) {
         device.Run();
     }

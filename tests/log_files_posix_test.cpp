@@ -28,21 +28,25 @@ class ScopedEnvironment {
     std::optional<std::string> m_old;
 };
 
-TEST(UserDataFolderTest, IsCreatedUnderXdgDataHome) {
+// XDG_DATA_HOME when it is absolute, else ~/.local/share; none without a home. The folder is
+// created, and one that exists already is fine.
+TEST(UserDataFolderTest, FollowsXdgDataHomeThenHome) {
     TempFolder home;
-    const std::string base = home.WithSeparator() + "data";
-    ScopedEnvironment xdg("XDG_DATA_HOME", base.c_str());
-    EXPECT_EQ(UserDataFolder(), base + "/cyclara/");
-    EXPECT_TRUE(std::filesystem::is_directory(base + "/cyclara"));
-    EXPECT_EQ(UserDataFolder(), base + "/cyclara/") << "an existing folder is fine";
-}
-
-TEST(UserDataFolderTest, DefaultsToLocalShareUnderHome) {
-    TempFolder home;
-    ScopedEnvironment homeVariable("HOME", home.Path().c_str());
-    for (const char* ignored : {static_cast<const char*>(nullptr), "", "relative/path"}) {
-        ScopedEnvironment xdg("XDG_DATA_HOME", ignored);
-        EXPECT_EQ(UserDataFolder(), home.WithSeparator() + ".local/share/cyclara/");
+    const std::string xdg = home.WithSeparator() + "data";
+    const std::string local = home.WithSeparator() + ".local/share/cyclara/";
+    const struct {
+        const char* xdg;
+        const char* home;
+        std::string folder;
+    } cases[] = {
+        {xdg.c_str(), nullptr, xdg + "/cyclara/"},     {xdg.c_str(), nullptr, xdg + "/cyclara/"},
+        {nullptr, home.Path().c_str(), local},         {"", home.Path().c_str(), local},
+        {"relative/path", home.Path().c_str(), local}, {nullptr, nullptr, ""}};
+    for (const auto& c : cases) {
+        ScopedEnvironment xdgVariable("XDG_DATA_HOME", c.xdg);
+        ScopedEnvironment homeVariable("HOME", c.home);
+        EXPECT_EQ(UserDataFolder(), c.folder) << (c.xdg ? c.xdg : "-");
+        EXPECT_TRUE(c.folder.empty() || std::filesystem::is_directory(c.folder));
     }
 }
 
@@ -81,10 +85,5 @@ TEST(MeasurementLogTest, ARowThatDoesNotFitIsLeftOutWhole) {
               "2024/01/05 09:03:07,0:00:00,+1\r\n2024/01/05 09:03:07,0:20:00,+3\r\n");
 }
 
-TEST(UserDataFolderTest, NoneWithoutHome) {
-    ScopedEnvironment xdg("XDG_DATA_HOME", nullptr);
-    ScopedEnvironment home("HOME", nullptr);
-    EXPECT_EQ(UserDataFolder(), "");
-}
 }  // namespace
 }  // namespace cyclara::testing

@@ -25,15 +25,6 @@ LogFolder FolderOf(const TempFolder& folder) {
     return [&folder] { return folder.WithSeparator(); };
 }
 
-TEST(MeasurementLogTest, CreatesAnEmptyFileNamedAfterTheLocalTime) {
-    TempFolder folder;
-    LogHarness harness({FolderOf(folder)});
-    harness.Create();
-    EXPECT_EQ(harness.log.Path(), folder.WithSeparator() + "2024.01.05_09.03.07.csv");
-    EXPECT_TRUE(std::filesystem::exists(harness.log.Path()));
-    EXPECT_EQ(ReadWholeFile(harness.log.Path()), "");
-}
-
 TEST(MeasurementLogTest, RowBytesEndInCarriageReturnLineFeed) {
     struct Case {
         int32_t hours, minutes, seconds;
@@ -145,27 +136,6 @@ TEST(MeasurementLogTest, WithoutAnyFolderNothingIsWrittenAndNothingFails) {
     EXPECT_EQ(harness.log.Path(), "");
     harness.log.WriteLog(kLogAppend, 0, 0, 0, '+', 1);
     EXPECT_TRUE(std::filesystem::is_empty(scratch.Path()));
-}
-
-TEST(MeasurementLogTest, AppendBeforeAnyCreationWritesNothing) {
-    LogHarness harness({});
-    harness.log.WriteLog(kLogAppend, 0, 0, 0, '+', 1);
-    EXPECT_EQ(harness.log.Path(), "");
-}
-
-TEST(MeasurementLogTest, ProgramFolderHoldsTheTestProgram) {
-    const std::string folder = ProgramFolder();
-    ASSERT_FALSE(folder.empty());
-    EXPECT_TRUE(folder.back() == '/' || folder.back() == '\\');
-    EXPECT_TRUE(std::filesystem::is_directory(folder));
-}
-
-TEST(CreateNewFileTest, NeverOpensAnExistingFile) {
-    TempFolder folder;
-    const std::string path = folder.WithSeparator() + "log.csv";
-    EXPECT_EQ(CreateNewFile(path), CreateOutcome::kCreated);
-    EXPECT_EQ(CreateNewFile(path), CreateOutcome::kExists);
-    EXPECT_EQ(CreateNewFile(folder.WithSeparator() + "missing/log.csv"), CreateOutcome::kFailed);
 }
 
 }  // namespace

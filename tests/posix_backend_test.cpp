@@ -211,23 +211,6 @@ class PosixReceiveTest : public ::testing::Test {
     Receiver receiver;
 };
 
-TEST_F(PosixReceiveTest, MeasuresPulsesAndShowsTheFrequency) {
-    Start();
-    for (int pulse = 0; pulse < 5; ++pulse) {
-        emulated.Edge(true);
-        emulated.Edge(false);
-    }
-    emulated.Line().Send("60Hz\r\n");
-    EXPECT_TRUE(display.WaitFor([](const RecordingDisplay& d) {
-        return d.fields.count(IDC_FREQ) && d.fields.count(IDC_ELAPSED) &&
-               d.fields.at(IDC_ELAPSED) == "    0:00:02";
-    })) << Describe(display.Snapshot());
-    receiver.EndThread();
-    EXPECT_FALSE(receiver.LastStopWasForced());
-    EXPECT_EQ(display.Snapshot().fields[IDC_FREQ], "60");
-    EXPECT_NE(ReadWholeFile(log.Path()).find(",0:00:00,"), std::string::npos);
-}
-
 TEST_F(PosixReceiveTest, StopsPromptlyWhileBlockedAgainAndAgain) {
     ASSERT_EQ(emulated.port.Open(1, 9600), 1);
     for (int cycle = 0; cycle < 20; ++cycle) {

@@ -115,35 +115,5 @@ TEST(BuildControlsTest, PortDialogButtonsAndLists) {
     EXPECT_EQ(children[3], controls.at(IDC_SPEED));
 }
 
-TEST(BuildMenuBarTest, ItemsCarryTheirCommands) {
-    App();
-    QMenuBar bar;
-    std::vector<uint16_t> chosen;
-    BuildMenuBar(*ParseMenu(*Resources().Find(kRtMenu, IDR_MENU)), &bar,
-                 [&](uint16_t id) { chosen.push_back(id); });
-    const QList<QAction*> popups = bar.actions();
-    ASSERT_EQ(popups.size(), 2);
-    EXPECT_EQ(popups[0]->text(), "&File");
-    EXPECT_EQ(popups[1]->text(), "&Help");
-    const QList<QAction*> file = popups[0]->menu()->actions();
-    ASSERT_EQ(file.size(), 3);
-    EXPECT_EQ(file[0]->text(), "&Port Open");
-    EXPECT_TRUE(file[1]->isSeparator());
-    EXPECT_EQ(file[2]->text(), "E&xit");
-    file[2]->trigger();
-    popups[1]->menu()->actions().at(0)->trigger();
-    EXPECT_EQ(chosen, (std::vector<uint16_t>{IDM_EXIT, IDM_ABOUT}));
-}
-
-TEST(ToIconTest, KeepsColoursAndTransparency) {
-    App();
-    const QIcon lit = ToIcon(*LoadIcon(Resources(), IDI_LED_ON));
-    const QImage image = lit.pixmap(32, 32).toImage();
-    EXPECT_EQ(image.pixel(4, 17), 0xFF00FF00u);
-    EXPECT_EQ(qAlpha(image.pixel(20, 17)), 0);
-    const QIcon app = ToIcon(*LoadIcon(Resources(), IDR_MAINFRAME));
-    EXPECT_EQ(app.availableSizes().size(), 2);
-}
-
 }  // namespace
 }  // namespace cyclara::qt

@@ -235,8 +235,9 @@ TEST_F(MainWindowTest, AboutNamesTheProgramFirst) {
            {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
     window.DoModal();
     // Four lines, the last one true: the program's help, not an address that leads nowhere.
-    EXPECT_EQ(about, "cyclara|Cyclara\nCopyright (C) 2026 the Cyclara developers\n\n"
-                     "Help: F1 opens the help page");
+    EXPECT_EQ(about,
+              "cyclara|Cyclara\nCopyright (C) 2026 the Cyclara developers\n\n"
+              "Help: F1 opens the help page");
 }
 
 // What the title bar offers and whether the window can be resized, from the template's style.

@@ -74,15 +74,6 @@ TEST_F(ReceiveThreadTest, EndThreadWithoutAWorkerReturnsAtOnce) {
     EXPECT_TRUE(device.masks.empty());
 }
 
-TEST_F(ReceiveThreadTest, PulsesAreMeasuredWithTheDevicesTimestamps) {
-    RunScript(SlowPulses(5));
-    EXPECT_EQ(display.fields[IDC_ELAPSED], "    0:00:02");
-    EXPECT_EQ(display.fields[IDC_WIDTH], "1000010");
-    EXPECT_EQ(display.fields[IDC_DIFF], "+10");
-    const std::string row = ReadWholeFile(log.Path());
-    EXPECT_EQ(row, "2024/01/05 09:03:07,0:00:00,+10\r\n");
-}
-
 struct WakeCase {
     const char* name;
     FakeStep step;
@@ -208,15 +199,6 @@ TEST_F(ReceiveThreadTest, UpdatesAppliedByTheWindowArriveInOrder) {
     device.WaitUntilIdle();
     receiver.EndThread();
     EXPECT_EQ(display.updates, expected);
-}
-
-// One day of pulses through the real thread: a row at the first interval and 144 more.
-TEST_F(ReceiveThreadTest, ADayOfPulsesGives145Rows) {
-    RunScript(SlowPulses(3 + 86'400));
-    EXPECT_EQ(display.fields[IDC_ELAPSED], "   24:00:00");
-    const std::string content = ReadWholeFile(log.Path());
-    EXPECT_EQ(std::count(content.begin(), content.end(), '\n'), 145);
-    EXPECT_NE(content.find(",24:00:00,+10\r\n"), std::string::npos);
 }
 
 }  // namespace

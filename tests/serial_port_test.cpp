@@ -34,15 +34,6 @@ TEST(SerialPortTest, AMissingDeviceDoesNotOpenAndCloseIsHarmless) {
     EXPECT_EQ(port.IsOpen(), 0);
 }
 
-TEST(SerialPortTest, TheFirstChoiceIsCom1At9600) {
-    const PortChoice choice;
-    EXPECT_EQ(choice.portNumber, 1);
-    EXPECT_EQ(SpeedAt(choice.speedIndex), 9600);
-    EXPECT_EQ(SpeedAt(0), 110);
-    EXPECT_EQ(SpeedAt(7), 14400);
-    EXPECT_EQ(SpeedAt(11), 115200);
-}
-
 TEST(DsrTransitionsTest, InterpretsOneWake) {
     struct Case {
         bool wasOn;

@@ -46,44 +46,5 @@ TEST(TimingTest, QuotientsPastInt64SaturateWithASecondToSpare) {
     EXPECT_EQ(low, -high);
 }
 
-TEST(TimingTest, Low32KeepsTheLowBitsAsSigned) {
-    EXPECT_EQ(Low32(2'200'000'000), -2'094'967'296);
-    EXPECT_EQ(Low32(0x1'0000'0005), 5);
-    EXPECT_EQ(Low32(-1), -1);
-    EXPECT_EQ(Low32(0x8000'0000), std::numeric_limits<int32_t>::min());
-}
-
-TEST(TimingTest, SplitElapsed) {
-    struct Case {
-        int32_t intervals;
-        Elapsed expected;
-    };
-    const Case cases[] = {{1, {0, 0, 1}},      {59, {0, 0, 59}},  {60, {0, 1, 0}},
-                          {3599, {0, 59, 59}}, {3661, {1, 1, 1}}, {360'000, {100, 0, 0}}};
-    for (const Case& c : cases) {
-        const Elapsed e = SplitElapsed(c.intervals);
-        EXPECT_EQ(e.hours, c.expected.hours) << c.intervals;
-        EXPECT_EQ(e.minutes, c.expected.minutes) << c.intervals;
-        EXPECT_EQ(e.seconds, c.expected.seconds) << c.intervals;
-    }
-}
-
-TEST(TimingTest, SignAndMagnitude) {
-    struct Case {
-        int32_t difference;
-        char sign;
-        int32_t magnitude;
-    };
-    const Case cases[] = {{10, '+', 10},
-                          {0, ' ', 0},
-                          {-7, '-', 7},
-                          {std::numeric_limits<int32_t>::max(), '+', 2'147'483'647},
-                          {std::numeric_limits<int32_t>::min(), '-', 2'147'483'647}};
-    for (const Case& c : cases) {
-        EXPECT_EQ(DifferenceSign(c.difference), c.sign) << c.difference;
-        EXPECT_EQ(DifferenceMagnitude(c.difference), c.magnitude) << c.difference;
-    }
-}
-
 }  // namespace
 }  // namespace cyclara

@@ -227,8 +227,9 @@ TEST_F(WindowsTest, AboutNamesTheProgramFirst) {
            {On::kMain, [](HWND main) { Command(main, IDM_EXIT); }},
            {On::kMessageBox, [](HWND box) { Answer(box, IDYES); }}});
     window.DoModal();
-    EXPECT_EQ(about, "Cyclara|Cyclara\r\nCopyright (C) 2026 the Cyclara developers\r\n\r\n"
-                     "Help: F1 opens the help page");
+    EXPECT_EQ(about,
+              "Cyclara|Cyclara\r\nCopyright (C) 2026 the Cyclara developers\r\n\r\n"
+              "Help: F1 opens the help page");
 }
 
 // The handlers' results come back through the dialog procedure: the drag icon is returned

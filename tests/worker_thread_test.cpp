@@ -34,15 +34,5 @@ TEST(WorkerThreadTest, JoinIsBoundedAndReleasesTheThreadOnceItEnded) {
     EXPECT_TRUE(ran);
 }
 
-TEST(WorkerThreadTest, RunsAgainAfterAJoin) {
-    WorkerThread thread;
-    int runs = 0;
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(thread.Start([&] { ++runs; }));
-        ASSERT_TRUE(thread.Join(std::chrono::seconds(10)));
-    }
-    EXPECT_EQ(runs, 3);
-}
-
 }  // namespace
 }  // namespace cyclara

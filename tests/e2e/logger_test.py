@@ -20,8 +20,6 @@ SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
 # Under wine the port is COM5 of the prefix, mapped to the simulator's pty by WINE_RUN.
 UNDER_WINE = len(sys.argv) > 3
 LOGGER = sys.argv[2:4] if len(sys.argv) > 3 else [os.path.join(BUILD, "logger", "cyclara-log")]
-# COM5 of the wine prefix belongs to the backend test, which may run at the same time.
-PORT = os.environ.get("CYCLARA_SIM_COM", "5")
 PERIOD_US = 300_000 if UNDER_WINE else 100_000
 SIM_TIMING = ["--period", str(PERIOD_US / 1e6), "--width", str(PERIOD_US / 5e6)]
 ROW = re.compile(r"^(\d+):(\d\d):(\d\d)\t(-?\d+)\t([-+]?\d+)\t(\S+)$")
@@ -29,14 +27,16 @@ CSV_ROW = re.compile(rb"^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d,(\d+:\d\d:\d\d),([-+ ])(
 
 
 def run_logged(sim_args, logger_args, timeout=60):
-    """Runs the logger under the simulator; returns (exit code, rows, stderr, CSV bytes)."""
+    """Runs the logger under the simulator; returns (exit code, rows, stderr, CSV bytes,
+    the simulator's events)."""
     with tempfile.TemporaryDirectory() as folder:
-        command = [SIM, *SIM_TIMING, *sim_args, "--",
-                   *LOGGER, "--port", PORT, "--log-dir", folder, *logger_args]
+        events = os.path.join(folder, "events")
+        command = [SIM, *SIM_TIMING, "--events", events, *sim_args, "--",
+                   *LOGGER, "--port", "5", "--log-dir", folder, *logger_args]
         code, out, errors = run(command, timeout)
         logs = csv_logs(folder)
         csv = read_bytes(os.path.join(folder, logs[0])) if len(logs) == 1 else None
-    return code, out.splitlines(), errors, csv
+        return code, out.splitlines(), errors, csv, read_bytes(events).decode()
 
 
 def parse_rows(lines):
@@ -49,10 +49,12 @@ class LoggerAgainstSimulator(unittest.TestCase):
     def test_rows_and_log_of_a_run(self):
         # 5,000 ppm slow: each interval lasts 0.5% longer, whatever the scheduling noise; the
         # mean over 20 intervals is off by at most two timestamps' noise divided by 20.
-        code, lines, errors, csv = run_logged(
+        code, lines, errors, csv, events = run_logged(
             ["--offset-ppm", "5000", "--frequency", "60", "--noise", "24", "--count", "40"],
-            ["--count", "20"])
+            ["--count", "20", "--speed", "19200"])
         self.assertEqual(code, 0, errors)
+        self.assertIn("\tsettings\t0\t19200 8N1\n", events, "the line as the device sees it")
+        self.assertNotIn("by force", errors, "the stop was acknowledged")
         rows = parse_rows(lines)
         self.assertEqual(len(rows), 20, lines)
         self.assertEqual(len(lines), 20, "nothing but rows on standard output")
@@ -69,7 +71,7 @@ class LoggerAgainstSimulator(unittest.TestCase):
         self.assertEqual(row[2] + row[3], b"-" + str(-rows[0][2]).encode())
 
     def test_a_skipped_pulse_shows_as_a_double_width(self):
-        code, lines, errors, _ = run_logged(["--skip", "8", "--count", "20"], ["--count", "8"])
+        code, lines, errors, _, _ = run_logged(["--skip", "8", "--count", "20"], ["--count", "8"])
         self.assertEqual(code, 0, errors)
         widths = [r[1] for r in parse_rows(lines)]
         # Pulses 1 and 2 warm up, 3 is the reference: pulse 9 closes the fifth interval.
@@ -78,7 +80,7 @@ class LoggerAgainstSimulator(unittest.TestCase):
 
     def test_a_removed_device_ends_the_run_with_exit_1(self):
         started = time.monotonic()
-        code, lines, errors, csv = run_logged(["--remove-after", "8"], [])
+        code, lines, errors, csv, _ = run_logged(["--remove-after", "8"], [])
         self.assertEqual(code, 1, errors)
         self.assertIn("stopped answering", errors)
         self.assertLess(time.monotonic() - started, 10)
@@ -89,7 +91,7 @@ class LoggerAgainstSimulator(unittest.TestCase):
     def test_sigterm_exits_0_with_the_log_complete(self):
         with tempfile.TemporaryDirectory() as folder:
             sim = subprocess.Popen([SIM, *SIM_TIMING, "--", *LOGGER,
-                                    "--port", PORT, "--log-dir", folder],
+                                    "--port", "5", "--log-dir", folder],
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
             for _ in range(3):
                 sim.stdout.readline()

@@ -1,30 +1,32 @@
 #!/usr/bin/env python3
 """Cyclara.exe under wine on a private Xvfb, started by cyclara-sim with the simulator's pty as
-COM7 of the prefix, driven from outside by a small Win32 helper that opens the port, reads the
-fields back with WM_GETTEXT, closes the port and exits as a user would.
-Usage: wine_window_test.py HOST_BUILD_DIR WINE_RUN CYCLARA_EXE DRIVER_EXE"""
+COM5 of the prefix, driven from outside by a small Win32 probe that checks the window and the
+port dialog, opens the port, reads the fields back with WM_GETTEXT, closes the port and exits as
+a user would. Usage: wine_window_test.py HOST_BUILD_DIR WINE_RUN CYCLARA_EXE PROBE_EXE"""
 import os
 import sys
 import unittest
 
 from harness import WindowOnSimulator, csv_logs, read_bytes, run, wait_for
 
-HOST_BUILD, WINE_RUN, PROGRAM, DRIVER = sys.argv[1:5]
+HOST_BUILD, WINE_RUN, PROGRAM, PROBE = sys.argv[1:5]
 SIM = os.path.join(HOST_BUILD, "simulator", "cyclara-sim")
-PORT = "7"  # COM5 of the prefix belongs to the backend test
+PORT = "5"
 
 
 class WineWindowAgainstSimulator(WindowOnSimulator):
     def setUp(self):
         self.start(SIM, ["--period", "1", "--width", "0.5", "--frequency", "60", "--offset-ppm",
-                         "40"], PROGRAM, [WINE_RUN], CYCLARA_SIM_COM=PORT)
+                         "40"], PROGRAM, [WINE_RUN])
 
     def drive(self, *step):
-        code, out, errors = run([WINE_RUN, DRIVER, *step], 120, env=self.env)
+        code, out, errors = run([WINE_RUN, PROBE, *step], 120, env=self.env)
         self.assertEqual(code, 0, errors)
         return out.rstrip("\r\n").split("\t")
 
     def test_open_measure_close_and_exit(self):
+        checks = self.drive("check")[0].splitlines()
+        self.assertTrue(checks and all(line.startswith("ok ") for line in checks), checks)
         self.drive("open", PORT)
         frequency, elapsed, width, difference = wait_for(
             lambda: (lambda f: f if f[1].strip() == "0:00:03" else None)(self.drive("fields")),
