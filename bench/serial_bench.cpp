@@ -55,16 +55,11 @@ int64_t NewerThan(const std::atomic<int64_t>& latest, int64_t after) {
 }
 
 // Forwards to the real device and keeps every pulse timestamp on its way to OnDsrOn.
-class RecordingDevice : public CommDevice {
+class RecordingDevice : public ForwardingCommDevice {
   public:
-    explicit RecordingDevice(CommDevice& device) : m_device(device) {}
-    void PrepareWaitingThread() override { m_device.PrepareWaitingThread(); }
-    void SetEventMask(uint32_t mask) override { m_device.SetEventMask(mask); }
-    bool WaitEvent(uint32_t& events) override { return m_device.WaitEvent(events); }
-    uint32_t Read(char* buffer, uint32_t size) override { return m_device.Read(buffer, size); }
-    TimingReport Timing() const override { return m_device.Timing(); }
+    using ForwardingCommDevice::ForwardingCommDevice;
     bool ReadDsrChange(DsrChange& change) override {
-        const bool read = m_device.ReadDsrChange(change);
+        const bool read = ForwardingCommDevice::ReadDsrChange(change);
         if (read && change.pulse) {
             m_latest.store(change.pulseTicks);
         }
@@ -73,7 +68,6 @@ class RecordingDevice : public CommDevice {
     int64_t NextPulseAfter(int64_t after) { return NewerThan(m_latest, after); }
 
   private:
-    CommDevice& m_device;
     std::atomic<int64_t> m_latest{0};
 };
 

@@ -46,7 +46,7 @@ void ReportStart(WatchedDevice& device) {
     }
     const std::string path = logPath.get();
     TimingReport timing = device.Timing();
-    while (std::string(timing.wait) == "unknown" && std::chrono::steady_clock::now() < deadline) {
+    while (timing.wait == kWaitNotYetKnown && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         timing = device.Timing();
     }
@@ -88,8 +88,9 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
     const StopReason reason = stop.Wait();
     receiver.EndThread();
     if (receiver.LastStopWasForced()) {
-        std::fprintf(stderr, "cyclara-log: the receive thread did not stop in time and was "
-                             "ended by force\n");
+        std::fprintf(stderr,
+                     "cyclara-log: the receive thread did not stop in time and was "
+                     "ended by force\n");
     }
     device.reset();
     return ReportStop(reason, port);

@@ -36,7 +36,8 @@ void AddOptions(CLI::App& app, LoggerOptions& o) {
         ->excludes(port)
         ->type_name("PATH");
     const std::vector<int32_t> speeds(kSpeedTable.begin(), kSpeedTable.end());
-    app.add_option("--speed", o.speed, "Bit rate: 110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400, 19200, "
+    app.add_option("--speed", o.speed,
+                   "Bit rate: 110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400, 19200, "
                    "38400, 57600 or 115200")
         ->check(CLI::IsMember(speeds).description(""))
         ->type_name("RATE");

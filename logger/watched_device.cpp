@@ -3,15 +3,15 @@
 namespace cyclara::logger {
 
 WatchedDevice::WatchedDevice(CommDevice& device, const MeasurementLog& log, StopRequest& stop)
-    : m_device(device), m_log(log), m_stop(stop) {}
+    : ForwardingCommDevice(device), m_log(log), m_stop(stop) {}
 
 void WatchedDevice::PrepareWaitingThread() {
-    m_device.PrepareWaitingThread();
+    ForwardingCommDevice::PrepareWaitingThread();
     m_logPath.set_value(m_log.Path());
 }
 
 bool WatchedDevice::WaitEvent(uint32_t& events) {
-    const bool waited = m_device.WaitEvent(events);
+    const bool waited = ForwardingCommDevice::WaitEvent(events);
     if (!waited) {
         m_stop.Request(StopReason::kDeviceFailed);
     }

@@ -11,7 +11,7 @@
 
 namespace cyclara::logger {
 
-class WatchedDevice : public CommDevice {
+class WatchedDevice : public ForwardingCommDevice {
   public:
     WatchedDevice(CommDevice& device, const MeasurementLog& log, StopRequest& stop);
 
@@ -21,16 +21,11 @@ class WatchedDevice : public CommDevice {
 
     // The receive thread calls this right after it created the log.
     void PrepareWaitingThread() override;
-    void SetEventMask(uint32_t mask) override { m_device.SetEventMask(mask); }
     // A failed wait is a device gone or broken: the logger ends, since a log with a silent gap
     // would look like a complete one.
     bool WaitEvent(uint32_t& events) override;
-    bool ReadDsrChange(DsrChange& change) override { return m_device.ReadDsrChange(change); }
-    uint32_t Read(char* buffer, uint32_t size) override { return m_device.Read(buffer, size); }
-    TimingReport Timing() const override { return m_device.Timing(); }
 
   private:
-    CommDevice& m_device;
     const MeasurementLog& m_log;
     StopRequest& m_stop;
     // Set once by the receive thread, taken by the main thread.

@@ -22,11 +22,14 @@ struct DsrChange {
     bool on = false;
 };
 
+// What TimingReport::wait says until the timestamping thread has settled on its wait.
+inline constexpr const char* kWaitNotYetKnown = "unknown";
+
 // How this machine timestamps the edges, for a program to tell its user.
 struct TimingReport {
-    const char* wait = "unknown";  // the wait that wakes on an edge
-    bool raisedPriority = false;   // the timestamping thread runs above normal priority
-    bool latencyRequest = false;   // the processors are kept out of deep idle states
+    const char* wait = kWaitNotYetKnown;  // the wait that wakes on an edge
+    bool raisedPriority = false;          // the timestamping thread runs above normal priority
+    bool latencyRequest = false;          // the processors are kept out of deep idle states
 };
 
 class CommDevice {
@@ -54,6 +57,22 @@ class CommDevice {
 
     // Safe from any thread. Before the first wait has begun, the wait may still be unknown.
     virtual TimingReport Timing() const { return {}; }
+};
+
+// Passes every call on to another device: the base of a wrapper that watches a call or two
+// and must lose none of the others.
+class ForwardingCommDevice : public CommDevice {
+  public:
+    explicit ForwardingCommDevice(CommDevice& device) : m_device(device) {}
+    void PrepareWaitingThread() override { m_device.PrepareWaitingThread(); }
+    void SetEventMask(uint32_t mask) override { m_device.SetEventMask(mask); }
+    bool WaitEvent(uint32_t& events) override { return m_device.WaitEvent(events); }
+    bool ReadDsrChange(DsrChange& change) override { return m_device.ReadDsrChange(change); }
+    uint32_t Read(char* buffer, uint32_t size) override { return m_device.Read(buffer, size); }
+    TimingReport Timing() const override { return m_device.Timing(); }
+
+  private:
+    CommDevice& m_device;
 };
 
 }  // namespace cyclara

@@ -52,7 +52,7 @@ class DsrWatcher {
     // Written by the watcher, read by the receive thread.
     std::atomic<bool> m_failed{false};
     // Written by the watcher as it settles on a wait, read by any thread for a report.
-    std::atomic<const char*> m_waitKind{"unknown"};
+    std::atomic<const char*> m_waitKind{kWaitNotYetKnown};
     std::atomic<bool> m_realTime{false};
 
     std::mutex m_mutex;  // guards the two below
