@@ -92,6 +92,11 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
                      "cyclara-log: the receive thread did not stop in time and was "
                      "ended by force\n");
     }
+    const uint64_t dropped = watched.Timing().droppedChanges;
+    if (dropped != 0) {
+        std::fprintf(stderr, "cyclara-log: %llu DSR changes came faster than they were taken "
+                             "and were dropped\n", static_cast<unsigned long long>(dropped));
+    }
     device.reset();
     return ReportStop(reason, port);
 }

@@ -30,6 +30,7 @@ struct TimingReport {
     const char* wait = kWaitNotYetKnown;  // the wait that wakes on an edge
     bool raisedPriority = false;          // the timestamping thread runs above normal priority
     bool latencyRequest = false;          // the processors are kept out of deep idle states
+    uint64_t droppedChanges = 0;          // DSR changes given up: the program fell behind
 };
 
 class CommDevice {

@@ -81,7 +81,7 @@ class PosixCommDevice : public CommDevice {
         std::lock_guard lock(m_maskMutex);
         m_mask = mask;
         ++m_maskGeneration;
-        if ((mask & kEvDsr) != 0 && !m_watcher.Running()) {
+        if ((mask & kEvDsr) != 0 && !m_watcher.Started()) {
             m_watcher.Start();
         } else if ((mask & kEvDsr) == 0) {
             m_watcher.Stop();
@@ -91,16 +91,14 @@ class PosixCommDevice : public CommDevice {
 
     // A mask change since the previous wait returned ends this wait at once, so a stop
     // requested while the receive thread was busy elsewhere is seen without a further event.
-    // Each failure is reported once: a failed DSR watch leaves the text to be read, and a
-    // line that hung up (a pulled-out adapter) is no longer polled, so a dead device costs
-    // no wake-ups until the port closes.
+    // Each failure is reported once: a failed DSR watch leaves the text to be read (the watch
+    // retries on its own), and a line that hung up (a pulled-out adapter) is no longer polled.
     bool WaitEvent(uint32_t& events) override {
         for (;;) {
             const uint32_t mask = m_mask.load();
             events = 0;
             if ((mask & kEvDsr) != 0) {
-                if (m_watcher.Failed() && !m_watchFailureReported) {
-                    m_watchFailureReported = true;
+                if (m_watcher.TakeFailure()) {
                     return false;
                 }
                 if (m_watcher.HasChange()) {
@@ -140,6 +138,7 @@ class PosixCommDevice : public CommDevice {
         report.wait = m_watcher.WaitKind();
         report.raisedPriority = m_watcher.RealTimePriority();
         report.latencyRequest = m_latencyRequest.Valid();
+        report.droppedChanges = m_watcher.DroppedChanges();
         return report;
     }
 
@@ -172,14 +171,14 @@ class PosixCommDevice : public CommDevice {
     // Written by the watcher, by SetEventMask (either thread) and drained by WaitEvent.
     const UniqueFd m_wake;
     const UniqueFd m_latencyRequest;
-    std::mutex m_maskMutex;  // orders SetEventMask calls from the two threads
+    // Orders SetEventMask calls from the two threads. Lock order: this, then the watch's
+    // own mutex (taken inside Start and Stop).
+    std::mutex m_maskMutex;
     // Written by SetEventMask, read by WaitEvent on the receive thread.
     std::atomic<uint32_t> m_mask{0};
     std::atomic<uint32_t> m_maskGeneration{0};
     uint32_t m_seenGeneration = 0;  // the receive thread's only
-    // The receive thread's only: what WaitEvent has reported already.
-    bool m_watchFailureReported = false;
-    bool m_hungUp = false;
+    bool m_hungUp = false;  // the receive thread's only
     DsrWatcher m_watcher;  // declared last: stopped before the descriptors close
 };
 

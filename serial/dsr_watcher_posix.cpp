@@ -3,14 +3,20 @@
 #include "measure/counter.h"
 #include "serial/dsr_transitions.h"
 
+#include <fcntl.h>
 #include <linux/serial.h>
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <time.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 
 namespace cyclara {
 
@@ -46,6 +52,11 @@ bool RaiseWatcherPriority() {
 constexpr const char* kDriverWait = "driver wait (TIOCMIWAIT)";
 constexpr const char* kPollingWait = "1 ms polling (the driver has no TIOCMIWAIT)";
 
+// A failing device is asked again after these pauses, each twice the one before: a passing
+// fault is soon over, a device that is gone costs a wake-up a second.
+constexpr std::chrono::milliseconds kFirstRetryPause{100};
+constexpr std::chrono::milliseconds kLongestRetryPause{1000};
+
 // A signal (the stop's own wake-up among them) can interrupt the driver's answer: that is
 // asked again, not taken for a failed device.
 bool ReadDsr(int fd, bool& on) {
@@ -67,99 +78,99 @@ bool DriverLacksWait(int error) {
 
 }  // namespace
 
-DsrWatcher::DsrWatcher(int fd, std::function<void()> notify)
-    : m_fd(fd), m_notify(std::move(notify)) {}
-
-DsrWatcher::~DsrWatcher() {
-    Stop();
-}
-
-void DsrWatcher::Start() {
-    InstallWakeHandler();
-    m_stopping = false;
-    m_failed = false;
-    {
-        // Changes queued before a restart belong to the receive thread that has gone.
-        std::lock_guard lock(m_mutex);
-        m_exited = false;
-        m_changes.clear();
-    }
-    m_thread = std::thread([this] { Watch(); });
-}
-
-void DsrWatcher::Stop() {
-    if (!m_thread.joinable()) {
-        return;
-    }
-    m_stopping = true;
-    {
-        // A signal that lands just before the watcher enters the ioctl is lost, so it is sent
-        // again each millisecond until the watcher has left.
-        std::unique_lock lock(m_mutex);
-        while (!m_exited) {
-            pthread_kill(m_thread.native_handle(), WakeSignal());
-            m_exitedChanged.wait_for(lock, std::chrono::milliseconds(1));
+// One watch, shared by the watcher object and its thread, so that a thread let go by Stop
+// keeps what it touches until it ends.
+struct DsrWatcher::Run {
+    Run(int port, std::function<void()> notifyOwner)
+        : fd(port), notify(std::move(notifyOwner)) {}
+    ~Run() {
+        if (fd >= 0) {
+            close(fd);
         }
     }
-    m_thread.join();
-}
 
-std::optional<DsrChange> DsrWatcher::Take() {
-    std::lock_guard lock(m_mutex);
-    if (m_changes.empty()) {
-        return std::nullopt;
-    }
-    const DsrChange change = m_changes.front();
-    m_changes.pop_front();
-    return change;
-}
+    void Watch();
+    // Each returns when the watch stops or the device fails.
+    void WaitForChanges(bool wasOn);
+    void PollForChanges(bool wasOn);
+    void Publish(const std::optional<DsrChange>& change);
+    void Fail();
+    // False when the watch stopped during the pause.
+    bool PauseUnlessStopped(std::chrono::milliseconds pause);
 
-bool DsrWatcher::HasChange() {
-    std::lock_guard lock(m_mutex);
-    return !m_changes.empty();
-}
+    // The watch's own duplicate of the port: a thread let go cannot reach a descriptor that
+    // was closed and reused for another file.
+    const int fd;
+    // Written by Stop, read by the watcher between its waits.
+    std::atomic<bool> stopping{false};
+    // Set by the watcher when a failure begins, cleared by the receive thread taking it.
+    std::atomic<bool> failureUntaken{false};
+    // Written by the watcher, read by any thread for a report.
+    std::atomic<const char*> waitKind{kWaitNotYetKnown};
+    std::atomic<bool> realTime{false};
+    std::atomic<uint64_t> dropped{0};
+    bool failing = false;  // the watcher's only
 
-void DsrWatcher::Watch() {
-    m_realTime = RaiseWatcherPriority();
-    bool wasOn = false;
-    if (ReadDsr(m_fd, wasOn)) {
-        WaitForChanges(wasOn);
-    } else {
+    std::mutex mutex;  // guards the members below
+    // Called by the watcher under the mutex; cleared by Stop when it lets the thread go, so a
+    // late wake-up never reaches a device that has closed.
+    std::function<void()> notify;
+    // Written by the watcher, taken by the receive thread.
+    std::deque<DsrChange> changes;
+    // Set by the watcher as its last act; Stop waits for it between its wake-up signals.
+    bool exited = false;
+    // Signals `exited` to Stop and `stopping` to a pausing watcher.
+    std::condition_variable changed;
+};
+
+void DsrWatcher::Run::Watch() {
+    realTime = RaiseWatcherPriority();
+    std::chrono::milliseconds pause = kFirstRetryPause;
+    while (!stopping) {
+        bool wasOn = false;
+        const bool wasFailing = failing;
+        if (ReadDsr(fd, wasOn)) {
+            WaitForChanges(wasOn);
+        }
+        if (stopping) {
+            break;
+        }
+        pause = wasFailing && failing ? std::min(pause * 2, kLongestRetryPause) : kFirstRetryPause;
         Fail();
+        if (!PauseUnlessStopped(pause)) {
+            break;
+        }
     }
     {
-        std::lock_guard lock(m_mutex);
-        m_exited = true;
+        std::lock_guard lock(mutex);
+        exited = true;
     }
-    m_exitedChanged.notify_all();
+    changed.notify_all();
 }
 
-void DsrWatcher::WaitForChanges(bool wasOn) {
+void DsrWatcher::Run::WaitForChanges(bool wasOn) {
     serial_icounter_struct last{};
-    const bool counted = ioctl(m_fd, TIOCGICOUNT, &last) == 0;
-    m_waitKind = kDriverWait;
-    while (!m_stopping) {
-        if (ioctl(m_fd, TIOCMIWAIT, TIOCM_DSR) != 0) {
+    const bool counted = ioctl(fd, TIOCGICOUNT, &last) == 0;
+    waitKind = kDriverWait;
+    while (!stopping) {
+        if (ioctl(fd, TIOCMIWAIT, TIOCM_DSR) != 0) {
             if (errno == EINTR) {
                 continue;
             }
             if (DriverLacksWait(errno)) {
                 PollForChanges(wasOn);
-            } else {
-                Fail();
             }
             return;
         }
         // The timestamp comes first: everything after it only interprets the edge.
         const int64_t ticks = ReadCounter();
         bool isOn = false;
-        if (!ReadDsr(m_fd, isOn)) {
-            Fail();
+        if (!ReadDsr(fd, isOn)) {
             return;
         }
         uint32_t transitions = isOn != wasOn ? 1 : 2;
         serial_icounter_struct now{};
-        if (counted && ioctl(m_fd, TIOCGICOUNT, &now) == 0) {
+        if (counted && ioctl(fd, TIOCGICOUNT, &now) == 0) {
             transitions = static_cast<uint32_t>(now.dsr) - static_cast<uint32_t>(last.dsr);
             last = now;
         }
@@ -170,14 +181,13 @@ void DsrWatcher::WaitForChanges(bool wasOn) {
 
 // For drivers without TIOCMIWAIT: the line is read every millisecond, so a timestamp can be
 // up to a millisecond late.
-void DsrWatcher::PollForChanges(bool wasOn) {
-    m_waitKind = kPollingWait;
-    while (!m_stopping) {
+void DsrWatcher::Run::PollForChanges(bool wasOn) {
+    waitKind = kPollingWait;
+    while (!stopping) {
         const timespec period{0, 1'000'000};
         nanosleep(&period, nullptr);
         bool isOn = false;
-        if (!ReadDsr(m_fd, isOn)) {
-            Fail();
+        if (!ReadDsr(fd, isOn)) {
             return;
         }
         if (isOn != wasOn) {
@@ -187,20 +197,125 @@ void DsrWatcher::PollForChanges(bool wasOn) {
     }
 }
 
-void DsrWatcher::Publish(const std::optional<DsrChange>& change) {
+void DsrWatcher::Run::Publish(const std::optional<DsrChange>& change) {
     if (!change) {
         return;
     }
-    {
-        std::lock_guard lock(m_mutex);
-        m_changes.push_back(*change);
+    failing = false;
+    std::lock_guard lock(mutex);
+    if (changes.size() == kQueueLimit) {
+        changes.pop_front();
+        ++dropped;
     }
-    m_notify();
+    changes.push_back(*change);
+    if (notify) {
+        notify();
+    }
 }
 
-void DsrWatcher::Fail() {
-    m_failed = true;
-    m_notify();
+void DsrWatcher::Run::Fail() {
+    if (failing) {
+        return;
+    }
+    failing = true;
+    failureUntaken = true;
+    std::lock_guard lock(mutex);
+    if (notify) {
+        notify();
+    }
+}
+
+bool DsrWatcher::Run::PauseUnlessStopped(std::chrono::milliseconds pause) {
+    std::unique_lock lock(mutex);
+    return !changed.wait_for(lock, pause, [this] { return stopping.load(); });
+}
+
+DsrWatcher::DsrWatcher(int fd, std::function<void()> notify)
+    : m_fd(fd), m_notify(std::move(notify)) {}
+
+DsrWatcher::~DsrWatcher() {
+    Stop();
+}
+
+void DsrWatcher::Start() {
+    InstallWakeHandler();
+    // Changes queued before a restart belonged to a receive thread that has gone: a new run
+    // starts empty.
+    auto run = std::make_shared<Run>(fcntl(m_fd, F_DUPFD_CLOEXEC, 0), m_notify);
+    m_run.store(run);
+    m_thread = std::thread([run] { run->Watch(); });
+}
+
+void DsrWatcher::Stop() {
+    if (!m_thread.joinable()) {
+        return;
+    }
+    const std::shared_ptr<Run> run = m_run.load();
+    const auto deadline = std::chrono::steady_clock::now() + kStopWait;
+    bool exited = false;
+    {
+        std::unique_lock lock(run->mutex);
+        run->stopping = true;
+        run->changed.notify_all();
+        // A signal that lands just before the watcher enters the ioctl is lost, so it is sent
+        // again each millisecond until the watcher has left or the bound has passed.
+        while (!run->exited && std::chrono::steady_clock::now() < deadline) {
+            pthread_kill(m_thread.native_handle(), WakeSignal());
+            run->changed.wait_for(lock, std::chrono::milliseconds(1));
+        }
+        exited = run->exited;
+        if (!exited) {
+            run->notify = nullptr;
+        }
+    }
+    if (exited) {
+        m_thread.join();
+    } else {
+        m_thread.detach();
+    }
+}
+
+std::optional<DsrChange> DsrWatcher::Take() {
+    const std::shared_ptr<Run> run = m_run.load();
+    if (!run) {
+        return std::nullopt;
+    }
+    std::lock_guard lock(run->mutex);
+    if (run->changes.empty()) {
+        return std::nullopt;
+    }
+    const DsrChange change = run->changes.front();
+    run->changes.pop_front();
+    return change;
+}
+
+bool DsrWatcher::HasChange() {
+    const std::shared_ptr<Run> run = m_run.load();
+    if (!run) {
+        return false;
+    }
+    std::lock_guard lock(run->mutex);
+    return !run->changes.empty();
+}
+
+bool DsrWatcher::TakeFailure() {
+    const std::shared_ptr<Run> run = m_run.load();
+    return run && run->failureUntaken.exchange(false);
+}
+
+const char* DsrWatcher::WaitKind() const {
+    const std::shared_ptr<Run> run = m_run.load();
+    return run ? run->waitKind.load() : kWaitNotYetKnown;
+}
+
+bool DsrWatcher::RealTimePriority() const {
+    const std::shared_ptr<Run> run = m_run.load();
+    return run && run->realTime;
+}
+
+uint64_t DsrWatcher::DroppedChanges() const {
+    const std::shared_ptr<Run> run = m_run.load();
+    return run ? run->dropped.load() : 0;
 }
 
 }  // namespace cyclara

@@ -5,10 +5,9 @@
 #include "serial/comm_device.h"
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
+#include <chrono>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -16,51 +15,51 @@ namespace cyclara {
 
 class DsrWatcher {
   public:
+    // Bounds Stop, whatever the driver does: a USB adapter can take seconds to answer a status
+    // read, and no signal ends that call.
+    static constexpr std::chrono::milliseconds kStopWait{250};
+    // Bounds the changes waiting for the receive thread; past it the oldest give way, so the
+    // latest state of the line is never lost.
+    static constexpr size_t kQueueLimit = 1024;
+
     // `notify` is called on the watcher thread after each change it queues and when it fails.
     DsrWatcher(int fd, std::function<void()> notify);
     ~DsrWatcher();
     DsrWatcher(const DsrWatcher&) = delete;
     DsrWatcher& operator=(const DsrWatcher&) = delete;
 
+    // Start and Stop are called by whichever thread changes the event mask, one at a time:
+    // the receive thread starts the watch, the user-interface thread stops it.
     void Start();
-    // Interrupts the driver's wait and joins the thread; returns within about a millisecond.
+    // Interrupts the driver's wait and joins the thread. A thread still inside the driver
+    // after kStopWait is let go: it ends on its own once the driver returns, touching nothing
+    // of this object.
     void Stop();
-    bool Running() const { return m_thread.joinable(); }
+    // Whether a thread was started and not yet stopped, though it may have ended on failure.
+    bool Started() const { return m_thread.joinable(); }
 
     // The oldest change not yet taken.
     std::optional<DsrChange> Take();
     bool HasChange();
-    // True once the device failed a wait or a status read (removed, driver error).
-    bool Failed() const { return m_failed.load(); }
+    // True once each time the device begins to fail a wait or a status read (removed, driver
+    // error); the watch itself retries, at a falling rate, until it is stopped.
+    bool TakeFailure();
     // How the latest run waits for edges, once it has begun to: the driver's TIOCMIWAIT or the
     // 1 ms polling fallback; and whether it got real-time priority.
-    const char* WaitKind() const { return m_waitKind.load(); }
-    bool RealTimePriority() const { return m_realTime.load(); }
+    const char* WaitKind() const;
+    bool RealTimePriority() const;
+    // Changes given up because the receive thread fell kQueueLimit behind.
+    uint64_t DroppedChanges() const;
 
   private:
-    void Watch();
-    void WaitForChanges(bool wasOn);
-    void PollForChanges(bool wasOn);
-    void Publish(const std::optional<DsrChange>& change);
-    void Fail();
+    struct Run;
 
     const int m_fd;
     const std::function<void()> m_notify;
-    std::thread m_thread;  // started and joined by the owner's thread
-    // Written by Stop, read by the watcher between its waits.
-    std::atomic<bool> m_stopping{false};
-    // Written by the watcher, read by the receive thread.
-    std::atomic<bool> m_failed{false};
-    // Written by the watcher as it settles on a wait, read by any thread for a report.
-    std::atomic<const char*> m_waitKind{kWaitNotYetKnown};
-    std::atomic<bool> m_realTime{false};
-
-    std::mutex m_mutex;  // guards the two below
-    // Written by the watcher, taken by the receive thread.
-    std::deque<DsrChange> m_changes;
-    // Set by the watcher as its last act; Stop waits for it between its wake-up signals.
-    bool m_exited = false;
-    std::condition_variable m_exitedChanged;
+    // Start and Stop's only (see above); the thread itself holds its run, not this object.
+    std::thread m_thread;
+    // Replaced by Start, read by the receive thread and by reports from any thread.
+    std::atomic<std::shared_ptr<Run>> m_run;
 };
 
 }  // namespace cyclara

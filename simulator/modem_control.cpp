@@ -76,6 +76,8 @@ int ModemControl::Attach(const std::string& slavePath) {
             Store(line.noWait, 0u);
             Store(line.waitEntries, 0u);
             Store(line.statusReads, 0u);
+            Store(line.faultRequest, 0u);
+            Store(line.stallMilliseconds, 0u);
             m_atLastChange[slot] = {};
             Store(line.rdev, static_cast<uint64_t>(status.st_rdev));
             return slot;
@@ -110,6 +112,21 @@ void ModemControl::Remove(int slot) {
     Publish(slot);
 }
 
+void ModemControl::FailCalls(int slot, unsigned long request, uint32_t after, uint32_t count,
+                             int error) {
+    EmulatedLine& line = m_block->slots[slot];
+    Store(line.faultRequest, 0u);
+    Store(line.faultCalls, 0u);
+    Store(line.faultAfter, after);
+    Store(line.faultCount, count);
+    Store(line.faultErrno, static_cast<uint32_t>(error));
+    Store(line.faultRequest, static_cast<uint32_t>(request));
+}
+
+void ModemControl::Stall(int slot, std::chrono::milliseconds stall) {
+    Store(m_block->slots[slot].stallMilliseconds, static_cast<uint32_t>(stall.count()));
+}
+
 void ModemControl::SetNoWait(int slot, bool noWait) {
     Store(m_block->slots[slot].noWait, noWait ? 1u : 0u);
 }
@@ -118,14 +135,23 @@ bool ModemControl::WaitUntilWatched(int slot, std::chrono::milliseconds timeout)
     const EmulatedLine& line = m_block->slots[slot];
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     const Watched& before = m_atLastChange[slot];
+    // Quick looks first, as the program is usually back within microseconds; then slower ones,
+    // so that a long wait costs little.
+    int looks = 0;
     while (Load(line.waitEntries) == before.waitEntries &&
            Load(line.statusReads) - before.statusReads < 2) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ++looks;
+        std::this_thread::sleep_for(looks < 20 ? std::chrono::microseconds(50)
+                                               : std::chrono::microseconds(1000));
     }
     return true;
+}
+
+uint32_t ModemControl::StatusReads(int slot) const {
+    return Load(m_block->slots[slot].statusReads);
 }
 
 int64_t ModemControl::EdgeNanoseconds(int slot) const {

@@ -33,6 +33,11 @@ class ModemControl {
     void PulseDsr(int slot);
     // The device is pulled out: every modem request fails with EIO and waits end.
     void Remove(int slot);
+    // After `after` more calls of the modem request `request` (TIOCMGET, TIOCMIWAIT...), the
+    // next `count` fail with `error`.
+    void FailCalls(int slot, unsigned long request, uint32_t after, uint32_t count, int error);
+    // Each status read (TIOCMGET) first takes `stall`, whatever signals arrive.
+    void Stall(int slot, std::chrono::milliseconds stall);
     // The driver lacks TIOCMIWAIT and TIOCGICOUNT.
     void SetNoWait(int slot, bool noWait);
 
@@ -40,6 +45,9 @@ class ModemControl {
     // TIOCMIWAIT, or, for a driver without it, two more TIOCMGET polls. An edge sent sooner
     // may reach the program in one wake with the one before.
     bool WaitUntilWatched(int slot, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+    // TIOCMGET calls since the slot was attached, counted as each begins.
+    uint32_t StatusReads(int slot) const;
 
     // CLOCK_MONOTONIC in nanoseconds, read just before the latest change was published.
     int64_t EdgeNanoseconds(int slot) const;

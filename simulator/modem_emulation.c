@@ -20,6 +20,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 typedef int (*IoctlFunction)(int, unsigned long, ...);
@@ -148,13 +149,34 @@ static int SetProgramLines(struct EmulatedLine* line, unsigned long request, int
     return 0;
 }
 
+static int Faulted(struct EmulatedLine* line, unsigned long request) {
+    if (Load(&line->faultRequest) != request) {
+        return 0;
+    }
+    const uint32_t call = __atomic_add_fetch(&line->faultCalls, 1, __ATOMIC_ACQ_REL);
+    const uint32_t after = Load(&line->faultAfter);
+    return call > after && call - after <= Load(&line->faultCount);
+}
+
+/* Like a USB adapter answering by a control transfer: no signal shortens it. */
+static void Stall(struct EmulatedLine* line) {
+    const uint32_t milliseconds = Load(&line->stallMilliseconds);
+    struct timespec left = {milliseconds / 1000, (long)(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
+
 static int Emulate(struct EmulatedLine* line, unsigned long request, void* argument) {
     if (Load(&line->removed)) {
         return Fail(EIO);
     }
+    if (Faulted(line, request)) {
+        return Fail((int)Load(&line->faultErrno));
+    }
     switch (request) {
         case TIOCMGET:
             __atomic_fetch_add(&line->statusReads, 1, __ATOMIC_ACQ_REL);
+            Stall(line);
             *(int*)argument = (int)Load(&line->lines);
             return 0;
         case TIOCMSET:

@@ -24,6 +24,14 @@ struct EmulatedLine {
     uint32_t waitEntries;    /* TIOCMIWAIT calls so far */
     uint32_t statusReads;    /* TIOCMGET calls since the slot was attached */
     int64_t edgeNanoseconds; /* CLOCK_MONOTONIC read just before the latest change was published */
+    /* A fault seam: of the calls of modem request faultRequest since it was set, those after
+     * the first faultAfter fail with faultErrno, faultCount of them. */
+    uint32_t faultRequest;
+    uint32_t faultCalls;
+    uint32_t faultAfter;
+    uint32_t faultCount;
+    uint32_t faultErrno;
+    uint32_t stallMilliseconds; /* each TIOCMGET first takes this long, deaf to signals */
 };
 
 struct ModemLinesBlock {

@@ -1,15 +1,18 @@
 // A scripted serial device: each wait delivers the next step of the script; once the script
 // is used up the wait blocks, like a quiet line, until the mask changes or steps are added.
+// Failing steps make it a fault seam: any wait, status read or read of the script can fail.
 #pragma once
 
 #include "serial/comm_device.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace cyclara::testing {
@@ -18,6 +21,7 @@ struct FakeStep {
     uint32_t events = 0;
     std::optional<DsrChange> dsr;  // what ReadDsrChange then reports; none: the read fails
     std::string bytes;             // what Read then delivers
+    bool waitFails = false;        // the wait itself fails, as on a removed device
 };
 
 inline FakeStep PulseStep(int64_t ticks) {
@@ -25,6 +29,9 @@ inline FakeStep PulseStep(int64_t ticks) {
 }
 inline FakeStep BytesStep(std::string bytes) {
     return {kEvRxChar, std::nullopt, bytes};
+}
+inline FakeStep FailedWaitStep() {
+    return {0, std::nullopt, "", true};
 }
 
 class FakeCommDevice : public CommDevice {
@@ -42,29 +49,34 @@ class FakeCommDevice : public CommDevice {
     }
 
     bool WaitEvent(uint32_t& events) override {
-        std::unique_lock lock(m_mutex);
-        ++waits;
         events = 0;
-        if (failing) {
-            m_changed.notify_all();
-            return false;
-        }
-        if (m_next == m_script.size()) {
-            // Like the real devices, a mask change since the last wait ended ends this one.
-            m_idle = true;
-            m_changed.notify_all();
-            m_changed.wait(lock, [&] {
-                return m_maskGeneration != m_seenGeneration || m_next < m_script.size();
-            });
-            m_idle = false;
-            m_seenGeneration = m_maskGeneration;
-            if (m_next == m_script.size()) {
-                return true;
+        for (;;) {
+            // Deaf without the lock, so a thread ended by force there leaves none held.
+            while (m_deaf.load()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
+            std::unique_lock lock(m_mutex);
+            if (m_next == m_script.size()) {
+                // Like the real devices, a mask change since the last wait ended ends this one.
+                m_idle = true;
+                m_changed.notify_all();
+                m_changed.wait(lock, [&] {
+                    return m_deaf || m_maskGeneration != m_seenGeneration ||
+                           m_next < m_script.size();
+                });
+                m_idle = false;
+                if (m_deaf) {
+                    continue;
+                }
+                m_seenGeneration = m_maskGeneration;
+                if (m_next == m_script.size()) {
+                    return true;
+                }
+            }
+            m_current = m_script[m_next++];
+            events = m_current.events;
+            return !m_current.waitFails;
         }
-        m_current = m_script[m_next++];
-        events = m_current.events;
-        return true;
     }
 
     bool ReadDsrChange(DsrChange& change) override {
@@ -96,16 +108,17 @@ class FakeCommDevice : public CommDevice {
         m_changed.wait(lock, [&] { return m_idle && m_next == m_script.size(); });
     }
 
-    // Blocks until the receive thread has waited `count` times in all.
-    void WaitForWaits(int count) {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return waits >= count; });
+    // A deaf device's waits ignore mask changes, like a driver stuck in a call: only
+    // Hear() ends them.
+    void Deafen() {
+        std::lock_guard lock(m_mutex);
+        m_deaf = true;
+        m_changed.notify_all();
     }
+    void Hear() { m_deaf = false; }
 
     // Read by the tests once the receive thread is idle or stopped.
     int prepared = 0;
-    int waits = 0;
-    bool failing = false;  // every wait fails, as on a removed device; set before starting
     std::vector<uint32_t> masks;
     std::vector<uint32_t> readSizes;
 
@@ -118,6 +131,7 @@ class FakeCommDevice : public CommDevice {
     uint64_t m_maskGeneration = 0;
     uint64_t m_seenGeneration = 0;
     bool m_idle = false;
+    std::atomic<bool> m_deaf{false};
 };
 
 }  // namespace cyclara::testing

@@ -4,6 +4,7 @@
 #include "measure/line_assembler.h"
 #include "measure/measurement_log.h"
 #include "measure/receive_thread.h"
+#include "serial/dsr_watcher_posix.h"
 #include "serial/serial_port.h"
 #include "simulator/modem_control.h"
 #include "simulator/pty.h"
@@ -15,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
 #include <thread>
 
 namespace cyclara::testing {
@@ -24,6 +28,27 @@ using simulator::Pty;
 namespace {
 
 using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+// Checks `done` every half millisecond until it holds or the deadline passes.
+template <class Done>
+bool WaitUntil(Done done, milliseconds timeout = std::chrono::seconds(10)) {
+    const auto deadline = steady_clock::now() + timeout;
+    while (!done()) {
+        if (steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return true;
+}
+
+// What every thread of this process has spent so far.
+milliseconds ProcessCpuTime() {
+    timespec spent{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &spent);
+    return milliseconds(spent.tv_sec * 1000 + spent.tv_nsec / 1'000'000);
+}
 
 // A pty with emulated modem lines, and a port whose every number names its slave.
 class EmulatedPort {
@@ -171,6 +196,36 @@ TEST_P(DsrEdgeTest, EdgesCarryTheirTimestamps) {
 INSTANTIATE_TEST_SUITE_P(WaitOrPoll, DsrEdgeTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Polled" : "Waited"; });
 
+TEST(DsrWatcherTest, AReaderFarBehindLosesOnlyTheOldestChangesAndCountsThem) {
+    Pty pty;
+    ModemControl& modem = ModemControl::ForThisProcess();
+    const int slot = modem.Attach(pty.SlavePath());
+    const int fd = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const int extra = 100;
+    const int edges = static_cast<int>(DsrWatcher::kQueueLimit) + extra;
+    {
+        DsrWatcher watcher(fd, [] {});
+        watcher.Start();
+        for (int edge = 0; edge < edges; ++edge) {
+            ASSERT_TRUE(modem.WaitUntilWatched(slot)) << edge;
+            modem.SetDsr(slot, edge % 2 == 0);
+        }
+        ASSERT_TRUE(modem.WaitUntilWatched(slot));
+        watcher.Stop();
+        EXPECT_EQ(watcher.DroppedChanges(), static_cast<uint64_t>(extra));
+        std::vector<DsrChange> kept;
+        while (const std::optional<DsrChange> change = watcher.Take()) {
+            kept.push_back(*change);
+        }
+        ASSERT_EQ(kept.size(), DsrWatcher::kQueueLimit);
+        EXPECT_TRUE(kept.front().on) << "the change after the dropped ones is the edge " << extra;
+        EXPECT_EQ(kept.back().on, (edges - 1) % 2 == 0) << "the line's latest state is kept";
+    }
+    close(fd);
+    modem.Detach(slot);
+}
+
 TEST(PosixPortTest, APulseOverBeforeTheStatusIsReadStillCounts) {
     EmulatedPort emulated;
     ASSERT_EQ(emulated.port.Open(1, 9600), 1);
@@ -237,7 +292,7 @@ TEST_F(PosixReceiveTest, AFailedDsrWatchLeavesTheTextGoing) {
     EXPECT_FALSE(receiver.LastStopWasForced());
 }
 
-TEST_F(PosixReceiveTest, ARemovedDeviceUnlightsTheLampAndStillStops) {
+TEST_F(PosixReceiveTest, ARemovedDeviceUnlightsTheLampCostsNextToNothingAndStillStops) {
     Start();
     emulated.Edge(true);
     ASSERT_TRUE(display.WaitFor([](const RecordingDisplay& d) { return !d.updates.empty(); }));
@@ -246,9 +301,77 @@ TEST_F(PosixReceiveTest, ARemovedDeviceUnlightsTheLampAndStillStops) {
     EXPECT_TRUE(display.WaitFor([](const RecordingDisplay& d) {
         return d.updates.back() == DisplayUpdate{IDC_LED, "unlit"};
     }));
+    const milliseconds cpuBefore = ProcessCpuTime();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const milliseconds cpu = ProcessCpuTime() - cpuBefore;
+    std::printf("removed device: %lld ms CPU in 2 s\n", static_cast<long long>(cpu.count()));
+    EXPECT_LT(cpu, milliseconds(20)) << "under 1% of one processor";
+    const auto stopStart = steady_clock::now();
+    receiver.EndThread();
+    emulated.port.Close();
+    EXPECT_LT(steady_clock::now() - stopStart, Receiver::kStopWait);
+    EXPECT_FALSE(receiver.LastStopWasForced());
+}
+
+// A USB adapter answers a status read by a control transfer, which can take seconds and
+// which no signal ends.
+TEST_F(PosixReceiveTest, ADriverCallDeafToSignalsDoesNotHoldTheClose) {
+    emulated.Modem().Stall(emulated.Slot(), std::chrono::seconds(3));
+    ASSERT_EQ(emulated.port.Open(1, 9600), 1);
+    receiver.StartThread(emulated.Device(), display);
+    ASSERT_TRUE(WaitUntil([&] { return emulated.Modem().StatusReads(emulated.Slot()) > 0; }));
+    const auto stopStart = steady_clock::now();
+    receiver.EndThread();
+    emulated.port.Close();
+    const milliseconds took =
+        std::chrono::duration_cast<milliseconds>(steady_clock::now() - stopStart);
+    std::printf("close during a 3 s driver call: %lld ms\n", static_cast<long long>(took.count()));
+    EXPECT_LT(took, Receiver::kStopWait);
+    EXPECT_FALSE(receiver.LastStopWasForced());
+}
+
+struct FaultCase {
+    const char* name;
+    unsigned long request;
+    uint32_t calls;
+    int error;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class DeviceFaultTest : public PosixReceiveTest, public ::testing::WithParamInterface<FaultCase> {};
+
+// Each fault starts with the next call of its request after a rising edge, and ends by itself.
+TEST_P(DeviceFaultTest, MeasuringResumesWhenTheFaultEndsAndNothingSpins) {
+    const FaultCase& fault = GetParam();
+    Start();
+    const milliseconds cpuBefore = ProcessCpuTime();
+    const auto start = steady_clock::now();
+    emulated.Modem().FailCalls(emulated.Slot(), fault.request, 0, fault.calls, fault.error);
+    emulated.Modem().SetDsr(emulated.Slot(), true);
+    emulated.Edge(false);
+    emulated.Edge(true);
+    EXPECT_TRUE(display.WaitFor([](const RecordingDisplay& d) {
+        return d.updates.size() >= 3 && d.updates.back() == DisplayUpdate{IDC_LED, "lit"};
+    })) << Describe(display.Snapshot());
+    const milliseconds cpu = ProcessCpuTime() - cpuBefore;
+    const auto took = std::chrono::duration_cast<milliseconds>(steady_clock::now() - start);
+    std::printf("%s: %lld ms CPU in %lld ms\n", fault.name, static_cast<long long>(cpu.count()),
+                static_cast<long long>(took.count()));
+    EXPECT_LT(cpu * 5, took + milliseconds(50)) << "a fifth of one processor at most";
     receiver.EndThread();
     EXPECT_FALSE(receiver.LastStopWasForced());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, DeviceFaultTest,
+    ::testing::Values(FaultCase{"StatusReadFailsThrice", TIOCMGET, 3, EIO},
+                      FaultCase{"WaitFailsThrice", TIOCMIWAIT, 3, ENODEV},
+                      FaultCase{"StatusReadInterruptedOften", TIOCMGET, 50, EINTR},
+                      FaultCase{"CounterFails", TIOCGICOUNT, 2, EIO}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace cyclara::testing

@@ -125,16 +125,30 @@ TEST_F(ReceiveThreadTest, ReopeningStartsFromWarmUpWithANewLogAndKeepsTheLine) {
     EXPECT_EQ(ReadWholeFile(log.Path()), "");
 }
 
-TEST_F(ReceiveThreadTest, AFailingDeviceUnlightsOnceAndPausesBetweenWaits) {
-    device.failing = true;
+TEST_F(ReceiveThreadTest, FailedWaitsUnlightOncePauseAndMeasuringResumesAfterThem) {
+    const auto start = std::chrono::steady_clock::now();
+    RunScript(Concat(Concat(SlowPulses(1), std::vector<FakeStep>(4, FailedWaitStep())),
+                     SlowPulses(1, 9'000'000'000)));
+    // A loop that spun would be through the four failures at once.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 4 * Receiver::kFailedWaitPause);
+    EXPECT_EQ(display.updates, (std::vector<DisplayUpdate>{kLit, kUnlit, kLit}));
+}
+
+TEST_F(ReceiveThreadTest, AWorkerDeafToTheStopIsEndedAfterTheBoundAndTheNextOpeningWorks) {
+    device.Add(SlowPulses(1));
     receiver.StartThread(device, display);
-    device.WaitForWaits(2);
-    std::this_thread::sleep_for(std::chrono::milliseconds(350));
+    device.WaitUntilIdle();
+    device.Deafen();
+    const auto start = std::chrono::steady_clock::now();
     receiver.EndThread();
-    EXPECT_FALSE(receiver.LastStopWasForced());
-    // 100 ms pauses allow about four waits in 350 ms; a spinning loop makes thousands.
-    EXPECT_LE(device.waits, 6);
-    EXPECT_EQ(display.updates, (std::vector<DisplayUpdate>{kUnlit}));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, Receiver::kStopWait);
+    EXPECT_TRUE(receiver.LastStopWasForced());
+    EXPECT_FALSE(receiver.Stop().IsRequested());
+
+    device.Hear();
+    now.second += 1;
+    RunScript(SlowPulses(2, 50'000'000'000));
+    EXPECT_EQ(display.updates, (std::vector<DisplayUpdate>{kLit, kLit, kLit}));
 }
 
 // Runs posted tasks only when told to, like a user-interface thread that is busy elsewhere.
