@@ -57,9 +57,11 @@ void ApplyLineSettings(HANDLE port, int32_t baudRate) {
         state.fBinary = TRUE;
         SetCommState(port, &state);
     }
-    // A read of 32 bytes ends when they are there, after 100 ms without a byte, or after
-    // 10 ms a byte plus 10 ms.
-    COMMTIMEOUTS timeouts{100, 10, 10, 10, 10};
+    // A read returns at once with the bytes already received: the receive thread reads only
+    // after EV_RXCHAR, so none is lost, and it is back in its wait before the next edge (a
+    // read that waited for more bytes would hold an edge's timestamp as long). Writes end
+    // after 10 ms a byte plus 10 ms.
+    COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 10, 10};
     SetCommTimeouts(port, &timeouts);
 }
 
@@ -221,6 +223,7 @@ class Win32CommDevice : public CommDevice {
     std::atomic<uint32_t> m_maskGeneration{0};
     // The receive thread's own, and the destructor's once no receive thread runs.
     uint32_t m_seenGeneration = 0;
+    // The receive thread's own, and the destructor's once no receive thread runs.
     std::unique_ptr<PendingWait> m_wait;
     bool m_waitPending = false;
     OVERLAPPED m_readOverlapped{};

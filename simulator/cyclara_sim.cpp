@@ -34,6 +34,7 @@ struct SimOptions {
     std::vector<int64_t> skip;
     int frequency = 50;
     int64_t lineEvery = 1;
+    double lineLeadSeconds = 0;
     int noiseBytes = 0;
     int64_t count = 0;
     int64_t removeAfter = 0;
@@ -105,6 +106,9 @@ int ParseOptions(int argc, char** argv, SimOptions& o) {
     app.add_option("--frequency", o.frequency, "Figure of the text lines: 50 or 60")
         ->check(CLI::IsMember({50, 60}));
     app.add_option("--line-every", o.lineEvery, "A text line after every Nth pulse; 0 for none")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--line-lead", o.lineLeadSeconds,
+                   "Send each text line this long before its pulse's rise, not after its fall")
         ->check(CLI::NonNegativeNumber);
     app.add_option("--noise", o.noiseBytes, "A line of N random bytes before each text line")
         ->check(CLI::Range(0, 200));
@@ -220,15 +224,24 @@ class Device {
         shape.periodNs = std::llround(m_o.periodSeconds * 1e9);
         PulsePlan plan(shape);
         const int64_t widthNs = std::llround(m_o.widthSeconds * 1e9);
+        const int64_t leadNs = std::llround(m_o.lineLeadSeconds * 1e9);
         // A tenth of a period's lead keeps the first rise's jitter after the start.
         const int64_t start = MonotonicNs() + shape.periodNs / 10;
         Event("settings", 0, DescribeLine(m_lineFd));
         for (int64_t n = 1; m_o.count == 0 || n <= m_o.count; ++n) {
             const int64_t rise = start + plan.NextRiseNs();
+            if (leadNs > 0) {
+                if (!SleepUntil(rise - leadNs)) {
+                    return;
+                }
+                SendLines(n);
+            }
             if (!SleepUntil(rise) || !SendPulse(n, rise + widthNs)) {
                 return;
             }
-            SendLines(n);
+            if (leadNs == 0) {
+                SendLines(n);
+            }
             if (n == m_o.removeAfter) {
                 m_modem.Remove(m_slot);
                 m_pty.CloseMaster();

@@ -10,7 +10,9 @@
 #include "simulator/pty.h"
 #include "tests/qt_app.h"
 #include "tests/temp_folder.h"
+#include "ui/compiled_resources.h"
 #include "ui/main_dialog.h"
+#include "ui/qt/template_widgets.h"
 
 #include <QAction>
 #include <QApplication>
@@ -238,6 +240,24 @@ TEST_F(MainWindowTest, AboutNamesTheProgramFirst) {
     EXPECT_EQ(about,
               "cyclara|Cyclara\nCopyright (C) 2026 the Cyclara developers\n\n"
               "Help: F1 opens the help page");
+}
+
+TEST(QtClassLibraryTest, AModifiedMenuItemSendsItsNewCommand) {
+    App();
+    const auto resources = cyclara::ResourceFile::Parse(cyclara::CompiledResources());
+    const auto items = cyclara::ParseMenu(*resources->Find(cyclara::kRtMenu, IDR_MENU));
+    QMenuBar bar;
+    std::vector<uint16_t> sent;
+    cyclara::qt::BuildMenuBar(*items, &bar, [&](uint16_t id) { sent.push_back(id); });
+    CMenu menu;
+    menu.m_hMenu = reinterpret_cast<HMENU>(&bar);
+    ASSERT_TRUE(menu.ModifyMenu(IDM_PORT, MF_BYCOMMAND | MF_STRING, IDM_ABOUT, "Moved"));
+    for (QAction* action : bar.findChildren<QAction*>()) {
+        if (action->text() == "Moved") {
+            action->trigger();
+        }
+    }
+    EXPECT_EQ(sent, std::vector<uint16_t>{IDM_ABOUT});
 }
 
 // What the title bar offers and whether the window can be resized, from the template's style.

@@ -127,7 +127,7 @@ HWND AfxFindDlgItem(HWND window, int id);
 
 class CMenu {
   public:
-    // Changes the text of the item with command `id`, keeping its command.
+    // Gives the item with command `id` a new text and the command `newId`.
     BOOL ModifyMenu(UINT id, UINT flags, UINT newId, const char* text);
     HMENU m_hMenu = nullptr;
 };

@@ -78,6 +78,14 @@ class LoggerAgainstSimulator(unittest.TestCase):
         self.assertAlmostEqual(widths[4], 2 * PERIOD_US, delta=5_000)
         self.assertTrue(all(abs(w - PERIOD_US) < 5_000 for i, w in enumerate(widths) if i != 4))
 
+    def test_a_line_just_before_an_edge_does_not_delay_its_timestamp(self):
+        code, lines, errors, _, _ = run_logged(["--line-lead", "0.02", "--count", "14"],
+                                               ["--count", "10"])
+        self.assertEqual(code, 0, errors)
+        widths = [r[1] for r in parse_rows(lines)]
+        self.assertEqual(len(widths), 10, lines)
+        self.assertTrue(all(abs(w - PERIOD_US) < 5_000 for w in widths), widths)
+
     def test_a_removed_device_ends_the_run_with_exit_1(self):
         started = time.monotonic()
         code, lines, errors, csv, _ = run_logged(["--remove-after", "8"], [])

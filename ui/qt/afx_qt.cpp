@@ -57,7 +57,10 @@ QWidget* ClientAreaOf(QWidget* window) {
 }
 
 const ResourceFile& Resources() {
-    static const ResourceFile file = *ResourceFile::Parse(cyclara::CompiledResources());
+    // Compiled in, so never malformed in a release; a broken build finds nothing in it and
+    // every dialog then fails to open instead of reading garbage.
+    static const ResourceFile file =
+        ResourceFile::Parse(cyclara::CompiledResources()).value_or(ResourceFile{});
     return file;
 }
 
@@ -147,7 +150,19 @@ class TemplateDialog : public QDialog {
     CDialog& m_owner;
 };
 
-QWidget* BuildDialog(CDialog& owner, const DialogTemplate& dialog, QWidget* parent, HMENU& menu) {
+// A dialog's menu: nothing when it names none, an empty optional when the one it names is
+// missing or malformed.
+std::optional<std::vector<cyclara::MenuItem>> MenuOf(const DialogTemplate& dialog) {
+    if (dialog.menuId == 0) {
+        return std::vector<cyclara::MenuItem>{};
+    }
+    const auto bytes = Resources().Find(cyclara::kRtMenu, dialog.menuId);
+    return bytes ? cyclara::ParseMenu(*bytes) : std::nullopt;
+}
+
+QWidget* BuildDialog(CDialog& owner, const DialogTemplate& dialog,
+                     const std::vector<cyclara::MenuItem>& menuItems, QWidget* parent,
+                     HMENU& menu) {
     auto* window = new TemplateDialog(owner, parent);
     const QFont font = cyclara::qt::TemplateFont(dialog);
     window->setFont(font);
@@ -165,11 +180,10 @@ QWidget* BuildDialog(CDialog& owner, const DialogTemplate& dialog, QWidget* pare
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    if (dialog.menuId != 0) {
+    if (!menuItems.empty()) {
         auto* bar = new QMenuBar(window);
-        cyclara::qt::BuildMenuBar(
-            *cyclara::ParseMenu(*Resources().Find(cyclara::kRtMenu, dialog.menuId)), bar,
-            [&owner](uint16_t id) { owner.OnCommandMessage(id); });
+        cyclara::qt::BuildMenuBar(menuItems, bar,
+                                  [&owner](uint16_t id) { owner.OnCommandMessage(id); });
         layout->setMenuBar(bar);
         menu = reinterpret_cast<HMENU>(bar);
     }
@@ -360,13 +374,14 @@ void DDX_CBIndex(CDataExchange* exchange, int id, int& index) {
 int CDialog::DoModal() {
     const auto bytes = Resources().Find(cyclara::kRtDialog, static_cast<uint16_t>(m_templateId));
     const auto dialog = bytes ? cyclara::ParseDialog(*bytes) : std::nullopt;
-    if (!dialog) {
+    const auto menuItems = dialog ? MenuOf(*dialog) : std::nullopt;
+    if (!menuItems) {
         return -1;
     }
     CWnd* main = AfxGetMainWnd();
     QWidget* owner = main != nullptr && main != this ? WidgetOf(main->m_hWnd) : nullptr;
     HMENU menu = nullptr;
-    std::unique_ptr<QWidget> window(BuildDialog(*this, *dialog, owner, menu));
+    std::unique_ptr<QWidget> window(BuildDialog(*this, *dialog, *menuItems, owner, menu));
     m_hWnd = HandleOf(window.get());
     if (menu != nullptr) {
         AfxAttachMenu(*this, menu);

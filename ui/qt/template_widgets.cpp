@@ -95,8 +95,10 @@ void AddMenuItems(const std::vector<MenuItem>& items, QMenu* menu,
         } else {
             QAction* action = menu->addAction(ToQString(item.text));
             action->setData(item.id);
-            const uint16_t id = item.id;
-            QObject::connect(action, &QAction::triggered, [onCommand, id] { onCommand(id); });
+            // The command is read when chosen: ModifyMenu may have changed it.
+            QObject::connect(action, &QAction::triggered, [onCommand, action] {
+                onCommand(static_cast<uint16_t>(action->data().toUInt()));
+            });
         }
     }
 }
