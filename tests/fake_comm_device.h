@@ -98,6 +98,11 @@ class FakeCommDevice : public CommDevice {
 
     void Add(std::vector<FakeStep> steps) {
         std::lock_guard lock(m_mutex);
+        if (m_next == m_script.size()) {
+            // Steps delivered are let go, so that a long run fed in parts stays flat.
+            m_script.clear();
+            m_next = 0;
+        }
         m_script.insert(m_script.end(), steps.begin(), steps.end());
         m_changed.notify_all();
     }

@@ -18,6 +18,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <ctime>
 #include <thread>
 
@@ -311,6 +313,63 @@ TEST_F(PosixReceiveTest, ARemovedDeviceUnlightsTheLampCostsNextToNothingAndStill
     emulated.port.Close();
     EXPECT_LT(steady_clock::now() - stopStart, Receiver::kStopWait);
     EXPECT_FALSE(receiver.LastStopWasForced());
+}
+
+// What the process holds: open descriptors, threads and resident memory.
+struct Holdings {
+    long descriptors = 0;
+    long threads = 0;
+    long residentKib = 0;
+};
+
+long EntriesIn(const char* folder) {
+    const auto entries = std::filesystem::directory_iterator(folder);
+    return static_cast<long>(std::distance(begin(entries), end(entries)));
+}
+
+Holdings Holding() {
+    Holdings held{EntriesIn("/proc/self/fd"), EntriesIn("/proc/self/task"), 0};
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            held.residentKib = std::stol(line.substr(6));
+        }
+    }
+    return held;
+}
+
+TEST_F(PosixReceiveTest, AThousandOpeningsAndClosingsWithPulsesArrivingLeakNothing) {
+    std::atomic<bool> done{false};
+    std::thread pulses([&] {
+        for (bool on = true; !done; on = !on) {
+            emulated.Modem().SetDsr(emulated.Slot(), on);
+            std::this_thread::sleep_for(milliseconds(1));
+        }
+    });
+    const auto cycle = [&] {
+        ASSERT_EQ(emulated.port.Open(1, 9600), 1);
+        receiver.StartThread(emulated.Device(), display);
+        receiver.EndThread();
+        ASSERT_FALSE(receiver.LastStopWasForced());
+        emulated.port.Close();
+    };
+    for (int i = 0; i < 20; ++i) {
+        cycle();
+    }
+    const Holdings before = Holding();
+    for (int i = 0; i < 1000; ++i) {
+        cycle();
+    }
+    const Holdings after = Holding();
+    done = true;
+    pulses.join();
+    std::printf("1000 openings: descriptors %ld -> %ld, threads %ld -> %ld, %ld -> %ld KiB\n",
+                before.descriptors, after.descriptors, before.threads, after.threads,
+                before.residentKib, after.residentKib);
+    EXPECT_EQ(after.descriptors, before.descriptors);
+    EXPECT_EQ(after.threads, before.threads);
+    EXPECT_LT(after.residentKib - before.residentKib, 1024);
 }
 
 // A USB adapter answers a status read by a control transfer, which can take seconds and

@@ -30,7 +30,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -497,6 +503,90 @@ TEST_F(OpenPortTest, ExitWithThePortOpenStopsAndCloses) {
     EXPECT_EQ(window.DoModal(), IDOK);
     EXPECT_EQ(cyclara::ProcessSerialPort().IsOpen(), 0);
     EXPECT_FALSE(cyclara::ProcessReceiver().Stop().IsRequested());
+}
+
+long ResidentKib() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return 0;
+}
+
+// DSR toggling at 1 kHz for ten seconds: the window keeps answering, memory stays put, and a
+// close in the middle of it all is as quick as ever.
+TEST_F(OpenPortTest, APulseStormLeavesTheWindowResponsiveAndTheCloseQuick) {
+    using Clock = std::chrono::steady_clock;
+    std::atomic<bool> stormDone{false};
+    std::atomic<bool> stormLong{false};
+    std::thread storm;
+    QTimer heartbeat;
+    Clock::time_point lastBeat = Clock::now();
+    Clock::duration longestGap{};
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, Clock::now() - lastBeat);
+        lastBeat = Clock::now();
+    });
+    long kibAtStart = 0, kibAtClose = 0;
+    Clock::duration closeTook{};
+    QString counted;
+    Drive({{On::kMain, [] { Choose("&Port Open"); }},
+           {On::kPortDialog,
+            [] {
+                List(0)->setCurrentIndex(4);
+                QTest::keyClick(Modal(), Qt::Key_Return);
+            }},
+           {On::kMain,
+            [&] {
+                storm = std::thread([&] {
+                    const auto start = Clock::now();
+                    for (bool on = true; !stormDone; on = !on) {
+                        modem.SetDsr(slot, on);
+                        std::this_thread::sleep_for(std::chrono::microseconds(500));
+                        stormLong = Clock::now() - start > std::chrono::seconds(10);
+                    }
+                });
+                kibAtStart = ResidentKib();
+                lastBeat = Clock::now();
+                heartbeat.start(20);
+            },
+            [] { return MenuAction("&Port Close") != nullptr; }},
+           {On::kMain,
+            [&] {
+                heartbeat.stop();
+                counted = FieldText(IDC_ELAPSED);
+                Choose("&Port Close");
+            },
+            [&] { return stormLong.load(); }},
+           {On::kMessageBox,
+            [&] {
+                const auto start = Clock::now();
+                Answer(QMessageBox::Yes);
+                closeTook = Clock::now() - start;
+                kibAtClose = ResidentKib();
+            }},
+           {On::kMain,
+            [&] {
+                stormDone = true;
+                storm.join();
+                Choose("E&xit");
+            }},
+           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
+    window.DoModal();
+    const auto ms = [](Clock::duration d) {
+        return static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
+    };
+    std::printf("storm: counted %s, longest gap %lld ms, close %lld ms, %ld -> %ld KiB\n",
+                counted.toStdString().c_str(), ms(longestGap), ms(closeTook), kibAtStart,
+                kibAtClose);
+    EXPECT_LT(longestGap, std::chrono::milliseconds(500)) << "the window kept answering";
+    EXPECT_LT(closeTook, cyclara::Receiver::kStopWait);
+    EXPECT_FALSE(cyclara::ProcessReceiver().LastStopWasForced());
+    EXPECT_LT(kibAtClose - kibAtStart, 8 * 1024);
 }
 
 }  // namespace

@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <deque>
+#include <fstream>
 #include <filesystem>
 
 namespace cyclara::testing {
@@ -17,11 +20,12 @@ namespace {
 
 // Readings one nominal second plus 10 us apart at the counter's own frequency, which is what
 // the receive thread measures with (1 GHz on Linux, the performance counter's on Windows).
+const int64_t kSlowSecond = ReadCounterFrequency() + ReadCounterFrequency() / 100'000;
+
 std::vector<FakeStep> SlowPulses(int count, int64_t first = 1'000'000) {
-    const int64_t frequency = ReadCounterFrequency();
     std::vector<FakeStep> steps;
     for (int i = 0; i < count; ++i) {
-        steps.push_back(PulseStep(first + i * (frequency + frequency / 100'000)));
+        steps.push_back(PulseStep(first + i * kSlowSecond));
     }
     return steps;
 }
@@ -149,6 +153,48 @@ TEST_F(ReceiveThreadTest, AWorkerDeafToTheStopIsEndedAfterTheBoundAndTheNextOpen
     now.second += 1;
     RunScript(SlowPulses(2, 50'000'000'000));
     EXPECT_EQ(display.updates, (std::vector<DisplayUpdate>{kLit, kLit, kLit}));
+}
+
+// Resident memory in KiB where the system tells it (Linux), else nothing.
+std::optional<long> ResidentKib() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return std::nullopt;
+}
+
+TEST_F(ReceiveThreadTest, TenDaysOfPulsesGiveExactFieldsAndOneRowEveryTenMinutes) {
+    constexpr int kDays = 10;
+    constexpr int64_t kSecondsADay = 86'400;
+    receiver.StartThread(device, display);
+    std::optional<long> afterSecondDay;
+    // Two warm-up pulses and the reference come before the first counted interval.
+    int64_t next = 0;
+    for (int day = 0; day < kDays; ++day) {
+        const int64_t pulses = kSecondsADay + (day == 0 ? 3 : 0);
+        device.Add(SlowPulses(static_cast<int>(pulses), 1'000'000 + next * kSlowSecond));
+        next += pulses;
+        device.WaitUntilIdle();
+        display.Take();
+        if (day == 1) {
+            afterSecondDay = ResidentKib();
+        }
+    }
+    receiver.EndThread();
+    EXPECT_EQ(display.fields[IDC_ELAPSED], "  240:00:00");
+    EXPECT_EQ(display.fields[IDC_WIDTH], "1000010");
+    EXPECT_EQ(display.fields[IDC_DIFF], "+10");
+    const std::string rows = ReadWholeFile(log.Path());
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 1441);
+    EXPECT_NE(rows.find(",240:00:00,+10\r\n"), std::string::npos);
+    if (const std::optional<long> atEnd = ResidentKib()) {
+        std::printf("ten days: %ld KiB grown over the last eight\n", *atEnd - *afterSecondDay);
+        EXPECT_LT(*atEnd - *afterSecondDay, 1024) << "KiB grown over eight days";
+    }
 }
 
 // Runs posted tasks only when told to, like a user-interface thread that is busy elsewhere.
