@@ -3,6 +3,8 @@
 #include "tests/temp_folder.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -83,6 +85,19 @@ TEST(MeasurementLogTest, ARowThatDoesNotFitIsLeftOutWhole) {
     log.WriteLog(kLogAppend, 0, 20, 0, '+', 3);
     EXPECT_EQ(ReadWholeFile(log.Path()),
               "2024/01/05 09:03:07,0:00:00,+1\r\n2024/01/05 09:03:07,0:20:00,+3\r\n");
+}
+
+// A log deleted mid-run is the user's choice: the rows after it go nowhere, quietly, and no
+// file of that name appears again to hold half a run.
+TEST(MeasurementLogTest, ALogDeletedMidRunStaysDeleted) {
+    TempFolder folder;
+    MeasurementLog log([] { return LocalTime{2024, 1, 5, 9, 3, 7}; },
+                       {[&] { return folder.WithSeparator(); }});
+    log.WriteLog(kLogCreate, 0, 0, 0, 0, 0);
+    log.WriteLog(kLogAppend, 0, 0, 0, '+', 1);
+    ASSERT_TRUE(std::filesystem::remove(log.Path()));
+    log.WriteLog(kLogAppend, 0, 10, 0, '+', 2);
+    EXPECT_FALSE(std::filesystem::exists(log.Path()));
 }
 
 }  // namespace
