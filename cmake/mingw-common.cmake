@@ -8,7 +8,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Static C++ and thread runtimes: the executables need no DLL beyond the system's.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-# Only the 64-bit build runs here, under wine64 in a prefix of the build's own.
-if(CYCLARA_MINGW_TRIPLE STREQUAL x86_64-w64-mingw32)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run)
-endif()
+# Both builds run here, under wine (32- or 64-bit, as the program is) in a prefix of their own.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run)

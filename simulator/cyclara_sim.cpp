@@ -137,15 +137,18 @@ int ParseOptions(int argc, char** argv, SimOptions& o) {
     return -1;
 }
 
-// Where the emulation library lies: beside this program.
+// Where the emulation library lies: beside this program, in the folder that the dynamic
+// loader's $LIB names for the started program's architecture (lib/x86_64-linux-gnu on Debian;
+// left for the loader to expand, so a 32-bit program finds its own copy).
 std::string PreloadLibrary() {
+    const std::string library = "$LIB/libcyclara_modem.so";
     char self[4096];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) {
-        return "libcyclara_modem.so";
+        return library;
     }
     std::string path(self, static_cast<size_t>(length));
-    return path.substr(0, path.rfind('/') + 1) + "libcyclara_modem.so";
+    return path.substr(0, path.rfind('/') + 1) + library;
 }
 
 void ExportForChild(const SimOptions& o, const std::string& slave) {

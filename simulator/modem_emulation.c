@@ -14,6 +14,7 @@
 #include <linux/futex.h>
 #include <linux/serial.h>
 #include <stdarg.h>
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/ioctl.h>
@@ -23,16 +24,14 @@
 #include <time.h>
 #include <unistd.h>
 
+/* 32-bit and 64-bit programs share the block: its 64-bit fields must lie where both put them. */
+_Static_assert(offsetof(struct EmulatedLine, edgeNanoseconds) == 48 &&
+                   sizeof(struct EmulatedLine) == 80 &&
+                   offsetof(struct ModemLinesBlock, slots) == 8,
+               "the shared block has one layout in 32-bit and 64-bit programs");
+
 typedef int (*IoctlFunction)(int, unsigned long, ...);
 typedef int (*OpenFunction)(const char*, int, ...);
-
-static IoctlFunction RealIoctl(void) {
-    static IoctlFunction real;
-    if (real == NULL) {
-        real = (IoctlFunction)dlsym(RTLD_NEXT, "ioctl");
-    }
-    return real;
-}
 
 static struct ModemLinesBlock* Block(void) {
     static struct ModemLinesBlock* block;
@@ -198,19 +197,35 @@ static int IsModemRequest(unsigned long request) {
            request == TIOCMBIC || request == TIOCGICOUNT || request == TIOCMIWAIT;
 }
 
-int ioctl(int fd, unsigned long request, ...) {
-    va_list arguments;
-    va_start(arguments, request);
-    void* argument = va_arg(arguments, void*);
-    va_end(arguments);
+/* `real` caches the next definition of `name`, which serves everything not emulated. */
+static int Interpose(IoctlFunction* real, const char* name, int fd, unsigned long request,
+                     void* argument) {
     if (IsModemRequest(request)) {
         struct EmulatedLine* line = LineOf(fd);
         if (line != NULL) {
             return Emulate(line, request, argument);
         }
     }
-    return RealIoctl()(fd, request, argument);
+    if (*real == NULL) {
+        *real = (IoctlFunction)dlsym(RTLD_NEXT, name);
+    }
+    return *real != NULL ? (*real)(fd, request, argument) : Fail(ENOSYS);
 }
+
+#define CYCLARA_INTERPOSED_IOCTL(name)                              \
+    int name(int fd, unsigned long request, ...) {                  \
+        static IoctlFunction real;                                  \
+        va_list arguments;                                          \
+        va_start(arguments, request);                               \
+        void* argument = va_arg(arguments, void*);                  \
+        va_end(arguments);                                          \
+        return Interpose(&real, #name, fd, request, argument);      \
+    }
+
+CYCLARA_INTERPOSED_IOCTL(ioctl)
+/* The name 32-bit programs built with a 64-bit time_t call (32-bit wine among them); unused,
+ * and harmless, in a 64-bit program. */
+CYCLARA_INTERPOSED_IOCTL(__ioctl_time64)
 
 static int IsSerialDevice(const char* path) {
     static const char* const kFamilies[] = {"/dev/ttyS", "/dev/ttyUSB", "/dev/ttyACM"};

@@ -239,15 +239,16 @@ std::optional<IconImage> ReadIconImage(Bytes dib) {
     const uint32_t compression = reader.U32();
     reader.Skip(12);
     const uint32_t coloursUsed = reader.U32();
+    // A palette holds at most one colour per pixel value: a larger count is corrupt, and
+    // times four it could wrap round, in a 32-bit size_t, to a small palette.
     if (!reader.Ok() || headerSize < 40 || compression != 0 || width <= 0 || width > 256 ||
-        doubledHeight <= 0 || doubledHeight > 512 || (bits != 1 && bits != 4 && bits != 8)) {
+        doubledHeight <= 0 || doubledHeight > 512 || (bits != 1 && bits != 4 && bits != 8) ||
+        coloursUsed > (1u << bits)) {
         return std::nullopt;
     }
     const int height = doubledHeight / 2;
     ByteReader body(dib, headerSize);
-    // In size_t: a corrupted colour count times four must not wrap round to a small palette.
-    const Bytes palette =
-        body.Take(static_cast<size_t>(coloursUsed != 0 ? coloursUsed : 1u << bits) * 4);
+    const Bytes palette = body.Take((coloursUsed != 0 ? coloursUsed : 1u << bits) * 4);
     const size_t colourRow = (static_cast<size_t>(width) * bits + 31) / 32 * 4;
     const size_t maskRow = (static_cast<size_t>(width) + 31) / 32 * 4;
     const Bytes colours = body.Take(colourRow * height);

@@ -3,6 +3,7 @@ import os
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -17,6 +18,13 @@ def start_xvfb():
     os.close(write)
     with os.fdopen(read) as displays:
         return xvfb, ":" + displays.readline().strip()
+
+
+def exit_unless_wine_runs(wine_run, program):
+    """Ends the run with 77, which CTest reads as skipped, where this machine cannot run
+    `program` (a 32-bit one on a kernel without 32-bit support); wine-run says why."""
+    if subprocess.run([wine_run, "--check", program]).returncode == 77:
+        sys.exit(77)
 
 
 def wait_for(condition, what, timeout=30, interval=0.1):

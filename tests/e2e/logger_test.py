@@ -13,7 +13,7 @@ import tempfile
 import time
 import unittest
 
-from harness import csv_logs, read_bytes, run
+from harness import csv_logs, exit_unless_wine_runs, read_bytes, run
 
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
 SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
@@ -149,4 +149,6 @@ class CommandLine(unittest.TestCase):
 
 
 if __name__ == "__main__":
+    if UNDER_WINE:
+        exit_unless_wine_runs(*LOGGER)
     unittest.main(argv=sys.argv[:1], verbosity=2)

@@ -7,7 +7,7 @@ import os
 import sys
 import unittest
 
-from harness import WindowOnSimulator, csv_logs, read_bytes, run, wait_for
+from harness import WindowOnSimulator, csv_logs, exit_unless_wine_runs, read_bytes, run, wait_for
 
 HOST_BUILD, WINE_RUN, PROGRAM, PROBE = sys.argv[1:5]
 SIM = os.path.join(HOST_BUILD, "simulator", "cyclara-sim")
@@ -47,4 +47,5 @@ class WineWindowAgainstSimulator(WindowOnSimulator):
 
 
 if __name__ == "__main__":
+    exit_unless_wine_runs(WINE_RUN, PROGRAM)
     unittest.main(argv=sys.argv[:1], verbosity=2)
