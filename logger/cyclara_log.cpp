@@ -19,6 +19,8 @@ namespace {
 
 // How long the start-up report waits for the receive thread to have begun watching.
 constexpr std::chrono::milliseconds kStartReportWait{2000};
+// How often a lost device is looked for.
+constexpr std::chrono::milliseconds kReconnectPause{1000};
 
 std::vector<LogFolder> LogFolders(const LoggerOptions& options) {
     if (options.logDir.empty()) {
@@ -65,23 +67,12 @@ int ReportStop(StopReason reason, const std::string& port) {
     return 0;
 }
 
-int Run(const LoggerOptions& options, StopRequest& stop) {
-    const std::string path = options.device.empty() ? DevicePath(options.port) : options.device;
-    const std::string port = PortName(options, path);
-    std::string whyNot;
-    std::unique_ptr<CommDevice> device = OpenCommDevice(path, options.speed, &whyNot);
-    if (!device) {
-        std::fprintf(stderr, "cyclara-log: %s does not open: %s\n", port.c_str(), whyNot.c_str());
-        return 1;
-    }
+// One opening of the port: a new log and measurement, until a stop or a failed device.
+StopReason MeasureUntilStopped(CommDevice& device, const LoggerOptions& options,
+                               StopRequest& stop, GridRecorder& grid, LineAssembler& lines,
+                               PulseRows& rows) {
     MeasurementLog log(SystemLocalTime, LogFolders(options));
-    LineAssembler lines;
-    PulseRows rows(stdout, options.count, stop);
-    WatchedDevice watched(*device, log, stop);
-    if (StandardOutputIsTerminal()) {
-        std::printf("%s\n", kRowHeader);
-        std::fflush(stdout);
-    }
+    WatchedDevice watched(device, log, stop, grid);
     Receiver receiver(log, lines);
     receiver.StartThread(watched, rows);
     ReportStart(watched);
@@ -94,11 +85,66 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
     }
     const uint64_t dropped = watched.Timing().droppedChanges;
     if (dropped != 0) {
-        std::fprintf(stderr, "cyclara-log: %llu DSR changes came faster than they were taken "
-                             "and were dropped\n", static_cast<unsigned long long>(dropped));
+        std::fprintf(stderr,
+                     "cyclara-log: %llu DSR changes came faster than they were taken "
+                     "and were dropped\n",
+                     static_cast<unsigned long long>(dropped));
     }
-    device.reset();
-    return ReportStop(reason, port);
+    return reason;
+}
+
+// Tries the same path once a second (a /dev/serial/by-id path follows the adapter to whatever
+// ttyUSB it gets) until it opens or a stop comes.
+std::unique_ptr<CommDevice> AwaitDevice(const std::string& path, int32_t speed,
+                                        StopRequest& stop) {
+    for (;;) {
+        if (stop.WaitFor(kReconnectPause) != StopReason::kNone) {
+            return nullptr;
+        }
+        if (std::unique_ptr<CommDevice> device = OpenCommDevice(path, speed, nullptr)) {
+            return device;
+        }
+    }
+}
+
+int Run(const LoggerOptions& options, StopRequest& stop) {
+    const std::string path = options.device.empty() ? DevicePath(options.port) : options.device;
+    const std::string port = PortName(options, path);
+    std::string whyNot;
+    std::unique_ptr<CommDevice> device = OpenCommDevice(path, options.speed, &whyNot);
+    if (!device) {
+        std::fprintf(stderr, "cyclara-log: %s does not open: %s\n", port.c_str(), whyNot.c_str());
+        return 1;
+    }
+    GridRecorder grid(options.nominal, options.recordDir);
+    LineAssembler lines;
+    PulseRows rows(stdout, options.count, stop, grid);
+    if (StandardOutputIsTerminal()) {
+        std::printf("%s\n", kRowHeader);
+        std::fflush(stdout);
+    }
+    for (;;) {
+        const StopReason reason = MeasureUntilStopped(*device, options, stop, grid, lines, rows);
+        device.reset();
+        if (reason != StopReason::kDeviceFailed) {
+            grid.RecordEvent("stop");
+            return ReportStop(reason, port);
+        }
+        grid.RecordEvent("device lost");
+        if (!options.reconnect) {
+            return ReportStop(reason, port);
+        }
+        std::fprintf(stderr, "cyclara-log: %s stopped answering; waiting for it to come back\n",
+                     port.c_str());
+        stop.ClearDeviceFailure();
+        device = AwaitDevice(path, options.speed, stop);
+        if (!device) {
+            grid.RecordEvent("stop");
+            return 0;
+        }
+        grid.RecordEvent("device back");
+        std::fprintf(stderr, "cyclara-log: %s is back; a new measurement starts\n", port.c_str());
+    }
 }
 
 }  // namespace

@@ -48,10 +48,21 @@ void AddOptions(CLI::App& app, LoggerOptions& o) {
     app.add_option("--count", o.count, "Stop after this many counted pulses")
         ->check(CLI::PositiveNumber.description(""))
         ->type_name("N");
+    app.add_option("--record", o.recordDir,
+                   "Folder of the per-pulse record: one CSV file per UTC day with the grid "
+                   "figures")
+        ->type_name("DIR");
+    app.add_option("--nominal", o.nominal,
+                   "Nominal mains frequency, 50 or 60 (default: from the device's lines)")
+        ->check(CLI::IsMember({50, 60}).description(""))
+        ->type_name("HZ");
+    app.add_flag("!--no-reconnect", o.reconnect,
+                 "End with exit code 1 when the device is lost, instead of waiting for it");
     app.set_version_flag("--version", VersionText(), "Print the version and exit");
     app.footer(
         "Prints one line per counted pulse: elapsed count H:MM:SS, last interval (us), mean\n"
-        "interval minus one second (us), frequency figure of the device's text lines.\n");
+        "interval minus one second (us), frequency figure of the device's text lines, measured\n"
+        "frequency (Hz) and grid time deviation (s).\n");
 }
 
 int UsageError(const std::string& problem) {

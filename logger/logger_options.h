@@ -12,6 +12,9 @@ struct LoggerOptions {
     int32_t speed = 9600;
     std::string logDir;  // empty: the window's folders
     int64_t count = 0;   // counted pulses before stopping; 0 runs until stopped
+    std::string recordDir;   // the per-pulse record's folder; empty keeps none
+    int nominal = 0;         // 50 or 60; 0 takes it from the device's lines
+    bool reconnect = true;   // wait for a lost device to come back instead of ending
 };
 
 // Parses the arguments into `options`. Returns -1 to go on, or the exit code when the program

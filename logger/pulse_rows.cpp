@@ -14,14 +14,19 @@ std::string WithoutLeadingSpaces(const std::string& text) {
 }  // namespace
 
 std::string FormatRow(const std::string& elapsed, const std::string& width,
-                      const std::string& difference, const std::string& frequency) {
+                      const std::string& difference, const std::string& frequency,
+                      const std::optional<PulseFigures>& figures) {
     // The window pads the hours to five places and shows a zero difference as " 0".
-    return WithoutLeadingSpaces(elapsed) + "\t" + width + "\t" + WithoutLeadingSpaces(difference) +
-           "\t" + (frequency.empty() ? "-" : frequency);
+    std::string row = WithoutLeadingSpaces(elapsed) + "\t" + width + "\t" +
+                      WithoutLeadingSpaces(difference) + "\t" +
+                      (frequency.empty() ? "-" : frequency);
+    const bool measured = figures && figures->frequency;
+    return row + "\t" + (measured ? FormatHertz(*figures->frequency) : "-") + "\t" +
+           (figures ? FormatSignedSeconds(figures->gridTimeDeviationUs) : "-");
 }
 
-PulseRows::PulseRows(std::FILE* out, int64_t count, StopRequest& stop)
-    : m_out(out), m_count(count), m_stop(stop) {}
+PulseRows::PulseRows(std::FILE* out, int64_t count, StopRequest& stop, GridRecorder& grid)
+    : m_out(out), m_count(count), m_stop(stop), m_grid(grid) {}
 
 void PulseRows::SetFieldText(int id, const char* text) {
     switch (id) {
@@ -33,6 +38,7 @@ void PulseRows::SetFieldText(int id, const char* text) {
             break;
         case IDC_FREQ:
             m_frequency = text;
+            m_grid.OnFrequencyText(m_frequency);
             break;
         case IDC_DIFF:
             PrintRow(text);
@@ -44,7 +50,8 @@ void PulseRows::PrintRow(const char* difference) {
     if (m_count != 0 && m_printed >= m_count) {
         return;
     }
-    const std::string row = FormatRow(m_elapsed, m_width, difference, m_frequency) + "\n";
+    const std::string row =
+        FormatRow(m_elapsed, m_width, difference, m_frequency, m_grid.Latest()) + "\n";
     // One write a row, flushed at once: a reader at the other end of a pipe sees every pulse
     // as it comes, and a row is never left half written.
     if (std::fputs(row.c_str(), m_out) == EOF || std::fflush(m_out) != 0) {

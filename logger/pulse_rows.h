@@ -2,6 +2,7 @@
 // window's fields would show.
 #pragma once
 
+#include "logger/grid_recorder.h"
 #include "logger/stop_request.h"
 #include "measure/measurement_display.h"
 
@@ -11,19 +12,23 @@
 
 namespace cyclara::logger {
 
-inline constexpr const char* kRowHeader = "elapsed\twidth_us\tdifference_us\tfrequency_hz";
+inline constexpr const char* kRowHeader =
+    "elapsed\twidth_us\tdifference_us\tfrequency_hz\tmeasured_hz\tgrid_time_deviation_s";
 
-// Elapsed as H:MM:SS, the width, the signed difference ("0" without a sign) and the frequency
-// figure, "-" while no line has given one.
+// The window's fields: elapsed as H:MM:SS, the width, the signed difference ("0" without a
+// sign) and the frequency figure, "-" while no line has given one; then the grid figures of
+// the same pulse: the measured frequency ("-" while the nominal one is unknown) and the grid
+// time deviation.
 std::string FormatRow(const std::string& elapsed, const std::string& width,
-                      const std::string& difference, const std::string& frequency);
+                      const std::string& difference, const std::string& frequency,
+                      const std::optional<PulseFigures>& figures);
 
 // Receives the fields from the receive thread and prints a row when the difference, the last
 // field a counted pulse sets, arrives. Asks for a stop after `count` rows (0: never) and when
 // the output is gone.
 class PulseRows : public MeasurementDisplay {
   public:
-    PulseRows(std::FILE* out, int64_t count, StopRequest& stop);
+    PulseRows(std::FILE* out, int64_t count, StopRequest& stop, GridRecorder& grid);
 
     void SetFieldText(int id, const char* text) override;
     void SetIndicator(bool) override {}
@@ -34,6 +39,7 @@ class PulseRows : public MeasurementDisplay {
     std::FILE* const m_out;
     const int64_t m_count;
     StopRequest& m_stop;
+    GridRecorder& m_grid;
     // The receive thread's only, like the window's fields.
     std::string m_elapsed;
     std::string m_width;

@@ -1,6 +1,7 @@
 // Why cyclara-log stops, from whichever thread finds out first; the main thread waits for it.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -16,11 +17,18 @@ class StopRequest {
 
     // The main thread: blocks until a reason is given and returns it.
     StopReason Wait();
+    // The same within `timeout`: kNone when none came.
+    StopReason WaitFor(std::chrono::milliseconds timeout);
+
+    // The main thread, between openings of the port: forgets a failed device, so that the
+    // next opening can run; any other reason stands.
+    void ClearDeviceFailure();
 
   private:
     std::mutex m_mutex;
     std::condition_variable m_given;
-    // Written once by the first Request, from any thread; read by Wait.
+    // Written by the first Request, from any thread, and cleared by ClearDeviceFailure on the
+    // main thread; read by the waits.
     StopReason m_reason = StopReason::kNone;
 };
 

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -38,6 +39,7 @@ struct SimOptions {
     int noiseBytes = 0;
     int64_t count = 0;
     int64_t removeAfter = 0;
+    double backAfterSeconds = 0;
     std::string as = "/dev/ttyUSB0";
     std::string events;
     std::vector<std::string> command;
@@ -114,7 +116,13 @@ int ParseOptions(int argc, char** argv, SimOptions& o) {
         ->check(CLI::Range(0, 200));
     app.add_option("--count", o.count, "Pulses to send; 0 runs until stopped")
         ->check(CLI::NonNegativeNumber);
-    app.add_option("--remove-after", o.removeAfter, "Pull the device out after this many pulses");
+    app.add_option("--remove-after", o.removeAfter,
+                   "Pull the device out after this many pulses (again after as many more, "
+                   "when it comes back)");
+    app.add_option("--back-after", o.backAfterSeconds,
+                   "Plug the device back in this many seconds after each removal (default: "
+                   "never)")
+        ->check(CLI::NonNegativeNumber);
     app.add_option("--seed", o.shape.seed, "Seed of the random jitter, wander and noise");
     app.add_option("--as", o.as, "Device path that leads to the pty in the started program");
     app.add_option("--events", o.events,
@@ -200,120 +208,6 @@ int FinishChild(pid_t child) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-class Device {
-  public:
-    Device(const SimOptions& o, Pty& pty, int lineFd, ModemControl& modem, int slot,
-           std::FILE* events)
-        : m_o(o),
-          m_pty(pty),
-          m_lineFd(lineFd),
-          m_modem(modem),
-          m_slot(slot),
-          m_events(events),
-          m_noise(o.shape.seed ^ 0x5eed) {}
-
-    // Waits until a program watches the line, so the first pulse is not sent into nothing.
-    bool AwaitWatcher() {
-        while (!Interrupted()) {
-            if (m_modem.WaitUntilWatched(m_slot, std::chrono::milliseconds(200))) {
-                return true;
-            }
-        }
-        return false;
-    }
-
-    void Run() {
-        PulseShape shape = m_o.shape;
-        shape.periodNs = std::llround(m_o.periodSeconds * 1e9);
-        PulsePlan plan(shape);
-        const int64_t widthNs = std::llround(m_o.widthSeconds * 1e9);
-        const int64_t leadNs = std::llround(m_o.lineLeadSeconds * 1e9);
-        // A tenth of a period's lead keeps the first rise's jitter after the start.
-        const int64_t start = MonotonicNs() + shape.periodNs / 10;
-        Event("settings", 0, DescribeLine(m_lineFd));
-        for (int64_t n = 1; m_o.count == 0 || n <= m_o.count; ++n) {
-            const int64_t rise = start + plan.NextRiseNs();
-            if (leadNs > 0) {
-                if (!SleepUntil(rise - leadNs)) {
-                    return;
-                }
-                SendLines(n);
-            }
-            if (!SleepUntil(rise) || !SendPulse(n, rise + widthNs)) {
-                return;
-            }
-            if (leadNs == 0) {
-                SendLines(n);
-            }
-            if (n == m_o.removeAfter) {
-                m_modem.Remove(m_slot);
-                m_pty.CloseMaster();
-                Event("remove", n, "");
-                return;
-            }
-        }
-    }
-
-  private:
-    bool SendPulse(int64_t n, int64_t fall) {
-        if (std::find(m_o.skip.begin(), m_o.skip.end(), n) != m_o.skip.end()) {
-            Event("skip", n, "");
-            return SleepUntil(fall);
-        }
-        m_modem.SetDsr(m_slot, true);
-        Event("rise", n, "", m_modem.EdgeNanoseconds(m_slot));
-        const bool slept = SleepUntil(fall);
-        m_modem.SetDsr(m_slot, false);
-        Event("fall", n, "", m_modem.EdgeNanoseconds(m_slot));
-        return slept;
-    }
-
-    void SendLines(int64_t n) {
-        if (m_o.lineEvery == 0 || n % m_o.lineEvery != 0) {
-            return;
-        }
-        if (m_o.noiseBytes > 0) {
-            const std::string noise = NoiseLine();
-            m_pty.Send(noise + "\r\n");
-            Event("noise", n, std::to_string(noise.size()) + " bytes");
-        }
-        const std::string figure = std::to_string(m_o.frequency) + "Hz";
-        m_pty.Send(figure + "\r\n");
-        Event("line", n, figure);
-    }
-
-    // Random bytes that never end a line and never read as a frequency line.
-    std::string NoiseLine() {
-        std::uniform_int_distribution<int> byte(1, 255);
-        std::string noise;
-        while (noise.size() < static_cast<size_t>(m_o.noiseBytes)) {
-            const char ch = static_cast<char>(byte(m_noise));
-            if (ch != '\n' && !(noise.size() == 2 && ch == 'H')) {
-                noise += ch;
-            }
-        }
-        return noise;
-    }
-
-    void Event(const char* what, int64_t n, const std::string& detail, int64_t ns = 0) {
-        if (m_events == nullptr) {
-            return;
-        }
-        std::fprintf(m_events, "%lld\t%s\t%lld%s%s\n",
-                     static_cast<long long>(ns != 0 ? ns : MonotonicNs()), what,
-                     static_cast<long long>(n), detail.empty() ? "" : "\t", detail.c_str());
-        std::fflush(m_events);
-    }
-
-    const SimOptions& m_o;
-    Pty& m_pty;
-    const int m_lineFd;  // the slave, held open: its settings are what the program set
-    ModemControl& m_modem;
-    const int m_slot;
-    std::FILE* const m_events;
-    std::mt19937_64 m_noise;
-};
-
 // Keeps the slave open in raw mode for the whole run, so that bytes sent before a program
 // opens it arrive unchanged (no CR to LF mapping, no echo) and a program that closes and
 // reopens the port finds the line as it left it.
@@ -341,6 +235,183 @@ class HeldSlave {
     const int m_fd;
 };
 
+// The device as plugged in: its pty, the slave held open, its modem-line slot, and the link
+// through which the started program opens it. Pulling it out hangs the line up and takes the
+// link away; plugging it back makes a new pty, as a USB adapter comes back as a new device.
+class Plug {
+  public:
+    Plug(ModemControl& modem, std::string link) : m_modem(modem), m_link(std::move(link)) {
+        Insert();
+    }
+    ~Plug() {
+        Pull();
+        m_modem.Detach(m_slot);
+    }
+    Plug(const Plug&) = delete;
+    Plug& operator=(const Plug&) = delete;
+
+    void Pull() {
+        if (!m_pty) {
+            return;
+        }
+        m_modem.Remove(m_slot);
+        m_pty->CloseMaster();
+        unlink(m_link.c_str());
+        m_held.reset();
+        m_pty.reset();
+    }
+
+    void Insert() {
+        if (m_slot >= 0) {
+            m_modem.Detach(m_slot);
+        }
+        m_pty = std::make_unique<Pty>();
+        m_held = std::make_unique<HeldSlave>(m_pty->SlavePath());
+        m_slot = m_modem.Attach(m_pty->SlavePath());
+        // Made beside and renamed over, so the link is never missing while it moves.
+        const std::string made = m_link + ".new";
+        unlink(made.c_str());
+        if (symlink(m_pty->SlavePath().c_str(), made.c_str()) != 0 ||
+            rename(made.c_str(), m_link.c_str()) != 0) {
+            throw std::runtime_error("cannot link " + m_link);
+        }
+    }
+
+    const std::string& Link() const { return m_link; }
+    const std::string& SlavePath() const { return m_pty->SlavePath(); }
+    Pty& Line() { return *m_pty; }
+    int HeldFd() const { return m_held->Fd(); }
+    int Slot() const { return m_slot; }
+
+  private:
+    ModemControl& m_modem;
+    const std::string m_link;
+    std::unique_ptr<Pty> m_pty;
+    std::unique_ptr<HeldSlave> m_held;
+    int m_slot = -1;
+};
+
+class Device {
+  public:
+    Device(const SimOptions& o, Plug& plug, ModemControl& modem, std::FILE* events)
+        : m_o(o),
+          m_plug(plug),
+          m_modem(modem),
+          m_events(events),
+          m_noise(o.shape.seed ^ 0x5eed) {}
+
+    // Waits until a program watches the line, so the first pulse is not sent into nothing.
+    bool AwaitWatcher() {
+        while (!Interrupted()) {
+            if (m_modem.WaitUntilWatched(m_plug.Slot(), std::chrono::milliseconds(200))) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void Run() {
+        PulseShape shape = m_o.shape;
+        shape.periodNs = std::llround(m_o.periodSeconds * 1e9);
+        PulsePlan plan(shape);
+        const int64_t widthNs = std::llround(m_o.widthSeconds * 1e9);
+        const int64_t leadNs = std::llround(m_o.lineLeadSeconds * 1e9);
+        // A tenth of a period's lead keeps the first rise's jitter after the start.
+        int64_t start = MonotonicNs() + shape.periodNs / 10;
+        Event("settings", 0, DescribeLine(m_plug.HeldFd()));
+        int64_t pluggedAt = 0;
+        for (int64_t n = 1; m_o.count == 0 || n <= m_o.count; ++n) {
+            const int64_t rise = start + plan.NextRiseNs();
+            if (leadNs > 0) {
+                if (!SleepUntil(rise - leadNs)) {
+                    return;
+                }
+                SendLines(n);
+            }
+            if (!SleepUntil(rise) || !SendPulse(n, rise + widthNs)) {
+                return;
+            }
+            if (leadNs == 0) {
+                SendLines(n);
+            }
+            if (n - pluggedAt == m_o.removeAfter && n != m_o.count) {
+                m_plug.Pull();
+                Event("remove", n, "");
+                if (m_o.backAfterSeconds <= 0 ||
+                    !SleepUntil(MonotonicNs() + std::llround(m_o.backAfterSeconds * 1e9))) {
+                    return;
+                }
+                m_plug.Insert();
+                Event("back", n, m_plug.SlavePath());
+                if (!AwaitWatcher()) {
+                    return;
+                }
+                // The pulses go on a period after the device is back, not in a burst of
+                // those it missed.
+                start += MonotonicNs() - rise;
+                pluggedAt = n;
+            }
+        }
+    }
+
+  private:
+    bool SendPulse(int64_t n, int64_t fall) {
+        if (std::find(m_o.skip.begin(), m_o.skip.end(), n) != m_o.skip.end()) {
+            Event("skip", n, "");
+            return SleepUntil(fall);
+        }
+        m_modem.SetDsr(m_plug.Slot(), true);
+        Event("rise", n, "", m_modem.EdgeNanoseconds(m_plug.Slot()));
+        const bool slept = SleepUntil(fall);
+        m_modem.SetDsr(m_plug.Slot(), false);
+        Event("fall", n, "", m_modem.EdgeNanoseconds(m_plug.Slot()));
+        return slept;
+    }
+
+    void SendLines(int64_t n) {
+        if (m_o.lineEvery == 0 || n % m_o.lineEvery != 0) {
+            return;
+        }
+        if (m_o.noiseBytes > 0) {
+            const std::string noise = NoiseLine();
+            m_plug.Line().Send(noise + "\r\n");
+            Event("noise", n, std::to_string(noise.size()) + " bytes");
+        }
+        const std::string figure = std::to_string(m_o.frequency) + "Hz";
+        m_plug.Line().Send(figure + "\r\n");
+        Event("line", n, figure);
+    }
+
+    // Random bytes that never end a line and never read as a frequency line.
+    std::string NoiseLine() {
+        std::uniform_int_distribution<int> byte(1, 255);
+        std::string noise;
+        while (noise.size() < static_cast<size_t>(m_o.noiseBytes)) {
+            const char ch = static_cast<char>(byte(m_noise));
+            if (ch != '\n' && !(noise.size() == 2 && ch == 'H')) {
+                noise += ch;
+            }
+        }
+        return noise;
+    }
+
+    void Event(const char* what, int64_t n, const std::string& detail, int64_t ns = 0) {
+        if (m_events == nullptr) {
+            return;
+        }
+        std::fprintf(m_events, "%lld\t%s\t%lld%s%s\n",
+                     static_cast<long long>(ns != 0 ? ns : MonotonicNs()), what,
+                     static_cast<long long>(n), detail.empty() ? "" : "\t", detail.c_str());
+        std::fflush(m_events);
+    }
+
+    const SimOptions& m_o;
+    Plug& m_plug;
+    ModemControl& m_modem;
+    std::FILE* const m_events;
+    std::mt19937_64 m_noise;
+};
+
 std::FILE* OpenEvents(const SimOptions& o) {
     if (!o.events.empty()) {
         return std::fopen(o.events.c_str(), "w");
@@ -354,20 +425,19 @@ std::string RuntimeFolder() {
 }
 
 int Simulate(const SimOptions& o) {
-    Pty pty;
-    const HeldSlave held(pty.SlavePath());
-    ModemControl modem(RuntimeFolder() + "/cyclara-sim-" + std::to_string(getpid()));
-    const int slot = modem.Attach(pty.SlavePath());
-    ExportForChild(o, pty.SlavePath());
+    const std::string stem = RuntimeFolder() + "/cyclara-sim-" + std::to_string(getpid());
+    ModemControl modem(stem);
+    Plug plug(modem, stem + ".device");
+    ExportForChild(o, plug.Link());
     std::FILE* events = OpenEvents(o);
     if (!o.events.empty() && events == nullptr) {
         std::fprintf(stderr, "cyclara-sim: cannot write %s\n", o.events.c_str());
         return 1;
     }
     std::fprintf(stderr, "cyclara-sim: device on %s; %s leads there for programs it starts\n",
-                 pty.SlavePath().c_str(), o.as.c_str());
+                 plug.SlavePath().c_str(), o.as.c_str());
     const pid_t child = o.command.empty() ? 0 : StartChild(o.command);
-    Device device(o, pty, held.Fd(), modem, slot, events);
+    Device device(o, plug, modem, events);
     if (device.AwaitWatcher()) {
         device.Run();
     }

@@ -6,6 +6,7 @@ period is short, so a simulated second lasts 100,000 us and the difference reads
 -900,000 us. Usage: logger_test.py BUILD_DIR [WINE_RUN CYCLARA_LOG_EXE]"""
 import os
 import re
+import resource
 import signal
 import subprocess
 import sys
@@ -22,7 +23,8 @@ UNDER_WINE = len(sys.argv) > 3
 LOGGER = sys.argv[2:4] if len(sys.argv) > 3 else [os.path.join(BUILD, "logger", "cyclara-log")]
 PERIOD_US = 300_000 if UNDER_WINE else 100_000
 SIM_TIMING = ["--period", str(PERIOD_US / 1e6), "--width", str(PERIOD_US / 5e6)]
-ROW = re.compile(r"^(\d+):(\d\d):(\d\d)\t(-?\d+)\t([-+]?\d+)\t(\S+)$")
+ROW = re.compile(r"^(\d+):(\d\d):(\d\d)\t(-?\d+)\t([-+]?\d+)\t(\S+)\t(-|\d+\.\d{5})\t"
+                 r"([-+]\d+\.\d{6})$")
 CSV_ROW = re.compile(rb"^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d,(\d+:\d\d:\d\d),([-+ ])(\d+)\r\n$")
 
 
@@ -88,12 +90,35 @@ class LoggerAgainstSimulator(unittest.TestCase):
 
     def test_a_removed_device_ends_the_run_with_exit_1(self):
         started = time.monotonic()
-        code, lines, errors, csv, _ = run_logged(["--remove-after", "8"], [])
+        code, lines, errors, csv, _ = run_logged(["--remove-after", "8"], ["--no-reconnect"])
         self.assertEqual(code, 1, errors)
         self.assertIn("stopped answering", errors)
         self.assertLess(time.monotonic() - started, 10)
         self.assertEqual(len(parse_rows(lines)), 5)
         self.assertIsNotNone(CSV_ROW.match(csv))
+
+    def test_a_device_pulled_out_twice_is_waited_for_and_every_opening_recorded(self):
+        # Five pulses an opening: two warm-up, the reference, two rows; the third opening ends
+        # after one row.
+        with tempfile.TemporaryDirectory() as record:
+            before = resource.getrusage(resource.RUSAGE_CHILDREN)
+            code, lines, errors, _, events = run_logged(
+                ["--remove-after", "5", "--back-after", "1.5", "--count", "14"],
+                ["--count", "5", "--record", record, "--nominal", "50"])
+            after = resource.getrusage(resource.RUSAGE_CHILDREN)
+            self.assertEqual(code, 0, errors)
+            self.assertEqual([r[0] for r in parse_rows(lines)], [1, 2, 1, 2, 1], lines)
+            self.assertEqual(events.count("\tback\t"), 2)
+            days = sorted(os.listdir(record))
+            rows = "".join(read_bytes(os.path.join(record, day)).decode() for day in days)
+            self.assertEqual(rows.count("utc,seconds,"), len(days), "one header a day")
+            happened = [row.split(",")[-1] for row in rows.splitlines()[1:]]
+            self.assertEqual([e for e in happened if e and e != "irregular"],
+                             ["start", "device lost", "device back"] * 2 + ["start", "stop"])
+            cpu = (after.ru_utime + after.ru_stime) - (before.ru_utime + before.ru_stime)
+            print(f"reconnection twice: {cpu:.2f} s CPU for the simulator and the logger",
+                  file=sys.stderr)
+            self.assertLess(cpu, 2.0, "nothing spins while the device is away")
 
     @unittest.skipIf(UNDER_WINE, "wine delivers no SIGTERM to the Windows program")
     def test_sigterm_exits_0_with_the_log_complete(self):

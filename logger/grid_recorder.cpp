@@ -1,0 +1,68 @@
+#include "logger/grid_recorder.h"
+
+#include "measure/counter.h"
+#include "measure/wall_clock.h"
+
+namespace cyclara::logger {
+
+namespace {
+
+std::string AsFolder(const std::string& path) {
+    const char last = path.empty() ? '/' : path.back();
+    return last == '/' || last == '\\' ? path : path + "/";
+}
+
+}  // namespace
+
+GridRecorder::GridRecorder(int nominal, const std::string& recordFolder)
+    : m_counterFrequency(ReadCounterFrequency()),
+      m_nominalFixed(nominal != 0),
+      m_nominal(nominal),
+      m_record(recordFolder.empty() ? nullptr
+                                    : std::make_unique<PulseRecord>(AsFolder(recordFolder))) {}
+
+void GridRecorder::StartRun() {
+    m_clock.emplace(m_counterFrequency);
+    m_clock->SetNominal(m_nominal);
+    m_latest.reset();
+}
+
+void GridRecorder::OnPulse(int64_t ticks) {
+    if (!m_clock) {
+        return;
+    }
+    // Paired with the realtime clock at every pulse: a wall-clock step moves the times from
+    // the next pulse on and never an interval.
+    const WallPairing now = ReadWallPairing();
+    const std::optional<PulseFigures> figures = m_clock->OnPulse(ticks);
+    if (!figures) {
+        return;
+    }
+    m_latest = figures;
+    Record(UnixNanosecondsOf(ticks, now, m_counterFrequency), figures, EventOf(*figures));
+}
+
+void GridRecorder::OnFrequencyText(const std::string& text) {
+    if (m_nominalFixed || (text != "50" && text != "60")) {
+        return;
+    }
+    m_nominal = std::stoi(text);
+    if (m_clock) {
+        m_clock->SetNominal(m_nominal);
+    }
+}
+
+void GridRecorder::RecordEvent(const std::string& event) {
+    Record(ReadWallPairing().unixNanoseconds, std::nullopt, event);
+}
+
+// A row that cannot be written (a full disk) is left out whole; measuring goes on.
+void GridRecorder::Record(int64_t unixNanoseconds, const std::optional<PulseFigures>& figures,
+                          const std::string& event) {
+    if (m_record) {
+        m_record->Append(UtcDate(unixNanoseconds),
+                         FormatRecordRow(unixNanoseconds, figures, event, m_counterFrequency));
+    }
+}
+
+}  // namespace cyclara::logger

@@ -1,0 +1,87 @@
+#include "logger/pulse_record.h"
+
+#include "measure/log_files.h"
+#include "measure/wall_clock.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace cyclara::logger {
+
+namespace {
+
+std::string Optional(const std::optional<int64_t>& hertz) {
+    return hertz ? FormatHertz(*hertz) : "";
+}
+
+// A file left by a run that ended mid-row (a power cut) ends after its last whole row again,
+// so that the rows appended now are not glued onto a torn one. Returns the whole rows' size.
+size_t CutTornTail(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    const size_t lastEnd = bytes.rfind('\n');
+    const size_t whole = lastEnd == std::string::npos ? 0 : lastEnd + 1;
+    if (whole < bytes.size()) {
+        std::error_code ignored;
+        std::filesystem::resize_file(path, whole, ignored);
+    }
+    return whole;
+}
+
+}  // namespace
+
+std::string EventOf(const PulseFigures& figures) {
+    switch (figures.kind) {
+        case PulseFigures::Kind::kReference:
+            return "start";
+        case PulseFigures::Kind::kIrregular:
+            return "irregular";
+        case PulseFigures::Kind::kCounterBack:
+            return "counter back";
+        case PulseFigures::Kind::kMeasured:
+            break;
+    }
+    return figures.lost > 0 ? "lost " + std::to_string(figures.lost) : "";
+}
+
+std::string FormatRecordRow(int64_t unixNanoseconds, const std::optional<PulseFigures>& figures,
+                            const std::string& event, int64_t counterFrequency) {
+    std::string row = FormatUtc(unixNanoseconds) + ",";
+    if (figures) {
+        const bool interval = figures->intervalTicks > 0;
+        row += std::to_string(figures->seconds) + "," +
+               (interval ? FormatIntervalMicroseconds(figures->intervalTicks, counterFrequency)
+                         : "") +
+               "," + Optional(figures->frequency) + "," + Optional(figures->meanFrequency) + "," +
+               FormatSignedSeconds(figures->gridTimeDeviationUs);
+    } else {
+        row += ",,,,";
+    }
+    return row + "," + event + "\n";
+}
+
+PulseRecord::PulseRecord(std::string folder) : m_folder(std::move(folder)) {}
+
+bool PulseRecord::Append(const std::string& date, const std::string& row) {
+    if (date != m_date && !Open(date)) {
+        return false;
+    }
+    return AppendWhole(m_path, row);
+}
+
+bool PulseRecord::Open(const std::string& date) {
+    const std::string path = m_folder + date + ".csv";
+    // A day's file is appended to, never rewritten: a restart goes on after its last row.
+    if (CreateNewFile(path) == CreateOutcome::kFailed) {
+        return false;
+    }
+    if (CutTornTail(path) == 0 && !AppendWhole(path, kRecordHeader)) {
+        return false;
+    }
+    m_date = date;
+    m_path = path;
+    return true;
+}
+
+}  // namespace cyclara::logger

@@ -1,0 +1,117 @@
+#include "measure/grid_figures.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace cyclara {
+
+namespace {
+
+// As the window: two pulses start the device, the third is the reference.
+constexpr int kWarmUpPulses = 2;
+
+std::string WithDecimals(int64_t whole, int64_t fraction, int decimals) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld.%0*lld", static_cast<long long>(whole), decimals,
+                  static_cast<long long>(fraction));
+    return text;
+}
+
+}  // namespace
+
+int64_t ScaleTicks(int64_t ticks, int64_t frequency, int64_t unit) {
+    const int64_t whole = ticks / frequency;
+    const int64_t rest = ticks % frequency;
+    const int64_t half = rest >= 0 ? frequency / 2 : -frequency / 2;
+    return whole * unit + (rest * unit + half) / frequency;
+}
+
+GridClock::GridClock(int64_t counterFrequency) : m_counterFrequency(counterFrequency) {}
+
+void GridClock::SetNominal(int hertz) {
+    if (hertz == 50 || hertz == 60) {
+        m_nominal = hertz;
+    }
+}
+
+std::optional<PulseFigures> GridClock::OnPulse(int64_t ticks) {
+    if (m_warmUp < kWarmUpPulses) {
+        ++m_warmUp;
+        return std::nullopt;
+    }
+    if (!m_started) {
+        m_started = true;
+        return StartFrom(ticks, PulseFigures::Kind::kReference);
+    }
+    const int64_t interval = ticks - m_last;
+    if (interval <= 0) {
+        return StartFrom(ticks, PulseFigures::Kind::kCounterBack);
+    }
+    const int64_t milliseconds = ScaleTicks(interval, m_counterFrequency, 1000);
+    const int64_t whole = milliseconds < 1500 ? 1 : (milliseconds + 500) / 1000;
+    const bool near = std::llabs(milliseconds - whole * 1000) <= kNearMilliseconds;
+    m_seconds += whole;
+    m_last = ticks;
+    PulseFigures figures;
+    figures.kind = near ? PulseFigures::Kind::kMeasured : PulseFigures::Kind::kIrregular;
+    figures.seconds = m_seconds;
+    figures.intervalTicks = interval;
+    figures.lost = near ? whole - 1 : 0;
+    // An irregular interval is no measure of the frequency; the mean and the grid time take
+    // it as the nearest whole number of seconds.
+    figures.frequency = near ? FrequencyOf(whole, interval) : std::nullopt;
+    figures.meanFrequency = FrequencyOf(m_seconds, ticks - m_reference);
+    figures.gridTimeDeviationUs =
+        m_seconds * 1'000'000 - ScaleTicks(ticks - m_reference, m_counterFrequency, 1'000'000);
+    return figures;
+}
+
+PulseFigures GridClock::StartFrom(int64_t ticks, PulseFigures::Kind kind) {
+    m_reference = ticks;
+    m_last = ticks;
+    m_seconds = 0;
+    PulseFigures figures;
+    figures.kind = kind;
+    return figures;
+}
+
+// In double: nominal x 1e5 x seconds x counter frequency overflows 64 bits within a day, and
+// a double's 53 bits resolve the result to far below its 0.00001 Hz.
+std::optional<int64_t> GridClock::FrequencyOf(int64_t seconds, int64_t ticks) const {
+    if (m_nominal == 0) {
+        return std::nullopt;
+    }
+    return std::llround(static_cast<double>(m_nominal) * 1e5 * static_cast<double>(seconds) *
+                        static_cast<double>(m_counterFrequency) / static_cast<double>(ticks));
+}
+
+std::string FormatHertz(int64_t hundredThousandths) {
+    return WithDecimals(hundredThousandths / 100'000, hundredThousandths % 100'000, 5);
+}
+
+std::string FormatSignedSeconds(int64_t microseconds) {
+    const int64_t size = std::llabs(microseconds);
+    return (microseconds < 0 ? "-" : "+") +
+           WithDecimals(size / 1'000'000, size % 1'000'000, 6);
+}
+
+std::string FormatIntervalMicroseconds(int64_t ticks, int64_t counterFrequency) {
+    int decimals = 0;
+    int64_t unit = 1'000'000;
+    while (decimals < 3 && counterFrequency >= unit * 10) {
+        ++decimals;
+        unit *= 10;
+    }
+    const int64_t scaled = ScaleTicks(ticks, counterFrequency, unit);
+    int64_t divisor = 1;
+    for (int i = 0; i < decimals; ++i) {
+        divisor *= 10;
+    }
+    if (decimals == 0) {
+        return std::to_string(scaled);
+    }
+    return WithDecimals(scaled / divisor, scaled % divisor, decimals);
+}
+
+}  // namespace cyclara

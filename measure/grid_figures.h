@@ -1,0 +1,75 @@
+// What the people who watch a grid read from the same pulses the window measures: the
+// frequency, its mean, the grid time deviation, and the pulses that were lost.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace cyclara {
+
+// `ticks` of a counter running at `frequency` ticks a second, in units of 1/`unit` second,
+// rounded; exact for any interval of the program's life (no intermediate product overflows
+// for counters up to 9 GHz and units up to 1e9).
+int64_t ScaleTicks(int64_t ticks, int64_t frequency, int64_t unit);
+
+struct PulseFigures {
+    enum class Kind {
+        kReference,    // the pulse all later figures count from: no interval yet
+        kMeasured,     // an interval of one or more whole nominal seconds
+        kIrregular,    // an interval near no whole number of seconds, counted as the nearest
+        kCounterBack,  // a timestamp before the last one: a new reference
+    };
+    Kind kind = Kind::kReference;
+    int64_t seconds = 0;        // nominal seconds counted since the reference pulse
+    int64_t intervalTicks = 0;  // since the pulse before
+    int64_t lost = 0;           // pulses missing inside the interval
+    // In units of 0.00001 Hz; none while the nominal frequency is unknown, or for no interval.
+    std::optional<int64_t> frequency;
+    std::optional<int64_t> meanFrequency;
+    // Counted nominal seconds minus true elapsed time since the reference, in microseconds:
+    // positive when the grid's clock is ahead.
+    int64_t gridTimeDeviationUs = 0;
+};
+
+// Follows the rising edges of one opening of the port, with the window's warm-up: the first
+// two pulses only start the device, the third is the reference. Owned by one thread.
+class GridClock {
+  public:
+    // An interval counts as k lost-and-found seconds when it lies within this of k seconds.
+    // The grid stays within a fraction of a percent of nominal (5 ms a second at the very
+    // worst), so 100 ms leaves room for twenty seconds of drift and still tells a missed
+    // pulse (an interval near 2 s) from a spurious one (near 1.5 s, or 0.5 s).
+    static constexpr int64_t kNearMilliseconds = 100;
+
+    explicit GridClock(int64_t counterFrequency);
+
+    // 50 or 60; anything else leaves the nominal frequency as it was.
+    void SetNominal(int hertz);
+    int Nominal() const { return m_nominal; }
+
+    // A rising edge at counter value `ticks`; nothing during warm-up.
+    std::optional<PulseFigures> OnPulse(int64_t ticks);
+
+  private:
+    PulseFigures StartFrom(int64_t ticks, PulseFigures::Kind kind);
+    std::optional<int64_t> FrequencyOf(int64_t seconds, int64_t ticks) const;
+
+    const int64_t m_counterFrequency;
+    int m_nominal = 0;
+    int m_warmUp = 0;
+    bool m_started = false;
+    int64_t m_reference = 0;
+    int64_t m_last = 0;
+    int64_t m_seconds = 0;
+};
+
+// "49.99950": hertz with five decimals, from units of 0.00001 Hz.
+std::string FormatHertz(int64_t hundredThousandths);
+// "+0.000123" or "-1.250000": seconds with six decimals and a sign, from microseconds.
+std::string FormatSignedSeconds(int64_t microseconds);
+// "1000010.123": an interval in microseconds, with as many decimals (none to three) as the
+// counter resolves.
+std::string FormatIntervalMicroseconds(int64_t ticks, int64_t counterFrequency);
+
+}  // namespace cyclara

@@ -1,0 +1,51 @@
+#include "measure/wall_clock.h"
+
+#include "measure/grid_figures.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace cyclara {
+
+namespace {
+
+using UnixTime = std::chrono::sys_time<std::chrono::nanoseconds>;
+
+UnixTime TimeOf(int64_t unixNanoseconds) {
+    return UnixTime(std::chrono::nanoseconds(unixNanoseconds));
+}
+
+std::string DateOf(std::chrono::sys_days day) {
+    const std::chrono::year_month_day date(day);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+    return text;
+}
+
+}  // namespace
+
+int64_t UnixNanosecondsOf(int64_t ticks, const WallPairing& pairing, int64_t counterFrequency) {
+    return pairing.unixNanoseconds +
+           ScaleTicks(ticks - pairing.ticks, counterFrequency, 1'000'000'000);
+}
+
+std::string FormatUtc(int64_t unixNanoseconds) {
+    const UnixTime time = TimeOf(unixNanoseconds);
+    const auto day = std::chrono::floor<std::chrono::days>(time);
+    const std::chrono::hh_mm_ss clock(
+        std::chrono::floor<std::chrono::microseconds>(time - day));
+    char text[48];
+    std::snprintf(text, sizeof text, "T%02d:%02d:%02d.%06lldZ",
+                  static_cast<int>(clock.hours().count()),
+                  static_cast<int>(clock.minutes().count()),
+                  static_cast<int>(clock.seconds().count()),
+                  static_cast<long long>(clock.subseconds().count()));
+    return DateOf(day) + text;
+}
+
+std::string UtcDate(int64_t unixNanoseconds) {
+    return DateOf(std::chrono::floor<std::chrono::days>(TimeOf(unixNanoseconds)));
+}
+
+}  // namespace cyclara

@@ -1,0 +1,14 @@
+#include "measure/counter.h"
+#include "measure/wall_clock.h"
+
+#include <time.h>
+
+namespace cyclara {
+
+WallPairing ReadWallPairing() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return {static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec, ReadCounter()};
+}
+
+}  // namespace cyclara

@@ -1,0 +1,113 @@
+#include "measure/grid_figures.h"
+#include "measure/wall_clock.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace cyclara {
+namespace {
+
+constexpr int64_t kGigahertz = 1'000'000'000;
+
+struct FigureCase {
+    const char* name;
+    int nominal;
+    std::vector<int64_t> intervalsNs;  // after the two warm-up pulses and the reference
+    PulseFigures::Kind kind;
+    int64_t seconds;
+    int64_t lost;
+    const char* frequency;  // "-" for none
+    const char* meanFrequency;
+    const char* gridTime;
+};
+
+void PrintTo(const FigureCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+std::string HertzOrDash(const std::optional<int64_t>& hertz) {
+    return hertz ? FormatHertz(*hertz) : "-";
+}
+
+class GridFiguresTest : public ::testing::TestWithParam<FigureCase> {};
+
+TEST_P(GridFiguresTest, FollowTheLastPulse) {
+    const FigureCase& c = GetParam();
+    GridClock clock(kGigahertz);
+    clock.SetNominal(c.nominal);
+    int64_t ticks = 5 * kGigahertz;
+    EXPECT_FALSE(clock.OnPulse(ticks - 2 * kGigahertz));
+    EXPECT_FALSE(clock.OnPulse(ticks - kGigahertz));
+    std::optional<PulseFigures> figures = clock.OnPulse(ticks);
+    ASSERT_TRUE(figures);
+    EXPECT_EQ(figures->kind, PulseFigures::Kind::kReference);
+    for (const int64_t interval : c.intervalsNs) {
+        ticks += interval;
+        figures = clock.OnPulse(ticks);
+    }
+    ASSERT_TRUE(figures);
+    EXPECT_EQ(figures->kind, c.kind);
+    EXPECT_EQ(figures->seconds, c.seconds);
+    EXPECT_EQ(figures->lost, c.lost);
+    EXPECT_EQ(HertzOrDash(figures->frequency), c.frequency);
+    EXPECT_EQ(HertzOrDash(figures->meanFrequency), c.meanFrequency);
+    EXPECT_EQ(FormatSignedSeconds(figures->gridTimeDeviationUs), c.gridTime);
+}
+
+std::vector<int64_t> Repeat(int64_t interval, size_t count) {
+    return std::vector<int64_t>(count, interval);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pulses, GridFiguresTest,
+    ::testing::Values(
+        FigureCase{"TenMicrosecondsSlow", 50, {1'000'010'000}, PulseFigures::Kind::kMeasured, 1,
+                   0, "49.99950", "49.99950", "-0.000010"},
+        FigureCase{"SixtyHertzFast", 60, {999'990'000, 999'990'000},
+                   PulseFigures::Kind::kMeasured, 2, 0, "60.00060", "60.00060", "+0.000020"},
+        FigureCase{"NominalNotYetKnown", 0, {1'000'010'000}, PulseFigures::Kind::kMeasured, 1,
+                   0, "-", "-", "-0.000010"},
+        FigureCase{"OnePulseLost", 50, {1'000'000'000, 2'000'020'000},
+                   PulseFigures::Kind::kMeasured, 3, 1, "49.99950", "49.99967", "-0.000020"},
+        FigureCase{"ExactlyOneAndAHalfSeconds", 50, {1'500'000'000},
+                   PulseFigures::Kind::kIrregular, 2, 0, "-", "66.66667", "+0.500000"},
+        FigureCase{"CounterGoesBackwards", 50, {1'000'000'000, -5},
+                   PulseFigures::Kind::kCounterBack, 0, 0, "-", "-", "+0.000000"},
+        FigureCase{"ADayOfDrift", 50, Repeat(1'000'010'000, 86'400),
+                   PulseFigures::Kind::kMeasured, 86'400, 0, "49.99950", "49.99950",
+                   "-0.864000"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GridFiguresTest, IntervalsKeepWhatTheCounterResolves) {
+    const struct {
+        int64_t ticks, frequency;
+        const char* text;
+    } cases[] = {{1'000'010'123, kGigahertz, "1000010.123"},
+                 {10'000'101, 10'000'000, "1000010.1"},
+                 {3'579'581, 3'579'545, "1000010"},
+                 {-4'000, kGigahertz, "-4.000"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatIntervalMicroseconds(c.ticks, c.frequency), c.text) << c.text;
+    }
+}
+
+TEST(WallClockTest, CounterReadingsBecomeUtcThroughOnePairing) {
+    // 2026-12-07 23:59:59.9999995 UTC, paired with counter value 1e12 at 1 GHz.
+    const WallPairing pairing{1'796'687'999'999'999'500, 1'000'000'000'000};
+    const struct {
+        int64_t ticks;
+        const char* utc;
+        const char* date;
+    } cases[] = {{1'000'000'000'000, "2026-12-07T23:59:59.999999Z", "2026-12-07"},
+                 {1'000'000'000'500, "2026-12-08T00:00:00.000000Z", "2026-12-08"},
+                 {999'000'000'000, "2026-12-07T23:59:58.999999Z", "2026-12-07"}};
+    for (const auto& c : cases) {
+        const int64_t utc = UnixNanosecondsOf(c.ticks, pairing, kGigahertz);
+        EXPECT_EQ(FormatUtc(utc), c.utc);
+        EXPECT_EQ(UtcDate(utc), c.date);
+    }
+}
+
+}  // namespace
+}  // namespace cyclara
