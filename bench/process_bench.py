@@ -154,7 +154,26 @@ def print_start_up(program, figures, baseline, baseline_figures):
           f"and {figures[1] / baseline_figures[1]:.2f}")
 
 
+def print_plot_time():
+    """cyclara-plot drawing a simulated day: 86,400 one-second rows."""
+    with tempfile.TemporaryDirectory() as folder:
+        sample = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools",
+                              "sample-record")
+        day = subprocess.run([sys.executable, sample, folder], check=True, capture_output=True,
+                             text=True).stdout.strip()
+        times = []
+        for _ in range(RUNS):
+            started = time.monotonic()
+            subprocess.run([os.path.join(BUILD, "plot", "cyclara-plot"), day, "-o",
+                            os.path.join(folder, "day.png")], check=True,
+                           stderr=subprocess.DEVNULL)
+            times.append(time.monotonic() - started)
+        print(f"plot of a day (86,400 rows, PNG): median {statistics.median(times):.2f} s of "
+              f"{RUNS} runs, start-up included")
+
+
 def main():
+    print_plot_time()
     logger = [os.path.join(BUILD, "logger", "cyclara-log"), "--port", "5"]
     logger_ready = said("cyclara-log: log:")
     print_start_up("cyclara-log", start_up(logger, logger_ready), "minimal pty program",

@@ -1,6 +1,7 @@
 // Figures for the Linux serial backend over a pseudo-terminal with emulated modem lines:
 // stop latency, DSR timestamp latency beside a minimal waiter, the idle cost of waiting, and
 // the throughput of the pulse path. Prints medians and percentiles; asserts nothing.
+#include "logger/grid_recorder.h"
 #include "measure/counter.h"
 #include "measure/line_assembler.h"
 #include "measure/measurement_log.h"
@@ -55,12 +56,18 @@ int64_t NewerThan(const std::atomic<int64_t>& latest, int64_t after) {
 }
 
 // Forwards to the real device and keeps every pulse timestamp on its way to OnDsrOn.
+// Keeps the latest pulse's timestamp for the bench; with a recorder, the pulse is recorded
+// first, so that the record's cost shows in the latency.
 class RecordingDevice : public ForwardingCommDevice {
   public:
-    using ForwardingCommDevice::ForwardingCommDevice;
+    RecordingDevice(CommDevice& device, cyclara::logger::GridRecorder* recorder)
+        : ForwardingCommDevice(device), m_recorder(recorder) {}
     bool ReadDsrChange(DsrChange& change) override {
         const bool read = ForwardingCommDevice::ReadDsrChange(change);
         if (read && change.pulse) {
+            if (m_recorder != nullptr) {
+                m_recorder->OnPulse(change.pulseTicks);
+            }
             m_latest.store(change.pulseTicks);
         }
         return read;
@@ -68,6 +75,7 @@ class RecordingDevice : public ForwardingCommDevice {
     int64_t NextPulseAfter(int64_t after) { return NewerThan(m_latest, after); }
 
   private:
+    cyclara::logger::GridRecorder* const m_recorder;
     std::atomic<int64_t> m_latest{0};
 };
 
@@ -166,12 +174,12 @@ class MinimalWaiter {
 
 // Edges go alternately to Cyclara and to the minimal waiter, each on its own pty, so that
 // whatever else the machine does falls on both alike.
-void TimestampLatency() {
+void TimestampLatency(const char* what, cyclara::logger::GridRecorder* recorder) {
     constexpr int kEdges = 1000;
     std::vector<double> cyclara;
     std::vector<double> minimal;
     Bench ours;
-    RecordingDevice device(*ours.port.GetHandle());
+    RecordingDevice device(*ours.port.GetHandle(), recorder);
     ours.receiver.StartThread(device, ours.display);
     ours.modem.WaitUntilWatched(ours.slot);
     const bool raised = device.Timing().raisedPriority;
@@ -194,11 +202,31 @@ void TimestampLatency() {
     const Figures c = Summarise(cyclara);
     const Figures m = Summarise(minimal);
     std::printf(
-        "timestamp latency (%d rising edges each, alternating): cyclara median %.1f us p99 "
+        "timestamp latency%s (%d rising edges each, alternating): cyclara median %.1f us p99 "
         "%.1f us; minimal waiter median %.1f us p99 %.1f us; ratio of medians %.2f; both at %s "
         "priority\n",
-        kEdges, c.median, c.p99, m.median, m.p99, c.median / m.median,
+        what, kEdges, c.median, c.p99, m.median, m.p99, c.median / m.median,
         raised ? "real-time" : "normal");
+}
+
+// What cyclara-log's per-pulse record adds to each pulse on the receive thread: the figures
+// and one whole row appended to the day's file.
+void RecordCost() {
+    constexpr int kPulses = 20'000;
+    cyclara::testing::TempFolder folder;
+    cyclara::logger::GridRecorder recorder(50, folder.Path().string());
+    recorder.StartRun();
+    const int64_t second = ReadCounterFrequency();
+    std::vector<double> costs;
+    for (int64_t pulse = 1; pulse <= kPulses; ++pulse) {
+        const int64_t start = ReadCounter();
+        recorder.OnPulse(pulse * (second + second / 100'000));
+        costs.push_back(static_cast<double>(ReadCounter() - start) * 1e6 /
+                        static_cast<double>(second));
+    }
+    const Figures f = Summarise(costs);
+    std::printf("per-pulse record, cost a pulse (%d pulses): median %.1f us, p99 %.1f us\n",
+                kPulses, f.median, f.p99);
 }
 
 struct Usage {
@@ -279,7 +307,14 @@ void Throughput() {
 
 int main() {
     StopLatency();
-    TimestampLatency();
+    TimestampLatency("", nullptr);
+    {
+        cyclara::testing::TempFolder folder;
+        cyclara::logger::GridRecorder recorder(50, folder.Path().string());
+        recorder.StartRun();
+        TimestampLatency(", with the per-pulse record", &recorder);
+    }
+    RecordCost();
     IdleCost("waiting, no pulses", false, false);
     IdleCost("waiting, 1 pulse a second", false, true);
     IdleCost("polling fallback, no pulses", true, false);

@@ -131,7 +131,7 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
             return ReportStop(reason, port);
         }
         grid.RecordEvent("device lost");
-        if (!options.reconnect) {
+        if (options.noReconnect) {
             return ReportStop(reason, port);
         }
         std::fprintf(stderr, "cyclara-log: %s stopped answering; waiting for it to come back\n",

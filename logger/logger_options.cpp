@@ -56,7 +56,7 @@ void AddOptions(CLI::App& app, LoggerOptions& o) {
                    "Nominal mains frequency, 50 or 60 (default: from the device's lines)")
         ->check(CLI::IsMember({50, 60}).description(""))
         ->type_name("HZ");
-    app.add_flag("!--no-reconnect", o.reconnect,
+    app.add_flag("--no-reconnect", o.noReconnect,
                  "End with exit code 1 when the device is lost, instead of waiting for it");
     app.set_version_flag("--version", VersionText(), "Print the version and exit");
     app.footer(

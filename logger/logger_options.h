@@ -14,7 +14,7 @@ struct LoggerOptions {
     int64_t count = 0;   // counted pulses before stopping; 0 runs until stopped
     std::string recordDir;   // the per-pulse record's folder; empty keeps none
     int nominal = 0;         // 50 or 60; 0 takes it from the device's lines
-    bool reconnect = true;   // wait for a lost device to come back instead of ending
+    bool noReconnect = false;  // end when the device is lost instead of waiting for it
 };
 
 // Parses the arguments into `options`. Returns -1 to go on, or the exit code when the program

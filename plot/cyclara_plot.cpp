@@ -1,0 +1,96 @@
+// cyclara-plot: draws cyclara-log's per-pulse record files as a PNG or SVG picture.
+#include "plot/grid_charts.h"
+#include "plot/record_file.h"
+
+#include <CLI/CLI.hpp>
+#include <QApplication>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+struct PlotOptions {
+    std::vector<std::string> files;
+    std::string output;
+    bool localTime = false;
+    int width = 1200;
+    int height = 800;
+    std::string title = "Mains frequency";
+};
+
+int ParseOptions(int argc, char** argv, PlotOptions& o) {
+    CLI::App app{"Draws cyclara-log's per-pulse record (--record) as a PNG or SVG picture.",
+                 "cyclara-plot"};
+    app.add_option("files", o.files, "Record files, one per UTC day")->required();
+    app.add_option("-o,--output", o.output, "Picture to write: .png or .svg")->required();
+    app.add_flag("--local", o.localTime, "Time axis in local time (default: UTC)");
+    app.add_option("--width", o.width, "Width in pixels")->check(CLI::Range(300, 10000));
+    app.add_option("--height", o.height, "Height in pixels")->check(CLI::Range(200, 10000));
+    app.add_option("--title", o.title, "Title above the frequency");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), stdout);
+        return 0;
+    } catch (const CLI::ParseError& error) {
+        std::fprintf(stderr, "cyclara-plot: %s; see cyclara-plot --help\n", error.what());
+        return 2;
+    }
+    return -1;
+}
+
+std::vector<cyclara::plot::RecordRow> ReadRecords(const std::vector<std::string>& files) {
+    std::vector<cyclara::plot::RecordRow> rows;
+    for (const std::string& file : files) {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "cyclara-plot: cannot read %s\n", file.c_str());
+            continue;
+        }
+        std::stringstream text;
+        text << in.rdbuf();
+        const auto read = cyclara::plot::ParseRecord(text.str());
+        rows.insert(rows.end(), read.begin(), read.end());
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+        return a.unixMilliseconds < b.unixMilliseconds;
+    });
+    return rows;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    PlotOptions options;
+    const int parsed = ParseOptions(argc, argv, options);
+    if (parsed >= 0) {
+        return parsed;
+    }
+    // The time axis shows local time: UTC is made this process's local time unless the user
+    // asked for the machine's.
+    if (!options.localTime) {
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    // A picture needs no screen: without one named, Qt draws offscreen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    const std::vector<cyclara::plot::RecordRow> rows = ReadRecords(options.files);
+    cyclara::plot::ChartOptions chart;
+    chart.size = QSize(options.width, options.height);
+    chart.localTime = options.localTime;
+    chart.title = QString::fromStdString(options.title);
+    if (!cyclara::plot::DrawCharts(rows, chart, QString::fromStdString(options.output))) {
+        std::fprintf(stderr, "cyclara-plot: %s\n",
+                     rows.empty() ? "no record rows to draw" : "cannot write the picture");
+        return 1;
+    }
+    return 0;
+}

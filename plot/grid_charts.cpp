@@ -1,0 +1,216 @@
+#include "plot/grid_charts.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QGraphicsScene>
+#include <QImage>
+#include <QLineSeries>
+#include <QPainter>
+#include <QScatterSeries>
+#include <QSvgGenerator>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace cyclara::plot {
+
+namespace {
+
+// A stretch of the record without a break: a line is drawn through it, none across a gap.
+struct Stretch {
+    QList<QPointF> frequency;
+    QList<QPointF> gridTime;
+};
+
+// What the rows say, split where a measurement starts again (after a lost device, a restart).
+struct Series {
+    std::vector<Stretch> stretches;
+    std::vector<std::pair<qreal, qreal>> gaps;  // from, to, in milliseconds
+    QList<QPointF> lost;                         // time, frequency
+    qreal first = 0, last = 0;
+};
+
+Series SeriesOf(const std::vector<RecordRow>& rows) {
+    Series series;
+    series.first = static_cast<qreal>(rows.front().unixMilliseconds);
+    series.last = static_cast<qreal>(rows.back().unixMilliseconds);
+    qreal awaySince = -1;  // when the record last lost its device; -1 while it has it
+    for (const RecordRow& row : rows) {
+        const qreal time = static_cast<qreal>(row.unixMilliseconds);
+        if (row.event == "start" || series.stretches.empty()) {
+            series.stretches.emplace_back();
+        }
+        if (row.event == "device lost" || row.event == "stop") {
+            awaySince = time;
+        } else if (awaySince >= 0 && row.event == "start") {
+            series.gaps.emplace_back(awaySince, time);
+            awaySince = -1;
+        }
+        if (row.frequency) {
+            series.stretches.back().frequency.append({time, *row.frequency});
+            if (row.event.rfind("lost ", 0) == 0) {
+                series.lost.append({time, *row.frequency});
+            }
+        }
+        if (row.gridTime) {
+            series.stretches.back().gridTime.append({time, *row.gridTime});
+        }
+    }
+    return series;
+}
+
+// 50 or 60, whichever the frequencies lie nearer.
+int NominalOf(const Series& series) {
+    for (const Stretch& stretch : series.stretches) {
+        if (!stretch.frequency.isEmpty()) {
+            return stretch.frequency.front().y() > 55 ? 60 : 50;
+        }
+    }
+    return 50;
+}
+
+QDateTimeAxis* TimeAxis(const Series& series, const ChartOptions& options) {
+    auto* axis = new QDateTimeAxis;
+    // The axis shows the process's local time, which main sets to UTC unless asked not to.
+    axis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(series.first)),
+                   QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(series.last)));
+    axis->setFormat(series.last - series.first > 2 * 86'400'000.0 ? "MM-dd HH:mm" : "HH:mm");
+    axis->setTitleText(options.localTime ? "local time" : "UTC");
+    axis->setTickCount(9);
+    return axis;
+}
+
+QLineSeries* Line(const QList<QPointF>& points, const QColor& colour) {
+    auto* line = new QLineSeries;
+    line->replace(points);
+    line->setPen(QPen(colour, 1));
+    return line;
+}
+
+// A band from `low` to `high` across the whole time range.
+QAreaSeries* Band(qreal from, qreal to, qreal low, qreal high, unsigned colour) {
+    auto* upper = new QLineSeries;
+    upper->append({{from, high}, {to, high}});
+    auto* lower = new QLineSeries;
+    lower->append({{from, low}, {to, low}});
+    auto* band = new QAreaSeries(upper, lower);
+    band->setBrush(QColor::fromRgba(colour));
+    band->setPen(Qt::NoPen);
+    return band;
+}
+
+void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
+    chart->addSeries(series);
+    series->attachAxis(x);
+    series->attachAxis(y);
+}
+
+// Everything a chart of the time shares: the gaps shaded first, then the lines over them.
+QChart* TimeChart(const Series& series, const ChartOptions& options, QValueAxis* y,
+                  const QString& title) {
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    chart->legend()->hide();
+    chart->setAnimationOptions(QChart::NoAnimation);
+    QDateTimeAxis* x = TimeAxis(series, options);
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    for (const auto& [from, to] : series.gaps) {
+        Attach(chart, Band(from, to, y->min(), y->max(), kGapColour), x, y);
+    }
+    return chart;
+}
+
+QChart* FrequencyChart(const Series& series, const ChartOptions& options) {
+    const int nominal = NominalOf(series);
+    // The usual operating band: 49.8 to 50.2 Hz, scaled for 60 Hz grids.
+    const qreal half = 0.2 * nominal / 50;
+    qreal low = nominal - half, high = nominal + half;
+    for (const Stretch& stretch : series.stretches) {
+        for (const QPointF& point : stretch.frequency) {
+            low = std::min(low, point.y());
+            high = std::max(high, point.y());
+        }
+    }
+    auto* y = new QValueAxis;
+    y->setRange(low - half / 4, high + half / 4);
+    y->setTitleText("frequency (Hz)");
+    y->setLabelFormat("%.3f");
+    QChart* chart = TimeChart(series, options, y, options.title);
+    QAbstractAxis* x = chart->axes(Qt::Horizontal).front();
+    Attach(chart, Band(series.first, series.last, nominal - half, nominal + half, kBandColour), x,
+           y);
+    Attach(chart, Line({{series.first, qreal(nominal)}, {series.last, qreal(nominal)}}, Qt::gray),
+           x, y);
+    for (const Stretch& stretch : series.stretches) {
+        Attach(chart, Line(stretch.frequency, QColor(0, 70, 160)), x, y);
+    }
+    auto* lost = new QScatterSeries;
+    lost->replace(series.lost);
+    lost->setColor(QColor::fromRgba(kLostColour));
+    lost->setBorderColor(QColor::fromRgba(kLostColour));
+    lost->setMarkerSize(9);
+    Attach(chart, lost, x, y);
+    return chart;
+}
+
+QChart* GridTimeChart(const Series& series, const ChartOptions& options) {
+    qreal low = 0, high = 0;
+    for (const Stretch& stretch : series.stretches) {
+        for (const QPointF& point : stretch.gridTime) {
+            low = std::min(low, point.y());
+            high = std::max(high, point.y());
+        }
+    }
+    const qreal margin = std::max((high - low) / 10, 0.001);
+    auto* y = new QValueAxis;
+    y->setRange(low - margin, high + margin);
+    y->setTitleText("grid time deviation (s)");
+    y->setLabelFormat("%.3f");
+    QChart* chart = TimeChart(series, options, y, "");
+    QAbstractAxis* x = chart->axes(Qt::Horizontal).front();
+    for (const Stretch& stretch : series.stretches) {
+        Attach(chart, Line(stretch.gridTime, QColor(150, 60, 0)), x, y);
+    }
+    return chart;
+}
+
+void Render(QGraphicsScene& scene, QPaintDevice& device) {
+    QPainter painter(&device);
+    painter.fillRect(scene.sceneRect(), Qt::white);
+    scene.render(&painter);
+}
+
+}  // namespace
+
+bool DrawCharts(const std::vector<RecordRow>& rows, const ChartOptions& options,
+                const QString& path) {
+    if (rows.empty()) {
+        return false;
+    }
+    const Series series = SeriesOf(rows);
+    QGraphicsScene scene(0, 0, options.size.width(), options.size.height());
+    QChart* frequency = FrequencyChart(series, options);
+    QChart* gridTime = GridTimeChart(series, options);
+    const qreal top = options.size.height() * 0.6;
+    frequency->setGeometry(0, 0, options.size.width(), top);
+    gridTime->setGeometry(0, top, options.size.width(), options.size.height() - top);
+    scene.addItem(frequency);
+    scene.addItem(gridTime);
+    if (path.endsWith(".svg", Qt::CaseInsensitive)) {
+        QSvgGenerator svg;
+        svg.setFileName(path);
+        svg.setSize(options.size);
+        svg.setViewBox(QRect(QPoint(0, 0), options.size));
+        Render(scene, svg);
+        return true;
+    }
+    QImage image(options.size, QImage::Format_RGB32);
+    Render(scene, image);
+    return image.save(path);
+}
+
+}  // namespace cyclara::plot

@@ -1,0 +1,66 @@
+#!/usr/bin/env python3
+"""cyclara-plot drawing a simulated day of the per-pulse record (tools/sample-record: a step, a
+lost pulse, ten minutes without the device): the picture's size, and the marks a reader looks
+for, found by their colours. Usage: plot_test.py BUILD_DIR"""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from PIL import Image
+
+BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
+PLOT = os.path.join(BUILD, "plot", "cyclara-plot")
+SAMPLE = os.path.join(os.path.dirname(__file__), "..", "..", "tools", "sample-record")
+# The colours grid_charts.h names.
+BAND, GAP, LOST = (0xD6, 0xEE, 0xD6), (0xC8, 0xC8, 0xC8), (0xE0, 0x00, 0x00)
+
+
+class PlotOfADay(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory()
+        cls.day = subprocess.run([sys.executable, SAMPLE, cls.folder.name], check=True,
+                                 capture_output=True, text=True).stdout.strip()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.folder.cleanup()
+
+    def plot(self, name, *options):
+        picture = os.path.join(self.folder.name, name)
+        started = time.monotonic()
+        subprocess.run([PLOT, self.day, "-o", picture, *options], check=True)
+        print(f"{name}: drawn in {time.monotonic() - started:.2f} s", file=sys.stderr)
+        return picture
+
+    def test_the_png_shows_the_band_the_gap_and_the_lost_pulse(self):
+        with Image.open(self.plot("day.png", "--width", "1000", "--height", "700")) as image:
+            self.assertEqual(image.size, (1000, 700))
+            counts = {colour: 0 for colour in (BAND, GAP, LOST)}
+            for colour in image.convert("RGB").getdata():
+                if colour in counts:
+                    counts[colour] += 1
+        self.assertGreater(counts[BAND], 100_000, "the operating band fills most of the top")
+        self.assertGreater(counts[GAP], 1_000, "the ten minutes without the device")
+        self.assertGreater(counts[LOST], 20, "the lost pulse's mark")
+
+    def test_an_svg_is_written_when_asked_for(self):
+        with open(self.plot("day.svg"), encoding="utf-8") as svg:
+            self.assertIn("<svg", svg.read(4096))
+
+    def test_nothing_to_draw_is_an_error(self):
+        empty = os.path.join(self.folder.name, "empty.csv")
+        with open(empty, "w") as file:
+            file.write("utc,seconds,interval_us,frequency_hz,mean_frequency_hz,"
+                       "grid_time_deviation_s,event\n")
+        result = subprocess.run([PLOT, empty, "-o", empty + ".png"], capture_output=True,
+                                text=True)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("no record rows", result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
