@@ -4,6 +4,7 @@
 #include "logger/console.h"
 #include "logger/logger_options.h"
 #include "logger/pulse_rows.h"
+#include "logger/pulse_sink.h"
 #include "logger/watched_device.h"
 #include "measure/line_assembler.h"
 #include "measure/measurement_log.h"
@@ -67,6 +68,17 @@ int ReportStop(StopReason reason, const std::string& port) {
     return 0;
 }
 
+// Says goodbye to the servers and reports what they missed while they were away.
+void CloseSinks(const std::vector<std::unique_ptr<PulseSink>>& sinks) {
+    for (const std::unique_ptr<PulseSink>& sink : sinks) {
+        sink->Close();
+        if (sink->Dropped() != 0) {
+            std::fprintf(stderr, "cyclara-log: %llu pulses were not sent to %s: it was away\n",
+                         static_cast<unsigned long long>(sink->Dropped()), sink->Name().c_str());
+        }
+    }
+}
+
 // One opening of the port: a new log and measurement, until a stop or a failed device.
 StopReason MeasureUntilStopped(CommDevice& device, const LoggerOptions& options,
                                StopRequest& stop, GridRecorder& grid, LineAssembler& lines,
@@ -116,9 +128,15 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
         std::fprintf(stderr, "cyclara-log: %s does not open: %s\n", port.c_str(), whyNot.c_str());
         return 1;
     }
+    std::string sinkProblem;
+    std::vector<std::unique_ptr<PulseSink>> sinks = OpenSinks(options, sinkProblem);
+    if (!sinkProblem.empty()) {
+        std::fprintf(stderr, "cyclara-log: %s\n", sinkProblem.c_str());
+        return 2;
+    }
     GridRecorder grid(options.nominal, options.recordDir);
     LineAssembler lines;
-    PulseRows rows(stdout, options.count, stop, grid);
+    PulseRows rows(stdout, options.count, stop, grid, sinks);
     if (StandardOutputIsTerminal()) {
         std::printf("%s\n", kRowHeader);
         std::fflush(stdout);
@@ -128,10 +146,12 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
         device.reset();
         if (reason != StopReason::kDeviceFailed) {
             grid.RecordEvent("stop");
+            CloseSinks(sinks);
             return ReportStop(reason, port);
         }
         grid.RecordEvent("device lost");
         if (options.noReconnect) {
+            CloseSinks(sinks);
             return ReportStop(reason, port);
         }
         std::fprintf(stderr, "cyclara-log: %s stopped answering; waiting for it to come back\n",
@@ -140,6 +160,7 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
         device = AwaitDevice(path, options.speed, stop);
         if (!device) {
             grid.RecordEvent("stop");
+            CloseSinks(sinks);
             return 0;
         }
         grid.RecordEvent("device back");

@@ -39,7 +39,8 @@ void GridRecorder::OnPulse(int64_t ticks) {
         return;
     }
     m_latest = figures;
-    Record(UnixNanosecondsOf(ticks, now, m_counterFrequency), figures, EventOf(*figures));
+    m_latestUnixNanoseconds = UnixNanosecondsOf(ticks, now, m_counterFrequency);
+    Record(m_latestUnixNanoseconds, figures, EventOf(*figures));
 }
 
 void GridRecorder::OnFrequencyText(const std::string& text) {

@@ -28,8 +28,10 @@ class GridRecorder {
     // "device lost", "device back", "stop": a row with the time it happened.
     void RecordEvent(const std::string& event);
 
-    // The figures of the latest pulse that had any.
+    // The figures of the latest pulse that had any, and its edge's UTC time.
     const std::optional<PulseFigures>& Latest() const { return m_latest; }
+    int64_t LatestUnixNanoseconds() const { return m_latestUnixNanoseconds; }
+    int64_t CounterFrequency() const { return m_counterFrequency; }
 
   private:
     void Record(int64_t unixNanoseconds, const std::optional<PulseFigures>& figures,
@@ -41,6 +43,7 @@ class GridRecorder {
     std::unique_ptr<PulseRecord> m_record;  // none when no record is kept
     std::optional<GridClock> m_clock;
     std::optional<PulseFigures> m_latest;
+    int64_t m_latestUnixNanoseconds = 0;
 };
 
 }  // namespace cyclara::logger

@@ -58,6 +58,25 @@ void AddOptions(CLI::App& app, LoggerOptions& o) {
         ->type_name("HZ");
     app.add_flag("--no-reconnect", o.noReconnect,
                  "End with exit code 1 when the device is lost, instead of waiting for it");
+    app.add_option("--mqtt", o.mqtt.url,
+                   "Publish each counted pulse to this MQTT broker: mqtt://host[:port] or "
+                   "mqtts://host[:port] (Linux)")
+        ->type_name("URL");
+    app.add_option("--mqtt-ca", o.mqtt.caFile, "Certificate authority file for mqtts://")
+        ->type_name("FILE");
+    app.add_option("--mqtt-user", o.mqtt.user, "MQTT user name")->type_name("NAME");
+    app.add_option("--mqtt-password-file", o.mqtt.passwordFile,
+                   "File holding the MQTT password (else $CYCLARA_MQTT_PASSWORD)")
+        ->type_name("FILE");
+    app.add_option("--mqtt-client-id", o.mqtt.clientId, "MQTT client id")->type_name("ID");
+    app.add_option("--mqtt-topic", o.mqtt.topic,
+                   "Topic prefix (default: cyclara/<host name>)")
+        ->type_name("PREFIX");
+    app.add_option("--mqtt-qos", o.mqtt.qos, "Quality of service of the state messages: 0 or 1")
+        ->check(CLI::IsMember({0, 1}).description(""))
+        ->type_name("N");
+    app.add_flag("--no-discovery", o.mqtt.noDiscovery,
+                 "Leave out Home Assistant's discovery messages");
     app.set_version_flag("--version", VersionText(), "Print the version and exit");
     app.footer(
         "Prints one line per counted pulse: elapsed count H:MM:SS, last interval (us), mean\n"

@@ -15,6 +15,16 @@ struct LoggerOptions {
     std::string recordDir;   // the per-pulse record's folder; empty keeps none
     int nominal = 0;         // 50 or 60; 0 takes it from the device's lines
     bool noReconnect = false;  // end when the device is lost instead of waiting for it
+    struct Mqtt {
+        std::string url;  // mqtt://host[:port] or mqtts://host[:port]; empty: no MQTT
+        std::string caFile;
+        std::string user;
+        std::string passwordFile;  // else $CYCLARA_MQTT_PASSWORD
+        std::string clientId;      // empty: cyclara-<host name>-<process id>
+        std::string topic;         // empty: cyclara/<host name>
+        int qos = 0;
+        bool noDiscovery = false;
+    } mqtt;
 };
 
 // Parses the arguments into `options`. Returns -1 to go on, or the exit code when the program

@@ -25,8 +25,9 @@ std::string FormatRow(const std::string& elapsed, const std::string& width,
            (figures ? FormatSignedSeconds(figures->gridTimeDeviationUs) : "-");
 }
 
-PulseRows::PulseRows(std::FILE* out, int64_t count, StopRequest& stop, GridRecorder& grid)
-    : m_out(out), m_count(count), m_stop(stop), m_grid(grid) {}
+PulseRows::PulseRows(std::FILE* out, int64_t count, StopRequest& stop, GridRecorder& grid,
+                     const std::vector<std::unique_ptr<PulseSink>>& sinks)
+    : m_out(out), m_count(count), m_stop(stop), m_grid(grid), m_sinks(sinks) {}
 
 void PulseRows::SetFieldText(int id, const char* text) {
     switch (id) {
@@ -57,6 +58,11 @@ void PulseRows::PrintRow(const char* difference) {
     if (std::fputs(row.c_str(), m_out) == EOF || std::fflush(m_out) != 0) {
         m_stop.Request(StopReason::kOutputClosed);
         return;
+    }
+    const PulseReport report{m_grid.LatestUnixNanoseconds(), m_grid.Latest(),
+                             m_grid.CounterFrequency(), difference, m_frequency};
+    for (const std::unique_ptr<PulseSink>& sink : m_sinks) {
+        sink->Publish(report);
     }
     if (++m_printed == m_count) {
         m_stop.Request(StopReason::kCountReached);

@@ -3,11 +3,14 @@
 #pragma once
 
 #include "logger/grid_recorder.h"
+#include "logger/pulse_sink.h"
 #include "logger/stop_request.h"
 #include "measure/measurement_display.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <vector>
 #include <string>
 
 namespace cyclara::logger {
@@ -28,7 +31,9 @@ std::string FormatRow(const std::string& elapsed, const std::string& width,
 // the output is gone.
 class PulseRows : public MeasurementDisplay {
   public:
-    PulseRows(std::FILE* out, int64_t count, StopRequest& stop, GridRecorder& grid);
+    // Each row printed also goes to `sinks`.
+    PulseRows(std::FILE* out, int64_t count, StopRequest& stop, GridRecorder& grid,
+              const std::vector<std::unique_ptr<PulseSink>>& sinks);
 
     void SetFieldText(int id, const char* text) override;
     void SetIndicator(bool) override {}
@@ -40,6 +45,7 @@ class PulseRows : public MeasurementDisplay {
     const int64_t m_count;
     StopRequest& m_stop;
     GridRecorder& m_grid;
+    const std::vector<std::unique_ptr<PulseSink>>& m_sinks;
     // The receive thread's only, like the window's fields.
     std::string m_elapsed;
     std::string m_width;

@@ -1,0 +1,349 @@
+#include "logger/mqtt_sink.h"
+
+#include "logger/logger_options.h"
+#include "logger/pulse_record.h"
+#include "measure/wall_clock.h"
+
+#include <mosquitto.h>
+#include <nlohmann/json.hpp>
+#include <unistd.h>
+
+#include <atomic>
+#include <cctype>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <regex>
+#include <thread>
+
+namespace cyclara::logger {
+
+namespace {
+
+using Json = nlohmann::json;
+
+// Messages kept while the broker is away: a quarter of an hour at one pulse a second. Past
+// it the oldest are dropped, so the newest are there when it comes back.
+constexpr size_t kQueueLimit = 1000;
+constexpr int kKeepAliveSeconds = 30;
+// Reconnection waits 1 s, then twice as long each time, at most a minute.
+constexpr unsigned kFirstRetrySeconds = 1;
+constexpr unsigned kLongestRetrySeconds = 60;
+// A clean exit waits this long for the queue to reach the broker.
+constexpr std::chrono::milliseconds kCloseWait{2000};
+
+struct BrokerAddress {
+    std::string host;
+    int port = 0;
+    bool tls = false;
+};
+
+std::optional<BrokerAddress> ParseUrl(const std::string& url) {
+    static const std::regex form(R"(^(mqtts?)://([^:/\s]+)(?::(\d{1,5}))?/?$)");
+    std::smatch parts;
+    if (!std::regex_match(url, parts, form)) {
+        return std::nullopt;
+    }
+    BrokerAddress address;
+    address.tls = parts[1] == "mqtts";
+    address.host = parts[2];
+    address.port = parts[3].matched ? std::stoi(parts[3]) : (address.tls ? 8883 : 1883);
+    if (address.port < 1 || address.port > 65535) {
+        return std::nullopt;
+    }
+    return address;
+}
+
+std::string HostName() {
+    char name[256] = "";
+    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') {
+        return "localhost";
+    }
+    return name;
+}
+
+// Home Assistant's ids take letters, digits and underscores.
+std::string AsId(const std::string& text) {
+    std::string id;
+    for (const char ch : text) {
+        id += std::isalnum(static_cast<unsigned char>(ch)) != 0 ? ch : '_';
+    }
+    return id;
+}
+
+std::optional<std::string> ReadPassword(const LoggerOptions::Mqtt& options, std::string& whyNot) {
+    if (!options.passwordFile.empty()) {
+        std::ifstream file(options.passwordFile);
+        std::string password;
+        if (!file || !std::getline(file, password)) {
+            whyNot = "cannot read the MQTT password file " + options.passwordFile;
+            return std::nullopt;
+        }
+        return password;
+    }
+    const char* fromEnvironment = std::getenv("CYCLARA_MQTT_PASSWORD");
+    return std::string(fromEnvironment != nullptr ? fromEnvironment : "");
+}
+
+Json NumberOrNull(const std::optional<int64_t>& hundredThousandths) {
+    return hundredThousandths ? Json(static_cast<double>(*hundredThousandths) / 1e5) : Json();
+}
+
+// The window's difference as a number: "+12", " 0", "-3".
+Json DifferenceOf(const std::string& text) {
+    const size_t digits = text.find_first_of("0123456789");
+    if (digits == std::string::npos) {
+        return Json();
+    }
+    const long long size = std::atoll(text.c_str() + digits);
+    return text.find('-') != std::string::npos ? -size : size;
+}
+
+class MqttSink : public PulseSink {
+  public:
+    MqttSink(const LoggerOptions::Mqtt& options, BrokerAddress broker, std::string password)
+        : m_options(options),
+          m_broker(std::move(broker)),
+          m_host(HostName()),
+          m_prefix(options.topic.empty() ? "cyclara/" + m_host : options.topic),
+          m_client(mosquitto_new(ClientId().c_str(), true, this)) {
+        mosquitto_connect_callback_set(m_client, &MqttSink::OnConnect);
+        mosquitto_disconnect_callback_set(m_client, &MqttSink::OnDisconnect);
+        mosquitto_reconnect_delay_set(m_client, kFirstRetrySeconds, kLongestRetrySeconds, true);
+        if (!options.user.empty()) {
+            mosquitto_username_pw_set(m_client, options.user.c_str(), password.c_str());
+        }
+        if (m_broker.tls) {
+            mosquitto_tls_set(m_client, options.caFile.empty() ? nullptr : options.caFile.c_str(),
+                              options.caFile.empty() ? "/etc/ssl/certs" : nullptr, nullptr,
+                              nullptr, nullptr);
+        }
+        const std::string availability = Availability();
+        mosquitto_will_set(m_client, availability.c_str(), 7, "offline", 1, true);
+        // A broker that is away now is tried again by the client's loop, with its back-off.
+        mosquitto_connect_async(m_client, m_broker.host.c_str(), m_broker.port,
+                                kKeepAliveSeconds);
+        mosquitto_loop_start(m_client);
+        m_sender = std::thread([this] { SendLoop(); });
+    }
+
+    ~MqttSink() override {
+        Close();
+        mosquitto_destroy(m_client);
+    }
+
+    void Publish(const PulseReport& report) override { Queue(StateMessage(report)); }
+
+    void Close() override {
+        {
+            std::unique_lock lock(m_mutex);
+            if (m_closed) {
+                return;
+            }
+            m_changed.wait_for(lock, kCloseWait, [this] { return m_queue.empty() || !m_connected; });
+            m_closed = true;
+        }
+        m_changed.notify_all();
+        m_sender.join();
+        const std::string availability = Availability();
+        mosquitto_publish(m_client, nullptr, availability.c_str(), 7, "offline", 1, true);
+        mosquitto_disconnect(m_client);
+        mosquitto_loop_stop(m_client, false);
+    }
+
+    uint64_t Dropped() const override { return m_dropped.load(); }
+    std::string Name() const override { return "MQTT"; }
+
+  private:
+    std::string ClientId() const {
+        return m_options.clientId.empty() ? "cyclara-" + m_host + "-" + std::to_string(getpid())
+                                          : m_options.clientId;
+    }
+    std::string Availability() const { return m_prefix + "/availability"; }
+    std::string State() const { return m_prefix + "/state"; }
+
+    void Queue(std::string message) {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_queue.size() == kQueueLimit) {
+                m_queue.pop_front();
+                ++m_dropped;
+            }
+            m_queue.push_back(std::move(message));
+        }
+        m_changed.notify_all();
+    }
+
+    // On the client's thread.
+    static void OnConnect(mosquitto*, void* self, int result) {
+        static_cast<MqttSink*>(self)->Connected(result);
+    }
+    static void OnDisconnect(mosquitto*, void* self, int) {
+        auto* sink = static_cast<MqttSink*>(self);
+        {
+            std::lock_guard lock(sink->m_mutex);
+            sink->m_connected = false;
+        }
+        sink->m_changed.notify_all();
+    }
+
+    void Connected(int result) {
+        if (result != 0) {
+            // Said once for each new reason; the client keeps trying with its back-off.
+            if (result != m_lastRefusal.exchange(result)) {
+                std::fprintf(stderr, "cyclara-log: the MQTT broker %s:%d refused the connection: %s\n",
+                             m_broker.host.c_str(), m_broker.port, mosquitto_connack_string(result));
+            }
+            return;
+        }
+        m_lastRefusal = 0;
+        {
+            std::lock_guard lock(m_mutex);
+            m_connected = true;
+            m_announce = true;
+        }
+        m_changed.notify_all();
+    }
+
+    // Our own thread: takes the queue to the client while the broker is there, so that a slow
+    // or absent broker holds up this thread and never the measurement.
+    void SendLoop() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] {
+                return m_closed || (m_connected && (m_announce || !m_queue.empty()));
+            });
+            if (m_closed) {
+                return;
+            }
+            if (m_announce) {
+                m_announce = false;
+                lock.unlock();
+                Announce();
+                lock.lock();
+                continue;
+            }
+            const std::string message = m_queue.front();
+            lock.unlock();
+            const int sent = mosquitto_publish(m_client, nullptr, State().c_str(),
+                                               static_cast<int>(message.size()), message.data(),
+                                               m_options.qos, false);
+            lock.lock();
+            if (sent == MOSQ_ERR_SUCCESS && !m_queue.empty() && m_queue.front() == message) {
+                m_queue.pop_front();
+            } else if (sent != MOSQ_ERR_SUCCESS) {
+                m_connected = false;  // the disconnect callback follows; the message waits
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    void Announce() {
+        const std::string availability = Availability();
+        mosquitto_publish(m_client, nullptr, availability.c_str(), 6, "online", 1, true);
+        if (!m_options.noDiscovery) {
+            for (const auto& [topic, config] : DiscoveryMessages()) {
+                const std::string text = config.dump();
+                mosquitto_publish(m_client, nullptr, topic.c_str(), static_cast<int>(text.size()),
+                                  text.data(), 1, true);
+            }
+        }
+    }
+
+    // Home Assistant's MQTT discovery: three sensors of one device, bound to availability.
+    std::vector<std::pair<std::string, Json>> DiscoveryMessages() const {
+        const std::string node = AsId("cyclara_" + m_host);
+        const Json device = {{"identifiers", {node}},
+                             {"name", "Cyclara " + m_host},
+                             {"manufacturer", "Cyclara"},
+                             {"model", "cyclara-log"},
+                             {"sw_version", VersionText().substr(std::string("cyclara-log ").size())}};
+        const struct {
+            const char* object;
+            const char* name;
+            const char* field;
+            const char* deviceClass;
+            const char* unit;
+        } sensors[] = {{"frequency", "Frequency", "frequency_hz", "frequency", "Hz"},
+                       {"grid_time_deviation", "Grid time deviation", "grid_time_deviation_s",
+                        "duration", "s"},
+                       {"interval", "Interval", "interval_us", nullptr, "µs"}};
+        std::vector<std::pair<std::string, Json>> messages;
+        for (const auto& sensor : sensors) {
+            Json config = {{"name", sensor.name},
+                           {"unique_id", node + "_" + sensor.object},
+                           {"object_id", node + "_" + sensor.object},
+                           {"state_topic", State()},
+                           {"value_template", std::string("{{ value_json.") + sensor.field + " }}"},
+                           {"unit_of_measurement", sensor.unit},
+                           {"state_class", "measurement"},
+                           {"availability_topic", Availability()},
+                           {"device", device}};
+            if (sensor.deviceClass != nullptr) {
+                config["device_class"] = sensor.deviceClass;
+            }
+            messages.emplace_back(
+                "homeassistant/sensor/" + node + "/" + sensor.object + "/config", config);
+        }
+        return messages;
+    }
+
+    const LoggerOptions::Mqtt m_options;
+    const BrokerAddress m_broker;
+    const std::string m_host;
+    const std::string m_prefix;
+    mosquitto* const m_client;
+    std::thread m_sender;
+    std::atomic<int> m_lastRefusal{0};  // the client's thread's
+    std::atomic<uint64_t> m_dropped{0};
+
+    // Guards the members below. Written by the receive thread (the queue), the client's
+    // thread (connected, announce), the sender (all of them) and Close (closed).
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::string> m_queue;
+    bool m_connected = false;
+    bool m_announce = false;
+    bool m_closed = false;
+};
+
+}  // namespace
+
+std::string StateMessage(const PulseReport& report) {
+    const std::optional<PulseFigures>& figures = report.figures;
+    Json message = {{"utc", FormatUtc(report.unixNanoseconds)},
+                    {"frequency_hz", figures ? NumberOrNull(figures->frequency) : Json()},
+                    {"mean_frequency_hz", figures ? NumberOrNull(figures->meanFrequency) : Json()},
+                    {"grid_time_deviation_s",
+                     figures ? Json(static_cast<double>(figures->gridTimeDeviationUs) / 1e6) : Json()},
+                    {"interval_us",
+                     figures ? Json(static_cast<double>(ScaleTicks(figures->intervalTicks,
+                                                                   report.counterFrequency,
+                                                                   1'000'000'000)) / 1e3)
+                             : Json()},
+                    {"difference_us", DifferenceOf(report.difference)},
+                    {"elapsed_s", figures ? Json(figures->seconds) : Json()},
+                    {"frequency_text", report.frequencyText},
+                    {"event", figures ? EventOf(*figures) : ""}};
+    return message.dump();
+}
+
+std::unique_ptr<PulseSink> OpenMqttSink(const LoggerOptions::Mqtt& options, std::string& whyNot) {
+    const std::optional<BrokerAddress> broker = ParseUrl(options.url);
+    if (!broker) {
+        whyNot = "--mqtt takes mqtt://host[:port] or mqtts://host[:port], not " + options.url;
+        return nullptr;
+    }
+    const std::optional<std::string> password = ReadPassword(options, whyNot);
+    if (!password) {
+        return nullptr;
+    }
+    static const int initialised = mosquitto_lib_init();
+    static_cast<void>(initialised);
+    return std::make_unique<MqttSink>(options, *broker, *password);
+}
+
+}  // namespace cyclara::logger

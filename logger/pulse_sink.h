@@ -1,0 +1,42 @@
+// Where cyclara-log sends each counted pulse besides its standard output and its record: an
+// MQTT broker, for now. A sink never makes the measurement wait: Publish only queues.
+#pragma once
+
+#include "logger/logger_options.h"
+#include "measure/grid_figures.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cyclara::logger {
+
+// One counted pulse, as the row on standard output shows it and with its grid figures.
+struct PulseReport {
+    int64_t unixNanoseconds = 0;  // the edge's UTC time
+    std::optional<PulseFigures> figures;
+    int64_t counterFrequency = 0;
+    std::string difference;     // the window's field
+    std::string frequencyText;  // the device's latest line, empty before one
+};
+
+class PulseSink {
+  public:
+    virtual ~PulseSink() = default;
+    // The receive thread, per counted pulse: queues and returns.
+    virtual void Publish(const PulseReport& report) = 0;
+    // The main thread, at a clean exit: says goodbye and sends what is queued, within a bound.
+    virtual void Close() = 0;
+    // What the sink had to drop because its server was away: the count, and a name for it.
+    virtual uint64_t Dropped() const = 0;
+    virtual std::string Name() const = 0;
+};
+
+// The sinks the options ask for. Empty with `whyNot` set when one cannot be made (a usage
+// problem, or one this build lacks); the servers need not be there yet.
+std::vector<std::unique_ptr<PulseSink>> OpenSinks(const LoggerOptions& options,
+                                                  std::string& whyNot);
+
+}  // namespace cyclara::logger

@@ -1,0 +1,234 @@
+#!/usr/bin/env python3
+"""cyclara-log publishing to a real MQTT broker (Debian's mosquitto, started here on a free
+loopback port with a configuration of its own), read back with mosquitto_sub: the state
+messages and their figures, Home Assistant's retained discovery, the last will, a broker that
+goes away and comes back, one that never answers, and a password. Usage: mqtt_test.py BUILD"""
+import json
+import os
+import pwd
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from harness import end_group, run, wait_for
+
+BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
+SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
+LOGGER = os.path.join(BUILD, "logger", "cyclara-log")
+PREFIX = "cyclara/test"
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+class Broker:
+    """A mosquitto of the test's own; `password` makes it take only user "meter"."""
+
+    def __init__(self, folder, password=None):
+        self.port = free_port()
+        self.config = os.path.join(folder, "mosquitto.conf")
+        # As root, mosquitto would drop to its own user, which cannot read the test's folder.
+        lines = [f"listener {self.port} 127.0.0.1", "persistence false",
+                 f"user {pwd.getpwuid(os.getuid()).pw_name}"]
+        if password is None:
+            lines.append("allow_anonymous true")
+        else:
+            passwords = os.path.join(folder, "passwords")
+            subprocess.run(["mosquitto_passwd", "-b", "-c", passwords, "meter", password],
+                           check=True)
+            lines += ["allow_anonymous false", f"password_file {passwords}"]
+        with open(self.config, "w") as file:
+            file.write("\n".join(lines) + "\n")
+        self.process = None
+        self.start()
+
+    def start(self):
+        self.process = subprocess.Popen(["mosquitto", "-c", self.config],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: self.answers(), "the broker to listen", timeout=10, interval=0.05)
+
+    def answers(self):
+        with socket.socket() as probe:
+            return probe.connect_ex(("127.0.0.1", self.port)) == 0
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait()
+
+    def url(self):
+        return f"mqtt://127.0.0.1:{self.port}"
+
+
+class Subscriber:
+    """mosquitto_sub on every topic, its lines in a file."""
+
+    def __init__(self, broker, folder, name, *options):
+        self.path = os.path.join(folder, name)
+        self.out = open(self.path, "w")
+        self.process = subprocess.Popen(
+            ["stdbuf", "-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p", str(broker.port), "-v",
+             "-t", "#",
+             *options], stdout=self.out, stderr=subprocess.DEVNULL)
+        time.sleep(0.3)  # subscribed before the logger publishes
+
+    def messages(self):
+        with open(self.path) as file:
+            return [line.rstrip("\n").split(" ", 1) for line in file if " " in line]
+
+    def states(self):
+        return [json.loads(payload) for topic, payload in self.messages()
+                if topic == PREFIX + "/state"]
+
+    def close(self):
+        self.process.terminate()
+        self.process.wait()
+        self.out.close()
+
+
+def logger_command(folder, broker_url, *extra, period="0.1", count="40", sim=()):
+    return [SIM, "--period", period, "--width", "0.02", "--count", count, *sim, "--", LOGGER,
+            "--port", "5", "--log-dir", folder, "--mqtt", broker_url, "--mqtt-topic", PREFIX,
+            "--nominal", "50", *extra]
+
+
+class MqttAgainstMosquitto(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        self.dir = self.folder.name
+
+    def tearDown(self):
+        self.folder.cleanup()
+
+    def test_states_discovery_and_a_clean_goodbye(self):
+        broker = Broker(self.dir)
+        subscriber = Subscriber(broker, self.dir, "all")
+        try:
+            # True seconds, 10 ppm slow; the simulator's own sleeps add some 0.5 ms of noise.
+            code, out, errors = run(logger_command(self.dir, broker.url(), "--count", "3",
+                                                   period="1", count="8",
+                                                   sim=["--offset-ppm", "10"]), 60)
+            self.assertEqual(code, 0, errors)
+            time.sleep(0.3)
+            states = subscriber.states()
+            self.assertEqual([s["elapsed_s"] for s in states], [1, 2, 3], states)
+            for state in states:
+                self.assertAlmostEqual(state["interval_us"], 1_000_010, delta=2_000)
+                self.assertAlmostEqual(state["frequency_hz"], 50e6 / state["interval_us"],
+                                       delta=0.00001)
+                self.assertEqual(state["frequency_text"], "50")
+                self.assertTrue(state["utc"].endswith("Z"))
+            # The window's difference, rounded to the microsecond, times the count, negated.
+            self.assertAlmostEqual(states[-1]["grid_time_deviation_s"],
+                                   -states[-1]["difference_us"] * 3 / 1e6, delta=3e-6)
+            availability = [p for t, p in subscriber.messages() if t == PREFIX + "/availability"]
+            self.assertEqual(availability, ["online", "offline"])
+        finally:
+            subscriber.close()
+        # Retained: a subscriber that comes later still gets the three configurations.
+        code, out, _ = run(["mosquitto_sub", "-h", "127.0.0.1", "-p", str(broker.port), "-v",
+                            "-t", "homeassistant/#", "-C", "3", "-W", "5"], 10)
+        configs = {topic: json.loads(payload) for topic, payload in
+                   (line.split(" ", 1) for line in out.splitlines())}
+        self.assertEqual(len(configs), 3, out)
+        for topic, config in configs.items():
+            self.assertRegex(topic, r"^homeassistant/sensor/\w+/\w+/config$")
+            for field in ("name", "unique_id", "state_topic", "value_template",
+                          "unit_of_measurement", "availability_topic", "device"):
+                self.assertIn(field, config, topic)
+            self.assertEqual(config["state_topic"], PREFIX + "/state")
+        frequency = next(c for t, c in configs.items() if t.endswith("/frequency/config"))
+        self.assertEqual((frequency["device_class"], frequency["unit_of_measurement"],
+                          frequency["state_class"]), ("frequency", "Hz", "measurement"))
+        broker.stop()
+
+    def test_the_last_will_says_offline_when_the_logger_is_killed(self):
+        broker = Broker(self.dir)
+        subscriber = Subscriber(broker, self.dir, "all")
+        sim = subprocess.Popen(logger_command(self.dir, broker.url()), start_new_session=True,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            wait_for(subscriber.states, "a state message")
+            subprocess.run(["pkill", "-KILL", "-f", f"cyclara-log.*{broker.port}"], check=True)
+            wait_for(lambda: [p for t, p in subscriber.messages()
+                              if t == PREFIX + "/availability"][-1:] == ["offline"],
+                     "the last will")
+        finally:
+            end_group(sim)
+            subscriber.close()
+            broker.stop()
+
+    def test_a_broker_away_and_back_gets_the_pulses_again_and_the_rows_go_on(self):
+        broker = Broker(self.dir)
+        # Ten seconds: the client's retries come 1 s, then 4 s after the broker went.
+        sim = subprocess.Popen(logger_command(self.dir, broker.url(), "--count", "100",
+                                              count="110"),
+                               start_new_session=True, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, text=True)
+        try:
+            time.sleep(1.5)
+            broker.stop()
+            time.sleep(2)
+            broker.start()
+            subscriber = Subscriber(broker, self.dir, "after")
+            out, errors = sim.communicate(timeout=60)
+            time.sleep(0.5)
+            elapsed = [s["elapsed_s"] for s in subscriber.states()]
+            subscriber.close()
+            self.assertEqual(sim.returncode, 0, errors)
+            rows = out.splitlines()
+            self.assertEqual(len(rows), 100, "not one row lost to the broker's absence")
+            widths = [int(row.split("\t")[1]) for row in rows]
+            self.assertTrue(all(abs(w - 100_000) < 5_000 for w in widths), widths)
+            self.assertTrue(elapsed and elapsed[-1] == 100, elapsed)
+            self.assertLess(elapsed[0], 40, "the pulses queued while it was away came too")
+        finally:
+            end_group(sim)
+            broker.stop()
+
+    def test_a_broker_that_never_answers_does_not_hold_up_the_pulses(self):
+        with socket.socket() as silent:
+            silent.bind(("127.0.0.1", 0))
+            silent.listen(8)  # connections complete in the kernel; no CONNACK ever comes
+            started = time.monotonic()
+            code, out, errors = run(logger_command(
+                self.dir, f"mqtt://127.0.0.1:{silent.getsockname()[1]}", "--count", "5"), 30)
+            took = time.monotonic() - started
+        self.assertEqual(code, 0, errors)
+        self.assertEqual(len(out.splitlines()), 5)
+        self.assertLess(took, 5, "eight pulses at 0.1 s, plus the goodbye's bound")
+
+    def test_a_password_file_is_honoured_and_a_wrong_password_said(self):
+        broker = Broker(self.dir, password="right")
+        right = os.path.join(self.dir, "right")
+        wrong = os.path.join(self.dir, "wrong")
+        for path, word in ((right, "right\n"), (wrong, "wrong\n")):
+            with open(path, "w") as file:
+                file.write(word)
+        try:
+            code, _, errors = run(logger_command(self.dir, broker.url(), "--count", "3",
+                                                 "--mqtt-user", "meter",
+                                                 "--mqtt-password-file", wrong), 30)
+            self.assertEqual(code, 0, errors)
+            self.assertIn("refused the connection: Connection Refused: not authorised", errors)
+            subscriber = Subscriber(broker, self.dir, "all", "-u", "meter", "-P", "right")
+            code, _, errors = run(logger_command(self.dir, broker.url(), "--count", "3",
+                                                 "--mqtt-user", "meter",
+                                                 "--mqtt-password-file", right), 30)
+            time.sleep(0.3)
+            subscriber.close()
+            self.assertEqual(code, 0, errors)
+            self.assertNotIn("refused", errors)
+            self.assertEqual(len(subscriber.states()), 3)
+        finally:
+            broker.stop()
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
