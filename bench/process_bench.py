@@ -172,6 +172,25 @@ def print_plot_time():
               f"{RUNS} runs, start-up included")
 
 
+def publishing_figures(logger, logger_ready):
+    """The same two figures with every pulse published to a local broker and database."""
+    from influx_test import InfluxServer
+    from mqtt_test import Broker
+    with tempfile.TemporaryDirectory() as folder:
+        broker = Broker(folder)
+        influx = InfluxServer(folder)
+        try:
+            subprocess.run([os.path.join(BUILD, "bench", "serial_bench"), "--publishing",
+                            broker.url(), influx.write_url()], check=True)
+            print_cost("cyclara-log publishing to MQTT and InfluxDB",
+                       measuring_cost(logger + ["--mqtt", broker.url(), "--influx",
+                                                influx.write_url(), "--nominal", "50"],
+                                      logger_ready))
+        finally:
+            broker.stop()
+            influx.stop()
+
+
 def main():
     print_plot_time()
     logger = [os.path.join(BUILD, "logger", "cyclara-log"), "--port", "5"]
@@ -180,6 +199,7 @@ def main():
                    start_up([os.path.join(BUILD, "bench", "minimal_pty"), "/dev/ttyUSB0"],
                             said("minimal_pty: ready")))
     print_cost("cyclara-log", measuring_cost(logger, logger_ready))
+    publishing_figures(logger, logger_ready)
 
     xvfb, display = start_xvfb()
     try:

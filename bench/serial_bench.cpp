@@ -2,6 +2,7 @@
 // stop latency, DSR timestamp latency beside a minimal waiter, the idle cost of waiting, and
 // the throughput of the pulse path. Prints medians and percentiles; asserts nothing.
 #include "logger/grid_recorder.h"
+#include "logger/pulse_sink.h"
 #include "measure/counter.h"
 #include "measure/line_assembler.h"
 #include "measure/measurement_log.h"
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -56,17 +58,20 @@ int64_t NewerThan(const std::atomic<int64_t>& latest, int64_t after) {
 }
 
 // Forwards to the real device and keeps every pulse timestamp on its way to OnDsrOn.
-// Keeps the latest pulse's timestamp for the bench; with a recorder, the pulse is recorded
-// first, so that the record's cost shows in the latency.
+// What the logger does with a pulse besides measuring it: record it, publish it.
+using PulseWork = std::function<void(int64_t ticks)>;
+
+// Keeps the latest pulse's timestamp for the bench; given work, does it first, so that its
+// cost shows in the latency.
 class RecordingDevice : public ForwardingCommDevice {
   public:
-    RecordingDevice(CommDevice& device, cyclara::logger::GridRecorder* recorder)
-        : ForwardingCommDevice(device), m_recorder(recorder) {}
+    RecordingDevice(CommDevice& device, PulseWork work)
+        : ForwardingCommDevice(device), m_work(std::move(work)) {}
     bool ReadDsrChange(DsrChange& change) override {
         const bool read = ForwardingCommDevice::ReadDsrChange(change);
         if (read && change.pulse) {
-            if (m_recorder != nullptr) {
-                m_recorder->OnPulse(change.pulseTicks);
+            if (m_work) {
+                m_work(change.pulseTicks);
             }
             m_latest.store(change.pulseTicks);
         }
@@ -75,7 +80,7 @@ class RecordingDevice : public ForwardingCommDevice {
     int64_t NextPulseAfter(int64_t after) { return NewerThan(m_latest, after); }
 
   private:
-    cyclara::logger::GridRecorder* const m_recorder;
+    const PulseWork m_work;
     std::atomic<int64_t> m_latest{0};
 };
 
@@ -174,12 +179,12 @@ class MinimalWaiter {
 
 // Edges go alternately to Cyclara and to the minimal waiter, each on its own pty, so that
 // whatever else the machine does falls on both alike.
-void TimestampLatency(const char* what, cyclara::logger::GridRecorder* recorder) {
+void TimestampLatency(const char* what, PulseWork work) {
     constexpr int kEdges = 1000;
     std::vector<double> cyclara;
     std::vector<double> minimal;
     Bench ours;
-    RecordingDevice device(*ours.port.GetHandle(), recorder);
+    RecordingDevice device(*ours.port.GetHandle(), std::move(work));
     ours.receiver.StartThread(device, ours.display);
     ours.modem.WaitUntilWatched(ours.slot);
     const bool raised = device.Timing().raisedPriority;
@@ -303,16 +308,50 @@ void Throughput() {
                 static_cast<double>(kPulsesADay * kDays) / seconds, seconds);
 }
 
+// The timestamp latency while every pulse is also published to the broker and database that
+// bench/process_bench.py started: serial_bench --publishing MQTT_URL INFLUX_URL.
+int Publishing(const char* mqtt, const char* influx) {
+    cyclara::logger::LoggerOptions options;
+    options.mqtt.url = mqtt;
+    options.influx.url = influx;
+    options.device = "/dev/ttyUSB0";
+    std::string whyNot;
+    const auto sinks = cyclara::logger::OpenSinks(options, whyNot);
+    if (sinks.empty()) {
+        std::fprintf(stderr, "serial_bench: %s\n", whyNot.c_str());
+        return 1;
+    }
+    cyclara::logger::GridRecorder recorder(50, "");
+    recorder.StartRun();
+    TimestampLatency(", publishing each pulse to MQTT and InfluxDB", [&](int64_t ticks) {
+        recorder.OnPulse(ticks);
+        const cyclara::logger::PulseReport report{recorder.LatestUnixNanoseconds(),
+                                                  recorder.Latest(), recorder.CounterFrequency(),
+                                                  "+10", "50"};
+        for (const auto& sink : sinks) {
+            sink->Publish(report);
+        }
+    });
+    for (const auto& sink : sinks) {
+        sink->Close();
+    }
+    return 0;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--publishing") {
+        return Publishing(argv[2], argv[3]);
+    }
     StopLatency();
-    TimestampLatency("", nullptr);
+    TimestampLatency("", {});
     {
         cyclara::testing::TempFolder folder;
         cyclara::logger::GridRecorder recorder(50, folder.Path().string());
         recorder.StartRun();
-        TimestampLatency(", with the per-pulse record", &recorder);
+        TimestampLatency(", with the per-pulse record",
+                         [&](int64_t ticks) { recorder.OnPulse(ticks); });
     }
     RecordCost();
     IdleCost("waiting, no pulses", false, false);

@@ -136,8 +136,9 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
     }
     GridRecorder grid(options.nominal, options.recordDir);
     LineAssembler lines;
-    PulseRows rows(stdout, options.count, stop, grid, sinks);
-    if (StandardOutputIsTerminal()) {
+    const bool lineProtocol = options.format == "influx";
+    PulseRows rows(stdout, options.count, stop, grid, sinks, lineProtocol ? path : "");
+    if (StandardOutputIsTerminal() && !lineProtocol) {
         std::printf("%s\n", kRowHeader);
         std::fflush(stdout);
     }

@@ -77,6 +77,18 @@ void AddOptions(CLI::App& app, LoggerOptions& o) {
         ->type_name("N");
     app.add_flag("--no-discovery", o.mqtt.noDiscovery,
                  "Leave out Home Assistant's discovery messages");
+    app.add_option("--influx", o.influx.url,
+                   "Write each counted pulse to this InfluxDB write endpoint, e.g. "
+                   "http://host:8086/write?db=grid or http://host:8086/api/v2/write?org=O&"
+                   "bucket=B (Linux)")
+        ->type_name("URL");
+    app.add_option("--influx-token-file", o.influx.tokenFile,
+                   "File holding an InfluxDB 2.x API token")
+        ->type_name("FILE");
+    app.add_option("--format", o.format, "Standard output: rows (default) or influx, "
+                   "InfluxDB's line protocol for Telegraf or a pipe")
+        ->check(CLI::IsMember({"rows", "influx"}).description(""))
+        ->type_name("FORMAT");
     app.set_version_flag("--version", VersionText(), "Print the version and exit");
     app.footer(
         "Prints one line per counted pulse: elapsed count H:MM:SS, last interval (us), mean\n"

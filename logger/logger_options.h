@@ -25,6 +25,11 @@ struct LoggerOptions {
         int qos = 0;
         bool noDiscovery = false;
     } mqtt;
+    struct Influx {
+        std::string url;        // an InfluxDB write endpoint; empty: none
+        std::string tokenFile;  // 2.x: the API token, sent as "Authorization: Token ..."
+    } influx;
+    std::string format = "rows";  // standard output: "rows", or "influx" for line protocol
 };
 
 // Parses the arguments into `options`. Returns -1 to go on, or the exit code when the program

@@ -1,5 +1,6 @@
 #include "logger/mqtt_sink.h"
 
+#include "logger/host_name.h"
 #include "logger/logger_options.h"
 #include "logger/pulse_record.h"
 #include "measure/wall_clock.h"
@@ -55,14 +56,6 @@ std::optional<BrokerAddress> ParseUrl(const std::string& url) {
         return std::nullopt;
     }
     return address;
-}
-
-std::string HostName() {
-    char name[256] = "";
-    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') {
-        return "localhost";
-    }
-    return name;
 }
 
 // Home Assistant's ids take letters, digits and underscores.

@@ -61,7 +61,11 @@ std::string FormatRecordRow(int64_t unixNanoseconds, const std::optional<PulseFi
     return row + "," + event + "\n";
 }
 
-PulseRecord::PulseRecord(std::string folder) : m_folder(std::move(folder)) {}
+// The folder is made if it is not there: a new meter's first run finds none.
+PulseRecord::PulseRecord(std::string folder) : m_folder(std::move(folder)) {
+    std::error_code ignored;
+    std::filesystem::create_directories(m_folder, ignored);
+}
 
 bool PulseRecord::Append(const std::string& date, const std::string& row) {
     if (date != m_date && !Open(date)) {

@@ -1,5 +1,7 @@
 #include "logger/pulse_rows.h"
 
+#include "logger/host_name.h"
+#include "logger/line_protocol.h"
 #include "res/resource.h"
 
 namespace cyclara::logger {
@@ -26,8 +28,15 @@ std::string FormatRow(const std::string& elapsed, const std::string& width,
 }
 
 PulseRows::PulseRows(std::FILE* out, int64_t count, StopRequest& stop, GridRecorder& grid,
-                     const std::vector<std::unique_ptr<PulseSink>>& sinks)
-    : m_out(out), m_count(count), m_stop(stop), m_grid(grid), m_sinks(sinks) {}
+                     const std::vector<std::unique_ptr<PulseSink>>& sinks,
+                     std::string lineProtocolDevice)
+    : m_out(out),
+      m_count(count),
+      m_stop(stop),
+      m_grid(grid),
+      m_sinks(sinks),
+      m_lineProtocolDevice(std::move(lineProtocolDevice)),
+      m_host(HostName()) {}
 
 void PulseRows::SetFieldText(int id, const char* text) {
     switch (id) {
@@ -51,16 +60,18 @@ void PulseRows::PrintRow(const char* difference) {
     if (m_count != 0 && m_printed >= m_count) {
         return;
     }
+    const PulseReport report{m_grid.LatestUnixNanoseconds(), m_grid.Latest(),
+                             m_grid.CounterFrequency(), difference, m_frequency};
     const std::string row =
-        FormatRow(m_elapsed, m_width, difference, m_frequency, m_grid.Latest()) + "\n";
+        m_lineProtocolDevice.empty()
+            ? FormatRow(m_elapsed, m_width, difference, m_frequency, m_grid.Latest()) + "\n"
+            : LineProtocol(report, m_host, m_lineProtocolDevice);
     // One write a row, flushed at once: a reader at the other end of a pipe sees every pulse
     // as it comes, and a row is never left half written.
     if (std::fputs(row.c_str(), m_out) == EOF || std::fflush(m_out) != 0) {
         m_stop.Request(StopReason::kOutputClosed);
         return;
     }
-    const PulseReport report{m_grid.LatestUnixNanoseconds(), m_grid.Latest(),
-                             m_grid.CounterFrequency(), difference, m_frequency};
     for (const std::unique_ptr<PulseSink>& sink : m_sinks) {
         sink->Publish(report);
     }

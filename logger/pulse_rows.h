@@ -31,9 +31,11 @@ std::string FormatRow(const std::string& elapsed, const std::string& width,
 // the output is gone.
 class PulseRows : public MeasurementDisplay {
   public:
-    // Each row printed also goes to `sinks`.
+    // Each row printed also goes to `sinks`. Given the device's path, the rows are InfluxDB's
+    // line protocol instead, tagged with it.
     PulseRows(std::FILE* out, int64_t count, StopRequest& stop, GridRecorder& grid,
-              const std::vector<std::unique_ptr<PulseSink>>& sinks);
+              const std::vector<std::unique_ptr<PulseSink>>& sinks,
+              std::string lineProtocolDevice);
 
     void SetFieldText(int id, const char* text) override;
     void SetIndicator(bool) override {}
@@ -46,6 +48,8 @@ class PulseRows : public MeasurementDisplay {
     StopRequest& m_stop;
     GridRecorder& m_grid;
     const std::vector<std::unique_ptr<PulseSink>>& m_sinks;
+    const std::string m_lineProtocolDevice;
+    const std::string m_host;
     // The receive thread's only, like the window's fields.
     std::string m_elapsed;
     std::string m_width;

@@ -1,3 +1,4 @@
+#include "logger/influx_sink.h"
 #include "logger/mqtt_sink.h"
 #include "logger/pulse_sink.h"
 
@@ -12,6 +13,13 @@ std::vector<std::unique_ptr<PulseSink>> OpenSinks(const LoggerOptions& options,
             return {};
         }
         sinks.push_back(std::move(mqtt));
+    }
+    if (!options.influx.url.empty()) {
+        std::unique_ptr<PulseSink> influx = OpenInfluxSink(options, whyNot);
+        if (!influx) {
+            return {};
+        }
+        sinks.push_back(std::move(influx));
     }
     return sinks;
 }

@@ -2,11 +2,11 @@
 
 namespace cyclara::logger {
 
-// The MQTT client library is Debian's, built for Linux only.
+// The MQTT and HTTP client libraries are Debian's, built for Linux only.
 std::vector<std::unique_ptr<PulseSink>> OpenSinks(const LoggerOptions& options,
                                                   std::string& whyNot) {
-    if (!options.mqtt.url.empty()) {
-        whyNot = "--mqtt is in the Linux build only";
+    if (!options.mqtt.url.empty() || !options.influx.url.empty()) {
+        whyNot = "--mqtt and --influx are in the Linux build only";
     }
     return {};
 }

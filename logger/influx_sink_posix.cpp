@@ -1,0 +1,202 @@
+#include "logger/influx_sink.h"
+
+#include "logger/host_name.h"
+#include "logger/line_protocol.h"
+#include "serial/serial_port.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+namespace cyclara::logger {
+
+namespace {
+
+// Points kept while the server is away: a day at one pulse a second. Past it the oldest are
+// dropped, so the newest are there when it comes back.
+constexpr size_t kQueueLimit = 86'400;
+// A batch goes at most once a second and holds at most this many points.
+constexpr size_t kBatchPoints = 5000;
+constexpr std::chrono::seconds kBatchPeriod{1};
+// A failed write is tried again after 1 s, then twice as long each time, at most a minute.
+constexpr std::chrono::seconds kFirstRetry{1};
+constexpr std::chrono::seconds kLongestRetry{60};
+constexpr long kRequestTimeoutSeconds = 10;
+// A clean exit waits this long for the last points to be written.
+constexpr std::chrono::seconds kCloseWait{3};
+
+std::string WithNanosecondPrecision(const std::string& url) {
+    if (url.find("precision=") != std::string::npos) {
+        return url;
+    }
+    return url + (url.find('?') == std::string::npos ? "?" : "&") + "precision=ns";
+}
+
+size_t Discard(char*, size_t size, size_t count, void*) {
+    return size * count;
+}
+
+class InfluxSink : public PulseSink {
+  public:
+    InfluxSink(std::string url, std::string token, std::string device)
+        : m_url(WithNanosecondPrecision(url)),
+          m_token(std::move(token)),
+          m_host(HostName()),
+          m_device(std::move(device)),
+          m_sender([this] { SendLoop(); }) {}
+
+    ~InfluxSink() override { Close(); }
+
+    void Publish(const PulseReport& report) override {
+        std::string line = LineProtocol(report, m_host, m_device);
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_queue.size() == kQueueLimit) {
+                m_queue.pop_front();
+                ++m_dropped;
+            }
+            m_queue.push_back(std::move(line));
+        }
+        m_changed.notify_all();
+    }
+
+    void Close() override {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_closing) {
+                return;
+            }
+            m_closing = true;
+            m_closeBy = std::chrono::steady_clock::now() + kCloseWait;
+        }
+        m_changed.notify_all();
+        m_sender.join();
+    }
+
+    uint64_t Dropped() const override { return m_dropped.load(); }
+    std::string Name() const override { return "InfluxDB"; }
+
+  private:
+    // Our own thread, so that a slow or absent server holds up this thread and never the
+    // measurement.
+    void SendLoop() {
+        CURL* curl = curl_easy_init();
+        std::chrono::seconds retry = kFirstRetry;
+        bool failing = false;
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            const auto pause = failing ? retry : kBatchPeriod;
+            m_changed.wait_for(lock, pause, [this] { return m_closing; });
+            const bool lastChance = m_closing;
+            if (m_queue.empty() || (lastChance && std::chrono::steady_clock::now() > m_closeBy)) {
+                if (lastChance) {
+                    break;
+                }
+                continue;
+            }
+            const size_t points = std::min(m_queue.size(), kBatchPoints);
+            std::string batch;
+            for (size_t i = 0; i < points; ++i) {
+                batch += m_queue[i];
+            }
+            lock.unlock();
+            const std::string problem = Write(curl, batch);
+            lock.lock();
+            if (problem.empty()) {
+                // Points dropped meanwhile went from the front, before this batch's.
+                m_queue.erase(m_queue.begin(),
+                              m_queue.begin() + static_cast<long>(std::min(points, m_queue.size())));
+                failing = false;
+                retry = kFirstRetry;
+            } else {
+                if (!failing) {
+                    std::fprintf(stderr, "cyclara-log: InfluxDB at %s: %s; trying again\n",
+                                 m_url.c_str(), problem.c_str());
+                }
+                retry = failing ? std::min(retry * 2, kLongestRetry) : kFirstRetry;
+                failing = true;
+                if (lastChance) {
+                    break;
+                }
+            }
+        }
+        lock.unlock();
+        curl_easy_cleanup(curl);
+    }
+
+    // Empty when the server took the batch; else what went wrong.
+    std::string Write(CURL* curl, const std::string& batch) const {
+        if (curl == nullptr) {
+            return "no HTTP client";
+        }
+        curl_slist* headers = nullptr;
+        const std::string authorisation = "Authorization: Token " + m_token;
+        if (!m_token.empty()) {
+            headers = curl_slist_append(headers, authorisation.c_str());
+        }
+        headers = curl_slist_append(headers, "Content-Type: text/plain; charset=utf-8");
+        curl_easy_reset(curl);
+        curl_easy_setopt(curl, CURLOPT_URL, m_url.c_str());
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, batch.data());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(batch.size()));
+        curl_easy_setopt(curl, CURLOPT_TIMEOUT, kRequestTimeoutSeconds);
+        curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Discard);
+        const CURLcode result = curl_easy_perform(curl);
+        long status = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        curl_slist_free_all(headers);
+        if (result != CURLE_OK) {
+            return curl_easy_strerror(result);
+        }
+        return status / 100 == 2 ? "" : "HTTP status " + std::to_string(status);
+    }
+
+    const std::string m_url;
+    const std::string m_token;
+    const std::string m_host;
+    const std::string m_device;
+    std::atomic<uint64_t> m_dropped{0};
+
+    // Guards the members below: the receive thread adds to the queue, the sender takes from
+    // it, Close (the main thread) sets the closing.
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::string> m_queue;
+    bool m_closing = false;
+    std::chrono::steady_clock::time_point m_closeBy;
+
+    std::thread m_sender;  // declared last: started once everything it uses exists
+};
+
+}  // namespace
+
+std::unique_ptr<PulseSink> OpenInfluxSink(const LoggerOptions& options, std::string& whyNot) {
+    const std::string& url = options.influx.url;
+    if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0) {
+        whyNot = "--influx takes an http:// or https:// write URL, not " + url;
+        return nullptr;
+    }
+    std::string token;
+    if (!options.influx.tokenFile.empty()) {
+        std::ifstream file(options.influx.tokenFile);
+        if (!file || !std::getline(file, token)) {
+            whyNot = "cannot read the InfluxDB token file " + options.influx.tokenFile;
+            return nullptr;
+        }
+    }
+    static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
+    static_cast<void>(initialised);
+    const std::string device = options.device.empty() ? DevicePath(options.port) : options.device;
+    return std::make_unique<InfluxSink>(url, token, device);
+}
+
+}  // namespace cyclara::logger

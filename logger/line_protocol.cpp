@@ -1,0 +1,67 @@
+#include "logger/line_protocol.h"
+
+#include "logger/pulse_record.h"
+
+namespace cyclara::logger {
+
+namespace {
+
+// Tag values escape commas, spaces and equals signs; string fields quotes and backslashes.
+std::string Escaped(const std::string& text, const std::string& special) {
+    std::string escaped;
+    for (const char ch : text) {
+        if (special.find(ch) != std::string::npos) {
+            escaped += '\\';
+        }
+        escaped += ch;
+    }
+    return escaped;
+}
+
+std::string Quoted(const std::string& text) {
+    return "\"" + Escaped(text, "\"\\") + "\"";
+}
+
+// The record's "+0.000010" as a number the protocol takes.
+std::string Unsigned(const std::string& number) {
+    return number.front() == '+' ? number.substr(1) : number;
+}
+
+void Add(std::string& fields, const std::string& name, const std::string& value) {
+    fields += (fields.empty() ? "" : ",") + name + "=" + value;
+}
+
+}  // namespace
+
+std::string LineProtocol(const PulseReport& report, const std::string& host,
+                         const std::string& device) {
+    std::string fields;
+    if (const std::optional<PulseFigures>& figures = report.figures) {
+        if (figures->frequency) {
+            Add(fields, "frequency", FormatHertz(*figures->frequency));
+        }
+        if (figures->meanFrequency) {
+            Add(fields, "mean_frequency", FormatHertz(*figures->meanFrequency));
+        }
+        Add(fields, "grid_time_deviation",
+            Unsigned(FormatSignedSeconds(figures->gridTimeDeviationUs)));
+        Add(fields, "interval_us",
+            FormatIntervalMicroseconds(figures->intervalTicks, report.counterFrequency));
+        Add(fields, "elapsed", std::to_string(figures->seconds) + "i");
+        const std::string event = EventOf(*figures);
+        if (!event.empty()) {
+            Add(fields, "event", Quoted(event));
+        }
+    }
+    const size_t difference = report.difference.find_first_not_of(' ');
+    if (difference != std::string::npos) {
+        Add(fields, "difference_us", Unsigned(report.difference.substr(difference)) + "i");
+    }
+    if (!report.frequencyText.empty()) {
+        Add(fields, "frequency_text", Quoted(report.frequencyText));
+    }
+    return "cyclara,host=" + Escaped(host, ", =") + ",device=" + Escaped(device, ", =") + " " +
+           fields + " " + std::to_string(report.unixNanoseconds) + "\n";
+}
+
+}  // namespace cyclara::logger

@@ -1,0 +1,135 @@
+#!/usr/bin/env python3
+"""cyclara-log writing to a real InfluxDB 1.x (Debian's influxd, started here on free loopback
+ports with its data in the test's folder), read back through its HTTP query endpoint: the
+points against the per-pulse record, exactly, and a server that goes away and comes back.
+Usage: influx_test.py BUILD_DIR"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import urllib.parse
+import urllib.request
+
+from harness import run, wait_for
+
+BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
+SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
+LOGGER = os.path.join(BUILD, "logger", "cyclara-log")
+sys.path.insert(0, os.path.dirname(__file__))
+from mqtt_test import free_port  # noqa: E402
+
+
+class InfluxServer:
+    def __init__(self, folder):
+        self.port = free_port()
+        self.config = os.path.join(folder, "influxdb.conf")
+        with open(self.config, "w") as file:
+            file.write(f"""reporting-disabled = true
+bind-address = "127.0.0.1:{free_port()}"
+[meta]
+  dir = "{folder}/meta"
+[data]
+  dir = "{folder}/data"
+  wal-dir = "{folder}/wal"
+  query-log-enabled = false
+[http]
+  bind-address = "127.0.0.1:{self.port}"
+  log-enabled = false
+[monitor]
+  store-enabled = false
+""")
+        self.process = None
+        self.start()
+        self.query("CREATE DATABASE grid", post=True)
+
+    def start(self):
+        self.process = subprocess.Popen(["influxd", "-config", self.config],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(self.answers, "influxd to answer", timeout=30, interval=0.1)
+
+    def answers(self):
+        try:
+            with urllib.request.urlopen(f"http://127.0.0.1:{self.port}/ping", timeout=1) as reply:
+                return reply.status == 204
+        except OSError:
+            return False
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait()
+
+    def query(self, text, post=False):
+        data = urllib.parse.urlencode({"q": text, "db": "grid", "epoch": "ns"}).encode()
+        url = f"http://127.0.0.1:{self.port}/query"
+        request = urllib.request.Request(url, data=data) if post else \
+            urllib.request.Request(url + "?" + data.decode())
+        with urllib.request.urlopen(request, timeout=10) as reply:
+            return json.load(reply)
+
+    def points(self):
+        series = self.query("SELECT * FROM cyclara")["results"][0].get("series", [])
+        if not series:
+            return []
+        columns = series[0]["columns"]
+        return [dict(zip(columns, values)) for values in series[0]["values"]]
+
+    def write_url(self):
+        return f"http://127.0.0.1:{self.port}/write?db=grid"
+
+
+def logger_command(folder, url, *extra, count="40"):
+    return [SIM, "--period", "0.1", "--width", "0.02", "--count", count, "--", LOGGER, "--port",
+            "5", "--log-dir", folder, "--influx", url, "--nominal", "50", *extra]
+
+
+class InfluxAgainstInfluxd(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        self.dir = self.folder.name
+        self.server = InfluxServer(self.dir)
+
+    def tearDown(self):
+        self.server.stop()
+        self.folder.cleanup()
+
+    def test_points_match_the_record_exactly(self):
+        record = os.path.join(self.dir, "record")
+        code, _, errors = run(logger_command(self.dir, self.server.write_url(), "--count", "5",
+                                             "--record", record), 60)
+        self.assertEqual(code, 0, errors)
+        rows = []
+        for day in sorted(os.listdir(record)):
+            with open(os.path.join(record, day)) as file:
+                rows += [line.split(",") for line in file.read().splitlines()[1:]]
+        counted = [row for row in rows if row[1] not in ("", "0")]
+        points = self.server.points()
+        self.assertEqual(len(points), 5)
+        for point, row in zip(points, counted):
+            self.assertEqual(time.strftime("%Y-%m-%dT%H:%M:%S", time.gmtime(point["time"] // 10**9))
+                             + f".{point['time'] // 1000 % 10**6:06d}Z", row[0])
+            self.assertEqual(point["elapsed"], int(row[1]))
+            self.assertEqual(f"{point['interval_us']:.3f}", row[2])
+            self.assertEqual(f"{point['grid_time_deviation']:+.6f}", row[5])
+            self.assertEqual((point["host"], point["device"]), (os.uname().nodename, "/dev/ttyUSB0"))
+
+    def test_a_server_away_and_back_gets_every_point(self):
+        sim = subprocess.Popen(logger_command(self.dir, self.server.write_url(), "--count", "80",
+                                              count="90"), start_new_session=True,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        time.sleep(1.5)
+        self.server.stop()
+        time.sleep(2)
+        self.server.start()
+        out, errors = sim.communicate(timeout=60)
+        self.assertEqual(sim.returncode, 0, errors)
+        self.assertIn("InfluxDB at", errors, "the failure is said once")
+        self.assertEqual(len(out.splitlines()), 80)
+        elapsed = sorted(point["elapsed"] for point in self.server.points())
+        self.assertEqual(elapsed, list(range(1, 81)))
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
