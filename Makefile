@@ -5,7 +5,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCYCLARA_WERROR=ON
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps linux win64 win32 run demo install test bench clean
+.PHONY: all deps linux win64 win32 run demo install package test bench clean
 
 all: linux win64 win32
 
@@ -39,6 +39,11 @@ demo: linux
 # The program, its help page, its desktop entry and its icons under $(PREFIX).
 install: linux
 	cmake --install $(BUILD)/linux --prefix $(PREFIX)
+
+# The Debian package of the Linux build and the Windows download, in $(BUILD)/packages.
+package: all
+	cd $(BUILD)/linux && cpack --config CPackConfig.cmake -B $(abspath $(BUILD))/packages
+	tools/windows-zip $(BUILD) $(BUILD)/packages/cyclara-windows.zip
 
 # One CTest run over the three builds, so the run ends with one summary line.
 test: all

@@ -1,5 +1,6 @@
 #include "logger/influx_sink.h"
 
+#include "logger/credentials.h"
 #include "logger/host_name.h"
 #include "logger/line_protocol.h"
 #include "serial/serial_port.h"
@@ -185,7 +186,7 @@ std::unique_ptr<PulseSink> OpenInfluxSink(const LoggerOptions& options, std::str
         whyNot = "--influx takes an http:// or https:// write URL, not " + url;
         return nullptr;
     }
-    std::string token;
+    std::string token = ReadCredential("influx-token");
     if (!options.influx.tokenFile.empty()) {
         std::ifstream file(options.influx.tokenFile);
         if (!file || !std::getline(file, token)) {

@@ -1,5 +1,6 @@
 #include "logger/mqtt_sink.h"
 
+#include "logger/credentials.h"
 #include "logger/host_name.h"
 #include "logger/logger_options.h"
 #include "logger/pulse_record.h"
@@ -77,8 +78,10 @@ std::optional<std::string> ReadPassword(const LoggerOptions::Mqtt& options, std:
         }
         return password;
     }
-    const char* fromEnvironment = std::getenv("CYCLARA_MQTT_PASSWORD");
-    return std::string(fromEnvironment != nullptr ? fromEnvironment : "");
+    if (const char* fromEnvironment = std::getenv("CYCLARA_MQTT_PASSWORD")) {
+        return std::string(fromEnvironment);
+    }
+    return ReadCredential("mqtt-password");
 }
 
 Json NumberOrNull(const std::optional<int64_t>& hundredThousandths) {

@@ -8,6 +8,7 @@
 #include "simulator/pulse_plan.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
@@ -145,18 +146,23 @@ int ParseOptions(int argc, char** argv, SimOptions& o) {
     return -1;
 }
 
-// Where the emulation library lies: beside this program, in the folder that the dynamic
-// loader's $LIB names for the started program's architecture (lib/x86_64-linux-gnu on Debian;
-// left for the loader to expand, so a 32-bit program finds its own copy).
+// Where the emulation library lies, in the folder that the dynamic loader's $LIB names for
+// the started program's architecture (lib/x86_64-linux-gnu on Debian), left for the loader to
+// expand, so that a 32-bit program finds its own copy: in the build, under this program's
+// folder; installed, in the architecture's library folder beside bin/.
 std::string PreloadLibrary() {
-    const std::string library = "$LIB/libcyclara_modem.so";
     char self[4096];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) {
-        return library;
+        return "$LIB/cyclara/libcyclara_modem.so";
     }
-    std::string path(self, static_cast<size_t>(length));
-    return path.substr(0, path.rfind('/') + 1) + library;
+    const std::string path(self, static_cast<size_t>(length));
+    const std::string folder = path.substr(0, path.rfind('/') + 1);
+    struct stat built {};
+    if (stat((folder + "lib").c_str(), &built) == 0 && S_ISDIR(built.st_mode)) {
+        return folder + "$LIB/libcyclara_modem.so";
+    }
+    return folder + "../$LIB/cyclara/libcyclara_modem.so";
 }
 
 void ExportForChild(const SimOptions& o, const std::string& slave) {

@@ -22,6 +22,8 @@ SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
 UNDER_WINE = len(sys.argv) > 3
 LOGGER = sys.argv[2:4] if len(sys.argv) > 3 else [os.path.join(BUILD, "logger", "cyclara-log")]
 PERIOD_US = 300_000 if UNDER_WINE else 100_000
+# Wine polls the modem lines, and under load it is late by more than the native backend.
+WIDTH_TOLERANCE_US = 15_000 if UNDER_WINE else 5_000
 SIM_TIMING = ["--period", str(PERIOD_US / 1e6), "--width", str(PERIOD_US / 5e6)]
 ROW = re.compile(r"^(\d+):(\d\d):(\d\d)\t(-?\d+)\t([-+]?\d+)\t(\S+)\t(-|\d+\.\d{5})\t"
                  r"([-+]\d+\.\d{6})$")
@@ -62,7 +64,7 @@ class LoggerAgainstSimulator(unittest.TestCase):
         self.assertEqual(len(lines), 20, "nothing but rows on standard output")
         self.assertEqual([r[0] for r in rows], list(range(1, 21)))
         for _, width, _, frequency in rows:
-            self.assertAlmostEqual(width, PERIOD_US * 1.005, delta=5_000)
+            self.assertAlmostEqual(width, PERIOD_US * 1.005, delta=WIDTH_TOLERANCE_US)
             self.assertEqual(frequency, "60")
         self.assertAlmostEqual(rows[-1][2], PERIOD_US * 1.005 - 1_000_000, delta=500)
         self.assertIn("timing: driver wait (", errors)
@@ -77,8 +79,9 @@ class LoggerAgainstSimulator(unittest.TestCase):
         self.assertEqual(code, 0, errors)
         widths = [r[1] for r in parse_rows(lines)]
         # Pulses 1 and 2 warm up, 3 is the reference: pulse 9 closes the fifth interval.
-        self.assertAlmostEqual(widths[4], 2 * PERIOD_US, delta=5_000)
-        self.assertTrue(all(abs(w - PERIOD_US) < 5_000 for i, w in enumerate(widths) if i != 4))
+        self.assertAlmostEqual(widths[4], 2 * PERIOD_US, delta=WIDTH_TOLERANCE_US)
+        self.assertTrue(all(abs(w - PERIOD_US) < WIDTH_TOLERANCE_US
+                            for i, w in enumerate(widths) if i != 4))
 
     def test_a_line_just_before_an_edge_does_not_delay_its_timestamp(self):
         code, lines, errors, _, _ = run_logged(["--line-lead", "0.02", "--count", "14"],
@@ -86,7 +89,7 @@ class LoggerAgainstSimulator(unittest.TestCase):
         self.assertEqual(code, 0, errors)
         widths = [r[1] for r in parse_rows(lines)]
         self.assertEqual(len(widths), 10, lines)
-        self.assertTrue(all(abs(w - PERIOD_US) < 5_000 for w in widths), widths)
+        self.assertTrue(all(abs(w - PERIOD_US) < WIDTH_TOLERANCE_US for w in widths), widths)
 
     def test_a_removed_device_ends_the_run_with_exit_1(self):
         started = time.monotonic()

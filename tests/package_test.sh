@@ -1,0 +1,45 @@
+#!/bin/sh
+# The Debian package as a system would take it: lintian's errors, an installation into a
+# throwaway root (dpkg --root), the programs, the desktop entry, the manual pages and the
+# service unit from there, and a removal that leaves nothing behind.
+# package_test.sh PACKAGE.deb
+set -eu
+deb=$1
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+
+failures=0
+check() {
+    if eval "$2"; then
+        echo "ok $1"
+    else
+        echo "FAIL $1"
+        failures=$((failures + 1))
+    fi
+}
+
+lintian --tag-display-limit 0 "$deb" >"$root.lintian" 2>&1 || true
+sed 's/^/lintian: /' "$root.lintian"
+check "lintian reports no error" '! grep -q "^E:" "$root.lintian"'
+rm -f "$root.lintian"
+
+mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
+touch "$root/var/lib/dpkg/status"
+dpkg --root="$root" --force-depends --force-script-chrootless -i "$deb" >/dev/null 2>&1
+check "cyclara-log runs from the package" \
+    '[ "$("$root/usr/bin/cyclara-log" --version)" = "cyclara-log 1.0.0.1" ]'
+check "the desktop entry is valid" \
+    'desktop-file-validate "$root/usr/share/applications/cyclara.desktop"'
+for page in cyclara cyclara-log cyclara-sim cyclara-plot; do
+    file=$root/usr/share/man/man1/$page.1.gz
+    check "man renders $page(1) without a warning" \
+        '[ -f "$file" ] && [ -z "$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$file" 2>&1 >/dev/null)" ]'
+done
+check "the service unit verifies" \
+    'systemd-analyze verify --man=no --recursive-errors=no --root="$root" "cyclara-log@dev-ttyUSB0.service"'
+check "the emulation lies where cyclara-sim looks" \
+    '[ -f "$root/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cyclara/libcyclara_modem.so" ]'
+dpkg --root="$root" --force-script-chrootless --purge cyclara >/dev/null
+check "the removal leaves nothing behind" \
+    '[ -z "$(find "$root" -path "$root/var" -prune -o -type f -print)" ]'
+exit $failures

@@ -1,0 +1,31 @@
+#!/bin/sh
+# The Windows download as a user takes it: unpacked, each cyclara-log.exe answers --version
+# under wine (in its build's prefix) and each program has its help page beside it.
+# windows_zip_test.sh BUILD_ROOT
+set -eu
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "$1" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$here/tools/windows-zip" "$build" "$work/cyclara.zip" >/dev/null
+(cd "$work" && /usr/bin/python3 -m zipfile -e cyclara.zip .)
+echo "cyclara.zip: $(wc -c <"$work/cyclara.zip") bytes"
+failures=0
+for arch in x86_64:win64 i686:win32; do
+    folder=$(echo "$work"/cyclara-*-windows/"${arch%%:*}")
+    for file in Cyclara.exe cyclara-log.exe Cyclara.html; do
+        [ -f "$folder/$file" ] || { echo "FAIL ${arch%%:*}/$file is missing"; failures=$((failures + 1)); }
+    done
+    status=0
+    version=$(CYCLARA_WINEPREFIX="$build/${arch##*:}/wineprefix" \
+        "$here/tools/wine-run" "$folder/cyclara-log.exe" --version | tr -d '\r') || status=$?
+    if [ "$status" -eq 77 ]; then
+        echo "skipped ${arch%%:*}: this machine runs no 32-bit programs"
+    elif [ "$version" = "cyclara-log 1.0.0.1" ]; then
+        echo "ok ${arch%%:*}/cyclara-log.exe --version"
+    else
+        echo "FAIL ${arch%%:*}/cyclara-log.exe --version said '$version' ($status)"
+        failures=$((failures + 1))
+    fi
+done
+exit $failures
