@@ -154,6 +154,10 @@ uint32_t ModemControl::StatusReads(int slot) const {
     return Load(m_block->slots[slot].statusReads);
 }
 
+uint32_t ModemControl::WaitEntries(int slot) const {
+    return Load(m_block->slots[slot].waitEntries);
+}
+
 int64_t ModemControl::EdgeNanoseconds(int slot) const {
     return Load(m_block->slots[slot].edgeNanoseconds);
 }

@@ -46,8 +46,10 @@ class ModemControl {
     // may reach the program in one wake with the one before.
     bool WaitUntilWatched(int slot, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
-    // TIOCMGET calls since the slot was attached, counted as each begins.
+    // TIOCMGET calls since the slot was attached, counted as each begins; TIOCMIWAIT calls
+    // that began to wait.
     uint32_t StatusReads(int slot) const;
+    uint32_t WaitEntries(int slot) const;
 
     // CLOCK_MONOTONIC in nanoseconds, read just before the latest change was published.
     int64_t EdgeNanoseconds(int slot) const;

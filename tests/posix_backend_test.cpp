@@ -408,8 +408,13 @@ TEST_P(DeviceFaultTest, MeasuringResumesWhenTheFaultEndsAndNothingSpins) {
     Start();
     const milliseconds cpuBefore = ProcessCpuTime();
     const auto start = steady_clock::now();
-    emulated.Modem().FailCalls(emulated.Slot(), fault.request, 0, fault.calls, fault.error);
-    emulated.Modem().SetDsr(emulated.Slot(), true);
+    ModemControl& modem = emulated.Modem();
+    const uint32_t waitsBefore = modem.WaitEntries(emulated.Slot());
+    modem.FailCalls(emulated.Slot(), fault.request, 0, fault.calls, fault.error);
+    modem.SetDsr(emulated.Slot(), true);
+    // Over when the watcher waits for the line again; edges sent sooner would only move the
+    // state it starts from.
+    ASSERT_TRUE(WaitUntil([&] { return modem.WaitEntries(emulated.Slot()) > waitsBefore; }));
     emulated.Edge(false);
     emulated.Edge(true);
     EXPECT_TRUE(display.WaitFor([](const RecordingDisplay& d) {
