@@ -78,7 +78,8 @@ class WindowOnSimulator(unittest.TestCase):
     """A window program started by cyclara-sim on a private Xvfb, from a copy in a folder of
     its own, so that its logs go there and not into the build."""
 
-    def start(self, sim, sim_args, program, command=(), **environment):
+    def start(self, sim, sim_args, program, command=(), prepare=None, **environment):
+        """`prepare`, when given, runs first on the display (a wine server's restart)."""
         self.xvfb, display = start_xvfb()
         self.folder = tempfile.mkdtemp()
         copy = shutil.copy(program, self.folder)
@@ -86,6 +87,8 @@ class WindowOnSimulator(unittest.TestCase):
         # would stop the program that writes to it.
         self.messages = open(os.path.join(self.folder, "messages"), "w")
         self.env = dict(os.environ, DISPLAY=display, **environment)
+        if prepare:
+            subprocess.run(prepare, env=self.env, check=True)
         self.sim = subprocess.Popen([sim, *sim_args, "--", *command, copy], env=self.env,
                                     cwd=self.folder, stderr=self.messages,
                                     start_new_session=True)

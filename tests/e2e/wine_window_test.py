@@ -17,7 +17,8 @@ PORT = "5"
 class WineWindowAgainstSimulator(WindowOnSimulator):
     def setUp(self):
         self.start(SIM, ["--period", "1", "--width", "0.5", "--frequency", "60", "--offset-ppm",
-                         "40"], PROGRAM, [WINE_RUN])
+                         "40"], PROGRAM, [WINE_RUN],
+                   prepare=[WINE_RUN, "--restart", PROGRAM])
 
     def drive(self, *step):
         code, out, errors = run([WINE_RUN, PROBE, *step], 120, env=self.env)
