@@ -5,7 +5,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCYCLARA_WERROR=ON
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps linux win64 win32 run demo install package test bench clean
+.PHONY: all deps linux win64 win32 sanitize run demo install package test bench clean
 
 all: linux win64 win32
 
@@ -28,6 +28,13 @@ win32: deps linux
 	    -DCYCLARA_HOST_BUILD=$(abspath $(BUILD))/linux
 	cmake --build $(BUILD)/win32 -j $(JOBS)
 
+# The core's tests with AddressSanitizer and UBSan; only those are built.
+SANITIZED_TESTS = measure_test receive_test logger_test resource_test posix_backend_test
+sanitize: deps
+	cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DCYCLARA_WERROR=ON \
+	    -DCYCLARA_SANITIZE=ON
+	cmake --build $(BUILD)/sanitize -j $(JOBS) --target $(SANITIZED_TESTS)
+
 # The program runs from its build folder, so its logs go beside it.
 run: linux
 	@tools/window run $(BUILD)/linux
@@ -46,8 +53,8 @@ package: all
 	tools/windows-zip $(BUILD) $(BUILD)/packages/cyclara-windows.zip
 
 # One CTest run over the three builds, so the run ends with one summary line.
-test: all
-	printf 'subdirs(linux win64 win32)\n' > $(BUILD)/CTestTestfile.cmake
+test: all sanitize
+	printf 'subdirs(linux win64 win32 sanitize)\n' > $(BUILD)/CTestTestfile.cmake
 	ctest --test-dir $(BUILD) --output-on-failure -j 2
 
 # Figures, not pass or fail: run on a quiet machine and compare side by side.

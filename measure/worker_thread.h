@@ -30,7 +30,9 @@ class WorkerThread {
 
   private:
     struct Native;
-    std::unique_ptr<Native> m_native;
+    // Shared with the thread itself where the platform can let a thread go unjoined: the
+    // record then lives until that thread has ended.
+    std::shared_ptr<Native> m_native;
 };
 
 }  // namespace cyclara

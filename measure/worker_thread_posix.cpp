@@ -15,11 +15,6 @@ struct WorkerThread::Native {
 
 namespace {
 
-void* RunBody(void* body) {
-    (*static_cast<std::function<void()>*>(body))();
-    return nullptr;
-}
-
 // On the monotonic clock: a wall clock set back during a stop would hold the window as long,
 // and one set forward would end the wait at once and end a healthy worker by force.
 timespec DeadlineAfter(std::chrono::milliseconds timeout) {
@@ -33,7 +28,7 @@ timespec DeadlineAfter(std::chrono::milliseconds timeout) {
 
 }  // namespace
 
-WorkerThread::WorkerThread() : m_native(std::make_unique<Native>()) {}
+WorkerThread::WorkerThread() : m_native(std::make_shared<Native>()) {}
 
 WorkerThread::~WorkerThread() {
     if (m_native->exists) {
@@ -43,7 +38,19 @@ WorkerThread::~WorkerThread() {
 
 bool WorkerThread::Start(std::function<void()> body) {
     m_native->body = std::move(body);
-    m_native->exists = pthread_create(&m_native->thread, nullptr, RunBody, &m_native->body) == 0;
+    // The thread holds its record too, so that one let go by Terminate keeps it until it
+    // ends; its cancellation unwinds this frame, which lets go of it.
+    auto* held = new std::shared_ptr<Native>(m_native);
+    const auto run = [](void* record) -> void* {
+        const std::unique_ptr<std::shared_ptr<Native>> own(
+            static_cast<std::shared_ptr<Native>*>(record));
+        (*own)->body();
+        return nullptr;
+    };
+    m_native->exists = pthread_create(&m_native->thread, nullptr, run, held) == 0;
+    if (!m_native->exists) {
+        delete held;
+    }
     return m_native->exists;
 }
 
@@ -68,12 +75,11 @@ void WorkerThread::Terminate() {
         return;
     }
     // Cancellation acts at the thread's next cancellation point; the thread is detached so
-    // that it is released when it does end. Until then it still runs its body, so its record
-    // is left to it and a fresh one serves the next Start.
+    // that it is released when it does end, with the record it holds. A fresh record serves
+    // the next Start.
     pthread_cancel(m_native->thread);
     pthread_detach(m_native->thread);
-    static_cast<void>(m_native.release());
-    m_native = std::make_unique<Native>();
+    m_native = std::make_shared<Native>();
 }
 
 }  // namespace cyclara

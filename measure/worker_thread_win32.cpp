@@ -25,7 +25,7 @@ void ServiceSentMessages() {
 
 }  // namespace
 
-WorkerThread::WorkerThread() : m_native(std::make_unique<Native>()) {}
+WorkerThread::WorkerThread() : m_native(std::make_shared<Native>()) {}
 
 WorkerThread::~WorkerThread() {
     if (m_native->thread != nullptr) {
