@@ -327,7 +327,7 @@ int Publishing(const char* mqtt, const char* influx) {
         recorder.OnPulse(ticks);
         const cyclara::logger::PulseReport report{recorder.LatestUnixNanoseconds(),
                                                   recorder.Latest(), recorder.CounterFrequency(),
-                                                  "+10", "50"};
+                                                  10, "50"};
         for (const auto& sink : sinks) {
             sink->Publish(report);
         }

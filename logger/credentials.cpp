@@ -5,15 +5,18 @@
 
 namespace cyclara::logger {
 
+std::optional<std::string> ReadFirstLine(const std::string& path) {
+    std::ifstream file(path);
+    std::string line;
+    if (!file || !std::getline(file, line)) {
+        return std::nullopt;
+    }
+    return line;
+}
+
 std::string ReadCredential(const std::string& name) {
     const char* folder = std::getenv("CREDENTIALS_DIRECTORY");
-    if (folder == nullptr) {
-        return "";
-    }
-    std::ifstream file(std::string(folder) + "/" + name);
-    std::string line;
-    std::getline(file, line);
-    return line;
+    return folder != nullptr ? ReadFirstLine(std::string(folder) + "/" + name).value_or("") : "";
 }
 
 }  // namespace cyclara::logger

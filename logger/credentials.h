@@ -2,9 +2,13 @@
 // own under $CREDENTIALS_DIRECTORY, out of the command line and the environment.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace cyclara::logger {
+
+// The first line of a file of secrets (a password, a token); none if it cannot be read.
+std::optional<std::string> ReadFirstLine(const std::string& path);
 
 // The first line of credential `name`, or empty when there is none.
 std::string ReadCredential(const std::string& name);

@@ -3,16 +3,14 @@
 #include "logger/credentials.h"
 #include "logger/host_name.h"
 #include "logger/line_protocol.h"
+#include "measure/drop_oldest_queue.h"
 #include "serial/serial_port.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <cstdio>
-#include <deque>
-#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -56,14 +54,9 @@ class InfluxSink : public PulseSink {
     ~InfluxSink() override { Close(); }
 
     void Publish(const PulseReport& report) override {
-        std::string line = LineProtocol(report, m_host, m_device);
         {
             std::lock_guard lock(m_mutex);
-            if (m_queue.size() == kQueueLimit) {
-                m_queue.pop_front();
-                ++m_dropped;
-            }
-            m_queue.push_back(std::move(line));
+            m_queue.Push(report);
         }
         m_changed.notify_all();
     }
@@ -81,7 +74,10 @@ class InfluxSink : public PulseSink {
         m_sender.join();
     }
 
-    uint64_t Dropped() const override { return m_dropped.load(); }
+    uint64_t Dropped() const override {
+        std::lock_guard lock(m_mutex);
+        return m_queue.Dropped();
+    }
     std::string Name() const override { return "InfluxDB"; }
 
   private:
@@ -96,24 +92,21 @@ class InfluxSink : public PulseSink {
             const auto pause = failing ? retry : kBatchPeriod;
             m_changed.wait_for(lock, pause, [this] { return m_closing; });
             const bool lastChance = m_closing;
-            if (m_queue.empty() || (lastChance && std::chrono::steady_clock::now() > m_closeBy)) {
+            if (m_queue.Empty() || (lastChance && std::chrono::steady_clock::now() > m_closeBy)) {
                 if (lastChance) {
                     break;
                 }
                 continue;
             }
-            const size_t points = std::min(m_queue.size(), kBatchPoints);
-            std::string batch;
-            for (size_t i = 0; i < points; ++i) {
-                batch += m_queue[i];
-            }
+            std::vector<PulseReport> points = m_queue.Take(kBatchPoints);
             lock.unlock();
+            std::string batch;
+            for (const PulseReport& point : points) {
+                batch += LineProtocol(point, m_host, m_device);
+            }
             const std::string problem = Write(curl, batch);
             lock.lock();
             if (problem.empty()) {
-                // Points dropped meanwhile went from the front, before this batch's.
-                m_queue.erase(m_queue.begin(),
-                              m_queue.begin() + static_cast<long>(std::min(points, m_queue.size())));
                 failing = false;
                 retry = kFirstRetry;
             } else {
@@ -123,6 +116,7 @@ class InfluxSink : public PulseSink {
                 }
                 retry = failing ? std::min(retry * 2, kLongestRetry) : kFirstRetry;
                 failing = true;
+                m_queue.PutBack(std::move(points));
                 if (lastChance) {
                     break;
                 }
@@ -165,13 +159,13 @@ class InfluxSink : public PulseSink {
     const std::string m_token;
     const std::string m_host;
     const std::string m_device;
-    std::atomic<uint64_t> m_dropped{0};
 
     // Guards the members below: the receive thread adds to the queue, the sender takes from
-    // it, Close (the main thread) sets the closing.
-    std::mutex m_mutex;
+    // it (and makes the lines, off the receive thread), Close (the main thread) sets the
+    // closing.
+    mutable std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<std::string> m_queue;
+    DropOldestQueue<PulseReport> m_queue{kQueueLimit};
     bool m_closing = false;
     std::chrono::steady_clock::time_point m_closeBy;
 
@@ -188,11 +182,12 @@ std::unique_ptr<PulseSink> OpenInfluxSink(const LoggerOptions& options, std::str
     }
     std::string token = ReadCredential("influx-token");
     if (!options.influx.tokenFile.empty()) {
-        std::ifstream file(options.influx.tokenFile);
-        if (!file || !std::getline(file, token)) {
+        const std::optional<std::string> fromFile = ReadFirstLine(options.influx.tokenFile);
+        if (!fromFile) {
             whyNot = "cannot read the InfluxDB token file " + options.influx.tokenFile;
             return nullptr;
         }
+        token = *fromFile;
     }
     static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
     static_cast<void>(initialised);

@@ -53,9 +53,8 @@ std::string LineProtocol(const PulseReport& report, const std::string& host,
             Add(fields, "event", Quoted(event));
         }
     }
-    const size_t difference = report.difference.find_first_not_of(' ');
-    if (difference != std::string::npos) {
-        Add(fields, "difference_us", Unsigned(report.difference.substr(difference)) + "i");
+    if (report.differenceUs) {
+        Add(fields, "difference_us", std::to_string(*report.differenceUs) + "i");
     }
     if (!report.frequencyText.empty()) {
         Add(fields, "frequency_text", Quoted(report.frequencyText));

@@ -4,6 +4,7 @@
 #include "logger/host_name.h"
 #include "logger/logger_options.h"
 #include "logger/pulse_record.h"
+#include "measure/drop_oldest_queue.h"
 #include "measure/wall_clock.h"
 
 #include <mosquitto.h>
@@ -15,8 +16,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
-#include <fstream>
 #include <mutex>
 #include <regex>
 #include <thread>
@@ -70,11 +69,9 @@ std::string AsId(const std::string& text) {
 
 std::optional<std::string> ReadPassword(const LoggerOptions::Mqtt& options, std::string& whyNot) {
     if (!options.passwordFile.empty()) {
-        std::ifstream file(options.passwordFile);
-        std::string password;
-        if (!file || !std::getline(file, password)) {
+        std::optional<std::string> password = ReadFirstLine(options.passwordFile);
+        if (!password) {
             whyNot = "cannot read the MQTT password file " + options.passwordFile;
-            return std::nullopt;
         }
         return password;
     }
@@ -86,16 +83,6 @@ std::optional<std::string> ReadPassword(const LoggerOptions::Mqtt& options, std:
 
 Json NumberOrNull(const std::optional<int64_t>& hundredThousandths) {
     return hundredThousandths ? Json(static_cast<double>(*hundredThousandths) / 1e5) : Json();
-}
-
-// The window's difference as a number: "+12", " 0", "-3".
-Json DifferenceOf(const std::string& text) {
-    const size_t digits = text.find_first_of("0123456789");
-    if (digits == std::string::npos) {
-        return Json();
-    }
-    const long long size = std::atoll(text.c_str() + digits);
-    return text.find('-') != std::string::npos ? -size : size;
 }
 
 class MqttSink : public PulseSink {
@@ -131,7 +118,13 @@ class MqttSink : public PulseSink {
         mosquitto_destroy(m_client);
     }
 
-    void Publish(const PulseReport& report) override { Queue(StateMessage(report)); }
+    void Publish(const PulseReport& report) override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_queue.Push(report);
+        }
+        m_changed.notify_all();
+    }
 
     void Close() override {
         {
@@ -139,7 +132,7 @@ class MqttSink : public PulseSink {
             if (m_closed) {
                 return;
             }
-            m_changed.wait_for(lock, kCloseWait, [this] { return m_queue.empty() || !m_connected; });
+            m_changed.wait_for(lock, kCloseWait, [this] { return m_queue.Empty() || !m_connected; });
             m_closed = true;
         }
         m_changed.notify_all();
@@ -150,7 +143,10 @@ class MqttSink : public PulseSink {
         mosquitto_loop_stop(m_client, false);
     }
 
-    uint64_t Dropped() const override { return m_dropped.load(); }
+    uint64_t Dropped() const override {
+        std::lock_guard lock(m_mutex);
+        return m_queue.Dropped();
+    }
     std::string Name() const override { return "MQTT"; }
 
   private:
@@ -160,18 +156,6 @@ class MqttSink : public PulseSink {
     }
     std::string Availability() const { return m_prefix + "/availability"; }
     std::string State() const { return m_prefix + "/state"; }
-
-    void Queue(std::string message) {
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_queue.size() == kQueueLimit) {
-                m_queue.pop_front();
-                ++m_dropped;
-            }
-            m_queue.push_back(std::move(message));
-        }
-        m_changed.notify_all();
-    }
 
     // On the client's thread.
     static void OnConnect(mosquitto*, void* self, int result) {
@@ -210,7 +194,7 @@ class MqttSink : public PulseSink {
         std::unique_lock lock(m_mutex);
         for (;;) {
             m_changed.wait(lock, [this] {
-                return m_closed || (m_connected && (m_announce || !m_queue.empty()));
+                return m_closed || (m_connected && (m_announce || !m_queue.Empty()));
             });
             if (m_closed) {
                 return;
@@ -222,16 +206,17 @@ class MqttSink : public PulseSink {
                 lock.lock();
                 continue;
             }
-            const std::string message = m_queue.front();
+            std::vector<PulseReport> taken = m_queue.Take(1);
             lock.unlock();
+            const std::string message = StateMessage(taken.front());
             const int sent = mosquitto_publish(m_client, nullptr, State().c_str(),
                                                static_cast<int>(message.size()), message.data(),
                                                m_options.qos, false);
             lock.lock();
-            if (sent == MOSQ_ERR_SUCCESS && !m_queue.empty() && m_queue.front() == message) {
-                m_queue.pop_front();
-            } else if (sent != MOSQ_ERR_SUCCESS) {
-                m_connected = false;  // the disconnect callback follows; the message waits
+            if (sent != MOSQ_ERR_SUCCESS) {
+                // The disconnect callback follows; the pulse waits for the next connection.
+                m_queue.PutBack(std::move(taken));
+                m_connected = false;
             }
             m_changed.notify_all();
         }
@@ -294,13 +279,13 @@ class MqttSink : public PulseSink {
     mosquitto* const m_client;
     std::thread m_sender;
     std::atomic<int> m_lastRefusal{0};  // the client's thread's
-    std::atomic<uint64_t> m_dropped{0};
 
     // Guards the members below. Written by the receive thread (the queue), the client's
-    // thread (connected, announce), the sender (all of them) and Close (closed).
-    std::mutex m_mutex;
+    // thread (connected, announce), the sender (all of them) and Close (closed). The pulses
+    // are made into messages by the sender, off the receive thread.
+    mutable std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<std::string> m_queue;
+    DropOldestQueue<PulseReport> m_queue{kQueueLimit};
     bool m_connected = false;
     bool m_announce = false;
     bool m_closed = false;
@@ -320,7 +305,7 @@ std::string StateMessage(const PulseReport& report) {
                                                                    report.counterFrequency,
                                                                    1'000'000'000)) / 1e3)
                              : Json()},
-                    {"difference_us", DifferenceOf(report.difference)},
+                    {"difference_us", report.differenceUs ? Json(*report.differenceUs) : Json()},
                     {"elapsed_s", figures ? Json(figures->seconds) : Json()},
                     {"frequency_text", report.frequencyText},
                     {"event", figures ? EventOf(*figures) : ""}};

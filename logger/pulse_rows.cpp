@@ -4,6 +4,8 @@
 #include "logger/line_protocol.h"
 #include "res/resource.h"
 
+#include <cstdlib>
+
 namespace cyclara::logger {
 
 namespace {
@@ -11,6 +13,16 @@ namespace {
 std::string WithoutLeadingSpaces(const std::string& text) {
     const size_t first = text.find_first_not_of(' ');
     return first == std::string::npos ? "" : text.substr(first);
+}
+
+// The window's difference, "+12", " 0" or "-3", as a number.
+std::optional<int64_t> DifferenceMicroseconds(const std::string& text) {
+    const size_t digits = text.find_first_of("0123456789");
+    if (digits == std::string::npos) {
+        return std::nullopt;
+    }
+    const int64_t size = std::atoll(text.c_str() + digits);
+    return text.find('-') != std::string::npos ? -size : size;
 }
 
 }  // namespace
@@ -61,7 +73,8 @@ void PulseRows::PrintRow(const char* difference) {
         return;
     }
     const PulseReport report{m_grid.LatestUnixNanoseconds(), m_grid.Latest(),
-                             m_grid.CounterFrequency(), difference, m_frequency};
+                             m_grid.CounterFrequency(), DifferenceMicroseconds(difference),
+                             m_frequency};
     const std::string row =
         m_lineProtocolDevice.empty()
             ? FormatRow(m_elapsed, m_width, difference, m_frequency, m_grid.Latest()) + "\n"

@@ -18,8 +18,8 @@ struct PulseReport {
     int64_t unixNanoseconds = 0;  // the edge's UTC time
     std::optional<PulseFigures> figures;
     int64_t counterFrequency = 0;
-    std::string difference;     // the window's field
-    std::string frequencyText;  // the device's latest line, empty before one
+    std::optional<int64_t> differenceUs;  // the window's field; none while it shows none
+    std::string frequencyText;            // the device's latest line, empty before one
 };
 
 class PulseSink {

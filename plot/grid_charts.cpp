@@ -62,6 +62,18 @@ Series SeriesOf(const std::vector<RecordRow>& rows) {
     return series;
 }
 
+// The lowest and highest value of one line over all stretches, taking in `low` and `high`.
+std::pair<qreal, qreal> Extent(const Series& series, QList<QPointF> Stretch::*line, qreal low,
+                               qreal high) {
+    for (const Stretch& stretch : series.stretches) {
+        for (const QPointF& point : stretch.*line) {
+            low = std::min(low, point.y());
+            high = std::max(high, point.y());
+        }
+    }
+    return {low, high};
+}
+
 // 50 or 60, whichever the frequencies lie nearer.
 int NominalOf(const Series& series) {
     for (const Stretch& stretch : series.stretches) {
@@ -128,13 +140,7 @@ QChart* FrequencyChart(const Series& series, const ChartOptions& options) {
     const int nominal = NominalOf(series);
     // The usual operating band: 49.8 to 50.2 Hz, scaled for 60 Hz grids.
     const qreal half = 0.2 * nominal / 50;
-    qreal low = nominal - half, high = nominal + half;
-    for (const Stretch& stretch : series.stretches) {
-        for (const QPointF& point : stretch.frequency) {
-            low = std::min(low, point.y());
-            high = std::max(high, point.y());
-        }
-    }
+    const auto [low, high] = Extent(series, &Stretch::frequency, nominal - half, nominal + half);
     auto* y = new QValueAxis;
     y->setRange(low - half / 4, high + half / 4);
     y->setTitleText("frequency (Hz)");
@@ -158,13 +164,7 @@ QChart* FrequencyChart(const Series& series, const ChartOptions& options) {
 }
 
 QChart* GridTimeChart(const Series& series, const ChartOptions& options) {
-    qreal low = 0, high = 0;
-    for (const Stretch& stretch : series.stretches) {
-        for (const QPointF& point : stretch.gridTime) {
-            low = std::min(low, point.y());
-            high = std::max(high, point.y());
-        }
-    }
+    const auto [low, high] = Extent(series, &Stretch::gridTime, 0, 0);
     const qreal margin = std::max((high - low) / 10, 0.001);
     auto* y = new QValueAxis;
     y->setRange(low - margin, high + margin);

@@ -1,6 +1,7 @@
 #include "serial/dsr_watcher_posix.h"
 
 #include "measure/counter.h"
+#include "measure/drop_oldest_queue.h"
 #include "serial/dsr_transitions.h"
 
 #include <fcntl.h>
@@ -15,7 +16,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 
 namespace cyclara {
@@ -108,15 +108,14 @@ struct DsrWatcher::Run {
     // Written by the watcher, read by any thread for a report.
     std::atomic<const char*> waitKind{kWaitNotYetKnown};
     std::atomic<bool> realTime{false};
-    std::atomic<uint64_t> dropped{0};
     bool failing = false;  // the watcher's only
 
     std::mutex mutex;  // guards the members below
     // Called by the watcher under the mutex; cleared by Stop when it lets the thread go, so a
     // late wake-up never reaches a device that has closed.
     std::function<void()> notify;
-    // Written by the watcher, taken by the receive thread.
-    std::deque<DsrChange> changes;
+    // Written by the watcher, taken by the receive thread; its drop count read by any thread.
+    DropOldestQueue<DsrChange> changes{kQueueLimit};
     // Set by the watcher as its last act; Stop waits for it between its wake-up signals.
     bool exited = false;
     // Signals `exited` to Stop and `stopping` to a pausing watcher.
@@ -203,11 +202,7 @@ void DsrWatcher::Run::Publish(const std::optional<DsrChange>& change) {
     }
     failing = false;
     std::lock_guard lock(mutex);
-    if (changes.size() == kQueueLimit) {
-        changes.pop_front();
-        ++dropped;
-    }
-    changes.push_back(*change);
+    changes.Push(*change);
     if (notify) {
         notify();
     }
@@ -281,12 +276,7 @@ std::optional<DsrChange> DsrWatcher::Take() {
         return std::nullopt;
     }
     std::lock_guard lock(run->mutex);
-    if (run->changes.empty()) {
-        return std::nullopt;
-    }
-    const DsrChange change = run->changes.front();
-    run->changes.pop_front();
-    return change;
+    return run->changes.TakeOne();
 }
 
 bool DsrWatcher::HasChange() {
@@ -295,7 +285,7 @@ bool DsrWatcher::HasChange() {
         return false;
     }
     std::lock_guard lock(run->mutex);
-    return !run->changes.empty();
+    return !run->changes.Empty();
 }
 
 bool DsrWatcher::TakeFailure() {
@@ -315,7 +305,11 @@ bool DsrWatcher::RealTimePriority() const {
 
 uint64_t DsrWatcher::DroppedChanges() const {
     const std::shared_ptr<Run> run = m_run.load();
-    return run ? run->dropped.load() : 0;
+    if (!run) {
+        return 0;
+    }
+    std::lock_guard lock(run->mutex);
+    return run->changes.Dropped();
 }
 
 }  // namespace cyclara

@@ -8,15 +8,7 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-failures=0
-check() {
-    if eval "$2"; then
-        echo "ok $1"
-    else
-        echo "FAIL $1"
-        failures=$((failures + 1))
-    fi
-}
+. "$(dirname "$0")/checks.sh"
 # Width and height from a PNG's header, as "W H".
 png_size() {
     od -An -tu1 -j16 -N8 "$1" | awk '{ print $3 * 256 + $4, $7 * 256 + $8 }'

@@ -8,15 +8,7 @@ deb=$1
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 
-failures=0
-check() {
-    if eval "$2"; then
-        echo "ok $1"
-    else
-        echo "FAIL $1"
-        failures=$((failures + 1))
-    fi
-}
+. "$(dirname "$0")/checks.sh"
 
 lintian --tag-display-limit 0 "$deb" >"$root.lintian" 2>&1 || true
 sed 's/^/lintian: /' "$root.lintian"

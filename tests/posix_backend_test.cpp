@@ -9,7 +9,7 @@
 #include "simulator/modem_control.h"
 #include "simulator/pty.h"
 #include "tests/recording_display.h"
-#include "tests/sanitized.h"
+#include "tests/process_memory.h"
 #include "tests/temp_folder.h"
 
 #include <asm/termbits.h>
@@ -20,7 +20,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <ctime>
 #include <thread>
 
@@ -329,15 +328,7 @@ long EntriesIn(const char* folder) {
 }
 
 Holdings Holding() {
-    Holdings held{EntriesIn("/proc/self/fd"), EntriesIn("/proc/self/task"), 0};
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            held.residentKib = std::stol(line.substr(6));
-        }
-    }
-    return held;
+    return {EntriesIn("/proc/self/fd"), EntriesIn("/proc/self/task"), ResidentKib().value_or(0)};
 }
 
 TEST_F(PosixReceiveTest, AThousandOpeningsAndClosingsWithPulsesArrivingLeakNothing) {

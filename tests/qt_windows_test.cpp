@@ -8,6 +8,7 @@
 #include "serial/serial_port.h"
 #include "simulator/modem_control.h"
 #include "simulator/pty.h"
+#include "tests/process_memory.h"
 #include "tests/qt_app.h"
 #include "tests/temp_folder.h"
 #include "ui/compiled_resources.h"
@@ -34,7 +35,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <thread>
 #include <string>
@@ -505,17 +505,6 @@ TEST_F(OpenPortTest, ExitWithThePortOpenStopsAndCloses) {
     EXPECT_FALSE(cyclara::ProcessReceiver().Stop().IsRequested());
 }
 
-long ResidentKib() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return 0;
-}
-
 // DSR toggling at 1 kHz for ten seconds: the window keeps answering, memory stays put, and a
 // close in the middle of it all is as quick as ever.
 TEST_F(OpenPortTest, APulseStormLeavesTheWindowResponsiveAndTheCloseQuick) {
@@ -549,7 +538,7 @@ TEST_F(OpenPortTest, APulseStormLeavesTheWindowResponsiveAndTheCloseQuick) {
                         stormLong = Clock::now() - start > std::chrono::seconds(10);
                     }
                 });
-                kibAtStart = ResidentKib();
+                kibAtStart = cyclara::testing::ResidentKib().value_or(0);
                 lastBeat = Clock::now();
                 heartbeat.start(20);
             },
@@ -566,7 +555,7 @@ TEST_F(OpenPortTest, APulseStormLeavesTheWindowResponsiveAndTheCloseQuick) {
                 const auto start = Clock::now();
                 Answer(QMessageBox::Yes);
                 closeTook = Clock::now() - start;
-                kibAtClose = ResidentKib();
+                kibAtClose = cyclara::testing::ResidentKib().value_or(0);
             }},
            {On::kMain,
             [&] {

@@ -5,7 +5,7 @@
 #include "measure/synchronous_display.h"
 #include "tests/fake_comm_device.h"
 #include "tests/recording_display.h"
-#include "tests/sanitized.h"
+#include "tests/process_memory.h"
 #include "tests/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <deque>
-#include <fstream>
 #include <filesystem>
 
 namespace cyclara::testing {
@@ -154,18 +153,6 @@ TEST_F(ReceiveThreadTest, AWorkerDeafToTheStopIsEndedAfterTheBoundAndTheNextOpen
     now.second += 1;
     RunScript(SlowPulses(2, 50'000'000'000));
     EXPECT_EQ(display.updates, (std::vector<DisplayUpdate>{kLit, kLit, kLit}));
-}
-
-// Resident memory in KiB where the system tells it (Linux), else nothing.
-std::optional<long> ResidentKib() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return std::nullopt;
 }
 
 TEST_F(ReceiveThreadTest, TenDaysOfPulsesGiveExactFieldsAndOneRowEveryTenMinutes) {

@@ -2,6 +2,7 @@
 import os
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -18,6 +19,13 @@ def start_xvfb():
     os.close(write)
     with os.fdopen(read) as displays:
         return xvfb, ":" + displays.readline().strip()
+
+
+def free_port():
+    """A loopback port nothing listens on now, for a server a test starts."""
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
 
 
 def exit_unless_wine_runs(wine_run, program):

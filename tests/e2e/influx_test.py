@@ -13,13 +13,11 @@ import unittest
 import urllib.parse
 import urllib.request
 
-from harness import run, wait_for
+from harness import free_port, run, wait_for
 
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
 SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
 LOGGER = os.path.join(BUILD, "logger", "cyclara-log")
-sys.path.insert(0, os.path.dirname(__file__))
-from mqtt_test import free_port  # noqa: E402
 
 
 class InfluxServer:

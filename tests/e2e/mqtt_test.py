@@ -14,18 +14,12 @@ import tempfile
 import time
 import unittest
 
-from harness import end_group, run, wait_for
+from harness import end_group, free_port, run, wait_for
 
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
 SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
 LOGGER = os.path.join(BUILD, "logger", "cyclara-log")
 PREFIX = "cyclara/test"
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 class Broker:
