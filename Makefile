@@ -5,7 +5,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCYCLARA_WERROR=ON
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps linux win64 win32 sanitize run demo install package test bench clean
+.PHONY: all deps linux win64 win32 arm64 sanitize tsan fuzz run demo install package test bench clean
 
 all: linux win64 win32
 
@@ -28,12 +28,38 @@ win32: deps linux
 	    -DCYCLARA_HOST_BUILD=$(abspath $(BUILD))/linux
 	cmake --build $(BUILD)/win32 -j $(JOBS)
 
-# The core's tests with AddressSanitizer and UBSan; only those are built.
+# The core's tests with AddressSanitizer and UBSan, built with clang, and the fuzzers; only
+# those are built.
+CLANG = CC=clang-14 CXX=clang++-14
 SANITIZED_TESTS = measure_test receive_test logger_test resource_test posix_backend_test
+FUZZERS = line_assembler_fuzz receive_thread_fuzz resource_reader_fuzz logger_options_fuzz
 sanitize: deps
-	cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DCYCLARA_WERROR=ON \
-	    -DCYCLARA_SANITIZE=ON
-	cmake --build $(BUILD)/sanitize -j $(JOBS) --target $(SANITIZED_TESTS)
+	$(CLANG) cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DCYCLARA_WERROR=ON \
+	    -DCYCLARA_SANITIZE=address
+	cmake --build $(BUILD)/sanitize -j $(JOBS) --target $(SANITIZED_TESTS) $(FUZZERS)
+
+# The same tests and cyclara-log, run as a user runs it, under ThreadSanitizer.
+tsan: deps
+	$(CLANG) cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DCYCLARA_WERROR=ON \
+	    -DCYCLARA_SANITIZE=thread
+	cmake --build $(BUILD)/tsan -j $(JOBS) --target $(SANITIZED_TESTS) cyclara-log cyclara-sim \
+	    cyclara_modem
+
+# Each fuzzer for FUZZ_SECONDS from its corpus, which grows in $(BUILD)/fuzz-corpus.
+FUZZ_SECONDS ?= 600
+fuzz: sanitize
+	for fuzzer in $(FUZZERS); do \
+	    mkdir -p $(BUILD)/fuzz-corpus/$$fuzzer && \
+	    $(BUILD)/sanitize/fuzz/$$fuzzer -max_total_time=$(FUZZ_SECONDS) -close_fd_mask=3 \
+	        $(BUILD)/fuzz-corpus/$$fuzzer fuzz/seeds/$$fuzzer || exit 1; \
+	done
+
+# cyclara-log and its package for the Raspberry Pi's 64-bit Debian, cross-built; its test runs
+# it under qemu-user against the Linux build's simulator.
+arm64: deps linux
+	cmake -S . -B $(BUILD)/arm64 $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
+	    -DCYCLARA_LOGGER_ONLY=ON -DCYCLARA_HOST_BUILD=$(abspath $(BUILD))/linux
+	cmake --build $(BUILD)/arm64 -j $(JOBS)
 
 # The program runs from its build folder, so its logs go beside it.
 run: linux
@@ -47,14 +73,15 @@ demo: linux
 install: linux
 	cmake --install $(BUILD)/linux --prefix $(PREFIX)
 
-# The Debian package of the Linux build and the Windows download, in $(BUILD)/packages.
-package: all
+# The Debian packages of the Linux and arm64 builds and the Windows download, in $(BUILD)/packages.
+package: all arm64
 	cd $(BUILD)/linux && cpack --config CPackConfig.cmake -B $(abspath $(BUILD))/packages
+	cd $(BUILD)/arm64 && cpack --config CPackConfig.cmake -B $(abspath $(BUILD))/packages
 	tools/windows-zip $(BUILD) $(BUILD)/packages/cyclara-windows.zip
 
 # One CTest run over the three builds, so the run ends with one summary line.
-test: all sanitize
-	printf 'subdirs(linux win64 win32 sanitize)\n' > $(BUILD)/CTestTestfile.cmake
+test: all arm64 sanitize tsan
+	printf 'subdirs(linux win64 win32 arm64 sanitize tsan)\n' > $(BUILD)/CTestTestfile.cmake
 	ctest --test-dir $(BUILD) --output-on-failure -j 2
 
 # Figures, not pass or fail: run on a quiet machine and compare side by side.

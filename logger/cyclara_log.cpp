@@ -179,8 +179,9 @@ int main(int argc, char** argv) {
     if (parsed >= 0) {
         return parsed;
     }
-    // Lives until the process ends: the signal forwarding may still reach it during exit.
-    static StopRequest stop;
+    // Never destroyed: the signal forwarding thread may still be inside Request (notifying)
+    // while the process exits, and a static would be destroyed under it.
+    static StopRequest& stop = *new StopRequest;
     ForwardStopSignals(stop);
     const int code = Run(options, stop);
     StopSignalsDone();

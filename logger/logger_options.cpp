@@ -26,9 +26,15 @@ std::string VersionText() {
 
 namespace {
 
+// CLI11 reads an empty value as a number's zero and lets it past the range and member checks:
+// "--speed ''" would have set the line to 0 baud, which hangs the line up.
+const CLI::Validator kNotEmpty(
+    [](const std::string& value) { return value.empty() ? "a value is required" : ""; }, "");
+
 void AddOptions(CLI::App& app, LoggerOptions& o) {
     CLI::Option* port =
         app.add_option("--port", o.port, "COM port 1 to 20, by the window's mapping of ports")
+            ->check(kNotEmpty)
             ->check(CLI::Range(1, static_cast<int>(kPortCount)).description(""))
             ->type_name("N");
     app.add_option("--device", o.device,
@@ -39,14 +45,16 @@ void AddOptions(CLI::App& app, LoggerOptions& o) {
     app.add_option("--speed", o.speed,
                    "Bit rate: 110, 300, 600, 1200, 2400, 4800, 9600 (default), 14400, 19200, "
                    "38400, 57600 or 115200")
-        ->check(CLI::IsMember(speeds).description(""))
+        ->check(kNotEmpty)
+            ->check(CLI::IsMember(speeds).description(""))
         ->type_name("RATE");
     app.add_option("--log-dir", o.logDir,
                    "Folder of the CSV logs (default: the program's folder, else the user's "
                    "data folder)")
         ->type_name("DIR");
     app.add_option("--count", o.count, "Stop after this many counted pulses")
-        ->check(CLI::PositiveNumber.description(""))
+        ->check(kNotEmpty)
+            ->check(CLI::PositiveNumber.description(""))
         ->type_name("N");
     app.add_option("--record", o.recordDir,
                    "Folder of the per-pulse record: one CSV file per UTC day with the grid "
@@ -54,7 +62,8 @@ void AddOptions(CLI::App& app, LoggerOptions& o) {
         ->type_name("DIR");
     app.add_option("--nominal", o.nominal,
                    "Nominal mains frequency, 50 or 60 (default: from the device's lines)")
-        ->check(CLI::IsMember({50, 60}).description(""))
+        ->check(kNotEmpty)
+            ->check(CLI::IsMember({50, 60}).description(""))
         ->type_name("HZ");
     app.add_flag("--no-reconnect", o.noReconnect,
                  "End with exit code 1 when the device is lost, instead of waiting for it");
@@ -73,7 +82,8 @@ void AddOptions(CLI::App& app, LoggerOptions& o) {
                    "Topic prefix (default: cyclara/<host name>)")
         ->type_name("PREFIX");
     app.add_option("--mqtt-qos", o.mqtt.qos, "Quality of service of the state messages: 0 or 1")
-        ->check(CLI::IsMember({0, 1}).description(""))
+        ->check(kNotEmpty)
+            ->check(CLI::IsMember({0, 1}).description(""))
         ->type_name("N");
     app.add_flag("--no-discovery", o.mqtt.noDiscovery,
                  "Leave out Home Assistant's discovery messages");
@@ -87,7 +97,8 @@ void AddOptions(CLI::App& app, LoggerOptions& o) {
         ->type_name("FILE");
     app.add_option("--format", o.format, "Standard output: rows (default) or influx, "
                    "InfluxDB's line protocol for Telegraf or a pipe")
-        ->check(CLI::IsMember({"rows", "influx"}).description(""))
+        ->check(kNotEmpty)
+            ->check(CLI::IsMember({"rows", "influx"}).description(""))
         ->type_name("FORMAT");
     app.set_version_flag("--version", VersionText(), "Print the version and exit");
     app.footer(

@@ -49,7 +49,7 @@ void PulseState::Measure() {
     ShowElapsed(elapsed.hours, elapsed.minutes, elapsed.seconds);
     ShowWidth();
 
-    const int32_t difference = MeanDeviationMicroseconds(m_now - m_start, n, m_frequency);
+    const int32_t difference = MeanDeviationMicroseconds(TicksBetween(m_now, m_start), n, m_frequency);
     const char sign = DifferenceSign(difference);
     const int32_t magnitude = DifferenceMagnitude(difference);
     char text[32];
@@ -71,7 +71,7 @@ void PulseState::ShowElapsed(int32_t hours, int32_t minutes, int32_t seconds) {
 }
 
 void PulseState::ShowWidth() {
-    const int32_t width = Low32(TicksToMicroseconds(m_now - m_last, m_frequency));
+    const int32_t width = Low32(TicksToMicroseconds(TicksBetween(m_now, m_last), m_frequency));
     char text[16];
     std::snprintf(text, sizeof text, "%ld", static_cast<long>(width));
     m_display.SetFieldText(IDC_WIDTH, text);

@@ -25,6 +25,10 @@ int64_t TicksToMicroseconds(int64_t ticks, int64_t frequency) {
     return seconds * kMicrosecondsPerSecond + remainder * kMicrosecondsPerSecond / frequency;
 }
 
+int64_t TicksBetween(int64_t later, int64_t earlier) {
+    return static_cast<int64_t>(static_cast<uint64_t>(later) - static_cast<uint64_t>(earlier));
+}
+
 int32_t Low32(int64_t value) {
     return static_cast<int32_t>(static_cast<uint32_t>(value));
 }

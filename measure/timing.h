@@ -12,6 +12,11 @@ inline constexpr int64_t kMicrosecondsPerSecond = 1'000'000;
 // A quotient within a second of int64's range saturates there; a frequency of 0 or less yields 0.
 int64_t TicksToMicroseconds(int64_t ticks, int64_t frequency);
 
+// later - earlier, wrapping as the counter's 64-bit arithmetic does: readings that are
+// centuries apart (a counter set or jumping wildly) give a wrong interval, not undefined
+// behaviour.
+int64_t TicksBetween(int64_t later, int64_t earlier);
+
 // The low 32 bits of `value`, taken as a signed number.
 int32_t Low32(int64_t value);
 

@@ -1,32 +1,25 @@
 #include "measure/worker_thread.h"
 
 #include <pthread.h>
-#include <time.h>
 
-#include <cerrno>
+#include <condition_variable>
+#include <mutex>
 
 namespace cyclara {
 
 struct WorkerThread::Native {
     pthread_t thread{};
-    bool exists = false;
+    bool exists = false;  // the owner's thread only
     std::function<void()> body;
+    // Set by the worker as its body returns, read by the owner's Join under the mutex. A
+    // timed wait on the monotonic clock: a wall clock set back during a stop would hold the
+    // window as long, and one set forward would end a healthy worker by force. (The thread
+    // is then joined, which takes no longer than its exit; ThreadSanitizer sees that join,
+    // where it does not see pthread_clockjoin_np.)
+    std::mutex doneMutex;
+    std::condition_variable doneChanged;
+    bool done = false;
 };
-
-namespace {
-
-// On the monotonic clock: a wall clock set back during a stop would hold the window as long,
-// and one set forward would end the wait at once and end a healthy worker by force.
-timespec DeadlineAfter(std::chrono::milliseconds timeout) {
-    timespec deadline{};
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
-    const long long nanoseconds = deadline.tv_nsec + timeout.count() * 1'000'000LL;
-    deadline.tv_sec += static_cast<time_t>(nanoseconds / 1'000'000'000);
-    deadline.tv_nsec = static_cast<long>(nanoseconds % 1'000'000'000);
-    return deadline;
-}
-
-}  // namespace
 
 WorkerThread::WorkerThread() : m_native(std::make_shared<Native>()) {}
 
@@ -44,9 +37,16 @@ bool WorkerThread::Start(std::function<void()> body) {
     const auto run = [](void* record) -> void* {
         const std::unique_ptr<std::shared_ptr<Native>> own(
             static_cast<std::shared_ptr<Native>*>(record));
-        (*own)->body();
+        Native& native = **own;
+        native.body();
+        {
+            std::lock_guard lock(native.doneMutex);
+            native.done = true;
+        }
+        native.doneChanged.notify_all();
         return nullptr;
     };
+    m_native->done = false;
     m_native->exists = pthread_create(&m_native->thread, nullptr, run, held) == 0;
     if (!m_native->exists) {
         delete held;
@@ -62,10 +62,13 @@ bool WorkerThread::Join(std::chrono::milliseconds timeout) {
     if (!m_native->exists) {
         return true;
     }
-    const timespec deadline = DeadlineAfter(timeout);
-    if (pthread_clockjoin_np(m_native->thread, nullptr, CLOCK_MONOTONIC, &deadline) != 0) {
-        return false;
+    {
+        std::unique_lock lock(m_native->doneMutex);
+        if (!m_native->doneChanged.wait_for(lock, timeout, [&] { return m_native->done; })) {
+            return false;
+        }
     }
+    pthread_join(m_native->thread, nullptr);
     m_native->exists = false;
     return true;
 }

@@ -237,7 +237,10 @@ void DsrWatcher::Start() {
     // Changes queued before a restart belonged to a receive thread that has gone: a new run
     // starts empty.
     auto run = std::make_shared<Run>(fcntl(m_fd, F_DUPFD_CLOEXEC, 0), m_notify);
-    m_run.store(run);
+    {
+        std::lock_guard lock(m_runMutex);
+        m_run = run;
+    }
     m_thread = std::thread([run] { run->Watch(); });
 }
 
@@ -245,7 +248,7 @@ void DsrWatcher::Stop() {
     if (!m_thread.joinable()) {
         return;
     }
-    const std::shared_ptr<Run> run = m_run.load();
+    const std::shared_ptr<Run> run = CurrentRun();
     const auto deadline = std::chrono::steady_clock::now() + kStopWait;
     bool exited = false;
     {
@@ -270,8 +273,13 @@ void DsrWatcher::Stop() {
     }
 }
 
+std::shared_ptr<DsrWatcher::Run> DsrWatcher::CurrentRun() const {
+    std::lock_guard lock(m_runMutex);
+    return m_run;
+}
+
 std::optional<DsrChange> DsrWatcher::Take() {
-    const std::shared_ptr<Run> run = m_run.load();
+    const std::shared_ptr<Run> run = CurrentRun();
     if (!run) {
         return std::nullopt;
     }
@@ -280,7 +288,7 @@ std::optional<DsrChange> DsrWatcher::Take() {
 }
 
 bool DsrWatcher::HasChange() {
-    const std::shared_ptr<Run> run = m_run.load();
+    const std::shared_ptr<Run> run = CurrentRun();
     if (!run) {
         return false;
     }
@@ -289,22 +297,22 @@ bool DsrWatcher::HasChange() {
 }
 
 bool DsrWatcher::TakeFailure() {
-    const std::shared_ptr<Run> run = m_run.load();
+    const std::shared_ptr<Run> run = CurrentRun();
     return run && run->failureUntaken.exchange(false);
 }
 
 const char* DsrWatcher::WaitKind() const {
-    const std::shared_ptr<Run> run = m_run.load();
+    const std::shared_ptr<Run> run = CurrentRun();
     return run ? run->waitKind.load() : kWaitNotYetKnown;
 }
 
 bool DsrWatcher::RealTimePriority() const {
-    const std::shared_ptr<Run> run = m_run.load();
+    const std::shared_ptr<Run> run = CurrentRun();
     return run && run->realTime;
 }
 
 uint64_t DsrWatcher::DroppedChanges() const {
-    const std::shared_ptr<Run> run = m_run.load();
+    const std::shared_ptr<Run> run = CurrentRun();
     if (!run) {
         return 0;
     }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -58,8 +59,13 @@ class DsrWatcher {
     const std::function<void()> m_notify;
     // Start and Stop's only (see above); the thread itself holds its run, not this object.
     std::thread m_thread;
-    // Replaced by Start, read by the receive thread and by reports from any thread.
-    std::atomic<std::shared_ptr<Run>> m_run;
+    // The current run: replaced by Start, read through CurrentRun by the receive thread and by
+    // reports from any thread. The mutex is held only to copy the pointer, never while taking
+    // another lock. (Not std::atomic<std::shared_ptr>: libstdc++ 12 releases its internal lock
+    // after a load with relaxed order, which ThreadSanitizer reports as a race.)
+    std::shared_ptr<Run> CurrentRun() const;
+    mutable std::mutex m_runMutex;
+    std::shared_ptr<Run> m_run;
 };
 
 }  // namespace cyclara

@@ -9,7 +9,12 @@
 
 namespace cyclara::testing {
 
-#if defined(__SANITIZE_ADDRESS__)
+// gcc says so by macros; clang by __has_feature.
+#if !defined(__has_feature)
+#define __has_feature(feature) 0
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || \
+    __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 inline constexpr bool kSanitized = true;
 #else
 inline constexpr bool kSanitized = false;

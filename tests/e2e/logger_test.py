@@ -3,10 +3,12 @@
 writes, its exit codes and messages. Pulses come every 100 ms (300 ms under wine, whose serial
 layer loses an edge that comes while no wait is pending): the arithmetic does not care that the
 period is short, so a simulated second lasts 100,000 us and the difference reads about
--900,000 us. Usage: logger_test.py BUILD_DIR [WINE_RUN CYCLARA_LOG_EXE]"""
+-900,000 us. Usage: logger_test.py BUILD_DIR [RUNNER CYCLARA_LOG_EXE], where RUNNER is
+tools/wine-run for a Windows build or qemu-user for a board's build."""
 import os
 import re
 import resource
+import shlex
 import signal
 import subprocess
 import sys
@@ -18,8 +20,8 @@ from harness import csv_logs, exit_unless_wine_runs, read_bytes, run
 
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
 SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
-# Under wine the port is COM5 of the prefix, mapped to the simulator's pty by WINE_RUN.
-UNDER_WINE = len(sys.argv) > 3
+# Under wine the port is COM5 of the prefix, mapped to the simulator's pty by wine-run.
+UNDER_WINE = len(sys.argv) > 3 and os.path.basename(sys.argv[2]) == "wine-run"
 LOGGER = sys.argv[2:4] if len(sys.argv) > 3 else [os.path.join(BUILD, "logger", "cyclara-log")]
 PERIOD_US = 300_000 if UNDER_WINE else 100_000
 # Wine polls the modem lines, and under load it is late by more than the native backend.
@@ -140,7 +142,7 @@ class LoggerAgainstSimulator(unittest.TestCase):
     @unittest.skipIf(UNDER_WINE, "a pipe between a Windows and a Linux program is wine's")
     def test_a_closed_output_ends_the_run_cleanly(self):
         with tempfile.TemporaryDirectory() as folder:
-            shell = f"set -o pipefail; '{LOGGER[0]}' --port 5 --log-dir {folder} | head -n 2"
+            shell = f"set -o pipefail; {shlex.join(LOGGER)} --port 5 --log-dir {folder} | head -n 2"
             code, out, errors = run([SIM, *SIM_TIMING, "--", "bash", "-c", shell], 30)
         self.assertEqual(code, 0, errors)
         self.assertEqual(len(out.splitlines()), 2)
