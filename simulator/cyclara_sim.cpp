@@ -7,6 +7,7 @@
 #include "simulator/pty.h"
 #include "simulator/pulse_plan.h"
 
+#include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -42,6 +43,7 @@ struct SimOptions {
     int64_t removeAfter = 0;
     double backAfterSeconds = 0;
     std::string as = "/dev/ttyUSB0";
+    std::string group;
     std::string events;
     std::vector<std::string> command;
 };
@@ -126,6 +128,9 @@ int ParseOptions(int argc, char** argv, SimOptions& o) {
         ->check(CLI::NonNegativeNumber);
     app.add_option("--seed", o.shape.seed, "Seed of the random jitter, wander and noise");
     app.add_option("--as", o.as, "Device path that leads to the pty in the started program");
+    app.add_option("--group", o.group,
+                   "Give the device to this group, read and write, as udev gives serial "
+                   "adapters to dialout, for a program started as another user");
     app.add_option("--events", o.events,
                    "File for the event lines (default: standard output without a command, "
                    "none with one)");
@@ -241,12 +246,22 @@ class HeldSlave {
     const int m_fd;
 };
 
+// A pty and the modem-line block are their creator's alone; this lets `group` open them.
+void GiveToGroup(const std::string& path, gid_t group) {
+    if (group != static_cast<gid_t>(-1) &&
+        (chown(path.c_str(), static_cast<uid_t>(-1), group) != 0 ||
+         chmod(path.c_str(), 0660) != 0)) {
+        throw std::runtime_error("cannot give " + path + " to the group");
+    }
+}
+
 // The device as plugged in: its pty, the slave held open, its modem-line slot, and the link
 // through which the started program opens it. Pulling it out hangs the line up and takes the
 // link away; plugging it back makes a new pty, as a USB adapter comes back as a new device.
 class Plug {
   public:
-    Plug(ModemControl& modem, std::string link) : m_modem(modem), m_link(std::move(link)) {
+    Plug(ModemControl& modem, std::string link, gid_t group)
+        : m_modem(modem), m_link(std::move(link)), m_group(group) {
         Insert();
     }
     ~Plug() {
@@ -272,6 +287,7 @@ class Plug {
             m_modem.Detach(m_slot);
         }
         m_pty = std::make_unique<Pty>();
+        GiveToGroup(m_pty->SlavePath(), m_group);
         m_held = std::make_unique<HeldSlave>(m_pty->SlavePath());
         m_slot = m_modem.Attach(m_pty->SlavePath());
         // Made beside and renamed over, so the link is never missing while it moves.
@@ -292,6 +308,7 @@ class Plug {
   private:
     ModemControl& m_modem;
     const std::string m_link;
+    const gid_t m_group;  // -1: the pty stays its creator's
     std::unique_ptr<Pty> m_pty;
     std::unique_ptr<HeldSlave> m_held;
     int m_slot = -1;
@@ -432,8 +449,18 @@ std::string RuntimeFolder() {
 
 int Simulate(const SimOptions& o) {
     const std::string stem = RuntimeFolder() + "/cyclara-sim-" + std::to_string(getpid());
+    gid_t group = static_cast<gid_t>(-1);
+    if (!o.group.empty()) {
+        const struct group* entry = getgrnam(o.group.c_str());
+        if (entry == nullptr) {
+            std::fprintf(stderr, "cyclara-sim: no group %s\n", o.group.c_str());
+            return 2;
+        }
+        group = entry->gr_gid;
+    }
     ModemControl modem(stem);
-    Plug plug(modem, stem + ".device");
+    GiveToGroup(modem.Path(), group);
+    Plug plug(modem, stem + ".device", group);
     ExportForChild(o, plug.Link());
     std::FILE* events = OpenEvents(o);
     if (!o.events.empty() && events == nullptr) {

@@ -62,19 +62,5 @@ INSTANTIATE_TEST_SUITE_P(
                       LineCase{"LongLineWithoutUnit", std::string(300, 'x') + "\r\n", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LineAssemblerStateTest, ALineContinuesAcrossCalls) {
-    LineAssembler assembler;
-    EXPECT_EQ(FrequenciesShown(assembler, "6"), std::vector<std::string>{});
-    EXPECT_EQ(FrequenciesShown(assembler, "0H"), std::vector<std::string>{});
-    EXPECT_EQ(FrequenciesShown(assembler, "z\r\n5"), std::vector<std::string>{"60"});
-    EXPECT_EQ(FrequenciesShown(assembler, "0Hz\r\n"), std::vector<std::string>{"50"});
-}
-
-TEST(LineAssemblerStateTest, AMismatchedLineDoesNotDisturbTheNext) {
-    LineAssembler assembler;
-    EXPECT_EQ(FrequenciesShown(assembler, "60Hz\n"), std::vector<std::string>{});
-    EXPECT_EQ(FrequenciesShown(assembler, "50Hz\r\n"), std::vector<std::string>{"50"});
-}
-
 }  // namespace
 }  // namespace cyclara::testing

@@ -228,20 +228,6 @@ TEST(ResourceTest, TruncatedResourcesAreRejected) {
     }
 }
 
-TEST(ResourceTest, ACorruptedFileIsRejected) {
-    const Bytes whole = CompiledResources();
-    std::vector<uint8_t> bytes(whole.begin(), whole.end());
-    bytes[36] = 0xFF;  // the second resource's data size, now past the end
-    bytes[37] = 0xFF;
-    bytes[38] = 0xFF;
-    EXPECT_FALSE(ResourceFile::Parse(bytes).has_value());
-    for (size_t length = 1; length < whole.size(); length += 7) {
-        const std::vector<uint8_t> cut(whole.begin(), whole.begin() + length);
-        const auto file = ResourceFile::Parse(cut);
-        EXPECT_TRUE(!file || !file->Find(kRtDialogInit, IDD_PORT)) << "cut at " << length;
-    }
-}
-
 // A corrupted image header is rejected, never trusted to say where the pixels are.
 TEST(ResourceTest, IconWithBrokenImageIsRejected) {
     const struct {

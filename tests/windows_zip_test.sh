@@ -1,6 +1,7 @@
 #!/bin/sh
 # The Windows download as a user takes it: unpacked, each cyclara-log.exe answers --version
-# under wine (in its build's prefix) and each program has its help page beside it.
+# under wine (in its build's prefix), each program has its help page beside it, and the
+# x86_64 Cyclara.exe starts, measures and exits as the window test drives it.
 # windows_zip_test.sh BUILD_ROOT
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,4 +29,7 @@ for arch in x86_64:win64 i686:win32; do
         failures=$((failures + 1))
     fi
 done
+CYCLARA_WINEPREFIX="$build/win64/wineprefix" /usr/bin/python3 "$here/tests/e2e/wine_window_test.py" \
+    "$build/linux" "$here/tools/wine-run" "$(echo "$work"/cyclara-*-windows/x86_64/Cyclara.exe)" \
+    "$build/win64/tests/win_window_probe.exe" || failures=$((failures + 1))
 exit $failures

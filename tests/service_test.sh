@@ -1,0 +1,48 @@
+#!/bin/sh
+# The service unit's command line, run as systemd would run it where no systemd runs: its
+# specifiers filled in for /dev/ttyUSB0, its options from an environment file, a dynamic user
+# in the dialout group with CAP_SYS_NICE as its one (ambient) capability, LimitRTPRIO and no
+# new privileges, writing to the state folder, against the simulated device given to dialout
+# as udev gives serial adapters. service_test.sh BUILD_DIR
+set -eu
+build=$(cd "$1" && pwd)
+unit=$(dirname "$0")/../packaging/cyclara-log@.service
+if [ "$(id -u)" -ne 0 ]; then
+    echo "changing to the service's user needs root" >&2
+    exit 77
+fi
+state=$(mktemp -d)
+chmod 0755 "$state"
+trap 'rm -rf "$state"' EXIT
+. "$(dirname "$0")/checks.sh"
+
+# The first of DynamicUser's range, which systemd allots users from.
+uid=61184
+instance=$(systemd-escape --path /dev/ttyUSB0)
+folder=$state/cyclara-log/$instance
+mkdir -p "$folder"
+chown "$uid:$uid" "$folder"
+
+command=$(sed -n 's/^ExecStart=//p' "$unit" |
+    sed -e "s|%I|dev/ttyUSB0|g" -e "s|%i|$instance|g" -e "s|%S|$state|g" \
+        -e "s|^/usr/bin/cyclara-log|$build/logger/cyclara-log|")
+printf 'CYCLARA_LOG_OPTIONS="--count 12 --nominal 60"\n' >"$state/options"
+
+# As the unit says: EnvironmentFile= then ExecStart= with $CYCLARA_LOG_OPTIONS split on spaces.
+"$build/simulator/cyclara-sim" --period 0.1 --width 0.02 --group dialout -- \
+    prlimit --rtprio=1:1 \
+    setpriv --reuid="$uid" --regid="$uid" --groups="$(getent group dialout | cut -d: -f3)" \
+        --inh-caps=-all,+sys_nice --ambient-caps=-all,+sys_nice --bounding-set=-all,+sys_nice \
+        --no-new-privs \
+    sh -c ". '$state/options' && exec $command" >"$state/rows" 2>"$state/errors" ||
+    true
+sed 's/^/service: /' "$state/errors"
+
+check "the service's run counts its pulses" '[ "$(grep -c "^ *0:00:" "$state/rows")" -eq 12 ]'
+check "it opens the device through dialout" '! grep -q "does not open" "$state/errors"'
+check "the timestamping thread gets its real-time priority" \
+    'grep -q "raised priority granted" "$state/errors"'
+check "the CSV log lands in the state folder, the service user's" \
+    '[ "$(find "$folder" -maxdepth 1 -name "*.csv" -user "$uid" | wc -l)" -eq 1 ]'
+check "the per-pulse record too" '[ -n "$(find "$folder/record" -name "*.csv" -user "$uid")" ]'
+exit $failures
