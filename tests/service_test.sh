@@ -28,9 +28,13 @@ command=$(sed -n 's/^ExecStart=//p' "$unit" |
         -e "s|^/usr/bin/cyclara-log|$build/logger/cyclara-log|")
 printf 'CYCLARA_LOG_OPTIONS="--count 12 --nominal 60"\n' >"$state/options"
 
+# LimitRTPRIO=: raising it takes CAP_SYS_RESOURCE, which a container's root may lack; the
+# service's CAP_SYS_NICE grants the priority without it.
+limit="prlimit --rtprio=1:1"
+$limit true 2>/dev/null || { limit=""; echo "service: no LimitRTPRIO here; CAP_SYS_NICE alone"; }
+
 # As the unit says: EnvironmentFile= then ExecStart= with $CYCLARA_LOG_OPTIONS split on spaces.
-"$build/simulator/cyclara-sim" --period 0.1 --width 0.02 --group dialout -- \
-    prlimit --rtprio=1:1 \
+"$build/simulator/cyclara-sim" --period 0.1 --width 0.02 --group dialout -- $limit \
     setpriv --reuid="$uid" --regid="$uid" --groups="$(getent group dialout | cut -d: -f3)" \
         --inh-caps=-all,+sys_nice --ambient-caps=-all,+sys_nice --bounding-set=-all,+sys_nice \
         --no-new-privs \
