@@ -84,20 +84,6 @@ class EmulatedPort {
     CSerialPort port;
 };
 
-TEST(PosixPortNamesTest, FollowTheFixedTable) {
-    const std::pair<int32_t, const char*> table[] = {{1, "/dev/ttyS0"},
-                                                     {4, "/dev/ttyS3"},
-                                                     {5, "/dev/ttyUSB0"},
-                                                     {12, "/dev/ttyUSB7"},
-                                                     {13, "/dev/ttyACM0"},
-                                                     {20, "/dev/ttyACM7"},
-                                                     {0, ""},
-                                                     {21, ""}};
-    for (const auto& [number, path] : table) {
-        EXPECT_EQ(DevicePath(number), path) << number;
-    }
-}
-
 TEST(PosixPortTest, IsHeldExclusively) {
     EmulatedPort emulated;
     ASSERT_EQ(emulated.port.Open(5, 9600), 1);

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <sstream>
 
 namespace cyclara::testing {
 namespace {
@@ -29,15 +28,6 @@ std::ostream& operator<<(std::ostream& out, const std::optional<Shown>& shown) {
     }
     return out << '"' << shown->elapsed << "\" \"" << shown->width << "\" \"" << shown->difference
                << '"';
-}
-
-std::vector<std::string> LogRows(const std::string& path) {
-    std::vector<std::string> rows;
-    std::istringstream content(ReadWholeFile(path));
-    for (std::string row; std::getline(content, row);) {
-        rows.push_back(row);
-    }
-    return rows;
 }
 
 // A pulse measurement writing to a recording display and to a real log in a fresh folder.
@@ -76,7 +66,6 @@ class PulseHarness {
         return Shown{updates.at(1).text, updates.at(2).text, updates.at(3).text};
     }
 
-    std::vector<std::string> Rows() const { return LogRows(m_log.Path()); }
     const std::string& LogPath() const { return m_log.Path(); }
 
     RecordingDisplay& Display() { return m_display; }
@@ -225,25 +214,6 @@ TEST(PulseStateTest, ElapsedHoursArePaddedToFivePlaces) {
     EXPECT_EQ(at3661->elapsed, "    1:01:01");
     const auto at360000 = harness.Feed(Repeat(1'000, 360'000 - 3661)).back();
     EXPECT_EQ(at360000->elapsed, "  100:00:00");
-}
-
-// Ten days of pulses through the real log: one row at the first interval and 1,440 more.
-TEST(PulseStateTest, TenDaysGiveExactly1441Rows) {
-    constexpr int64_t kGigahertz = 1'000'000'000;
-    constexpr int32_t kIntervals = 864'000;
-    PulseHarness harness(kGigahertz);
-    const auto shown = harness.Feed(Repeat(kGigahertz + 2'500, 2 + kIntervals)).back();
-    EXPECT_EQ(shown, std::optional<Shown>(Shown{"  240:00:00", "1000002", "+2"}));
-
-    const std::vector<std::string> rows = harness.Rows();
-    ASSERT_EQ(rows.size(), 1441u);
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const int32_t minutes = static_cast<int32_t>(i) * 10;
-        char expected[64];
-        std::snprintf(expected, sizeof expected, "2024/01/05 09:13:09,%d:%02d:00,+2\r",
-                      minutes / 60, minutes % 60);
-        ASSERT_EQ(rows[i], expected) << "row " << i;
-    }
 }
 
 }  // namespace

@@ -176,9 +176,13 @@ TEST_F(ReceiveThreadTest, TenDaysOfPulsesGiveExactFieldsAndOneRowEveryTenMinutes
     EXPECT_EQ(display.fields[IDC_ELAPSED], "  240:00:00");
     EXPECT_EQ(display.fields[IDC_WIDTH], "1000010");
     EXPECT_EQ(display.fields[IDC_DIFF], "+10");
-    const std::string rows = ReadWholeFile(log.Path());
-    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 1441);
-    EXPECT_NE(rows.find(",240:00:00,+10\r\n"), std::string::npos);
+    // One row at the first interval, stamped 0:00:00, and one every ten minutes after it.
+    std::string expected;
+    for (int minutes = 0; minutes <= kDays * 24 * 60; minutes += 10) {
+        expected += "2024/01/05 09:03:07," + std::to_string(minutes / 60) + ":" +
+                    (minutes % 60 < 10 ? "0" : "") + std::to_string(minutes % 60) + ":00,+10\r\n";
+    }
+    EXPECT_EQ(ReadWholeFile(log.Path()), expected);
     if (const std::optional<long> atEnd = ResidentKib()) {
         std::printf("ten days: %ld KiB grown over the last eight\n", *atEnd - *afterSecondDay);
         if (!kSanitized) {
