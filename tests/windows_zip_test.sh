@@ -8,7 +8,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$here/tools/windows-zip" "$build" "$work/cyclara.zip" >/dev/null
+# A relative output path, as make package gives it.
+(cd "$work" && "$here/tools/windows-zip" "$build" cyclara.zip >/dev/null)
 (cd "$work" && /usr/bin/python3 -m zipfile -e cyclara.zip .)
 echo "cyclara.zip: $(wc -c <"$work/cyclara.zip") bytes"
 failures=0
