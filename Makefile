@@ -38,12 +38,13 @@ sanitize: deps
 	    -DCYCLARA_SANITIZE=address
 	cmake --build $(BUILD)/sanitize -j $(JOBS) --target $(SANITIZED_TESTS) $(FUZZERS)
 
-# The same tests and cyclara-log, run as a user runs it, under ThreadSanitizer.
+# The same tests, the windows' open and close, and cyclara-log run as a user runs it, under
+# ThreadSanitizer.
 tsan: deps
 	$(CLANG) cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DCYCLARA_WERROR=ON \
 	    -DCYCLARA_SANITIZE=thread
-	cmake --build $(BUILD)/tsan -j $(JOBS) --target $(SANITIZED_TESTS) cyclara-log cyclara-sim \
-	    cyclara_modem
+	cmake --build $(BUILD)/tsan -j $(JOBS) --target $(SANITIZED_TESTS) qt_windows_test \
+	    cyclara-log cyclara-sim cyclara_modem
 
 # Each fuzzer for FUZZ_SECONDS from its corpus, which grows in $(BUILD)/fuzz-corpus.
 FUZZ_SECONDS ?= 600
