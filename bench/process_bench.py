@@ -3,7 +3,8 @@
 to ready and resident memory (the window against a Qt 6 program showing one empty dialog,
 cyclara-log against a C++ program that opens a pty), and the cost of measuring: CPU time an
 hour at one pulse a second and wake-ups a second, for the worker threads and the whole
-process. Prints one line per figure; asserts nothing. Usage: process_bench.py BUILD_DIR"""
+process. Prints one line per figure, "figure<TAB>values<TAB>method", each value the median
+with its range over the runs; asserts nothing. Usage: process_bench.py BUILD_DIR"""
 import os
 import shutil
 import statistics
@@ -14,11 +15,17 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 from harness import end_group, start_xvfb, wait_for  # noqa: E402
+from spread import main as spread_over_runs, spread  # noqa: E402
 
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/linux")
 SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
 RUNS = 7
-MEASURE_SECONDS = 30
+# The cost of measuring: after the measurement's own start (its log opened, its first rows),
+# windows long enough to hold whole pulses, the same in number for every program.
+SETTLE_SECONDS = 10
+WINDOWS = 5
+WINDOW_SECONDS = 12
+PUBLISHING_RUNS = 3
 
 
 def task_figures(pid):
@@ -79,7 +86,7 @@ class Session:
 
 
 def start_up(command, ready, display=None):
-    """Median seconds from starting to ready, and median resident KiB once ready."""
+    """Seconds from starting to ready, and resident KiB once ready, of each run."""
     seconds, kib = [], []
     for _ in range(RUNS):
         session = Session(command, ["--period", "3600"], display)
@@ -87,7 +94,7 @@ def start_up(command, ready, display=None):
         seconds.append(time.monotonic() - session.started)
         kib.append(resident_kib(session.pid))
         session.close()
-    return statistics.median(seconds), statistics.median(kib)
+    return seconds, kib
 
 
 def window_shown(title):
@@ -128,30 +135,43 @@ def cost(session, seconds):
 
 
 def measuring_cost(command, ready, display=None):
+    """For one pulse a second and idle: the cost of each window, in one session each."""
     figures = {}
     for name, period in (("one pulse a second", "1"), ("idle", "3600")):
         session = Session(command, ["--period", period], display)
         ready(session)
-        time.sleep(3)  # past the warm-up
-        figures[name] = cost(session, MEASURE_SECONDS if period == "1" else 10)
+        time.sleep(SETTLE_SECONDS)
+        figures[name] = [cost(session, WINDOW_SECONDS) for _ in range(WINDOWS)]
         session.close()
     return figures
 
 
+COST_METHOD = (f"the sum of every thread's /proc/PID/task/*/schedstat run time and context "
+               f"switches, {WINDOWS} windows of {WINDOW_SECONDS} s each, "
+               f"{SETTLE_SECONDS} s after the program was ready, against cyclara-sim")
+
+
 def print_cost(program, figures):
-    (worker, whole) = figures["one pulse a second"]
-    (idle_worker, idle_whole) = figures["idle"]
-    print(f"cost of measuring, {program}: CPU an hour at one pulse a second {worker[0]:.0f} ms "
-          f"(worker threads), {whole[0]:.0f} ms (whole process); wake-ups a second "
-          f"{worker[1]:.1f} / {whole[1]:.1f} at one pulse a second, "
-          f"{idle_worker[1]:.2f} / {idle_whole[1]:.2f} idle")
+    def column(name, which, what):
+        return [window[which][what] for window in figures[name]]
+    pulses, idle = "one pulse a second", "idle"
+    print(f"cost of measuring, {program}\tCPU an hour at one pulse a second "
+          f"{spread(column(pulses, 0, 0))} ms (worker threads), "
+          f"{spread(column(pulses, 1, 0))} ms (whole process); wake-ups a second "
+          f"{spread(column(pulses, 0, 1), 1)} / {spread(column(pulses, 1, 1), 1)} at one pulse "
+          f"a second, {spread(column(idle, 0, 1), 2)} / {spread(column(idle, 1, 1), 2)} idle"
+          f"\t{COST_METHOD}")
 
 
 def print_start_up(program, figures, baseline, baseline_figures):
-    print(f"start-up and memory, {program}: {figures[0] * 1e3:.0f} ms to ready, "
-          f"{figures[1] / 1024:.1f} MiB resident; {baseline} {baseline_figures[0] * 1e3:.0f} ms, "
-          f"{baseline_figures[1] / 1024:.1f} MiB; ratios {figures[0] / baseline_figures[0]:.2f} "
-          f"and {figures[1] / baseline_figures[1]:.2f}")
+    (seconds, kib), (base_seconds, base_kib) = figures, baseline_figures
+    print(f"start-up and memory, {program}\t{spread([s * 1e3 for s in seconds])} ms to ready, "
+          f"{spread([k / 1024 for k in kib], 1)} MiB resident; {baseline} "
+          f"{spread([s * 1e3 for s in base_seconds])} ms, "
+          f"{spread([k / 1024 for k in base_kib], 1)} MiB; ratios of medians "
+          f"{statistics.median(seconds) / statistics.median(base_seconds):.2f} and "
+          f"{statistics.median(kib) / statistics.median(base_kib):.2f}\t{RUNS} starts each, "
+          f"timed to the first sign of readiness, VmRSS then")
 
 
 def print_plot_time():
@@ -168,8 +188,8 @@ def print_plot_time():
                             os.path.join(folder, "day.png")], check=True,
                            stderr=subprocess.DEVNULL)
             times.append(time.monotonic() - started)
-        print(f"plot of a day (86,400 rows, PNG): median {statistics.median(times):.2f} s of "
-              f"{RUNS} runs, start-up included")
+        print(f"plot of a day (86,400 rows, PNG)\t{spread(times, 2)} s\t{RUNS} runs of "
+              f"cyclara-plot on tools/sample-record's day, start-up included")
 
 
 def publishing_figures(logger, logger_ready):
@@ -180,8 +200,14 @@ def publishing_figures(logger, logger_ready):
         broker = Broker(folder)
         influx = InfluxServer(folder)
         try:
-            subprocess.run([os.path.join(BUILD, "bench", "serial_bench"), "--publishing",
-                            broker.url(), influx.write_url()], check=True)
+            outputs = []
+            for run in range(PUBLISHING_RUNS):
+                outputs.append(os.path.join(folder, f"publishing.{run}"))
+                with open(outputs[-1], "w") as output:
+                    subprocess.run([os.path.join(BUILD, "bench", "serial_bench"),
+                                    "--publishing", broker.url(), influx.write_url()],
+                                   stdout=output, check=True)
+            spread_over_runs(outputs)
             print_cost("cyclara-log publishing to MQTT and InfluxDB",
                        measuring_cost(logger + ["--mqtt", broker.url(), "--influx",
                                                 influx.write_url(), "--nominal", "50"],

@@ -1,16 +1,18 @@
 // Any byte stream into the frequency line assembler: the field shows at most two bytes, only
 // when a line ends, and for a line that fits the buffer they are the start of that line; a
 // line whose third and fourth bytes are "Hz" always shows.
+#include "fuzz/require.h"
 #include "measure/line_assembler.h"
 #include "measure/measurement_display.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace {
+
+using cyclara::fuzz::Require;
 
 struct LastField : cyclara::MeasurementDisplay {
     void SetFieldText(int, const char* text) override {
@@ -21,12 +23,6 @@ struct LastField : cyclara::MeasurementDisplay {
     std::string shown;
     int updates = 0;
 };
-
-void Require(bool holds) {
-    if (!holds) {
-        std::abort();
-    }
-}
 
 }  // namespace
 

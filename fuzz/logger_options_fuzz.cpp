@@ -1,29 +1,22 @@
 // Any command line for cyclara-log: the parser ends with an exit code or with options the
 // program can run with, never with a port, speed, count, format or MQTT setting out of range.
+#include "fuzz/require.h"
 #include "logger/logger_options.h"
+#include "serial/serial_port.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace {
 
-void Require(bool holds) {
-    if (!holds) {
-        std::abort();
-    }
-}
+using cyclara::fuzz::Require;
 
 bool IsSpeed(int32_t speed) {
-    for (const int32_t rate : {110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400,
-                               57600, 115200}) {
-        if (speed == rate) {
-            return true;
-        }
-    }
-    return false;
+    return std::find(cyclara::kSpeedTable.begin(), cyclara::kSpeedTable.end(), speed) !=
+           cyclara::kSpeedTable.end();
 }
 
 }  // namespace
@@ -51,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (code != -1) {
         return 0;
     }
-    Require(options.device.empty() == (options.port >= 1 && options.port <= 20));
+    const bool portNamed = options.port >= 1 && options.port <= cyclara::kPortCount;
+    Require(options.device.empty() == portNamed);
     Require(IsSpeed(options.speed));
     Require(options.count >= 0);
     Require(options.nominal == 0 || options.nominal == 50 || options.nominal == 60);

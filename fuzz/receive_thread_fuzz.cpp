@@ -3,6 +3,7 @@
 // also while the worker is still busy or pausing.
 // Every field text must be one the window's formats produce, and every stop must come within
 // its bound without ending the worker by force.
+#include "fuzz/require.h"
 #include "measure/line_assembler.h"
 #include "measure/measurement_log.h"
 #include "measure/receive_thread.h"
@@ -23,12 +24,7 @@ namespace {
 
 using namespace cyclara;
 using namespace cyclara::testing;
-
-void Require(bool holds) {
-    if (!holds) {
-        std::abort();
-    }
-}
+using cyclara::fuzz::Require;
 
 void RequireFormatted(const DisplayUpdate& update) {
     static const std::regex kElapsed(R"( *\d+:[0-5]\d:[0-5]\d)");

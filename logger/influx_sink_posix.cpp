@@ -3,7 +3,6 @@
 #include "logger/credentials.h"
 #include "logger/host_name.h"
 #include "logger/line_protocol.h"
-#include "measure/drop_oldest_queue.h"
 #include "serial/serial_port.h"
 
 #include <curl/curl.h>
@@ -42,24 +41,17 @@ size_t Discard(char*, size_t size, size_t count, void*) {
     return size * count;
 }
 
-class InfluxSink : public PulseSink {
+class InfluxSink : public QueuedSink {
   public:
     InfluxSink(std::string url, std::string token, std::string device)
-        : m_url(WithNanosecondPrecision(url)),
+        : QueuedSink(kQueueLimit),
+          m_url(WithNanosecondPrecision(url)),
           m_token(std::move(token)),
           m_host(HostName()),
           m_device(std::move(device)),
           m_sender([this] { SendLoop(); }) {}
 
     ~InfluxSink() override { Close(); }
-
-    void Publish(const PulseReport& report) override {
-        {
-            std::lock_guard lock(m_mutex);
-            m_queue.Push(report);
-        }
-        m_changed.notify_all();
-    }
 
     void Close() override {
         {
@@ -74,10 +66,6 @@ class InfluxSink : public PulseSink {
         m_sender.join();
     }
 
-    uint64_t Dropped() const override {
-        std::lock_guard lock(m_mutex);
-        return m_queue.Dropped();
-    }
     std::string Name() const override { return "InfluxDB"; }
 
   private:
@@ -160,12 +148,8 @@ class InfluxSink : public PulseSink {
     const std::string m_host;
     const std::string m_device;
 
-    // Guards the members below: the receive thread adds to the queue, the sender takes from
-    // it (and makes the lines, off the receive thread), Close (the main thread) sets the
-    // closing.
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    DropOldestQueue<PulseReport> m_queue{kQueueLimit};
+    // Both under m_mutex: set by Close (the main thread), read by the sender, which makes the
+    // lines off the receive thread.
     bool m_closing = false;
     std::chrono::steady_clock::time_point m_closeBy;
 

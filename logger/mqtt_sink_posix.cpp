@@ -4,7 +4,6 @@
 #include "logger/host_name.h"
 #include "logger/logger_options.h"
 #include "logger/pulse_record.h"
-#include "measure/drop_oldest_queue.h"
 #include "measure/wall_clock.h"
 
 #include <mosquitto.h>
@@ -85,10 +84,11 @@ Json NumberOrNull(const std::optional<int64_t>& hundredThousandths) {
     return hundredThousandths ? Json(static_cast<double>(*hundredThousandths) / 1e5) : Json();
 }
 
-class MqttSink : public PulseSink {
+class MqttSink : public QueuedSink {
   public:
     MqttSink(const LoggerOptions::Mqtt& options, BrokerAddress broker, std::string password)
-        : m_options(options),
+        : QueuedSink(kQueueLimit),
+          m_options(options),
           m_broker(std::move(broker)),
           m_host(HostName()),
           m_prefix(options.topic.empty() ? "cyclara/" + m_host : options.topic),
@@ -118,14 +118,6 @@ class MqttSink : public PulseSink {
         mosquitto_destroy(m_client);
     }
 
-    void Publish(const PulseReport& report) override {
-        {
-            std::lock_guard lock(m_mutex);
-            m_queue.Push(report);
-        }
-        m_changed.notify_all();
-    }
-
     void Close() override {
         {
             std::unique_lock lock(m_mutex);
@@ -143,10 +135,6 @@ class MqttSink : public PulseSink {
         mosquitto_loop_stop(m_client, false);
     }
 
-    uint64_t Dropped() const override {
-        std::lock_guard lock(m_mutex);
-        return m_queue.Dropped();
-    }
     std::string Name() const override { return "MQTT"; }
 
   private:
@@ -280,12 +268,9 @@ class MqttSink : public PulseSink {
     std::thread m_sender;
     std::atomic<int> m_lastRefusal{0};  // the client's thread's
 
-    // Guards the members below. Written by the receive thread (the queue), the client's
-    // thread (connected, announce), the sender (all of them) and Close (closed). The pulses
-    // are made into messages by the sender, off the receive thread.
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    DropOldestQueue<PulseReport> m_queue{kQueueLimit};
+    // Under m_mutex. Written by the client's thread (connected, announce), the sender (all
+    // of them) and Close (closed). The pulses are made into messages by the sender, off the
+    // receive thread.
     bool m_connected = false;
     bool m_announce = false;
     bool m_closed = false;

@@ -3,10 +3,13 @@
 #pragma once
 
 #include "logger/logger_options.h"
+#include "measure/drop_oldest_queue.h"
 #include "measure/grid_figures.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +35,32 @@ class PulseSink {
     // What the sink had to drop because its server was away: the count, and a name for it.
     virtual uint64_t Dropped() const = 0;
     virtual std::string Name() const = 0;
+};
+
+// A sink whose own sender thread takes the pulses from a bounded queue, dropping the oldest
+// when its server is away too long.
+class QueuedSink : public PulseSink {
+  public:
+    void Publish(const PulseReport& report) final {
+        {
+            std::lock_guard lock(m_mutex);
+            m_queue.Push(report);
+        }
+        m_changed.notify_all();
+    }
+    uint64_t Dropped() const final {
+        std::lock_guard lock(m_mutex);
+        return m_queue.Dropped();
+    }
+
+  protected:
+    explicit QueuedSink(size_t queueLimit) : m_queue(queueLimit) {}
+
+    // Guards the queue, and the state each sink keeps beside it; the receive thread adds to
+    // the queue and the sender takes from it. m_changed tells of any change to either.
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    DropOldestQueue<PulseReport> m_queue;
 };
 
 // The sinks the options ask for. Empty with `whyNot` set when one cannot be made (a usage

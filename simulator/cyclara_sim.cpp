@@ -8,6 +8,7 @@
 #include "simulator/pulse_plan.h"
 
 #include <grp.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -23,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -58,6 +60,15 @@ void OnStopSignal(int signal) {
 
 void OnChildEnded(int) {
     g_childEnded = 1;
+}
+
+// The pulses leave on time on a busy machine only at a real-time priority (root or
+// CAP_SYS_NICE); the programs it starts do not inherit it. Tests compare what a program
+// measured with the rises written to the events file, so they hold either way.
+bool RaisePulsePriority() {
+    sched_param param{};
+    param.sched_priority = 1;
+    return sched_setscheduler(0, SCHED_FIFO | SCHED_RESET_ON_FORK, &param) == 0;
 }
 
 // Without SA_RESTART, so that a signal ends the sleep it lands in.
@@ -334,6 +345,12 @@ class Device {
     }
 
     void Run() {
+        SendPulses();
+        ReportSeen();
+    }
+
+  private:
+    void SendPulses() {
         PulseShape shape = m_o.shape;
         shape.periodNs = std::llround(m_o.periodSeconds * 1e9);
         PulsePlan plan(shape);
@@ -342,6 +359,7 @@ class Device {
         // A tenth of a period's lead keeps the first rise's jitter after the start.
         int64_t start = MonotonicNs() + shape.periodNs / 10;
         Event("settings", 0, DescribeLine(m_plug.HeldFd()));
+        Event("priority", 0, RaisePulsePriority() ? "real-time" : "normal");
         int64_t pluggedAt = 0;
         for (int64_t n = 1; m_o.count == 0 || n <= m_o.count; ++n) {
             const int64_t rise = start + plan.NextRiseNs();
@@ -358,6 +376,7 @@ class Device {
                 SendLines(n);
             }
             if (n - pluggedAt == m_o.removeAfter && n != m_o.count) {
+                ReportSeen();
                 m_plug.Pull();
                 Event("remove", n, "");
                 if (m_o.backAfterSeconds <= 0 ||
@@ -377,18 +396,32 @@ class Device {
         }
     }
 
-  private:
     bool SendPulse(int64_t n, int64_t fall) {
         if (std::find(m_o.skip.begin(), m_o.skip.end(), n) != m_o.skip.end()) {
             Event("skip", n, "");
             return SleepUntil(fall);
         }
-        m_modem.SetDsr(m_plug.Slot(), true);
-        Event("rise", n, "", m_modem.EdgeNanoseconds(m_plug.Slot()));
+        Change(n, true);
         const bool slept = SleepUntil(fall);
-        m_modem.SetDsr(m_plug.Slot(), false);
-        Event("fall", n, "", m_modem.EdgeNanoseconds(m_plug.Slot()));
+        Change(n, false);
         return slept;
+    }
+
+    void Change(int64_t n, bool on) {
+        ReportSeen();
+        m_modem.SetDsr(m_plug.Slot(), on);
+        Event(on ? "rise" : "fall", n, "", m_modem.EdgeNanoseconds(m_plug.Slot()));
+        m_unseen = {n, on};
+    }
+
+    // When the program learnt of the latest change, if it has: a rise it learnt of only with
+    // its fall (the pulse was over before it looked) has its fall's time.
+    void ReportSeen() {
+        const std::optional<int64_t> seen = m_modem.SeenNanoseconds(m_plug.Slot());
+        if (m_unseen && seen) {
+            Event("seen", m_unseen->first, m_unseen->second ? "rise" : "fall", *seen);
+        }
+        m_unseen.reset();
     }
 
     void SendLines(int64_t n) {
@@ -433,6 +466,7 @@ class Device {
     ModemControl& m_modem;
     std::FILE* const m_events;
     std::mt19937_64 m_noise;
+    std::optional<std::pair<int64_t, bool>> m_unseen;  // the latest change: pulse, rise
 };
 
 std::FILE* OpenEvents(const SimOptions& o) {

@@ -162,6 +162,14 @@ int64_t ModemControl::EdgeNanoseconds(int slot) const {
     return Load(m_block->slots[slot].edgeNanoseconds);
 }
 
+std::optional<int64_t> ModemControl::SeenNanoseconds(int slot) const {
+    const EmulatedLine& line = m_block->slots[slot];
+    if (Load(line.seenSequence) != Load(line.sequence)) {
+        return std::nullopt;
+    }
+    return Load(line.seenNanoseconds);
+}
+
 void ModemControl::Publish(int slot) {
     EmulatedLine& line = m_block->slots[slot];
     m_atLastChange[slot] = {Load(line.waitEntries), Load(line.statusReads)};

@@ -5,6 +5,7 @@
 #include "simulator/modem_lines.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 namespace cyclara::simulator {
@@ -53,6 +54,9 @@ class ModemControl {
 
     // CLOCK_MONOTONIC in nanoseconds, read just before the latest change was published.
     int64_t EdgeNanoseconds(int slot) const;
+    // The same clock when the program first learnt of the latest change; none while it has
+    // not yet.
+    std::optional<int64_t> SeenNanoseconds(int slot) const;
 
   private:
     void Publish(int slot);

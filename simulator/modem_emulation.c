@@ -26,7 +26,8 @@
 
 /* 32-bit and 64-bit programs share the block: its 64-bit fields must lie where both put them. */
 _Static_assert(offsetof(struct EmulatedLine, edgeNanoseconds) == 48 &&
-                   sizeof(struct EmulatedLine) == 80 &&
+                   offsetof(struct EmulatedLine, seenNanoseconds) == 80 &&
+                   sizeof(struct EmulatedLine) == 96 &&
                    offsetof(struct ModemLinesBlock, slots) == 8,
                "the shared block has one layout in 32-bit and 64-bit programs");
 
@@ -103,6 +104,17 @@ static uint64_t CountsOf(struct EmulatedLine* line, unsigned long mask) {
     return counts;
 }
 
+static void MarkSeen(struct EmulatedLine* line, uint32_t sequence) {
+    uint32_t seen = Load(&line->seenSequence);
+    if (seen != sequence && __atomic_compare_exchange_n(&line->seenSequence, &seen, sequence, 0,
+                                                        __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+        struct timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        __atomic_store_n(&line->seenNanoseconds, (int64_t)now.tv_sec * 1000000000 + now.tv_nsec,
+                         __ATOMIC_RELEASE);
+    }
+}
+
 static int WaitForChange(struct EmulatedLine* line, unsigned long mask) {
     /* Counted before the snapshot: a test that sees the entry knows the wait started after it. */
     __atomic_fetch_add(&line->waitEntries, 1, __ATOMIC_ACQ_REL);
@@ -115,6 +127,7 @@ static int WaitForChange(struct EmulatedLine* line, unsigned long mask) {
             break;
         }
         if (CountsOf(line, mask) != start) {
+            MarkSeen(line, sequence);
             break;
         }
         if (syscall(SYS_futex, &line->sequence, FUTEX_WAIT, sequence, NULL, NULL, 0) != 0 &&
@@ -176,6 +189,7 @@ static int Emulate(struct EmulatedLine* line, unsigned long request, void* argum
         case TIOCMGET:
             __atomic_fetch_add(&line->statusReads, 1, __ATOMIC_ACQ_REL);
             Stall(line);
+            MarkSeen(line, Load(&line->sequence));
             *(int*)argument = (int)Load(&line->lines);
             return 0;
         case TIOCMSET:

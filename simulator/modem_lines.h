@@ -32,6 +32,13 @@ struct EmulatedLine {
     uint32_t faultCount;
     uint32_t faultErrno;
     uint32_t stallMilliseconds; /* each TIOCMGET first takes this long, deaf to signals */
+    /* When the process under test first learnt of a change: the return of its wait, or its
+     * first status read since. Its timestamps are compared with these, which a late wake-up
+     * on a busy machine moves too, and not with the edges. The time is stored right after the
+     * sequence it belongs to, and read a pulse width later. */
+    int64_t seenNanoseconds;
+    uint32_t seenSequence;
+    uint32_t padding;
 };
 
 struct ModemLinesBlock {

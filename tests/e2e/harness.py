@@ -1,4 +1,5 @@
 """What the end-to-end tests share: a private X display, waiting with a deadline, files."""
+import ctypes
 import os
 import shutil
 import signal
@@ -8,6 +9,9 @@ import sys
 import tempfile
 import time
 import unittest
+
+
+PR_SET_PDEATHSIG = 1
 
 
 def start_xvfb():
@@ -33,6 +37,44 @@ def exit_unless_wine_runs(wine_run, program):
     `program` (a 32-bit one on a kernel without 32-bit support); wine-run says why."""
     if subprocess.run([wine_run, "--check", program]).returncode == 77:
         sys.exit(77)
+
+
+# How far a reported interval may lie from the one the program was shown: the emulation notes
+# when the program's wait returned with each change, and the program reads its counter next,
+# so the two differ by a few instructions' time. Wine learns of the change, then tells the
+# Windows program through its server, at a priority of its own.
+TIMESTAMP_PATH_US = 200
+WINE_TIMESTAMP_PATH_US = 15_000
+
+
+def seen_rises_ns(events):
+    """When the program learnt of each rise the simulator sent, from its events file: with the
+    fall when the pulse was over before the program looked."""
+    rises, seen = [], {}
+    for line in events.splitlines():
+        ns, what, pulse = line.split("\t")[:3]
+        if what == "rise":
+            rises.append(int(pulse))
+        elif what == "seen":
+            seen.setdefault(int(pulse), int(ns))
+    return [seen[pulse] for pulse in rises if pulse in seen]
+
+
+def measured_intervals_us(events, count):
+    """The `count` intervals a program counts from its first pulse on, as it was shown them:
+    two pulses warm up and the third is the reference, so the first closes on the fourth."""
+    rises = seen_rises_ns(events)
+    return [(later - earlier) / 1000 for earlier, later in zip(rises, rises[1:])][2:2 + count]
+
+
+def intervals_sent_us(events_path, count, timeout=10):
+    """measured_intervals_us of a simulator still running, which writes when the program
+    learnt of a change only at its next change: waits until it has written `count`."""
+    def complete():
+        sent = measured_intervals_us(read_bytes(events_path).decode(), count)
+        return sent if len(sent) == count else None
+    return wait_for(complete, f"{count} intervals in the simulator's events", timeout=timeout,
+                    interval=0.05)
 
 
 def wait_for(condition, what, timeout=30, interval=0.1):
@@ -71,6 +113,27 @@ def run(command, timeout, **options):
         out.seek(0)
         err.seek(0)
         return code, out.read().decode(errors="replace"), err.read().decode(errors="replace")
+
+
+def start_server(command, stdout=subprocess.DEVNULL):
+    """Starts a server or client a test uses, which the kernel ends when the test's process
+    ends, however it ends: a test that fails or is killed by its time-out leaves nothing
+    running."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    return subprocess.Popen(command, stdout=stdout, stderr=subprocess.DEVNULL,
+                            preexec_fn=lambda: libc.prctl(PR_SET_PDEATHSIG, signal.SIGTERM))
+
+
+def stop_server(process):
+    """Stops a server from start_server, if it still runs; safe to call twice."""
+    if process is None or process.poll() is not None:
+        return
+    process.terminate()
+    try:
+        process.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
 
 
 def end_group(process):

@@ -13,7 +13,7 @@ import unittest
 import urllib.parse
 import urllib.request
 
-from harness import free_port, run, wait_for
+from harness import free_port, run, start_server, stop_server, wait_for
 
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
 SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
@@ -44,8 +44,7 @@ bind-address = "127.0.0.1:{free_port()}"
         self.query("CREATE DATABASE grid", post=True)
 
     def start(self):
-        self.process = subprocess.Popen(["influxd", "-config", self.config],
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.process = start_server(["influxd", "-config", self.config])
         wait_for(self.answers, "influxd to answer", timeout=30, interval=0.1)
 
     def answers(self):
@@ -56,8 +55,7 @@ bind-address = "127.0.0.1:{free_port()}"
             return False
 
     def stop(self):
-        self.process.terminate()
-        self.process.wait()
+        stop_server(self.process)
 
     def query(self, text, post=False):
         data = urllib.parse.urlencode({"q": text, "db": "grid", "epoch": "ns"}).encode()
@@ -85,13 +83,11 @@ def logger_command(folder, url, *extra, count="40"):
 
 class InfluxAgainstInfluxd(unittest.TestCase):
     def setUp(self):
-        self.folder = tempfile.TemporaryDirectory()
-        self.dir = self.folder.name
+        folder = tempfile.TemporaryDirectory()
+        self.addCleanup(folder.cleanup)
+        self.dir = folder.name
         self.server = InfluxServer(self.dir)
-
-    def tearDown(self):
-        self.server.stop()
-        self.folder.cleanup()
+        self.addCleanup(self.server.stop)
 
     def test_points_match_the_record_exactly(self):
         record = os.path.join(self.dir, "record")

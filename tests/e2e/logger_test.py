@@ -2,9 +2,10 @@
 """cyclara-log run as a user runs it, against cyclara-sim: the rows it prints, the CSV log it
 writes, its exit codes and messages. Pulses come every 100 ms (300 ms under wine, whose serial
 layer loses an edge that comes while no wait is pending): the arithmetic does not care that the
-period is short, so a simulated second lasts 100,000 us and the difference reads about
--900,000 us. Usage: logger_test.py BUILD_DIR [RUNNER CYCLARA_LOG_EXE], where RUNNER is
-tools/wine-run for a Windows build or qemu-user for a board's build."""
+period is short. Each width is checked against the interval the simulator actually sent, and the
+figures exactly against the program's own record. Usage: logger_test.py BUILD_DIR [RUNNER
+CYCLARA_LOG_EXE], where RUNNER is tools/wine-run for a Windows build or qemu-user for a board's
+build."""
 import os
 import re
 import resource
@@ -16,7 +17,8 @@ import tempfile
 import time
 import unittest
 
-from harness import csv_logs, exit_unless_wine_runs, read_bytes, run
+from harness import (TIMESTAMP_PATH_US, WINE_TIMESTAMP_PATH_US, csv_logs,
+                     exit_unless_wine_runs, measured_intervals_us, read_bytes, run)
 
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
 SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
@@ -24,8 +26,7 @@ SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
 UNDER_WINE = len(sys.argv) > 3 and os.path.basename(sys.argv[2]) == "wine-run"
 LOGGER = sys.argv[2:4] if len(sys.argv) > 3 else [os.path.join(BUILD, "logger", "cyclara-log")]
 PERIOD_US = 300_000 if UNDER_WINE else 100_000
-# Wine polls the modem lines, and under load it is late by more than the native backend.
-WIDTH_TOLERANCE_US = 15_000 if UNDER_WINE else 5_000
+TOLERANCE_US = WINE_TIMESTAMP_PATH_US if UNDER_WINE else TIMESTAMP_PATH_US
 SIM_TIMING = ["--period", str(PERIOD_US / 1e6), "--width", str(PERIOD_US / 5e6)]
 ROW = re.compile(r"^(\d+):(\d\d):(\d\d)\t(-?\d+)\t([-+]?\d+)\t(\S+)\t(-|\d+\.\d{5})\t"
                  r"([-+]\d+\.\d{6})$")
@@ -51,24 +52,43 @@ def parse_rows(lines):
             for m in rows if m]
 
 
+def recorded_intervals_ns(folder):
+    """The intervals of the per-pulse record, in nanoseconds, as the program measured them."""
+    rows = "".join(read_bytes(os.path.join(folder, day)).decode()
+                   for day in sorted(os.listdir(folder))).splitlines()
+    return [round(float(row.split(",")[2]) * 1000) for row in rows if row.split(",")[2:3] != [""]
+            and not row.startswith("utc,")]
+
+
 class LoggerAgainstSimulator(unittest.TestCase):
+    def assert_widths_sent(self, widths, events, count):
+        """`count` widths, each the interval between the two rises it spans, within the
+        timestamp path."""
+        sent = measured_intervals_us(events, count)
+        self.assertEqual((len(widths), len(sent)), (count, count), events)
+        for width, interval in zip(widths, sent):
+            self.assertAlmostEqual(width, interval, delta=TOLERANCE_US, msg=(widths, sent))
+
     def test_rows_and_log_of_a_run(self):
-        # 5,000 ppm slow: each interval lasts 0.5% longer, whatever the scheduling noise; the
-        # mean over 20 intervals is off by at most two timestamps' noise divided by 20.
-        code, lines, errors, csv, events = run_logged(
-            ["--offset-ppm", "5000", "--frequency", "60", "--noise", "24", "--count", "40"],
-            ["--count", "20", "--speed", "19200"])
+        with tempfile.TemporaryDirectory() as record:
+            code, lines, errors, csv, events = run_logged(
+                ["--offset-ppm", "5000", "--frequency", "60", "--noise", "24", "--count", "40"],
+                ["--count", "20", "--speed", "19200", "--record", record])
+            recorded = recorded_intervals_ns(record)[:20]
         self.assertEqual(code, 0, errors)
         self.assertIn("\tsettings\t0\t19200 8N1\n", events, "the line as the device sees it")
         self.assertNotIn("by force", errors, "the stop was acknowledged")
         rows = parse_rows(lines)
-        self.assertEqual(len(rows), 20, lines)
         self.assertEqual(len(lines), 20, "nothing but rows on standard output")
         self.assertEqual([r[0] for r in rows], list(range(1, 21)))
-        for _, width, _, frequency in rows:
-            self.assertAlmostEqual(width, PERIOD_US * 1.005, delta=WIDTH_TOLERANCE_US)
-            self.assertEqual(frequency, "60")
-        self.assertAlmostEqual(rows[-1][2], PERIOD_US * 1.005 - 1_000_000, delta=500)
+        self.assertEqual({r[3] for r in rows}, {"60"})
+        self.assert_widths_sent([r[1] for r in rows], events, 20)
+        # The window's arithmetic on the program's own timestamps: truncated microseconds, and
+        # the span divided by the count before it is scaled.
+        self.assertEqual([r[1] for r in rows], [ns // 1000 for ns in recorded])
+        spans = [sum(recorded[:n]) for n in range(1, 21)]
+        self.assertEqual([r[2] for r in rows], [span // n // 1000 - 1_000_000
+                                                for n, span in enumerate(spans, 1)])
         self.assertIn("timing: driver wait (", errors)
         self.assertIsNotNone(csv, "one log file")
         row = CSV_ROW.match(csv)
@@ -77,21 +97,19 @@ class LoggerAgainstSimulator(unittest.TestCase):
         self.assertEqual(row[2] + row[3], b"-" + str(-rows[0][2]).encode())
 
     def test_a_skipped_pulse_shows_as_a_double_width(self):
-        code, lines, errors, _, _ = run_logged(["--skip", "8", "--count", "20"], ["--count", "8"])
+        code, lines, errors, _, events = run_logged(["--skip", "8", "--count", "20"],
+                                                    ["--count", "8"])
         self.assertEqual(code, 0, errors)
         widths = [r[1] for r in parse_rows(lines)]
+        self.assert_widths_sent(widths, events, 8)
         # Pulses 1 and 2 warm up, 3 is the reference: pulse 9 closes the fifth interval.
-        self.assertAlmostEqual(widths[4], 2 * PERIOD_US, delta=WIDTH_TOLERANCE_US)
-        self.assertTrue(all(abs(w - PERIOD_US) < WIDTH_TOLERANCE_US
-                            for i, w in enumerate(widths) if i != 4))
+        self.assertEqual([w > 1.5 * PERIOD_US for w in widths], [i == 4 for i in range(8)])
 
     def test_a_line_just_before_an_edge_does_not_delay_its_timestamp(self):
-        code, lines, errors, _, _ = run_logged(["--line-lead", "0.02", "--count", "14"],
-                                               ["--count", "10"])
+        code, lines, errors, _, events = run_logged(["--line-lead", "0.02", "--count", "14"],
+                                                    ["--count", "10"])
         self.assertEqual(code, 0, errors)
-        widths = [r[1] for r in parse_rows(lines)]
-        self.assertEqual(len(widths), 10, lines)
-        self.assertTrue(all(abs(w - PERIOD_US) < WIDTH_TOLERANCE_US for w in widths), widths)
+        self.assert_widths_sent([r[1] for r in parse_rows(lines)], events, 10)
 
     def test_a_removed_device_ends_the_run_with_exit_1(self):
         started = time.monotonic()

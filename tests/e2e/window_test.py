@@ -12,7 +12,8 @@ import unittest
 
 from PIL import Image
 
-from harness import WindowOnSimulator, csv_logs, read_bytes, wait_for
+from harness import (TIMESTAMP_PATH_US, WindowOnSimulator, csv_logs, intervals_sent_us,
+                     read_bytes, wait_for)
 
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/linux")
 SHOTS = sys.argv[2] if len(sys.argv) > 2 else None
@@ -100,7 +101,9 @@ class WindowAgainstSimulator(WindowOnSimulator):
         self.assertEqual(len(fields), 3, row)
         self.assertEqual(fields[1], b"0:00:00")
         self.assertTrue(fields[2].endswith(b"\r\n"))
-        self.assertAlmostEqual(int(fields[2]), 0, delta=5_000)
+        # The first interval's difference from one second, as the simulator sent it.
+        (sent,) = intervals_sent_us(self.events, 1)
+        self.assertAlmostEqual(int(fields[2]), sent - 1_000_000, delta=TIMESTAMP_PATH_US)
         self.assertEqual(read_bytes(log), row)
 
 

@@ -7,7 +7,8 @@ import os
 import sys
 import unittest
 
-from harness import WindowOnSimulator, csv_logs, exit_unless_wine_runs, read_bytes, run, wait_for
+from harness import (WINE_TIMESTAMP_PATH_US, WindowOnSimulator, csv_logs, exit_unless_wine_runs,
+                     intervals_sent_us, read_bytes, run, wait_for)
 
 HOST_BUILD, WINE_RUN, PROGRAM, PROBE = sys.argv[1:5]
 SIM = os.path.join(HOST_BUILD, "simulator", "cyclara-sim")
@@ -16,8 +17,8 @@ PORT = "5"
 
 class WineWindowAgainstSimulator(WindowOnSimulator):
     def setUp(self):
-        self.start(SIM, ["--period", "1", "--width", "0.5", "--frequency", "60", "--offset-ppm",
-                         "40"], PROGRAM, [WINE_RUN],
+        self.start(SIM, ["--period", "1", "--width", "0.5", "--frequency", "60", "--events",
+                         "events"], PROGRAM, [WINE_RUN],
                    prepare=[WINE_RUN, "--restart", PROGRAM])
 
     def drive(self, *step):
@@ -34,10 +35,12 @@ class WineWindowAgainstSimulator(WindowOnSimulator):
             "three counted pulses", timeout=60)
         self.assertEqual(frequency, "60")
         self.assertEqual(elapsed, "    0:00:03")
-        # 40 ppm slow: 1,000,040 us, within wine's polling of the modem lines.
-        self.assertAlmostEqual(int(width), 1_000_040, delta=5_000)
+        # The third interval and the mean of three, as the simulator sent them.
+        sent = intervals_sent_us(os.path.join(self.folder, "events"), 3)
+        self.assertAlmostEqual(int(width), sent[-1], delta=WINE_TIMESTAMP_PATH_US)
         self.assertRegex(difference, r"^[-+ ]\d+$")
-        self.assertAlmostEqual(int(difference.replace(" ", "")), 40, delta=3_000)
+        self.assertAlmostEqual(int(difference.replace(" ", "")), sum(sent) / 3 - 1_000_000,
+                               delta=WINE_TIMESTAMP_PATH_US)
 
         self.drive("close")
         self.drive("exit")

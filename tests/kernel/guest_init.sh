@@ -30,7 +30,6 @@ if ! wait_for_file /dev/ttyACM0 || ! wait_for_file /dev/ttyGS0; then
     finish
 fi
 report "loopback $(ls /sys/class/udc)"
-UDC=/sys/class/udc/$(ls /sys/class/udc | head -n 1)
 
 # The backend's own hardware test: pulses once a second.
 pulse_source /dev/ttyGS0 1 0.1 10 &
@@ -43,7 +42,7 @@ kill $source_pid 2>/dev/null; wait $source_pid
 
 # The logger to its first CSV row: 600 counted intervals, ten a second.
 mkdir /tmp/logs
-pulse_source /dev/ttyGS0 0.1 0.02 700 &
+pulse_source /dev/ttyGS0 0.1 0.02 700 /tmp/rises &
 source_pid=$!
 start=$(uptime_s)
 cyclara-log --device /dev/ttyACM0 --log-dir /tmp/logs --count 601 >/tmp/rows 2>/tmp/errors
@@ -52,6 +51,7 @@ sed 's/^/@@ row /' /tmp/rows
 sed 's/^/@@ stderr /' /tmp/errors
 cat /tmp/logs/*.csv | sed 's/^/@@ csv /'
 kill $source_pid 2>/dev/null; wait $source_pid
+sed 's/^/@@ rise /' /tmp/rises
 
 # The adapter pulled during a measurement (its gadget driver unloaded), and plugged back.
 pulse_source /dev/ttyGS0 0.1 0.02 100000 &
