@@ -1,7 +1,9 @@
 #!/bin/sh
 # The Debian package as a system would take it: lintian's errors, an installation into a
-# throwaway root (dpkg --root), the programs, the desktop entry, the manual pages and the
-# service unit from there, and a removal that leaves nothing behind.
+# throwaway root (dpkg --root), the programs, what a desktop needs (the entry, the icons, the
+# help page where the program looks), the manual pages and the service unit from there, and a
+# removal that leaves nothing behind. The package is made from the install rules, so this
+# checks `make install` too.
 # package_test.sh PACKAGE.deb
 set -eu
 deb=$1
@@ -9,6 +11,10 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 
 . "$(dirname "$0")/checks.sh"
+# Width and height from a PNG's header, as "W H".
+png_size() {
+    od -An -tu1 -j16 -N8 "$1" | awk '{ print $3 * 256 + $4, $7 * 256 + $8 }'
+}
 
 lintian --tag-display-limit 0 "$deb" >"$root.lintian" 2>&1 || true
 sed 's/^/lintian: /' "$root.lintian"
@@ -20,8 +26,18 @@ touch "$root/var/lib/dpkg/status"
 dpkg --root="$root" --force-depends --force-script-chrootless -i "$deb" >/dev/null 2>&1
 check "cyclara-log runs from the package" \
     '[ "$("$root/usr/bin/cyclara-log" --version)" = "cyclara-log 1.0.0.1" ]'
-check "the desktop entry is valid" \
-    'desktop-file-validate "$root/usr/share/applications/cyclara.desktop"'
+check "the window runs from the package" '[ -x "$root/usr/bin/cyclara" ]'
+entry=$root/usr/share/applications/cyclara.desktop
+check "the desktop entry is valid" 'desktop-file-validate "$entry"'
+check "the entry starts the program by name" 'grep -qx "Exec=cyclara" "$entry"'
+check "the entry names the theme icon" 'grep -qx "Icon=cyclara" "$entry"'
+for size in 16 32; do
+    icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/cyclara.png
+    check "the ${size}x${size} icon is a PNG of that size" \
+        '[ -f "$icon" ] && [ "$(png_size "$icon")" = "$size $size" ]'
+done
+check "the help page lies where the program looks, beside it in ../share/doc/cyclara" \
+    '[ -f "$root/usr/bin/../share/doc/cyclara/cyclara.html" ]'
 for page in cyclara cyclara-log cyclara-sim cyclara-plot; do
     file=$root/usr/share/man/man1/$page.1.gz
     check "man renders $page(1) without a warning" \
