@@ -14,12 +14,19 @@ import unittest
 PR_SET_PDEATHSIG = 1
 
 
+def end_with_this_process():
+    """Run in a child before it starts its program: the kernel ends the child when the test's
+    process ends, however it ends."""
+    ctypes.CDLL(None).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+
+
 def start_xvfb():
     """Starts Xvfb on a free display; returns the process and the display's name."""
     read, write = os.pipe()
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "800x600x24",
                              "-nolisten", "tcp"], pass_fds=[write],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            preexec_fn=end_with_this_process)
     os.close(write)
     with os.fdopen(read) as displays:
         return xvfb, ":" + displays.readline().strip()
@@ -116,12 +123,10 @@ def run(command, timeout, **options):
 
 
 def start_server(command, stdout=subprocess.DEVNULL):
-    """Starts a server or client a test uses, which the kernel ends when the test's process
-    ends, however it ends: a test that fails or is killed by its time-out leaves nothing
-    running."""
-    libc = ctypes.CDLL(None, use_errno=True)
+    """Starts a server or client a test uses, which ends with the test's process: a test that
+    fails or is killed by its time-out leaves nothing running."""
     return subprocess.Popen(command, stdout=stdout, stderr=subprocess.DEVNULL,
-                            preexec_fn=lambda: libc.prctl(PR_SET_PDEATHSIG, signal.SIGTERM))
+                            preexec_fn=end_with_this_process)
 
 
 def stop_server(process):
