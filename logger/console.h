@@ -5,9 +5,10 @@
 
 namespace cyclara::logger {
 
-// Called first in main, before any thread starts: SIGINT and SIGTERM (on Windows Ctrl+C,
-// Ctrl+Break and closing the console) become a kSignal request, and a closed output becomes a
-// write error instead of SIGPIPE. `stop` must live until the process ends.
+// Called first in main, before any thread starts: SIGINT, SIGTERM and SIGHUP (on Windows
+// Ctrl+C, Ctrl+Break and closing the console) become a kSignal request, a second one ends the
+// process at once, and a closed output becomes a write error instead of SIGPIPE. `stop` must
+// live until the process ends.
 void ForwardStopSignals(StopRequest& stop);
 
 // Called last: everything is written, so a console being closed may take the process now.

@@ -7,6 +7,15 @@
 #include <thread>
 
 namespace cyclara::logger {
+namespace {
+
+// 0 only if the set is invalid, which a fixed set never is.
+int NextSignal(const sigset_t& signals) {
+    int signal = 0;
+    return sigwait(&signals, &signal) == 0 ? signal : 0;
+}
+
+}  // namespace
 
 void ForwardStopSignals(StopRequest& stop) {
     signal(SIGPIPE, SIG_IGN);
@@ -16,11 +25,17 @@ void ForwardStopSignals(StopRequest& stop) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);  // the terminal or the ssh connection went away
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // The first signal asks for the orderly stop; a second, while its bounded close runs, is
+    // someone who will not wait.
     std::thread([&stop, stopSignals] {
-        int signal = 0;
-        if (sigwait(&stopSignals, &signal) == 0) {
-            stop.Request(StopReason::kSignal);
+        if (NextSignal(stopSignals) == 0) {
+            return;
+        }
+        stop.Request(StopReason::kSignal);
+        if (const int second = NextSignal(stopSignals)) {
+            _exit(128 + second);
         }
     }).detach();
 }

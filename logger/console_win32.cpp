@@ -3,6 +3,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 
 namespace cyclara::logger {
@@ -19,7 +20,15 @@ HANDLE g_done = nullptr;
 // that.
 constexpr DWORD kCloseGraceMs = 4500;
 
+// Set by the first control event, on the handler's thread: a second Ctrl+C or Ctrl+Break
+// comes from someone who will not wait for the orderly stop.
+std::atomic<bool> g_stopAsked{false};
+
 BOOL WINAPI OnConsoleControl(DWORD type) {
+    const bool again = g_stopAsked.exchange(true);
+    if (again && (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT)) {
+        ExitProcess(STATUS_CONTROL_C_EXIT);
+    }
     g_stop->Request(StopReason::kSignal);
     if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
         WaitForSingleObject(g_done, kCloseGraceMs);

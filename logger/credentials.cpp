@@ -11,6 +11,10 @@ std::optional<std::string> ReadFirstLine(const std::string& path) {
     if (!file || !std::getline(file, line)) {
         return std::nullopt;
     }
+    // A file written on Windows ends its line in CR LF; the CR is no part of the secret.
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
     return line;
 }
 

@@ -20,6 +20,9 @@ namespace {
 
 // How long the start-up report waits for the receive thread to have begun watching.
 constexpr std::chrono::milliseconds kStartReportWait{2000};
+// A port no measuring device can drive: waiting for it, or starting again, cannot help, so the
+// service unit does not restart on it.
+constexpr int kExitNoModemLines = 3;
 // How often a lost device is looked for.
 constexpr std::chrono::milliseconds kReconnectPause{1000};
 
@@ -60,6 +63,13 @@ void ReportStart(WatchedDevice& device) {
 }
 
 int ReportStop(StopReason reason, const std::string& port) {
+    if (reason == StopReason::kNoModemLines) {
+        std::fprintf(stderr,
+                     "cyclara-log: %s has no modem lines, so no measuring device can drive it; "
+                     "give the serial port the device is plugged into\n",
+                     port.c_str());
+        return kExitNoModemLines;
+    }
     if (reason == StopReason::kDeviceFailed) {
         std::fprintf(stderr, "cyclara-log: %s stopped answering (removed or failed)\n",
                      port.c_str());
@@ -88,7 +98,10 @@ StopReason MeasureUntilStopped(CommDevice& device, const LoggerOptions& options,
     Receiver receiver(log, lines);
     receiver.StartThread(watched, rows);
     ReportStart(watched);
-    const StopReason reason = stop.Wait();
+    StopReason reason = stop.Wait();
+    if (reason == StopReason::kDeviceFailed && watched.Timing().noModemLines) {
+        reason = StopReason::kNoModemLines;
+    }
     receiver.EndThread();
     if (receiver.LastStopWasForced()) {
         std::fprintf(stderr,

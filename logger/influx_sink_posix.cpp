@@ -3,6 +3,7 @@
 #include "logger/credentials.h"
 #include "logger/host_name.h"
 #include "logger/line_protocol.h"
+#include "logger/redacted_url.h"
 #include "serial/serial_port.h"
 
 #include <curl/curl.h>
@@ -37,8 +38,34 @@ std::string WithNanosecondPrecision(const std::string& url) {
     return url + (url.find('?') == std::string::npos ? "?" : "&") + "precision=ns";
 }
 
-size_t Discard(char*, size_t size, size_t count, void*) {
+// What the server says of a refused batch, as much as a message can show.
+constexpr size_t kShownAnswerBytes = 200;
+
+size_t KeepAnswer(char* bytes, size_t size, size_t count, void* answer) {
+    auto& kept = *static_cast<std::string*>(answer);
+    kept.append(bytes, std::min(size * count, kShownAnswerBytes - std::min(kShownAnswerBytes,
+                                                                            kept.size())));
     return size * count;
+}
+
+// The server's verdict on a batch. A 4xx other than a time-out or a rate limit says the points
+// themselves are wrong (a field type conflict, too large, beyond the retention period):
+// sending them again can never succeed, and would hold up every later point.
+struct WriteResult {
+    std::string problem;  // empty when the server took the batch
+    bool permanent = false;
+};
+
+WriteResult Verdict(CURLcode result, long status, const std::string& answer) {
+    if (result != CURLE_OK) {
+        return {curl_easy_strerror(result)};
+    }
+    if (status / 100 == 2) {
+        return {};
+    }
+    const bool permanent = status / 100 == 4 && status != 408 && status != 429;
+    return {"HTTP status " + std::to_string(status) + (answer.empty() ? "" : ": " + answer),
+            permanent};
 }
 
 class InfluxSink : public QueuedSink {
@@ -64,6 +91,10 @@ class InfluxSink : public QueuedSink {
         }
         m_changed.notify_all();
         m_sender.join();
+        if (m_refused != 0) {
+            std::fprintf(stderr, "cyclara-log: InfluxDB refused %llu points in all\n",
+                         static_cast<unsigned long long>(m_refused));
+        }
     }
 
     std::string Name() const override { return "InfluxDB"; }
@@ -92,15 +123,18 @@ class InfluxSink : public QueuedSink {
             for (const PulseReport& point : points) {
                 batch += LineProtocol(point, m_host, m_device);
             }
-            const std::string problem = Write(curl, batch);
+            const WriteResult written = Write(curl, batch);
             lock.lock();
-            if (problem.empty()) {
+            if (written.problem.empty()) {
                 failing = false;
                 retry = kFirstRetry;
+            } else if (written.permanent) {
+                Refused(points.size(), written.problem);
+                failing = false;
             } else {
                 if (!failing) {
                     std::fprintf(stderr, "cyclara-log: InfluxDB at %s: %s; trying again\n",
-                                 m_url.c_str(), problem.c_str());
+                                 RedactedUrl(m_url).c_str(), written.problem.c_str());
                 }
                 retry = failing ? std::min(retry * 2, kLongestRetry) : kFirstRetry;
                 failing = true;
@@ -114,10 +148,20 @@ class InfluxSink : public QueuedSink {
         curl_easy_cleanup(curl);
     }
 
-    // Empty when the server took the batch; else what went wrong.
-    std::string Write(CURL* curl, const std::string& batch) const {
+    // The sender, under m_mutex: says the first refusal, counts them all.
+    void Refused(size_t points, const std::string& problem) {
+        if (m_refused == 0) {
+            std::fprintf(stderr,
+                         "cyclara-log: InfluxDB at %s refused %zu points, which are dropped: "
+                         "%s\n",
+                         RedactedUrl(m_url).c_str(), points, problem.c_str());
+        }
+        m_refused += points;
+    }
+
+    WriteResult Write(CURL* curl, const std::string& batch) const {
         if (curl == nullptr) {
-            return "no HTTP client";
+            return {"no HTTP client"};
         }
         curl_slist* headers = nullptr;
         const std::string authorisation = "Authorization: Token " + m_token;
@@ -132,15 +176,14 @@ class InfluxSink : public QueuedSink {
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(batch.size()));
         curl_easy_setopt(curl, CURLOPT_TIMEOUT, kRequestTimeoutSeconds);
         curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Discard);
+        std::string answer;
+        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &KeepAnswer);
+        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
         const CURLcode result = curl_easy_perform(curl);
         long status = 0;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
         curl_slist_free_all(headers);
-        if (result != CURLE_OK) {
-            return curl_easy_strerror(result);
-        }
-        return status / 100 == 2 ? "" : "HTTP status " + std::to_string(status);
+        return Verdict(result, status, answer);
     }
 
     const std::string m_url;
@@ -152,6 +195,8 @@ class InfluxSink : public QueuedSink {
     // lines off the receive thread.
     bool m_closing = false;
     std::chrono::steady_clock::time_point m_closeBy;
+    // Under m_mutex: written by the sender, read by Close once the sender has ended.
+    uint64_t m_refused = 0;
 
     std::thread m_sender;  // declared last: started once everything it uses exists
 };
@@ -161,7 +206,7 @@ class InfluxSink : public QueuedSink {
 std::unique_ptr<PulseSink> OpenInfluxSink(const LoggerOptions& options, std::string& whyNot) {
     const std::string& url = options.influx.url;
     if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0) {
-        whyNot = "--influx takes an http:// or https:// write URL, not " + url;
+        whyNot = "--influx takes an http:// or https:// write URL, not " + RedactedUrl(url);
         return nullptr;
     }
     std::string token = ReadCredential("influx-token");

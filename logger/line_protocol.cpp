@@ -1,6 +1,7 @@
 #include "logger/line_protocol.h"
 
 #include "logger/pulse_record.h"
+#include "logger/utf8_text.h"
 
 namespace cyclara::logger {
 
@@ -57,7 +58,7 @@ std::string LineProtocol(const PulseReport& report, const std::string& host,
         Add(fields, "difference_us", std::to_string(*report.differenceUs) + "i");
     }
     if (!report.frequencyText.empty()) {
-        Add(fields, "frequency_text", Quoted(report.frequencyText));
+        Add(fields, "frequency_text", Quoted(ValidUtf8(report.frequencyText)));
     }
     return "cyclara,host=" + Escaped(host, ", =") + ",device=" + Escaped(device, ", =") + " " +
            fields + " " + std::to_string(report.unixNanoseconds) + "\n";

@@ -4,6 +4,8 @@
 #include "logger/host_name.h"
 #include "logger/logger_options.h"
 #include "logger/pulse_record.h"
+#include "logger/redacted_url.h"
+#include "logger/utf8_text.h"
 #include "measure/wall_clock.h"
 
 #include <mosquitto.h>
@@ -78,6 +80,11 @@ std::optional<std::string> ReadPassword(const LoggerOptions::Mqtt& options, std:
         return std::string(fromEnvironment);
     }
     return ReadCredential("mqtt-password");
+}
+
+// Never throws: a name or topic given in another encoding shows replacement characters.
+std::string Serialised(const Json& json) {
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 Json NumberOrNull(const std::optional<int64_t>& hundredThousandths) {
@@ -215,7 +222,7 @@ class MqttSink : public QueuedSink {
         mosquitto_publish(m_client, nullptr, availability.c_str(), 6, "online", 1, true);
         if (!m_options.noDiscovery) {
             for (const auto& [topic, config] : DiscoveryMessages()) {
-                const std::string text = config.dump();
+                const std::string text = Serialised(config);
                 mosquitto_publish(m_client, nullptr, topic.c_str(), static_cast<int>(text.size()),
                                   text.data(), 1, true);
             }
@@ -292,15 +299,16 @@ std::string StateMessage(const PulseReport& report) {
                              : Json()},
                     {"difference_us", report.differenceUs ? Json(*report.differenceUs) : Json()},
                     {"elapsed_s", figures ? Json(figures->seconds) : Json()},
-                    {"frequency_text", report.frequencyText},
+                    {"frequency_text", ValidUtf8(report.frequencyText)},
                     {"event", figures ? EventOf(*figures) : ""}};
-    return message.dump();
+    return Serialised(message);
 }
 
 std::unique_ptr<PulseSink> OpenMqttSink(const LoggerOptions::Mqtt& options, std::string& whyNot) {
     const std::optional<BrokerAddress> broker = ParseUrl(options.url);
     if (!broker) {
-        whyNot = "--mqtt takes mqtt://host[:port] or mqtts://host[:port], not " + options.url;
+        whyNot = "--mqtt takes mqtt://host[:port] or mqtts://host[:port], not " +
+                 RedactedUrl(options.url);
         return nullptr;
     }
     const std::optional<std::string> password = ReadPassword(options, whyNot);

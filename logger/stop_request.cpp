@@ -5,7 +5,7 @@ namespace cyclara::logger {
 void StopRequest::Request(StopReason reason) {
     {
         std::lock_guard lock(m_mutex);
-        if (m_reason != StopReason::kNone) {
+        if (m_reason != StopReason::kNone && m_reason != StopReason::kDeviceFailed) {
             return;
         }
         m_reason = reason;

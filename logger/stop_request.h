@@ -7,12 +7,20 @@
 
 namespace cyclara::logger {
 
-enum class StopReason { kNone, kSignal, kCountReached, kOutputClosed, kDeviceFailed };
+enum class StopReason {
+    kNone,
+    kSignal,
+    kCountReached,
+    kOutputClosed,
+    kDeviceFailed,
+    kNoModemLines,  // a device failed, and it never was a measuring device's port
+};
 
 class StopRequest {
   public:
-    // Any thread. The first reason stands: a failure that follows a requested stop is only
-    // the stop's consequence.
+    // Any thread. The first reason stands (a failure that follows a requested stop is only
+    // the stop's consequence), except a device failure, which is waited out: any reason that
+    // comes after it replaces it, so that a signal while the port closes is not lost.
     void Request(StopReason reason);
 
     // The main thread: blocks until a reason is given and returns it.

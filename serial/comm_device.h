@@ -31,6 +31,9 @@ struct TimingReport {
     bool raisedPriority = false;          // the timestamping thread runs above normal priority
     bool latencyRequest = false;          // the processors are kept out of deep idle states
     uint64_t droppedChanges = 0;          // DSR changes given up: the program fell behind
+    // The device's first status read said it has no modem lines (a file, a pty, a tty of
+    // another kind): no measuring device can drive it.
+    bool noModemLines = false;
 };
 
 class CommDevice {

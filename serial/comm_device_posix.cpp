@@ -139,6 +139,7 @@ class PosixCommDevice : public CommDevice {
         report.raisedPriority = m_watcher.RealTimePriority();
         report.latencyRequest = m_latencyRequest.Valid();
         report.droppedChanges = m_watcher.DroppedChanges();
+        report.noModemLines = m_watcher.NoModemLines();
         return report;
     }
 

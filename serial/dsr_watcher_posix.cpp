@@ -72,7 +72,8 @@ bool ReadDsr(int fd, bool& on) {
     return true;
 }
 
-bool DriverLacksWait(int error) {
+// What a driver answers a modem-line request it does not know.
+bool DriverLacksRequest(int error) {
     return error == ENOTTY || error == EINVAL;
 }
 
@@ -108,7 +109,9 @@ struct DsrWatcher::Run {
     // Written by the watcher, read by any thread for a report.
     std::atomic<const char*> waitKind{kWaitNotYetKnown};
     std::atomic<bool> realTime{false};
-    bool failing = false;  // the watcher's only
+    std::atomic<bool> noModemLines{false};
+    bool failing = false;    // the watcher's only
+    bool linesRead = false;  // the watcher's only
 
     std::mutex mutex;  // guards the members below
     // Called by the watcher under the mutex; cleared by Stop when it lets the thread go, so a
@@ -129,7 +132,10 @@ void DsrWatcher::Run::Watch() {
         bool wasOn = false;
         const bool wasFailing = failing;
         if (ReadDsr(fd, wasOn)) {
+            linesRead = true;
             WaitForChanges(wasOn);
+        } else if (!linesRead && DriverLacksRequest(errno)) {
+            noModemLines = true;
         }
         if (stopping) {
             break;
@@ -156,7 +162,7 @@ void DsrWatcher::Run::WaitForChanges(bool wasOn) {
             if (errno == EINTR) {
                 continue;
             }
-            if (DriverLacksWait(errno)) {
+            if (DriverLacksRequest(errno)) {
                 PollForChanges(wasOn);
             }
             return;
@@ -309,6 +315,11 @@ const char* DsrWatcher::WaitKind() const {
 bool DsrWatcher::RealTimePriority() const {
     const std::shared_ptr<Run> run = CurrentRun();
     return run && run->realTime;
+}
+
+bool DsrWatcher::NoModemLines() const {
+    const std::shared_ptr<Run> run = CurrentRun();
+    return run && run->noModemLines;
 }
 
 uint64_t DsrWatcher::DroppedChanges() const {

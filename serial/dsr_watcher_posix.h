@@ -49,6 +49,7 @@ class DsrWatcher {
     // 1 ms polling fallback; and whether it got real-time priority.
     const char* WaitKind() const;
     bool RealTimePriority() const;
+    bool NoModemLines() const;
     // Changes given up because the receive thread fell kQueueLimit behind.
     uint64_t DroppedChanges() const;
 

@@ -41,6 +41,7 @@ struct SimOptions {
     int64_t lineEvery = 1;
     double lineLeadSeconds = 0;
     int noiseBytes = 0;
+    std::string text;  // the line's bytes instead of the frequency's; empty for those
     int64_t count = 0;
     int64_t removeAfter = 0;
     double backAfterSeconds = 0;
@@ -126,6 +127,8 @@ int ParseOptions(int argc, char** argv, SimOptions& o) {
     app.add_option("--line-lead", o.lineLeadSeconds,
                    "Send each text line this long before its pulse's rise, not after its fall")
         ->check(CLI::NonNegativeNumber);
+    app.add_option("--text", o.text,
+                   "The text lines' bytes, as given, instead of the frequency and Hz");
     app.add_option("--noise", o.noiseBytes, "A line of N random bytes before each text line")
         ->check(CLI::Range(0, 200));
     app.add_option("--count", o.count, "Pulses to send; 0 runs until stopped")
@@ -433,7 +436,8 @@ class Device {
             m_plug.Line().Send(noise + "\r\n");
             Event("noise", n, std::to_string(noise.size()) + " bytes");
         }
-        const std::string figure = std::to_string(m_o.frequency) + "Hz";
+        const std::string figure =
+            m_o.text.empty() ? std::to_string(m_o.frequency) + "Hz" : m_o.text;
         m_plug.Line().Send(figure + "\r\n");
         Event("line", n, figure);
     }

@@ -143,19 +143,26 @@ class LoggerAgainstSimulator(unittest.TestCase):
                   file=sys.stderr)
             self.assertLess(cpu, 2.0, "nothing spins while the device is away")
 
-    @unittest.skipIf(UNDER_WINE, "wine delivers no SIGTERM to the Windows program")
-    def test_sigterm_exits_0_with_the_log_complete(self):
-        with tempfile.TemporaryDirectory() as folder:
-            sim = subprocess.Popen([SIM, *SIM_TIMING, "--", *LOGGER,
-                                    "--port", "5", "--log-dir", folder],
-                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-            for _ in range(3):
-                sim.stdout.readline()
-            sim.send_signal(signal.SIGTERM)  # passed on to the logger
-            _, errors = sim.communicate(timeout=10)
-            self.assertEqual(sim.returncode, 0, errors)
-            (log,) = os.listdir(folder)
-            self.assertIsNotNone(CSV_ROW.match(read_bytes(os.path.join(folder, log))))
+    @unittest.skipIf(UNDER_WINE, "wine delivers no signal to the Windows program")
+    def test_a_stop_signal_exits_0_with_the_log_and_the_record_complete(self):
+        for stop_signal in (signal.SIGTERM, signal.SIGHUP):
+            with self.subTest(stop_signal.name), tempfile.TemporaryDirectory() as folder:
+                record = os.path.join(folder, "record")
+                sim = subprocess.Popen([SIM, *SIM_TIMING, "--", *LOGGER, "--port", "5",
+                                        "--log-dir", folder, "--record", record],
+                                       stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                for _ in range(3):
+                    sim.stdout.readline()
+                logger = subprocess.run(["pgrep", "-P", str(sim.pid)], capture_output=True,
+                                        text=True).stdout.split()[0]
+                os.kill(int(logger), stop_signal)
+                _, errors = sim.communicate(timeout=10)
+                self.assertEqual(sim.returncode, 0, errors)
+                (log,) = csv_logs(folder)
+                self.assertIsNotNone(CSV_ROW.match(read_bytes(os.path.join(folder, log))))
+                (day,) = os.listdir(record)
+                last = read_bytes(os.path.join(record, day)).decode().splitlines()[-1]
+                self.assertTrue(last.endswith(",stop"), last)
 
     @unittest.skipIf(UNDER_WINE, "a pipe between a Windows and a Linux program is wine's")
     def test_a_closed_output_ends_the_run_cleanly(self):
@@ -187,6 +194,13 @@ class CommandLine(unittest.TestCase):
             self.assertIn(option, out)
         code, out, _ = self.logger("--version")
         self.assertEqual((code, out.strip()), (0, "cyclara-log 1.0.0.1"))
+
+    @unittest.skipIf(UNDER_WINE, "a Linux device")
+    def test_a_device_without_modem_lines_is_named_and_ends_the_run_with_exit_3(self):
+        with tempfile.TemporaryDirectory() as folder:
+            code, _, errors = self.logger("--device", "/dev/null", "--log-dir", folder)
+        self.assertEqual(code, 3, errors)
+        self.assertIn("/dev/null has no modem lines", errors)
 
     def test_a_port_that_does_not_open_names_it_and_the_reason(self):
         device = "\\\\.\\COM99" if UNDER_WINE else "/dev/cyclara-no-such-device"

@@ -1,0 +1,13 @@
+// URLs as messages may show them: messages go to a terminal or the journal, which others read.
+#pragma once
+
+#include <string>
+
+namespace cyclara::logger {
+
+// `url` without its user information (user:password@) and without the query parameters that
+// carry credentials (InfluxDB's u and p, token, password); the rest as given. A URL that does
+// not parse is not shown at all.
+std::string RedactedUrl(const std::string& url);
+
+}  // namespace cyclara::logger
