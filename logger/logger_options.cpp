@@ -1,5 +1,6 @@
 #include "logger/logger_options.h"
 
+#include "app/command_line.h"
 #include "serial/serial_port.h"
 #include "ui/compiled_resources.h"
 
@@ -31,7 +32,8 @@ namespace {
 const CLI::Validator kNotEmpty(
     [](const std::string& value) { return value.empty() ? "a value is required" : ""; }, "");
 
-void AddOptions(CLI::App& app, LoggerOptions& o) {
+// The port, the logs and the measurement.
+void AddMeasuringOptions(CLI::App& app, LoggerOptions& o) {
     CLI::Option* port =
         app.add_option("--port", o.port, "COM port 1 to 20, by the window's mapping of ports")
             ->check(kNotEmpty)
@@ -67,26 +69,33 @@ void AddOptions(CLI::App& app, LoggerOptions& o) {
         ->type_name("HZ");
     app.add_flag("--no-reconnect", o.noReconnect,
                  "End with exit code 1 when the device is lost, instead of waiting for it");
-    app.add_option("--mqtt", o.mqtt.url,
+}
+
+void AddMqttOptions(CLI::App& app, LoggerOptions::Mqtt& o) {
+    app.add_option("--mqtt", o.url,
                    "Publish each counted pulse to this MQTT broker: mqtt://host[:port] or "
                    "mqtts://host[:port] (Linux)")
         ->type_name("URL");
-    app.add_option("--mqtt-ca", o.mqtt.caFile, "Certificate authority file for mqtts://")
+    app.add_option("--mqtt-ca", o.caFile, "Certificate authority file for mqtts://")
         ->type_name("FILE");
-    app.add_option("--mqtt-user", o.mqtt.user, "MQTT user name")->type_name("NAME");
-    app.add_option("--mqtt-password-file", o.mqtt.passwordFile,
+    app.add_option("--mqtt-user", o.user, "MQTT user name")->type_name("NAME");
+    app.add_option("--mqtt-password-file", o.passwordFile,
                    "File holding the MQTT password (else $CYCLARA_MQTT_PASSWORD)")
         ->type_name("FILE");
-    app.add_option("--mqtt-client-id", o.mqtt.clientId, "MQTT client id")->type_name("ID");
-    app.add_option("--mqtt-topic", o.mqtt.topic,
+    app.add_option("--mqtt-client-id", o.clientId, "MQTT client id")->type_name("ID");
+    app.add_option("--mqtt-topic", o.topic,
                    "Topic prefix (default: cyclara/<host name>)")
         ->type_name("PREFIX");
-    app.add_option("--mqtt-qos", o.mqtt.qos, "Quality of service of the state messages: 0 or 1")
+    app.add_option("--mqtt-qos", o.qos, "Quality of service of the state messages: 0 or 1")
         ->check(kNotEmpty)
             ->check(CLI::IsMember({0, 1}).description(""))
         ->type_name("N");
-    app.add_flag("--no-discovery", o.mqtt.noDiscovery,
+    app.add_flag("--no-discovery", o.noDiscovery,
                  "Leave out Home Assistant's discovery messages");
+}
+
+// InfluxDB, standard output's format, and the version.
+void AddOutputOptions(CLI::App& app, LoggerOptions& o) {
     app.add_option("--influx", o.influx.url,
                    "Write each counted pulse to this InfluxDB write endpoint, e.g. "
                    "http://host:8086/write?db=grid or http://host:8086/api/v2/write?org=O&"
@@ -107,10 +116,12 @@ void AddOptions(CLI::App& app, LoggerOptions& o) {
         "frequency (Hz) and grid time deviation (s).\n");
 }
 
-int UsageError(const std::string& problem) {
-    std::fprintf(stderr, "cyclara-log: %s; see cyclara-log --help\n", problem.c_str());
-    return 2;
+void AddOptions(CLI::App& app, LoggerOptions& o) {
+    AddMeasuringOptions(app, o);
+    AddMqttOptions(app, o.mqtt);
+    AddOutputOptions(app, o);
 }
+
 
 }  // namespace
 
@@ -118,19 +129,11 @@ int ParseLoggerOptions(int argc, char** argv, LoggerOptions& options) {
     CLI::App app{"Measures the mains frequency through Cyclara's device, without a window.",
                  "cyclara-log"};
     AddOptions(app, options);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        std::fputs(app.help().c_str(), stdout);
-        return 0;
-    } catch (const CLI::CallForVersion& version) {
-        std::printf("%s\n", version.what());
-        return 0;
-    } catch (const CLI::ParseError& error) {
-        return UsageError(error.what());
+    if (const int ended = ParseCommandLine(app, argc, argv); ended >= 0) {
+        return ended;
     }
     if (options.port == 0 && options.device.empty()) {
-        return UsageError("name the port with --port N or --device PATH");
+        return UsageError(app.get_name(), "name the port with --port N or --device PATH");
     }
     return -1;
 }

@@ -1,4 +1,5 @@
 // cyclara-plot: draws cyclara-log's per-pulse record files as a PNG or SVG picture.
+#include "app/command_line.h"
 #include "plot/grid_charts.h"
 #include "plot/record_file.h"
 
@@ -32,16 +33,7 @@ int ParseOptions(int argc, char** argv, PlotOptions& o) {
     app.add_option("--width", o.width, "Width in pixels")->check(CLI::Range(300, 10000));
     app.add_option("--height", o.height, "Height in pixels")->check(CLI::Range(200, 10000));
     app.add_option("--title", o.title, "Title above the frequency");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        std::fputs(app.help().c_str(), stdout);
-        return 0;
-    } catch (const CLI::ParseError& error) {
-        std::fprintf(stderr, "cyclara-plot: %s; see cyclara-plot --help\n", error.what());
-        return 2;
-    }
-    return -1;
+    return cyclara::ParseCommandLine(app, argc, argv);
 }
 
 std::vector<cyclara::plot::RecordRow> ReadRecords(const std::vector<std::string>& files) {

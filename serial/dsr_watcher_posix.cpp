@@ -1,3 +1,10 @@
+// Who runs what. The receive thread starts the watch, with its first event mask that holds
+// DSR (Receiver::ReceiveThread). The thread that ends the receive thread stops it, with the
+// mask without DSR that EndThread sets (the user-interface thread in the window, the main
+// thread in cyclara-log), and the device's destructor stops it last. The watcher thread only
+// waits in the driver, timestamps, queues and notifies; the receive thread takes the changes
+// and failures (Take, TakeFailure); any thread may read the reports (WaitKind,
+// RealTimePriority, NoModemLines, DroppedChanges).
 #include "serial/dsr_watcher_posix.h"
 
 #include "measure/counter.h"

@@ -1,0 +1,19 @@
+// The program cyclara-sim starts: the emulation loaded into it, the device path that leads to
+// the simulator's pty, and its end.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace cyclara::simulator {
+
+// Makes `as` lead to `slave` for the programs started after it, with the emulation loaded.
+void ExportForChild(const std::string& as, const std::string& slave);
+// The started program's process; its own message and exit 127 when it cannot start.
+pid_t StartChild(const std::vector<std::string>& command);
+// Passes a stop on to the child and returns its exit code, or 128 plus its signal.
+int FinishChild(pid_t child);
+
+}  // namespace cyclara::simulator

@@ -1,0 +1,74 @@
+#include "simulator/sim_options.h"
+
+#include "app/command_line.h"
+
+namespace cyclara::simulator {
+
+namespace {
+
+// The pulses and the text lines: what the device sends and when.
+void AddSignalOptions(CLI::App& app, SimOptions& o) {
+    app.add_option("--period", o.periodSeconds, "Nominal pulse period in seconds (default 1)")
+        ->check(CLI::Range(0.001, 3600.0));
+    app.add_option("--width", o.widthSeconds, "Pulse width in seconds (default 0.1)")
+        ->check(CLI::Range(0.0001, 3600.0));
+    app.add_option("--offset-ppm", o.shape.offsetPpm,
+                   "Constant offset: positive makes the device's seconds longer");
+    app.add_option("--jitter-us", o.shape.jitterUs, "Timing jitter of each rise, s.d. in us")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--wander-ppm", o.shape.wanderPpm,
+                   "Bound of a slow random wander of the mains frequency, in ppm")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--skip", o.skip, "Pulse numbers (from 1) whose edges are lost");
+    app.add_option("--frequency", o.frequency, "Figure of the text lines: 50 or 60")
+        ->check(CLI::IsMember({50, 60}));
+    app.add_option("--line-every", o.lineEvery, "A text line after every Nth pulse; 0 for none")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--line-lead", o.lineLeadSeconds,
+                   "Send each text line this long before its pulse's rise, not after its fall")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--text", o.text,
+                   "The text lines' bytes, as given, instead of the frequency and Hz");
+    app.add_option("--noise", o.noiseBytes, "A line of N random bytes before each text line")
+        ->check(CLI::Range(0, 200));
+}
+
+// How long it runs, its faults, and the program it runs for.
+void AddRunOptions(CLI::App& app, SimOptions& o) {
+    app.add_option("--count", o.count, "Pulses to send; 0 runs until stopped")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--remove-after", o.removeAfter,
+                   "Pull the device out after this many pulses (again after as many more, "
+                   "when it comes back)");
+    app.add_option("--back-after", o.backAfterSeconds,
+                   "Plug the device back in this many seconds after each removal (default: "
+                   "never)")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--seed", o.shape.seed, "Seed of the random jitter, wander and noise");
+    app.add_option("--as", o.as, "Device path that leads to the pty in the started program");
+    app.add_option("--group", o.group,
+                   "Give the device to this group, read and write, as udev gives serial "
+                   "adapters to dialout, for a program started as another user");
+    app.add_option("--events", o.events,
+                   "File for the event lines (default: standard output without a command, "
+                   "none with one)");
+    app.add_option("command", o.command, "Program to start, after --")->expected(-1);
+}
+
+}  // namespace
+
+int ParseOptions(int argc, char** argv, SimOptions& o) {
+    CLI::App app{"Plays Cyclara's measuring device on a pseudo-terminal with emulated modem lines.",
+                 "cyclara-sim"};
+    AddSignalOptions(app, o);
+    AddRunOptions(app, o);
+    if (const int ended = ParseCommandLine(app, argc, argv); ended >= 0) {
+        return ended;
+    }
+    if (o.widthSeconds >= o.periodSeconds) {
+        return UsageError(app.get_name(), "the width must be shorter than the period");
+    }
+    return -1;
+}
+
+}  // namespace cyclara::simulator
