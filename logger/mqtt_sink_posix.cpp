@@ -31,6 +31,8 @@ using Json = nlohmann::json;
 // it the oldest are dropped, so the newest are there when it comes back.
 constexpr size_t kQueueLimit = 1000;
 constexpr int kKeepAliveSeconds = 30;
+// A state comes every second; ten without one and Home Assistant shows the sensors unavailable.
+constexpr int kExpireAfterSeconds = 10;
 // Reconnection waits 1 s, then twice as long each time, at most a minute.
 constexpr unsigned kFirstRetrySeconds = 1;
 constexpr unsigned kLongestRetrySeconds = 60;
@@ -82,6 +84,14 @@ std::optional<std::string> ReadPassword(const LoggerOptions::Mqtt& options, std:
     return ReadCredential("mqtt-password");
 }
 
+// A prefix every message's topic starts with: the broker takes no wildcard in a topic it is
+// sent, and an empty level ("a//b", a trailing "/") is legal there but never what was meant.
+bool IsPublishablePrefix(const std::string& prefix) {
+    return mosquitto_pub_topic_check(prefix.c_str()) == MOSQ_ERR_SUCCESS &&
+           !prefix.empty() && prefix.front() != '/' && prefix.back() != '/' &&
+           prefix.find("//") == std::string::npos;
+}
+
 // Never throws: a name or topic given in another encoding shows replacement characters.
 std::string Serialised(const Json& json) {
     return json.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -93,12 +103,13 @@ Json NumberOrNull(const std::optional<int64_t>& hundredThousandths) {
 
 class MqttSink : public QueuedSink {
   public:
-    MqttSink(const LoggerOptions::Mqtt& options, BrokerAddress broker, std::string password)
+    MqttSink(const LoggerOptions::Mqtt& options, BrokerAddress broker, std::string password,
+             std::string prefix)
         : QueuedSink(kQueueLimit),
           m_options(options),
           m_broker(std::move(broker)),
           m_host(HostName()),
-          m_prefix(options.topic.empty() ? "cyclara/" + m_host : options.topic),
+          m_prefix(std::move(prefix)),
           m_client(mosquitto_new(ClientId().c_str(), true, this)) {
         mosquitto_connect_callback_set(m_client, &MqttSink::OnConnect);
         mosquitto_disconnect_callback_set(m_client, &MqttSink::OnDisconnect);
@@ -229,7 +240,10 @@ class MqttSink : public QueuedSink {
         }
     }
 
-    // Home Assistant's MQTT discovery: three sensors of one device, bound to availability.
+    // Home Assistant's MQTT discovery: three sensors of one device, bound to availability,
+    // each with the decimals its resolution deserves (Home Assistant's default for hertz is
+    // none) and an expiry, so that a logger that stalls shows as unavailable, not as its last
+    // value.
     std::vector<std::pair<std::string, Json>> DiscoveryMessages() const {
         const std::string node = AsId("cyclara_" + m_host);
         const Json device = {{"identifiers", {node}},
@@ -237,29 +251,36 @@ class MqttSink : public QueuedSink {
                              {"manufacturer", "Cyclara"},
                              {"model", "cyclara-log"},
                              {"sw_version", VersionText().substr(std::string("cyclara-log ").size())}};
+        const Json origin = {{"name", "cyclara-log"}, {"sw_version", device["sw_version"]}};
         const struct {
             const char* object;
             const char* name;
             const char* field;
             const char* deviceClass;
-            const char* unit;
-        } sensors[] = {{"frequency", "Frequency", "frequency_hz", "frequency", "Hz"},
+            const char* unit;  // Home Assistant's own: its micro is the Greek mu, not U+00B5
+            int decimals;      // 1 mHz, 1 ms, 1 us
+            bool diagnostic;
+        } sensors[] = {{"frequency", "Frequency", "frequency_hz", "frequency", "Hz", 3, false},
                        {"grid_time_deviation", "Grid time deviation", "grid_time_deviation_s",
-                        "duration", "s"},
-                       {"interval", "Interval", "interval_us", nullptr, "µs"}};
+                        "duration", "s", 3, false},
+                       {"interval", "Interval", "interval_us", "duration", "\u03bcs", 0, true}};
         std::vector<std::pair<std::string, Json>> messages;
         for (const auto& sensor : sensors) {
             Json config = {{"name", sensor.name},
                            {"unique_id", node + "_" + sensor.object},
-                           {"object_id", node + "_" + sensor.object},
+                           {"default_entity_id", "sensor." + node + "_" + sensor.object},
                            {"state_topic", State()},
                            {"value_template", std::string("{{ value_json.") + sensor.field + " }}"},
+                           {"device_class", sensor.deviceClass},
                            {"unit_of_measurement", sensor.unit},
+                           {"suggested_display_precision", sensor.decimals},
                            {"state_class", "measurement"},
+                           {"expire_after", kExpireAfterSeconds},
                            {"availability_topic", Availability()},
-                           {"device", device}};
-            if (sensor.deviceClass != nullptr) {
-                config["device_class"] = sensor.deviceClass;
+                           {"device", device},
+                           {"origin", origin}};
+            if (sensor.diagnostic) {
+                config["entity_category"] = "diagnostic";
             }
             messages.emplace_back(
                 "homeassistant/sensor/" + node + "/" + sensor.object + "/config", config);
@@ -311,13 +332,20 @@ std::unique_ptr<PulseSink> OpenMqttSink(const LoggerOptions::Mqtt& options, std:
                  RedactedUrl(options.url);
         return nullptr;
     }
+    const std::string prefix = options.topic.empty() ? "cyclara/" + HostName() : options.topic;
+    if (!IsPublishablePrefix(prefix)) {
+        whyNot = "the MQTT topic prefix \"" + prefix +
+                 "\" is no topic to publish to: it holds + or #, an empty level, or bytes "
+                 "that are not UTF-8";
+        return nullptr;
+    }
     const std::optional<std::string> password = ReadPassword(options, whyNot);
     if (!password) {
         return nullptr;
     }
     static const int initialised = mosquitto_lib_init();
     static_cast<void>(initialised);
-    return std::make_unique<MqttSink>(options, *broker, *password);
+    return std::make_unique<MqttSink>(options, *broker, *password, prefix);
 }
 
 }  // namespace cyclara::logger

@@ -1,5 +1,6 @@
 #include "plot/record_file.h"
 
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <sstream>
@@ -21,13 +22,17 @@ std::vector<std::string> Fields(const std::string& line) {
     return fields;
 }
 
+// Whatever the user's locale: once QApplication has set it, strtod reads "49.99950" as 49 where
+// the decimal separator is a comma.
 std::optional<double> Number(const std::string& text) {
-    if (text.empty()) {
+    const char* start = text.data() + (text.rfind('+', 0) == 0 ? 1 : 0);
+    const char* end = text.data() + text.size();
+    double value = 0;
+    const auto [stop, error] = std::from_chars(start, end, value);
+    if (start == end || error != std::errc() || stop != end) {
         return std::nullopt;
     }
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    return *end == '\0' ? std::optional<double>(value) : std::nullopt;
+    return value;
 }
 
 }  // namespace
