@@ -3,6 +3,8 @@
 #include "measure/counter.h"
 #include "measure/wall_clock.h"
 
+#include <cstdio>
+
 namespace cyclara::logger {
 
 namespace {
@@ -57,12 +59,31 @@ void GridRecorder::RecordEvent(const std::string& event) {
     Record(ReadWallPairing().unixNanoseconds, std::nullopt, event);
 }
 
-// A row that cannot be written (a full disk) is left out whole; measuring goes on.
+// A row that cannot be written (a full disk, a folder gone) is left out whole and counted, and
+// measuring goes on; the first row written again is preceded by one that says how many are
+// missing, so the record never has a silent gap.
 void GridRecorder::Record(int64_t unixNanoseconds, const std::optional<PulseFigures>& figures,
                           const std::string& event) {
-    if (m_record) {
-        m_record->Append(UtcDate(unixNanoseconds),
-                         FormatRecordRow(unixNanoseconds, figures, event, m_counterFrequency));
+    if (!m_record) {
+        return;
+    }
+    const std::string date = UtcDate(unixNanoseconds);
+    if (m_unrecorded > 0 &&
+        m_record->Append(date, FormatRecordRow(unixNanoseconds, std::nullopt,
+                                               "unrecorded " + std::to_string(m_unrecorded),
+                                               m_counterFrequency))) {
+        m_unrecorded = 0;
+    }
+    if (m_unrecorded == 0 &&
+        m_record->Append(date, FormatRecordRow(unixNanoseconds, figures, event,
+                                               m_counterFrequency))) {
+        return;
+    }
+    if (m_unrecorded++ == 0) {
+        std::fprintf(stderr,
+                     "cyclara-log: the record cannot be written in %s; its rows are counted "
+                     "until it can\n",
+                     m_record->Folder().c_str());
     }
 }
 

@@ -44,6 +44,7 @@ class GridRecorder {
     std::optional<GridClock> m_clock;
     std::optional<PulseFigures> m_latest;
     int64_t m_latestUnixNanoseconds = 0;
+    int64_t m_unrecorded = 0;  // rows that could not be written since the last one that was
 };
 
 }  // namespace cyclara::logger

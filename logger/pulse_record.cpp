@@ -67,8 +67,11 @@ PulseRecord::PulseRecord(std::string folder) : m_folder(std::move(folder)) {
     std::filesystem::create_directories(m_folder, ignored);
 }
 
+// A day's file that was deleted or moved away is begun again, header first: the rows after it
+// would otherwise go nowhere for the rest of the day.
 bool PulseRecord::Append(const std::string& date, const std::string& row) {
-    if (date != m_date && !Open(date)) {
+    std::error_code ignored;
+    if ((date != m_date || !std::filesystem::exists(m_path, ignored)) && !Open(date)) {
         return false;
     }
     return AppendWhole(m_path, row);

@@ -25,9 +25,12 @@ class PulseRecord {
   public:
     explicit PulseRecord(std::string folder);
 
-    // Appends `row` whole to the file of the UTC day `date`, begun with the header when new.
-    // False when it could not be written whole; the file then holds what it held before.
+    // Appends `row` whole to the file of the UTC day `date`, begun with the header when new
+    // or gone. False when it could not be written whole; the file then holds what it held
+    // before.
     bool Append(const std::string& date, const std::string& row);
+
+    const std::string& Folder() const { return m_folder; }
 
   private:
     bool Open(const std::string& date);

@@ -3,6 +3,7 @@
 #include "measure/grid_figures.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 
 namespace cyclara {
@@ -24,6 +25,23 @@ std::string DateOf(std::chrono::sys_days day) {
 }
 
 }  // namespace
+
+WallPairing TightestPairing(const std::function<int64_t()>& readCounter,
+                            const std::function<int64_t()>& readRealtime) {
+    constexpr int kTries = 5;
+    WallPairing tightest;
+    int64_t narrowest = INT64_MAX;
+    for (int i = 0; i < kTries; ++i) {
+        const int64_t before = readCounter();
+        const int64_t realtime = readRealtime();
+        const int64_t after = readCounter();
+        if (after - before < narrowest) {
+            narrowest = after - before;
+            tightest = {realtime, before + (after - before) / 2};
+        }
+    }
+    return tightest;
+}
 
 int64_t UnixNanosecondsOf(int64_t ticks, const WallPairing& pairing, int64_t counterFrequency) {
     return pairing.unixNanoseconds +

@@ -4,16 +4,23 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace cyclara {
 
 struct WallPairing {
     int64_t unixNanoseconds = 0;  // the realtime clock, UTC
-    int64_t ticks = 0;            // the counter, read right after it
+    int64_t ticks = 0;            // the counter at the same moment
 };
 
 WallPairing ReadWallPairing();
+
+// The realtime clock read between two counter readings, a few times: the narrowest bracket
+// wins, and the counter's midpoint stands for the moment, so a preemption between the reads
+// (on a thread of normal priority, milliseconds) cannot move the pairing.
+WallPairing TightestPairing(const std::function<int64_t()>& readCounter,
+                            const std::function<int64_t()>& readRealtime);
 
 int64_t UnixNanosecondsOf(int64_t ticks, const WallPairing& pairing, int64_t counterFrequency);
 

@@ -6,9 +6,11 @@
 namespace cyclara {
 
 WallPairing ReadWallPairing() {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return {static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec, ReadCounter()};
+    return TightestPairing(ReadCounter, [] {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    });
 }
 
 }  // namespace cyclara

@@ -29,11 +29,13 @@ constexpr int64_t kUnixEpochInFileTime = 116'444'736'000'000'000;
 }  // namespace
 
 WallPairing ReadWallPairing() {
-    FILETIME now{};
-    SystemClock()(&now);
-    const int64_t units =
-        (static_cast<int64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime) - kUnixEpochInFileTime;
-    return {units * 100, ReadCounter()};
+    return TightestPairing(ReadCounter, [] {
+        FILETIME now{};
+        SystemClock()(&now);
+        const int64_t units = (static_cast<int64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime) -
+                              kUnixEpochInFileTime;
+        return units * 100;
+    });
 }
 
 }  // namespace cyclara

@@ -109,5 +109,36 @@ TEST(WallClockTest, CounterReadingsBecomeUtcThroughOnePairing) {
     }
 }
 
+// Clocks that step as a thread sees them: the realtime clock is the counter's time plus a
+// fixed offset, read when the counter stands where the script says; a preemption between two
+// reads shows as a jump.
+TEST(WallClockTest, APreemptionBetweenTheReadsDoesNotMoveThePairing) {
+    constexpr int64_t kOffset = 1'796'600'000'000'000'000;
+    const struct {
+        std::vector<int64_t> counter;  // before, after; for each try
+        std::vector<int64_t> seenByRealtime;
+        int64_t ticks;
+    } cases[] = {
+        // Preempted for 3 ms after the first counter reading of the first try.
+        {{100, 3'000'200, 3'000'300, 3'000'400, 3'000'500, 3'000'600, 3'000'700, 3'000'800,
+          3'000'900, 3'001'000},
+         {3'000'100, 3'000'350, 3'000'550, 3'000'750, 3'000'950},
+         3'000'350},
+        // Preempted after the realtime read of the last try, which is not the narrowest.
+        {{100, 200, 300, 400, 500, 600, 700, 800, 900, 5'000'000},
+         {150, 350, 550, 750, 950},
+         150},
+    };
+    for (const auto& c : cases) {
+        size_t counterReads = 0;
+        size_t realtimeReads = 0;
+        const WallPairing pairing = TightestPairing(
+            [&] { return c.counter.at(counterReads++); },
+            [&] { return kOffset + c.seenByRealtime.at(realtimeReads++); });
+        EXPECT_EQ(pairing.unixNanoseconds - pairing.ticks, kOffset) << c.ticks;
+        EXPECT_EQ(pairing.ticks, c.ticks);
+    }
+}
+
 }  // namespace
 }  // namespace cyclara

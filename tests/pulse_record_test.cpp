@@ -1,9 +1,13 @@
+#include "logger/grid_recorder.h"
 #include "logger/pulse_record.h"
 #include "tests/temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <vector>
 
 namespace cyclara::logger {
 namespace {
@@ -42,6 +46,37 @@ TEST(PulseRecordTest, RowsOfPulsesAndOfEvents) {
               "2026-12-07T00:00:00.000001Z,3,2000020.000,49.99950,49.99967,-0.000020,lost 1\n");
     EXPECT_EQ(FormatRecordRow(time, std::nullopt, "device lost", 1'000'000'000),
               "2026-12-07T00:00:00.000001Z,,,,,,device lost\n");
+}
+
+// Every row a day's files hold, without their headers, in order.
+std::vector<std::string> Events(const std::string& folder) {
+    std::vector<std::string> events;
+    std::istringstream rows(ReadWholeFile(folder + "/" + std::filesystem::directory_iterator(
+                                                             folder)->path().filename().string()));
+    for (std::string row; std::getline(rows, row);) {
+        if (row + "\n" != kRecordHeader) {
+            events.push_back(row.substr(row.rfind(',') + 1));
+        }
+    }
+    return events;
+}
+
+TEST(PulseRecordTest, ADeletedDayIsBegunAgainAndRowsThatCouldNotBeWrittenAreCounted) {
+    TempFolder folder;
+    const std::string record = folder.WithSeparator() + "record";
+    GridRecorder grid(50, record);
+    grid.RecordEvent("before");
+    std::filesystem::remove(std::filesystem::directory_iterator(record)->path());
+    grid.RecordEvent("after the day was deleted");
+    std::filesystem::rename(record, record + ".away");
+    std::ofstream(record) << "a file where the folder was";
+    grid.RecordEvent("missed");
+    grid.RecordEvent("missed too");
+    std::filesystem::remove(record);
+    std::filesystem::rename(record + ".away", record);
+    grid.RecordEvent("back");
+    EXPECT_EQ(Events(record), (std::vector<std::string>{"after the day was deleted",
+                                                        "unrecorded 2", "back"}));
 }
 
 }  // namespace
