@@ -33,6 +33,7 @@ constexpr size_t kQueueLimit = 1000;
 constexpr int kKeepAliveSeconds = 30;
 // A state comes every second; ten without one and Home Assistant shows the sensors unavailable.
 constexpr int kExpireAfterSeconds = 10;
+constexpr int kRefusalReasons = 1000;
 // Reconnection waits 1 s, then twice as long each time, at most a minute.
 constexpr unsigned kFirstRetrySeconds = 1;
 constexpr unsigned kLongestRetrySeconds = 60;
@@ -117,16 +118,26 @@ class MqttSink : public QueuedSink {
         if (!options.user.empty()) {
             mosquitto_username_pw_set(m_client, options.user.c_str(), password.c_str());
         }
-        if (m_broker.tls) {
+        if (m_broker.tls &&
             mosquitto_tls_set(m_client, options.caFile.empty() ? nullptr : options.caFile.c_str(),
                               options.caFile.empty() ? "/etc/ssl/certs" : nullptr, nullptr,
-                              nullptr, nullptr);
+                              nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
+            m_setupProblem = "TLS cannot be set up with the certificate authority " +
+                             (options.caFile.empty() ? "/etc/ssl/certs" : options.caFile);
         }
         const std::string availability = Availability();
-        mosquitto_will_set(m_client, availability.c_str(), 7, "offline", 1, true);
+        if (mosquitto_will_set(m_client, availability.c_str(), 7, "offline", 1, true) !=
+            MOSQ_ERR_SUCCESS) {
+            m_setupProblem = "the last will cannot be set on " + availability;
+        }
         // A broker that is away now is tried again by the client's loop, with its back-off.
-        mosquitto_connect_async(m_client, m_broker.host.c_str(), m_broker.port,
-                                kKeepAliveSeconds);
+        if (const int result = m_setupProblem.empty()
+                                   ? mosquitto_connect_async(m_client, m_broker.host.c_str(),
+                                                             m_broker.port, kKeepAliveSeconds)
+                                   : MOSQ_ERR_SUCCESS;
+            result != MOSQ_ERR_SUCCESS) {
+            SayProblem(result, std::string("cannot be reached: ") + mosquitto_strerror(result));
+        }
         mosquitto_loop_start(m_client);
         m_sender = std::thread([this] { SendLoop(); });
     }
@@ -155,6 +166,10 @@ class MqttSink : public QueuedSink {
 
     std::string Name() const override { return "MQTT"; }
 
+    // What makes the client unusable whatever the broker does (a certificate authority that
+    // cannot be read); empty when there is nothing.
+    const std::string& SetupProblem() const { return m_setupProblem; }
+
   private:
     std::string ClientId() const {
         return m_options.clientId.empty() ? "cyclara-" + m_host + "-" + std::to_string(getpid())
@@ -167,8 +182,12 @@ class MqttSink : public QueuedSink {
     static void OnConnect(mosquitto*, void* self, int result) {
         static_cast<MqttSink*>(self)->Connected(result);
     }
-    static void OnDisconnect(mosquitto*, void* self, int) {
+    static void OnDisconnect(mosquitto*, void* self, int result) {
         auto* sink = static_cast<MqttSink*>(self);
+        if (result != MOSQ_ERR_SUCCESS) {
+            sink->SayProblem(result,
+                             std::string("cannot be reached: ") + mosquitto_strerror(result));
+        }
         {
             std::lock_guard lock(sink->m_mutex);
             sink->m_connected = false;
@@ -176,16 +195,23 @@ class MqttSink : public QueuedSink {
         sink->m_changed.notify_all();
     }
 
+    // Said once for each new reason, naming the broker; the client keeps trying with its
+    // back-off. The client's thread's, and the constructor's before that thread starts.
+    void SayProblem(int reason, const std::string& problem) {
+        if (reason != m_lastProblem.exchange(reason)) {
+            std::fprintf(stderr, "cyclara-log: the MQTT broker %s:%d %s\n", m_broker.host.c_str(),
+                         m_broker.port, problem.c_str());
+        }
+    }
+
     void Connected(int result) {
         if (result != 0) {
-            // Said once for each new reason; the client keeps trying with its back-off.
-            if (result != m_lastRefusal.exchange(result)) {
-                std::fprintf(stderr, "cyclara-log: the MQTT broker %s:%d refused the connection: %s\n",
-                             m_broker.host.c_str(), m_broker.port, mosquitto_connack_string(result));
-            }
+            // Apart from the client's own codes, which a refusal's may equal.
+            SayProblem(kRefusalReasons + result,
+                       std::string("refused the connection: ") + mosquitto_connack_string(result));
             return;
         }
-        m_lastRefusal = 0;
+        m_lastProblem = 0;
         {
             std::lock_guard lock(m_mutex);
             m_connected = true;
@@ -294,7 +320,8 @@ class MqttSink : public QueuedSink {
     const std::string m_prefix;
     mosquitto* const m_client;
     std::thread m_sender;
-    std::atomic<int> m_lastRefusal{0};  // the client's thread's
+    std::atomic<int> m_lastProblem{0};
+    std::string m_setupProblem;  // written by the constructor only
 
     // Under m_mutex. Written by the client's thread (connected, announce), the sender (all
     // of them) and Close (closed). The pulses are made into messages by the sender, off the
@@ -345,7 +372,12 @@ std::unique_ptr<PulseSink> OpenMqttSink(const LoggerOptions::Mqtt& options, std:
     }
     static const int initialised = mosquitto_lib_init();
     static_cast<void>(initialised);
-    return std::make_unique<MqttSink>(options, *broker, *password, prefix);
+    auto sink = std::make_unique<MqttSink>(options, *broker, *password, prefix);
+    if (!sink->SetupProblem().empty()) {
+        whyNot = "MQTT: " + sink->SetupProblem();
+        return nullptr;
+    }
+    return sink;
 }
 
 }  // namespace cyclara::logger
