@@ -13,6 +13,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
 namespace cyclara::logger {
@@ -26,10 +28,14 @@ constexpr int kExitNoModemLines = 3;
 // How often a lost device is looked for.
 constexpr std::chrono::milliseconds kReconnectPause{1000};
 
+// A folder the user named is made if it is not there, as the record's is: a new meter's first
+// run finds none, and without it the run would keep no log.
 std::vector<LogFolder> LogFolders(const LoggerOptions& options) {
     if (options.logDir.empty()) {
         return ProgramLogFolders();
     }
+    std::error_code ignored;
+    std::filesystem::create_directories(options.logDir, ignored);
     const char last = options.logDir.back();
     const std::string folder = last == '/' || last == '\\' ? options.logDir : options.logDir + "/";
     return {[folder] { return folder; }};

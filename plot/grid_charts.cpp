@@ -178,10 +178,15 @@ QChart* GridTimeChart(const Series& series, const ChartOptions& options) {
     return chart;
 }
 
-void Render(QGraphicsScene& scene, QPaintDevice& device) {
+// False when the device would not be painted on: an SVG file that cannot be created.
+bool Render(QGraphicsScene& scene, QPaintDevice& device) {
     QPainter painter(&device);
+    if (!painter.isActive()) {
+        return false;
+    }
     painter.fillRect(scene.sceneRect(), Qt::white);
     scene.render(&painter);
+    return painter.end();
 }
 
 }  // namespace
@@ -205,12 +210,10 @@ bool DrawCharts(const std::vector<RecordRow>& rows, const ChartOptions& options,
         svg.setFileName(path);
         svg.setSize(options.size);
         svg.setViewBox(QRect(QPoint(0, 0), options.size));
-        Render(scene, svg);
-        return true;
+        return Render(scene, svg);
     }
     QImage image(options.size, QImage::Format_RGB32);
-    Render(scene, image);
-    return image.save(path);
+    return Render(scene, image) && image.save(path);
 }
 
 }  // namespace cyclara::plot

@@ -148,8 +148,9 @@ class LoggerAgainstSimulator(unittest.TestCase):
         for stop_signal in (signal.SIGTERM, signal.SIGHUP):
             with self.subTest(stop_signal.name), tempfile.TemporaryDirectory() as folder:
                 record = os.path.join(folder, "record")
+                logs = os.path.join(folder, "logs")  # not there yet: the logger makes it
                 sim = subprocess.Popen([SIM, *SIM_TIMING, "--", *LOGGER, "--port", "5",
-                                        "--log-dir", folder, "--record", record],
+                                        "--log-dir", logs, "--record", record],
                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
                 for _ in range(3):
                     sim.stdout.readline()
@@ -158,8 +159,8 @@ class LoggerAgainstSimulator(unittest.TestCase):
                 os.kill(int(logger), stop_signal)
                 _, errors = sim.communicate(timeout=10)
                 self.assertEqual(sim.returncode, 0, errors)
-                (log,) = csv_logs(folder)
-                self.assertIsNotNone(CSV_ROW.match(read_bytes(os.path.join(folder, log))))
+                (log,) = csv_logs(logs)
+                self.assertIsNotNone(CSV_ROW.match(read_bytes(os.path.join(logs, log))))
                 (day,) = os.listdir(record)
                 last = read_bytes(os.path.join(record, day)).decode().splitlines()[-1]
                 self.assertTrue(last.endswith(",stop"), last)

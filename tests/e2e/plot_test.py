@@ -59,6 +59,14 @@ class PlotOfADay(unittest.TestCase):
         with open(self.plot("day.svg"), encoding="utf-8") as svg:
             self.assertIn("<svg", svg.read(4096))
 
+    def test_a_picture_that_cannot_be_written_is_an_error(self):
+        for name in ("day.png", "day.svg"):
+            with self.subTest(name):
+                result = subprocess.run([PLOT, self.day, "-o", os.path.join("/no/such", name)],
+                                        capture_output=True, text=True)
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertIn("cannot write the picture", result.stderr)
+
     def test_nothing_to_draw_is_an_error(self):
         empty = os.path.join(self.folder.name, "empty.csv")
         with open(empty, "w") as file:
