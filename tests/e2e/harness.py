@@ -100,6 +100,12 @@ def read_bytes(path):
         return file.read()
 
 
+def record_rows(folder):
+    """Every row of the per-pulse record's day files, in day order, headers included."""
+    return "".join(read_bytes(os.path.join(folder, day)).decode()
+                   for day in sorted(os.listdir(folder))).splitlines()
+
+
 def csv_logs(folder):
     return [name for name in os.listdir(folder) if name.endswith(".csv")]
 

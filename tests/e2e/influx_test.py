@@ -13,7 +13,7 @@ import unittest
 import urllib.parse
 import urllib.request
 
-from harness import free_port, run, start_server, stop_server, wait_for
+from harness import free_port, record_rows, run, start_server, stop_server, wait_for
 
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
 SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
@@ -94,10 +94,7 @@ class InfluxAgainstInfluxd(unittest.TestCase):
         code, _, errors = run(logger_command(self.dir, self.server.write_url(), "--count", "5",
                                              "--record", record), 60)
         self.assertEqual(code, 0, errors)
-        rows = []
-        for day in sorted(os.listdir(record)):
-            with open(os.path.join(record, day)) as file:
-                rows += [line.split(",") for line in file.read().splitlines()[1:]]
+        rows = [row.split(",") for row in record_rows(record) if not row.startswith("utc,")]
         counted = [row for row in rows if row[1] not in ("", "0")]
         points = self.server.points()
         self.assertEqual(len(points), 5)

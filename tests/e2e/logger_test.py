@@ -18,7 +18,8 @@ import time
 import unittest
 
 from harness import (TIMESTAMP_PATH_US, WINE_TIMESTAMP_PATH_US, csv_logs,
-                     exit_unless_wine_runs, measured_intervals_us, read_bytes, run)
+                     exit_unless_wine_runs, measured_intervals_us, read_bytes, record_rows,
+                     run)
 
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
 SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
@@ -54,8 +55,7 @@ def parse_rows(lines):
 
 def recorded_intervals_ns(folder):
     """The intervals of the per-pulse record, in nanoseconds, as the program measured them."""
-    rows = "".join(read_bytes(os.path.join(folder, day)).decode()
-                   for day in sorted(os.listdir(folder))).splitlines()
+    rows = record_rows(folder)
     return [round(float(row.split(",")[2]) * 1000) for row in rows if row.split(",")[2:3] != [""]
             and not row.startswith("utc,")]
 
@@ -132,10 +132,9 @@ class LoggerAgainstSimulator(unittest.TestCase):
             self.assertEqual(code, 0, errors)
             self.assertEqual([r[0] for r in parse_rows(lines)], [1, 2, 1, 2, 1], lines)
             self.assertEqual(events.count("\tback\t"), 2)
-            days = sorted(os.listdir(record))
-            rows = "".join(read_bytes(os.path.join(record, day)).decode() for day in days)
-            self.assertEqual(rows.count("utc,seconds,"), len(days), "one header a day")
-            happened = [row.split(",")[-1] for row in rows.splitlines()[1:]]
+            rows = record_rows(record)
+            self.assertEqual(rows.count(rows[0]), len(os.listdir(record)), "one header a day")
+            happened = [row.split(",")[-1] for row in rows[1:]]
             self.assertEqual([e for e in happened if e and e != "irregular"],
                              ["start", "device lost", "device back"] * 2 + ["start", "stop"])
             cpu = (after.ru_utime + after.ru_stime) - (before.ru_utime + before.ru_stime)
@@ -161,9 +160,7 @@ class LoggerAgainstSimulator(unittest.TestCase):
                 self.assertEqual(sim.returncode, 0, errors)
                 (log,) = csv_logs(logs)
                 self.assertIsNotNone(CSV_ROW.match(read_bytes(os.path.join(logs, log))))
-                (day,) = os.listdir(record)
-                last = read_bytes(os.path.join(record, day)).decode().splitlines()[-1]
-                self.assertTrue(last.endswith(",stop"), last)
+                self.assertTrue(record_rows(record)[-1].endswith(",stop"))
 
     @unittest.skipIf(UNDER_WINE, "a pipe between a Windows and a Linux program is wine's")
     def test_a_closed_output_ends_the_run_cleanly(self):
