@@ -162,7 +162,10 @@ class MqttAgainstMosquitto(unittest.TestCase):
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             wait_for(subscriber.states, "a state message")
-            subprocess.run(["pkill", "-KILL", "-f", f"cyclara-log.*{broker.port}"], check=True)
+            # By its process id: a pattern could match another test's program.
+            logger = subprocess.run(["pgrep", "-P", str(sim.pid)], capture_output=True,
+                                    text=True, check=True).stdout.split()[0]
+            os.kill(int(logger), signal.SIGKILL)
             wait_for(lambda: [p for t, p in subscriber.messages()
                               if t == PREFIX + "/availability"][-1:] == ["offline"],
                      "the last will")
