@@ -1,8 +1,10 @@
 // Figures for the Linux serial backend over a pseudo-terminal with emulated modem lines:
 // stop latency, DSR timestamp latency beside a minimal waiter, the idle cost of waiting, and
 // the throughput of the pulse path. Prints medians and percentiles; asserts nothing.
-#include "logger/grid_recorder.h"
-#include "logger/pulse_sink.h"
+#include "logger/network_outputs.h"
+#include "logger/pulse_dispatch.h"
+#include "logger/record/record_output.h"
+#include "measure/counted_pulse.h"
 #include "measure/counter.h"
 #include "measure/line_assembler.h"
 #include "measure/measurement_log.h"
@@ -216,25 +218,30 @@ void TimestampLatency(const char* what, PulseWork work) {
         raised ? "real-time" : "normal");
 }
 
-// What cyclara-log's per-pulse record adds to each pulse on the receive thread: the figures
-// and one whole row appended to the day's file.
+// What cyclara-log adds to each pulse on the receive thread: the figures, the UTC time and
+// handing the record to each output's queue (here the per-pulse record's, whose file is
+// written on its own thread).
 void RecordCost() {
     constexpr int kPulses = 20'000;
     cyclara::testing::TempFolder folder;
-    cyclara::logger::GridRecorder recorder(50, folder.Path().string());
-    recorder.StartRun();
+    const auto record = cyclara::logger::OpenRecordOutput(folder.Path().string());
+    cyclara::logger::StopRequest stop;
+    cyclara::logger::PulseDispatch dispatch(50, 0, stop, {record.get()});
+    dispatch.StartRun();
     const int64_t second = ReadCounterFrequency();
     std::vector<double> costs;
-    for (int64_t pulse = 1; pulse <= kPulses; ++pulse) {
+    for (int32_t pulse = 1; pulse <= kPulses; ++pulse) {
         const int64_t start = ReadCounter();
-        recorder.OnPulse(pulse * (second + second / 100'000));
+        const int64_t interval = second + second / 100'000;
+        dispatch.OnCountedPulse(
+            cyclara::CountedPulse{pulse * interval, interval, pulse, 10, 10, second});
         costs.push_back(static_cast<double>(ReadCounter() - start) * 1e6 /
                         static_cast<double>(second));
     }
     const Figures f = Summarise(costs);
     std::printf(
         "per-pulse record, cost a pulse (%d pulses)\tmedian %.1f us, p99 %.1f us\tthe counter "
-        "around each call that makes the figures and appends the row\n",
+        "around each call that makes the record and hands it to the record's queue\n",
         kPulses, f.median, f.p99);
 }
 
@@ -318,6 +325,19 @@ void Throughput() {
                 static_cast<double>(kPulsesADay * kDays) / seconds, seconds);
 }
 
+// The timestamp latency while each pulse goes to `outputs` as cyclara-log hands it on.
+void DispatchLatency(const char* label, std::vector<cyclara::logger::Output*> outputs) {
+    cyclara::logger::StopRequest stop;
+    cyclara::logger::PulseDispatch dispatch(50, 0, stop, std::move(outputs));
+    dispatch.StartRun();
+    int32_t count = 0;
+    TimestampLatency(label, [&](int64_t ticks) {
+        dispatch.OnCountedPulse(
+            cyclara::CountedPulse{ticks, ReadCounterFrequency(), count++, 10, 10,
+                                  ReadCounterFrequency()});
+    });
+}
+
 // The timestamp latency while every pulse is also published to the broker and database that
 // bench/process_bench.py started: serial_bench --publishing MQTT_URL INFLUX_URL.
 int Publishing(const char* mqtt, const char* influx) {
@@ -326,24 +346,15 @@ int Publishing(const char* mqtt, const char* influx) {
     options.influx.url = influx;
     options.device = "/dev/ttyUSB0";
     std::string whyNot;
-    const auto sinks = cyclara::logger::OpenSinks(options, whyNot);
-    if (sinks.empty()) {
+    const auto outputs = cyclara::logger::OpenNetworkOutputs(options, whyNot);
+    if (outputs.empty()) {
         std::fprintf(stderr, "serial_bench: %s\n", whyNot.c_str());
         return 1;
     }
-    cyclara::logger::GridRecorder recorder(50, "");
-    recorder.StartRun();
-    TimestampLatency(", publishing each pulse to MQTT and InfluxDB", [&](int64_t ticks) {
-        recorder.OnPulse(ticks);
-        const cyclara::logger::PulseReport report{recorder.LatestUnixNanoseconds(),
-                                                  recorder.Latest(), recorder.CounterFrequency(),
-                                                  10, "50"};
-        for (const auto& sink : sinks) {
-            sink->Publish(report);
-        }
-    });
-    for (const auto& sink : sinks) {
-        sink->Close();
+    DispatchLatency(", publishing each pulse to MQTT and InfluxDB",
+                    {outputs[0].get(), outputs[1].get()});
+    for (const auto& output : outputs) {
+        output->Close();
     }
     return 0;
 }
@@ -358,10 +369,8 @@ int main(int argc, char** argv) {
     TimestampLatency("", {});
     {
         cyclara::testing::TempFolder folder;
-        cyclara::logger::GridRecorder recorder(50, folder.Path().string());
-        recorder.StartRun();
-        TimestampLatency(", with the per-pulse record",
-                         [&](int64_t ticks) { recorder.OnPulse(ticks); });
+        const auto record = cyclara::logger::OpenRecordOutput(folder.Path().string());
+        DispatchLatency(", with the per-pulse record", {record.get()});
     }
     RecordCost();
     IdleCost("waiting, no pulses", false, false);

@@ -3,6 +3,8 @@
 
 #include "logger/stop_request.h"
 
+#include <string>
+
 namespace cyclara::logger {
 
 // Called first in main, before any thread starts: SIGINT, SIGTERM and SIGHUP (on Windows
@@ -15,5 +17,7 @@ void ForwardStopSignals(StopRequest& stop);
 void StopSignalsDone();
 
 bool StandardOutputIsTerminal();
+// Writes all of `text` to standard output, unbuffered; false when the reader has gone.
+bool WriteStandardOutput(const std::string& text);
 
 }  // namespace cyclara::logger

@@ -1,5 +1,6 @@
 #include "logger/console.h"
 
+#include <errno.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -44,6 +45,18 @@ void StopSignalsDone() {}
 
 bool StandardOutputIsTerminal() {
     return isatty(STDOUT_FILENO) == 1;
+}
+
+bool WriteStandardOutput(const std::string& text) {
+    size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t now = write(STDOUT_FILENO, text.data() + written, text.size() - written);
+        if (now < 0 && errno != EINTR) {
+            return false;
+        }
+        written += now > 0 ? static_cast<size_t>(now) : 0;
+    }
+    return true;
 }
 
 }  // namespace cyclara::logger

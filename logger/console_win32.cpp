@@ -52,4 +52,19 @@ bool StandardOutputIsTerminal() {
     return _isatty(_fileno(stdout)) != 0;
 }
 
+bool WriteStandardOutput(const std::string& text) {
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    size_t written = 0;
+    while (written < text.size()) {
+        DWORD now = 0;
+        if (!WriteFile(out, text.data() + written, static_cast<DWORD>(text.size() - written),
+                       &now, nullptr) ||
+            now == 0) {
+            return false;
+        }
+        written += now;
+    }
+    return true;
+}
+
 }  // namespace cyclara::logger

@@ -23,4 +23,18 @@ std::string ReadCredential(const std::string& name) {
     return folder != nullptr ? ReadFirstLine(std::string(folder) + "/" + name).value_or("") : "";
 }
 
+std::optional<std::string> ReadMqttPassword(const std::string& passwordFile, std::string& whyNot) {
+    if (!passwordFile.empty()) {
+        std::optional<std::string> password = ReadFirstLine(passwordFile);
+        if (!password) {
+            whyNot = "cannot read the MQTT password file " + passwordFile;
+        }
+        return password;
+    }
+    if (const char* fromEnvironment = std::getenv("CYCLARA_MQTT_PASSWORD")) {
+        return std::string(fromEnvironment);
+    }
+    return ReadCredential("mqtt-password");
+}
+
 }  // namespace cyclara::logger

@@ -13,4 +13,8 @@ std::optional<std::string> ReadFirstLine(const std::string& path);
 // The first line of credential `name`, or empty when there is none.
 std::string ReadCredential(const std::string& name);
 
+// The MQTT password: from `passwordFile` when given (none, with `whyNot` set, if it cannot be
+// read), else $CYCLARA_MQTT_PASSWORD, else the credential "mqtt-password".
+std::optional<std::string> ReadMqttPassword(const std::string& passwordFile, std::string& whyNot);
+
 }  // namespace cyclara::logger

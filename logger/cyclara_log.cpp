@@ -3,8 +3,12 @@
 // as the window, and prints one row per counted pulse on standard output.
 #include "logger/console.h"
 #include "logger/logger_options.h"
-#include "logger/pulse_rows.h"
-#include "logger/pulse_sink.h"
+#include "logger/network_outputs.h"
+#include "logger/pulse_dispatch.h"
+#include "logger/record/record_layout.h"
+#include "logger/record/record_output.h"
+#include "logger/standard_output.h"
+#include "logger/summary.h"
 #include "logger/watched_device.h"
 #include "measure/line_assembler.h"
 #include "measure/measurement_log.h"
@@ -12,6 +16,7 @@
 #include "serial/serial_port.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -84,42 +89,63 @@ int ReportStop(StopReason reason, const std::string& port) {
     return 0;
 }
 
-// Says goodbye to the servers and reports what they missed while they were away.
-void CloseSinks(const std::vector<std::unique_ptr<PulseSink>>& sinks) {
-    for (const std::unique_ptr<PulseSink>& sink : sinks) {
-        sink->Close();
-        if (sink->Dropped() != 0) {
-            std::fprintf(stderr, "cyclara-log: %llu pulses were not sent to %s: it was away\n",
-                         static_cast<unsigned long long>(sink->Dropped()), sink->Name().c_str());
+// Delivers what each output holds, within its bound, and says what any could not deliver.
+void CloseOutputs(const std::vector<std::unique_ptr<Output>>& outputs) {
+    for (const std::unique_ptr<Output>& output : outputs) {
+        output->Close();
+        if (output->Dropped() != 0) {
+            std::fprintf(stderr, "cyclara-log: %llu records were not delivered to %s\n",
+                         static_cast<unsigned long long>(output->Dropped()),
+                         output->Name().c_str());
+        }
+        if (output->Refused() != 0) {
+            std::fprintf(stderr, "cyclara-log: %s refused %llu records in all\n",
+                         output->Name().c_str(),
+                         static_cast<unsigned long long>(output->Refused()));
         }
     }
 }
 
+// What one receive thread touches besides the device, the line assembler and the dispatch.
+struct Opening {
+    Opening(CommDevice& device, const LoggerOptions& options, StopRequest& stop,
+            LineAssembler& lines)
+        : log(SystemLocalTime, LogFolders(options)),
+          watched(device, log, stop),
+          receiver(log, lines) {}
+
+    MeasurementLog log;
+    WatchedDevice watched;
+    Receiver receiver;
+};
+
 // One opening of the port: a new log and measurement, until a stop or a failed device.
+// kForcedEnd when the receive thread had to be ended by force: it may still be inside what it
+// was given, so none of that may be destroyed, and the process must end.
 StopReason MeasureUntilStopped(CommDevice& device, const LoggerOptions& options,
-                               StopRequest& stop, GridRecorder& grid, LineAssembler& lines,
-                               PulseRows& rows) {
-    MeasurementLog log(SystemLocalTime, LogFolders(options));
-    WatchedDevice watched(device, log, stop, grid);
-    Receiver receiver(log, lines);
-    receiver.StartThread(watched, rows);
-    ReportStart(watched);
+                               StopRequest& stop, LineAssembler& lines, PulseDispatch& dispatch) {
+    auto opening = std::make_unique<Opening>(device, options, stop, lines);
+    dispatch.StartRun();
+    opening->receiver.StartThread(opening->watched, dispatch);
+    ReportStart(opening->watched);
     StopReason reason = stop.Wait();
-    if (reason == StopReason::kDeviceFailed && watched.Timing().noModemLines) {
+    if (reason == StopReason::kDeviceFailed && opening->watched.Timing().noModemLines) {
         reason = StopReason::kNoModemLines;
     }
-    receiver.EndThread();
-    if (receiver.LastStopWasForced()) {
-        std::fprintf(stderr,
-                     "cyclara-log: the receive thread did not stop in time and was "
-                     "ended by force\n");
-    }
-    const uint64_t dropped = watched.Timing().droppedChanges;
+    opening->receiver.EndThread();
+    const uint64_t dropped = opening->watched.Timing().droppedChanges;
     if (dropped != 0) {
         std::fprintf(stderr,
                      "cyclara-log: %llu DSR changes came faster than they were taken "
                      "and were dropped\n",
                      static_cast<unsigned long long>(dropped));
+    }
+    if (opening->receiver.LastStopWasForced()) {
+        std::fprintf(stderr,
+                     "cyclara-log: the receive thread did not stop in time and was "
+                     "ended by force\n");
+        static_cast<void>(opening.release());
+        return StopReason::kForcedEnd;
     }
     return reason;
 }
@@ -138,6 +164,38 @@ std::unique_ptr<CommDevice> AwaitDevice(const std::string& path, int32_t speed,
     }
 }
 
+// Every output the options ask for; empty with `whyNot` set when one cannot be made.
+std::vector<std::unique_ptr<Output>> OpenOutputs(const LoggerOptions& options,
+                                                 const std::string& path, StopRequest& stop,
+                                                 std::string& whyNot) {
+    std::vector<std::unique_ptr<Output>> outputs = OpenNetworkOutputs(options, whyNot);
+    if (!whyNot.empty()) {
+        return {};
+    }
+    if (!options.quiet) {
+        const bool lineProtocol = options.format == "influx";
+        const std::string header =
+            StandardOutputIsTerminal() && !lineProtocol ? std::string(kRowHeader) + "\n" : "";
+        outputs.push_back(OpenStandardOutput(header, lineProtocol ? path : "",
+                                             [&stop] { stop.Request(StopReason::kOutputClosed); }));
+    }
+    if (!options.recordDir.empty()) {
+        outputs.push_back(OpenRecordOutput(options.recordDir));
+    }
+    if (options.summaryEverySeconds > 0) {
+        outputs.push_back(OpenSummary(std::chrono::seconds(options.summaryEverySeconds)));
+    }
+    return outputs;
+}
+
+std::vector<Output*> Pointers(const std::vector<std::unique_ptr<Output>>& outputs) {
+    std::vector<Output*> pointers;
+    for (const std::unique_ptr<Output>& output : outputs) {
+        pointers.push_back(output.get());
+    }
+    return pointers;
+}
+
 int Run(const LoggerOptions& options, StopRequest& stop) {
     const std::string path = options.device.empty() ? DevicePath(options.port) : options.device;
     const std::string port = PortName(options, path);
@@ -147,43 +205,40 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
         std::fprintf(stderr, "cyclara-log: %s does not open: %s\n", port.c_str(), whyNot.c_str());
         return 1;
     }
-    std::string sinkProblem;
-    std::vector<std::unique_ptr<PulseSink>> sinks = OpenSinks(options, sinkProblem);
-    if (!sinkProblem.empty()) {
-        std::fprintf(stderr, "cyclara-log: %s\n", sinkProblem.c_str());
+    const std::vector<std::unique_ptr<Output>> outputs = OpenOutputs(options, path, stop, whyNot);
+    if (!whyNot.empty()) {
+        std::fprintf(stderr, "cyclara-log: %s\n", whyNot.c_str());
         return 2;
     }
-    GridRecorder grid(options.nominal, options.recordDir);
+    PulseDispatch dispatch(options.nominal, options.count, stop, Pointers(outputs));
     LineAssembler lines;
-    const bool lineProtocol = options.format == "influx";
-    PulseRows rows(stdout, options.count, stop, grid, sinks, lineProtocol ? path : "");
-    if (StandardOutputIsTerminal() && !lineProtocol) {
-        std::printf("%s\n", kRowHeader);
-        std::fflush(stdout);
-    }
     for (;;) {
-        const StopReason reason = MeasureUntilStopped(*device, options, stop, grid, lines, rows);
+        const StopReason reason = MeasureUntilStopped(*device, options, stop, lines, dispatch);
+        if (reason == StopReason::kForcedEnd) {
+            dispatch.Event(record_event::kStop);
+            CloseOutputs(outputs);
+            // Without destroying the device, the lines or the dispatch: the thread may still
+            // be inside them.
+            std::_Exit(1);
+        }
         device.reset();
-        if (reason != StopReason::kDeviceFailed) {
-            grid.RecordEvent("stop");
-            CloseSinks(sinks);
+        if (reason != StopReason::kDeviceFailed || options.noReconnect) {
+            dispatch.Event(reason == StopReason::kDeviceFailed ? record_event::kDeviceLost
+                                                               : record_event::kStop);
+            CloseOutputs(outputs);
             return ReportStop(reason, port);
         }
-        grid.RecordEvent("device lost");
-        if (options.noReconnect) {
-            CloseSinks(sinks);
-            return ReportStop(reason, port);
-        }
+        dispatch.Event(record_event::kDeviceLost);
         std::fprintf(stderr, "cyclara-log: %s stopped answering; waiting for it to come back\n",
                      port.c_str());
         stop.ClearDeviceFailure();
         device = AwaitDevice(path, options.speed, stop);
         if (!device) {
-            grid.RecordEvent("stop");
-            CloseSinks(sinks);
+            dispatch.Event(record_event::kStop);
+            CloseOutputs(outputs);
             return 0;
         }
-        grid.RecordEvent("device back");
+        dispatch.Event(record_event::kDeviceBack);
         std::fprintf(stderr, "cyclara-log: %s is back; a new measurement starts\n", port.c_str());
     }
 }

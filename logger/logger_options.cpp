@@ -109,6 +109,14 @@ void AddOutputOptions(CLI::App& app, LoggerOptions& o) {
         ->check(kNotEmpty)
             ->check(CLI::IsMember({"rows", "influx"}).description(""))
         ->type_name("FORMAT");
+    app.add_flag("--quiet", o.quiet,
+                 "No row on standard output: for a service, whose journal takes --summary-every");
+    app.add_option("--summary-every", o.summaryEverySeconds,
+                   "Say on standard error at most this often what the pulses showed (count, "
+                   "frequency range, grid time, what was lost)")
+        ->check(kNotEmpty)
+            ->check(CLI::PositiveNumber.description(""))
+        ->type_name("SECONDS");
     app.set_version_flag("--version", VersionText(), "Print the version and exit");
     app.footer(
         "Prints one line per counted pulse: elapsed count H:MM:SS, last interval (us), mean\n"

@@ -30,6 +30,8 @@ struct LoggerOptions {
         std::string tokenFile;  // 2.x: the API token, sent as "Authorization: Token ..."
     } influx;
     std::string format = "rows";  // standard output: "rows", or "influx" for line protocol
+    bool quiet = false;           // no rows on standard output
+    int64_t summaryEverySeconds = 0;  // a summary on standard error this often; 0: none
 };
 
 // Parses the arguments into `options`. Returns -1 to go on, or the exit code when the program

@@ -14,6 +14,7 @@ enum class StopReason {
     kOutputClosed,
     kDeviceFailed,
     kNoModemLines,  // a device failed, and it never was a measuring device's port
+    kForcedEnd,     // the receive thread did not stop and was ended by force
 };
 
 class StopRequest {

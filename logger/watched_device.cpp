@@ -2,22 +2,12 @@
 
 namespace cyclara::logger {
 
-WatchedDevice::WatchedDevice(CommDevice& device, const MeasurementLog& log, StopRequest& stop,
-                             GridRecorder& grid)
-    : ForwardingCommDevice(device), m_log(log), m_stop(stop), m_grid(grid) {}
+WatchedDevice::WatchedDevice(CommDevice& device, const MeasurementLog& log, StopRequest& stop)
+    : ForwardingCommDevice(device), m_log(log), m_stop(stop) {}
 
 void WatchedDevice::PrepareWaitingThread() {
     ForwardingCommDevice::PrepareWaitingThread();
-    m_grid.StartRun();
     m_logPath.set_value(m_log.Path());
-}
-
-bool WatchedDevice::ReadDsrChange(DsrChange& change) {
-    const bool read = ForwardingCommDevice::ReadDsrChange(change);
-    if (read && change.pulse) {
-        m_grid.OnPulse(change.pulseTicks);
-    }
-    return read;
 }
 
 bool WatchedDevice::WaitEvent(uint32_t& events) {

@@ -2,7 +2,6 @@
 // what the logger must learn from the receive thread is passed on as it happens.
 #pragma once
 
-#include "logger/grid_recorder.h"
 #include "logger/stop_request.h"
 #include "measure/measurement_log.h"
 #include "serial/comm_device.h"
@@ -14,8 +13,7 @@ namespace cyclara::logger {
 
 class WatchedDevice : public ForwardingCommDevice {
   public:
-    WatchedDevice(CommDevice& device, const MeasurementLog& log, StopRequest& stop,
-                  GridRecorder& grid);
+    WatchedDevice(CommDevice& device, const MeasurementLog& log, StopRequest& stop);
 
     // The path of the log the receive thread created as it started (empty if none could be),
     // once it has.
@@ -26,13 +24,10 @@ class WatchedDevice : public ForwardingCommDevice {
     // A failed wait is a device gone or broken: the run ends, since a log with a silent gap
     // would look like a complete one.
     bool WaitEvent(uint32_t& events) override;
-    // Each rising edge goes to the grid figures with its timestamp.
-    bool ReadDsrChange(DsrChange& change) override;
 
   private:
     const MeasurementLog& m_log;
     StopRequest& m_stop;
-    GridRecorder& m_grid;
     // Set once by the receive thread, taken by the main thread.
     std::promise<std::string> m_logPath;
 };

@@ -54,6 +54,7 @@ class DropOldestQueue {
     }
 
     bool Empty() const { return m_items.empty(); }
+    size_t Size() const { return m_items.size(); }
     uint64_t Dropped() const { return m_dropped; }
 
   private:

@@ -8,9 +8,6 @@ namespace cyclara {
 
 namespace {
 
-// As the window: two pulses start the device, the third is the reference.
-constexpr int kWarmUpPulses = 2;
-
 std::string WithDecimals(int64_t whole, int64_t fraction, int decimals) {
     char text[48];
     std::snprintf(text, sizeof text, "%lld.%0*lld", static_cast<long long>(whole), decimals,
@@ -35,11 +32,7 @@ void GridClock::SetNominal(int hertz) {
     }
 }
 
-std::optional<PulseFigures> GridClock::OnPulse(int64_t ticks) {
-    if (m_warmUp < kWarmUpPulses) {
-        ++m_warmUp;
-        return std::nullopt;
-    }
+PulseFigures GridClock::OnPulse(int64_t ticks) {
     if (!m_started) {
         m_started = true;
         return StartFrom(ticks, PulseFigures::Kind::kReference);
@@ -49,6 +42,14 @@ std::optional<PulseFigures> GridClock::OnPulse(int64_t ticks) {
         return StartFrom(ticks, PulseFigures::Kind::kCounterBack);
     }
     const int64_t milliseconds = ScaleTicks(interval, m_counterFrequency, 1000);
+    if (milliseconds < kShortestSecondMilliseconds) {
+        PulseFigures glitch = m_latest;
+        glitch.kind = PulseFigures::Kind::kGlitch;
+        glitch.intervalTicks = interval;
+        glitch.lost = 0;
+        glitch.frequency.reset();
+        return glitch;
+    }
     const int64_t whole = milliseconds < 1500 ? 1 : (milliseconds + 500) / 1000;
     const bool near = std::llabs(milliseconds - whole * 1000) <= kNearMilliseconds;
     m_seconds += whole;
@@ -64,6 +65,7 @@ std::optional<PulseFigures> GridClock::OnPulse(int64_t ticks) {
     figures.meanFrequency = FrequencyOf(m_seconds, ticks - m_reference);
     figures.gridTimeDeviationUs =
         m_seconds * 1'000'000 - ScaleTicks(ticks - m_reference, m_counterFrequency, 1'000'000);
+    m_latest = figures;
     return figures;
 }
 
@@ -71,9 +73,9 @@ PulseFigures GridClock::StartFrom(int64_t ticks, PulseFigures::Kind kind) {
     m_reference = ticks;
     m_last = ticks;
     m_seconds = 0;
-    PulseFigures figures;
-    figures.kind = kind;
-    return figures;
+    m_latest = PulseFigures{};
+    m_latest.kind = kind;
+    return m_latest;
 }
 
 // In double: nominal x 1e5 x seconds x counter frequency overflows 64 bits within a day, and

@@ -19,10 +19,11 @@ struct PulseFigures {
         kMeasured,     // an interval of one or more whole nominal seconds
         kIrregular,    // an interval near no whole number of seconds, counted as the nearest
         kCounterBack,  // a timestamp before the last one: a new reference
+        kGlitch,       // an edge far too early to be a second: not counted, not a reference
     };
     Kind kind = Kind::kReference;
     int64_t seconds = 0;        // nominal seconds counted since the reference pulse
-    int64_t intervalTicks = 0;  // since the pulse before
+    int64_t intervalTicks = 0;  // since the last counted pulse
     int64_t lost = 0;           // pulses missing inside the interval
     // In units of 0.00001 Hz; none while the nominal frequency is unknown, or for no interval.
     std::optional<int64_t> frequency;
@@ -32,10 +33,16 @@ struct PulseFigures {
     int64_t gridTimeDeviationUs = 0;
 };
 
-// Follows the rising edges of one opening of the port, with the window's warm-up: the first
-// two pulses only start the device, the third is the reference. Owned by one thread.
+// Follows the rising edges of one opening of the port from its reference pulse on. Owned by
+// one thread.
 class GridClock {
   public:
+    // An edge sooner than this after the last counted one is a glitch (contact bounce,
+    // interference on the line), not the next second: a grid's frequency never leaves 47.5 to
+    // 52.5 Hz and stays connected, so the device's true seconds last 0.95 s at the shortest.
+    // The glitch is not counted and the next interval is measured from the last counted edge,
+    // so 1, 0.3, 0.7 s reads as one second and a bounce just after a true edge changes nothing.
+    static constexpr int64_t kShortestSecondMilliseconds = 900;
     // An interval counts as k lost-and-found seconds when it lies within this of k seconds.
     // The grid stays within a fraction of a percent of nominal (5 ms a second at the very
     // worst), so 100 ms leaves room for twenty seconds of drift and still tells a missed
@@ -48,8 +55,8 @@ class GridClock {
     void SetNominal(int hertz);
     int Nominal() const { return m_nominal; }
 
-    // A rising edge at counter value `ticks`; nothing during warm-up.
-    std::optional<PulseFigures> OnPulse(int64_t ticks);
+    // A rising edge at counter value `ticks`; the first is the reference.
+    PulseFigures OnPulse(int64_t ticks);
 
   private:
     PulseFigures StartFrom(int64_t ticks, PulseFigures::Kind kind);
@@ -57,11 +64,11 @@ class GridClock {
 
     const int64_t m_counterFrequency;
     int m_nominal = 0;
-    int m_warmUp = 0;
     bool m_started = false;
     int64_t m_reference = 0;
     int64_t m_last = 0;
     int64_t m_seconds = 0;
+    PulseFigures m_latest;  // of the last counted edge, which a glitch repeats
 };
 
 // "49.99950": hertz with five decimals, from units of 0.00001 Hz.

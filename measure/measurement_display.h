@@ -3,6 +3,8 @@
 
 namespace cyclara {
 
+struct CountedPulse;
+
 // Both calls are made by the receive thread and return only once the change has been applied
 // (or abandoned because a stop was requested), so updates reach the window in call order.
 class MeasurementDisplay {
@@ -15,6 +17,10 @@ class MeasurementDisplay {
 
     // Shows the lit or the unlit icon in the indicator IDC_LED.
     virtual void SetIndicator(bool lit) = 0;
+
+    // The reference pulse (count 0) and then each measured one, after its fields were set:
+    // the numbers the fields were made from, for a display that needs numbers.
+    virtual void OnCountedPulse(const CountedPulse&) {}
 };
 
 }  // namespace cyclara

@@ -1,5 +1,6 @@
 #include "measure/pulse_state.h"
 
+#include "measure/counted_pulse.h"
 #include "measure/measurement_display.h"
 #include "measure/measurement_log.h"
 #include "measure/timing.h"
@@ -14,7 +15,6 @@ PulseState::PulseState(MeasurementDisplay& display, MeasurementLog& log)
 
 void PulseState::Reset(int64_t frequency) {
     m_frequency = frequency;
-    m_now = 0;
     m_last = 0;
     m_start = 0;
     m_warmUpCount = 0;
@@ -22,20 +22,20 @@ void PulseState::Reset(int64_t frequency) {
 }
 
 void PulseState::OnDsrOn(int64_t now) {
-    m_now = now;
     m_display.SetIndicator(true);
     if (m_warmUpCount < kWarmUpPulses) {
         ++m_warmUpCount;
         return;
     }
     if (m_start == 0) {
-        m_start = m_now;
-        m_last = m_now;
+        m_start = now;
+        m_last = now;
         m_intervalCount = 0;
+        m_display.OnCountedPulse(CountedPulse{now, 0, 0, 0, 0, m_frequency});
     } else {
-        Measure();
+        Measure(now);
     }
-    m_last = m_now;
+    m_last = now;
     ++m_intervalCount;
 }
 
@@ -43,38 +43,46 @@ void PulseState::OnDsrOff() {
     m_display.SetIndicator(false);
 }
 
-void PulseState::Measure() {
+void PulseState::Measure(int64_t now) {
     const int32_t n = m_intervalCount;
-    const Elapsed elapsed = SplitElapsed(n);
-    ShowElapsed(elapsed.hours, elapsed.minutes, elapsed.seconds);
-    ShowWidth();
-
-    const int32_t difference = MeanDeviationMicroseconds(TicksBetween(m_now, m_start), n, m_frequency);
-    const char sign = DifferenceSign(difference);
-    const int32_t magnitude = DifferenceMagnitude(difference);
-    char text[32];
-    std::snprintf(text, sizeof text, "%c%ld", sign, static_cast<long>(magnitude));
-    m_display.SetFieldText(IDC_DIFF, text);
+    const CountedPulse pulse{
+        now,
+        TicksBetween(now, m_last),
+        n,
+        Low32(TicksToMicroseconds(TicksBetween(now, m_last), m_frequency)),
+        MeanDeviationMicroseconds(TicksBetween(now, m_start), n, m_frequency),
+        m_frequency};
+    m_display.SetFieldText(IDC_ELAPSED, ElapsedText(pulse.count).c_str());
+    m_display.SetFieldText(IDC_WIDTH, WidthText(pulse.widthUs).c_str());
+    m_display.SetFieldText(IDC_DIFF, DifferenceText(pulse.differenceUs).c_str());
+    m_display.OnCountedPulse(pulse);
 
     // The first row stands for the start of counting, hence 0:00:00 beside the window's 0:00:01.
     if (n == 1 || n % kLogEveryIntervals == 0) {
+        const Elapsed elapsed = SplitElapsed(n);
         m_log.WriteLog(kLogAppend, elapsed.hours, elapsed.minutes, n == 1 ? 0 : elapsed.seconds,
-                       sign, magnitude);
+                       DifferenceSign(pulse.differenceUs),
+                       DifferenceMagnitude(pulse.differenceUs));
     }
 }
 
-void PulseState::ShowElapsed(int32_t hours, int32_t minutes, int32_t seconds) {
+std::string ElapsedText(int32_t count) {
+    const Elapsed elapsed = SplitElapsed(count);
     char text[32];
-    std::snprintf(text, sizeof text, "%5d:%02d:%02d", static_cast<int>(hours),
-                  static_cast<int>(minutes), static_cast<int>(seconds));
-    m_display.SetFieldText(IDC_ELAPSED, text);
+    std::snprintf(text, sizeof text, "%5d:%02d:%02d", static_cast<int>(elapsed.hours),
+                  static_cast<int>(elapsed.minutes), static_cast<int>(elapsed.seconds));
+    return text;
 }
 
-void PulseState::ShowWidth() {
-    const int32_t width = Low32(TicksToMicroseconds(TicksBetween(m_now, m_last), m_frequency));
-    char text[16];
-    std::snprintf(text, sizeof text, "%ld", static_cast<long>(width));
-    m_display.SetFieldText(IDC_WIDTH, text);
+std::string WidthText(int32_t widthUs) {
+    return std::to_string(widthUs);
+}
+
+std::string DifferenceText(int32_t differenceUs) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%c%ld", DifferenceSign(differenceUs),
+                  static_cast<long>(DifferenceMagnitude(differenceUs)));
+    return text;
 }
 
 }  // namespace cyclara

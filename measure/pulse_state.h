@@ -28,14 +28,11 @@ class PulseState {
     static constexpr int32_t kWarmUpPulses = 2;
     static constexpr int32_t kLogEveryIntervals = 600;
 
-    void Measure();
-    void ShowElapsed(int32_t hours, int32_t minutes, int32_t seconds);
-    void ShowWidth();
+    void Measure(int64_t now);
 
     MeasurementDisplay& m_display;
     MeasurementLog& m_log;
     int64_t m_frequency = 0;
-    int64_t m_now = 0;
     int64_t m_last = 0;
     int64_t m_start = 0;  // 0: no reference pulse yet
     int32_t m_warmUpCount = 0;

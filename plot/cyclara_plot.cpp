@@ -10,8 +10,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -36,23 +34,29 @@ int ParseOptions(int argc, char** argv, PlotOptions& o) {
     return cyclara::ParseCommandLine(app, argc, argv);
 }
 
-std::vector<cyclara::plot::RecordRow> ReadRecords(const std::vector<std::string>& files) {
-    std::vector<cyclara::plot::RecordRow> rows;
+// The rows of every file, in time order; false, having said why, when a file gave none.
+bool ReadRecords(const std::vector<std::string>& files,
+                 std::vector<cyclara::plot::RecordRow>& rows) {
+    bool allRead = true;
     for (const std::string& file : files) {
-        std::ifstream in(file, std::ios::binary);
-        if (!in) {
-            std::fprintf(stderr, "cyclara-plot: cannot read %s\n", file.c_str());
+        const cyclara::plot::ParsedRecord read = cyclara::plot::ReadRecordFile(file);
+        if (!read.problem.empty()) {
+            std::fprintf(stderr, "cyclara-plot: %s: %s\n", file.c_str(), read.problem.c_str());
+            allRead = false;
             continue;
         }
-        std::stringstream text;
-        text << in.rdbuf();
-        const auto read = cyclara::plot::ParseRecord(text.str());
-        rows.insert(rows.end(), read.begin(), read.end());
+        if (read.firstBadLine != 0) {
+            std::fprintf(stderr,
+                         "cyclara-plot: %s: line %zu, and any other that is not a record row, "
+                         "is left out\n",
+                         file.c_str(), read.firstBadLine);
+        }
+        rows.insert(rows.end(), read.rows.begin(), read.rows.end());
     }
     std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
         return a.unixMilliseconds < b.unixMilliseconds;
     });
-    return rows;
+    return allRead;
 }
 
 }  // namespace
@@ -74,14 +78,17 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
-    const std::vector<cyclara::plot::RecordRow> rows = ReadRecords(options.files);
+    std::vector<cyclara::plot::RecordRow> rows;
+    if (!ReadRecords(options.files, rows)) {
+        return 1;
+    }
     cyclara::plot::ChartOptions chart;
     chart.size = QSize(options.width, options.height);
     chart.localTime = options.localTime;
     chart.title = QString::fromStdString(options.title);
     if (!cyclara::plot::DrawCharts(rows, chart, QString::fromStdString(options.output))) {
-        std::fprintf(stderr, "cyclara-plot: %s\n",
-                     rows.empty() ? "no record rows to draw" : "cannot write the picture");
+        std::fprintf(stderr, "cyclara-plot: cannot write the picture %s\n",
+                     options.output.c_str());
         return 1;
     }
     return 0;

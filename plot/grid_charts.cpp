@@ -1,5 +1,7 @@
 #include "plot/grid_charts.h"
 
+#include "logger/record/record_layout.h"
+
 #include <QAreaSeries>
 #include <QChart>
 #include <QDateTime>
@@ -40,18 +42,18 @@ Series SeriesOf(const std::vector<RecordRow>& rows) {
     qreal awaySince = -1;  // when the record last lost its device; -1 while it has it
     for (const RecordRow& row : rows) {
         const qreal time = static_cast<qreal>(row.unixMilliseconds);
-        if (row.event == "start" || series.stretches.empty()) {
+        if (row.event == logger::record_event::kStart || series.stretches.empty()) {
             series.stretches.emplace_back();
         }
-        if (row.event == "device lost" || row.event == "stop") {
+        if (row.event == logger::record_event::kDeviceLost || row.event == logger::record_event::kStop) {
             awaySince = time;
-        } else if (awaySince >= 0 && row.event == "start") {
+        } else if (awaySince >= 0 && row.event == logger::record_event::kStart) {
             series.gaps.emplace_back(awaySince, time);
             awaySince = -1;
         }
         if (row.frequency) {
             series.stretches.back().frequency.append({time, *row.frequency});
-            if (row.event.rfind("lost ", 0) == 0) {
+            if (row.event.rfind(std::string(logger::record_event::kLost) + " ", 0) == 0) {
                 series.lost.append({time, *row.frequency});
             }
         }

@@ -1,8 +1,12 @@
 #include "plot/record_file.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace cyclara::plot {
@@ -22,17 +26,63 @@ std::vector<std::string> Fields(const std::string& line) {
     return fields;
 }
 
+// A day at one row a second is some 9 MB; a file far beyond that is not a day's record, and
+// reading it whole could take the machine's memory.
+constexpr std::uintmax_t kLargestFile = 256u << 20;
+
+enum class Cell { kEmpty, kNumber, kBad };
+
 // Whatever the user's locale: once QApplication has set it, strtod reads "49.99950" as 49 where
-// the decimal separator is a comma.
-std::optional<double> Number(const std::string& text) {
-    const char* start = text.data() + (text.rfind('+', 0) == 0 ? 1 : 0);
+// the decimal separator is a comma. Infinite or not-a-number is no reading.
+Cell Number(const std::string& text, std::optional<double>& number) {
+    number.reset();
+    if (text.empty()) {
+        return Cell::kEmpty;
+    }
+    const char* start = text.data() + (text.front() == '+' ? 1 : 0);
     const char* end = text.data() + text.size();
     double value = 0;
     const auto [stop, error] = std::from_chars(start, end, value);
-    if (start == end || error != std::errc() || stop != end) {
+    if (start == end || error != std::errc() || stop != end || !std::isfinite(value)) {
+        return Cell::kBad;
+    }
+    number = value;
+    return Cell::kNumber;
+}
+
+// Where the columns a plot needs stand in a header line; none if one is missing.
+struct Columns {
+    size_t utc = 0, frequency = 0, gridTime = 0, event = 0, count = 0;
+};
+
+std::optional<Columns> FindColumns(const std::vector<std::string>& header) {
+    Columns columns;
+    columns.count = header.size();
+    const auto at = [&](const char* name, size_t& index) {
+        const auto found = std::find(header.begin(), header.end(), name);
+        index = static_cast<size_t>(found - header.begin());
+        return found != header.end();
+    };
+    if (!at("utc", columns.utc) || !at("frequency_hz", columns.frequency) ||
+        !at("grid_time_deviation_s", columns.gridTime) || !at("event", columns.event)) {
         return std::nullopt;
     }
-    return value;
+    return columns;
+}
+
+std::optional<RecordRow> ParseRow(const std::vector<std::string>& fields, const Columns& columns) {
+    if (fields.size() < columns.count) {
+        return std::nullopt;
+    }
+    const std::optional<int64_t> time = ParseUtc(fields[columns.utc]);
+    RecordRow row;
+    if (!time || Number(fields[columns.frequency], row.frequency) == Cell::kBad ||
+        Number(fields[columns.gridTime], row.gridTime) == Cell::kBad) {
+        return std::nullopt;
+    }
+    row.unixMilliseconds = *time;
+    row.event = fields[columns.event];
+    return row;
 }
 
 }  // namespace
@@ -55,19 +105,64 @@ std::optional<int64_t> ParseUtc(const std::string& text) {
            ((hour * 60LL + minute) * 60 + second) * 1000 + micro / 1000;
 }
 
-std::vector<RecordRow> ParseRecord(const std::string& text) {
-    std::vector<RecordRow> rows;
+ParsedRecord ParseRecord(const std::string& text) {
+    ParsedRecord parsed;
     std::stringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const std::vector<std::string> fields = Fields(line);
-        const std::optional<int64_t> time = fields.size() == 7 ? ParseUtc(fields[0]) : std::nullopt;
-        if (!time) {
+    std::optional<Columns> columns;
+    size_t number = 0;
+    for (std::string line; std::getline(lines, line);) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();  // a file that went through Windows
+        }
+        if (line.rfind('#', 0) == 0) {
             continue;
         }
-        rows.push_back({*time, Number(fields[3]), Number(fields[5]), fields[6]});
+        const std::vector<std::string> fields = Fields(line);
+        if (!columns) {
+            columns = FindColumns(fields);
+            if (!columns) {
+                parsed.problem = "line " + std::to_string(number) + " is not a record's header";
+                return parsed;
+            }
+            continue;
+        }
+        if (const std::optional<RecordRow> row = ParseRow(fields, *columns)) {
+            parsed.rows.push_back(*row);
+        } else if (parsed.firstBadLine == 0) {
+            parsed.firstBadLine = number;
+        }
     }
-    return rows;
+    if (parsed.rows.empty()) {
+        parsed.problem = !columns                ? "it is empty"
+                         : parsed.firstBadLine != 0 ? "no row can be read; line " +
+                                                          std::to_string(parsed.firstBadLine) +
+                                                          " is the first that is not one"
+                                                    : "it has a header and no rows";
+    }
+    return parsed;
+}
+
+ParsedRecord ReadRecordFile(const std::string& path) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    ParsedRecord unread;
+    if (error) {
+        unread.problem = "it cannot be read: " + error.message();
+        return unread;
+    }
+    if (size > kLargestFile) {
+        unread.problem = "it is " + std::to_string(size >> 20) + " MiB, too large for a record";
+        return unread;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in) {
+        unread.problem = "it cannot be read";
+        return unread;
+    }
+    return ParseRecord(text.str());
 }
 
 }  // namespace cyclara::plot

@@ -1,4 +1,5 @@
-// Reads cyclara-log's per-pulse record back: the rows a plot draws.
+// Reads cyclara-log's per-pulse record back: the rows a plot draws. Columns are found by the
+// header's names, so files of later layouts, with more columns, read too.
 #pragma once
 
 #include <cstdint>
@@ -15,9 +16,20 @@ struct RecordRow {
     std::string event;                // "", "start", "lost 1", "device lost"...
 };
 
-// The rows of one record file in their order; a row that does not parse (the header, a torn
-// line) is left out.
-std::vector<RecordRow> ParseRecord(const std::string& text);
+struct ParsedRecord {
+    std::vector<RecordRow> rows;
+    // The first line that is neither a row, the header nor the layout's version line (a torn
+    // row, a number that is not finite), counted from 1; 0 when there was none.
+    size_t firstBadLine = 0;
+    std::string problem;  // why the text is no record at all; empty when it is one
+};
+
+// The rows of one record file's text in their order. A text with no header, or with a header
+// and no readable row, has `problem` set.
+ParsedRecord ParseRecord(const std::string& text);
+
+// A file read whole: its rows, or `problem` naming the file and why it could not be read.
+ParsedRecord ReadRecordFile(const std::string& path);
 
 // "2026-12-07T03:40:12.123456Z" as milliseconds since 1970; none if it is not one.
 std::optional<int64_t> ParseUtc(const std::string& text);

@@ -63,6 +63,9 @@ void Device::SendPulses() {
         if (leadNs == 0) {
             SendLines(n);
         }
+        if (!SendSpurious(n, rise, widthNs)) {
+            return;
+        }
         if (n - pluggedAt == m_o.removeAfter && n != m_o.count) {
             if (!PullOutAndBack(n)) {
                 return;
@@ -96,6 +99,20 @@ bool Device::SendPulse(int64_t n, int64_t fall) {
     Change(n, true);
     const bool slept = SleepUntil(fall);
     Change(n, false);
+    return slept;
+}
+
+bool Device::SendSpurious(int64_t n, int64_t rise, int64_t widthNs) {
+    if (n != m_o.spuriousAfter) {
+        return true;
+    }
+    const int64_t spuriousRise = rise + std::llround(m_o.spuriousDelaySeconds * 1e9);
+    if (!SleepUntil(spuriousRise)) {
+        return false;
+    }
+    Change(-n, true);
+    const bool slept = SleepUntil(spuriousRise + widthNs);
+    Change(-n, false);
     return slept;
 }
 

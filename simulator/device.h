@@ -35,6 +35,8 @@ class Device {
     // ends first.
     bool PullOutAndBack(int64_t n);
     bool SendPulse(int64_t n, int64_t fall);
+    // The spurious pulse asked for after pulse n's rise, if any; false when interrupted.
+    bool SendSpurious(int64_t n, int64_t rise, int64_t widthNs);
     void Change(int64_t n, bool on);
     // When the program learnt of the latest change, if it has: a rise it learnt of only with
     // its fall (the pulse was over before it looked) has its fall's time.

@@ -20,6 +20,11 @@ void AddSignalOptions(CLI::App& app, SimOptions& o) {
                    "Bound of a slow random wander of the mains frequency, in ppm")
         ->check(CLI::NonNegativeNumber);
     app.add_option("--skip", o.skip, "Pulse numbers (from 1) whose edges are lost");
+    app.add_option("--spurious-after", o.spuriousAfter,
+                   "A spurious pulse (interference, contact bounce) after pulse N's rise; "
+                   "numbered -N in the events");
+    app.add_option("--spurious-delay", o.spuriousDelaySeconds,
+                   "How long after that rise the spurious pulse comes (default 0.3 s)");
     app.add_option("--frequency", o.frequency, "Figure of the text lines: 50 or 60")
         ->check(CLI::IsMember({50, 60}));
     app.add_option("--line-every", o.lineEvery, "A text line after every Nth pulse; 0 for none")

@@ -15,6 +15,8 @@ struct SimOptions {
     double widthSeconds = 0.1;
     PulseShape shape;
     std::vector<int64_t> skip;
+    int64_t spuriousAfter = 0;  // the pulse whose rise a spurious one follows; 0 for none
+    double spuriousDelaySeconds = 0.3;
     int frequency = 50;
     int64_t lineEvery = 1;
     double lineLeadSeconds = 0;

@@ -1,4 +1,5 @@
 """What the end-to-end tests share: a private X display, waiting with a deadline, files."""
+import csv
 import ctypes
 import os
 import shutil
@@ -100,10 +101,15 @@ def read_bytes(path):
         return file.read()
 
 
-def record_rows(folder):
-    """Every row of the per-pulse record's day files, in day order, headers included."""
-    return "".join(read_bytes(os.path.join(folder, day)).decode()
-                   for day in sorted(os.listdir(folder))).splitlines()
+def record_table(folder):
+    """Every row of the per-pulse record's day files, in day order, as a dict by the header's
+    column names; the layout's version line and each day's header are not rows."""
+    rows = []
+    for day in sorted(os.listdir(folder)):
+        lines = [line for line in read_bytes(os.path.join(folder, day)).decode().splitlines()
+                 if not line.startswith("#")]
+        rows += list(csv.DictReader(lines))
+    return rows
 
 
 def csv_logs(folder):

@@ -67,15 +67,33 @@ class PlotOfADay(unittest.TestCase):
                 self.assertEqual(result.returncode, 1, result.stderr)
                 self.assertIn("cannot write the picture", result.stderr)
 
-    def test_nothing_to_draw_is_an_error(self):
-        empty = os.path.join(self.folder.name, "empty.csv")
-        with open(empty, "w") as file:
-            file.write("utc,seconds,interval_us,frequency_hz,mean_frequency_hz,"
-                       "grid_time_deviation_s,event\n")
-        result = subprocess.run([PLOT, empty, "-o", empty + ".png"], capture_output=True,
-                                text=True)
-        self.assertEqual(result.returncode, 1)
-        self.assertIn("no record rows", result.stderr)
+    def test_files_that_are_no_record_are_named_and_never_crash(self):
+        header = "utc,seconds,interval_us,frequency_hz,mean_frequency_hz,grid_time_deviation_s,event"
+        row = "2026-12-07T00:00:01.000000Z,1,1000010.000,{},49.99950,{},"
+        cases = (  # name, bytes, exit code, what standard error says
+            ("empty", b"", 1, "empty.csv: it is empty"),
+            ("not a record", b"a,b,c\n1,2,3\n", 1, "line 1 is not a record's header"),
+            ("a header only", header.encode() + b"\n", 1, "a header and no rows"),
+            ("no readable row", f"{header}\ntorn\n".encode(), 1, "line 2 is the first"),
+            ("CR LF", f"{header}\r\n{row.format('49.99950', '-0.000010')}\r\n".encode(), 0,
+             ""),
+            ("infinite", f"{header}\n{row.format('inf', 'nan')}\n{row.format('50', '0')}\n"
+             .encode(), 0, "line 2, and any other"),
+            ("too large", None, 1, "too large for a record"))
+        for name, content, code, said in cases:
+            with self.subTest(name):
+                path = os.path.join(self.folder.name, name.replace(" ", "-") + ".csv")
+                with open(path, "wb") as file:
+                    if content is None:
+                        file.truncate(300 << 20)  # sparse: no disk is filled
+                    else:
+                        file.write(content)
+                result = subprocess.run([PLOT, path, "-o", path + ".png"], capture_output=True,
+                                        text=True)
+                self.assertEqual(result.returncode, code, result.stderr)
+                self.assertIn(said, result.stderr)
+                if said:
+                    self.assertIn(path, result.stderr, "the file is named")
 
 
 if __name__ == "__main__":

@@ -1,7 +1,8 @@
-#include "logger/pulse_record.h"
+#include "logger/record/pulse_record.h"
+
+#include "logger/record/record_layout.h"
 
 #include "measure/log_files.h"
-#include "measure/wall_clock.h"
 
 #include <filesystem>
 #include <fstream>
@@ -10,10 +11,6 @@
 namespace cyclara::logger {
 
 namespace {
-
-std::string Optional(const std::optional<int64_t>& hertz) {
-    return hertz ? FormatHertz(*hertz) : "";
-}
 
 // A file left by a run that ended mid-row (a power cut) ends after its last whole row again,
 // so that the rows appended now are not glued onto a torn one. Returns the whole rows' size.
@@ -30,36 +27,6 @@ size_t CutTornTail(const std::string& path) {
 }
 
 }  // namespace
-
-std::string EventOf(const PulseFigures& figures) {
-    switch (figures.kind) {
-        case PulseFigures::Kind::kReference:
-            return "start";
-        case PulseFigures::Kind::kIrregular:
-            return "irregular";
-        case PulseFigures::Kind::kCounterBack:
-            return "counter back";
-        case PulseFigures::Kind::kMeasured:
-            break;
-    }
-    return figures.lost > 0 ? "lost " + std::to_string(figures.lost) : "";
-}
-
-std::string FormatRecordRow(int64_t unixNanoseconds, const std::optional<PulseFigures>& figures,
-                            const std::string& event, int64_t counterFrequency) {
-    std::string row = FormatUtc(unixNanoseconds) + ",";
-    if (figures) {
-        const bool interval = figures->intervalTicks > 0;
-        row += std::to_string(figures->seconds) + "," +
-               (interval ? FormatIntervalMicroseconds(figures->intervalTicks, counterFrequency)
-                         : "") +
-               "," + Optional(figures->frequency) + "," + Optional(figures->meanFrequency) + "," +
-               FormatSignedSeconds(figures->gridTimeDeviationUs);
-    } else {
-        row += ",,,,";
-    }
-    return row + "," + event + "\n";
-}
 
 // The folder is made if it is not there: a new meter's first run finds none.
 PulseRecord::PulseRecord(std::string folder) : m_folder(std::move(folder)) {
@@ -83,7 +50,8 @@ bool PulseRecord::Open(const std::string& date) {
     if (CreateNewFile(path) == CreateOutcome::kFailed) {
         return false;
     }
-    if (CutTornTail(path) == 0 && !AppendWhole(path, kRecordHeader)) {
+    if (CutTornTail(path) == 0 &&
+        !AppendWhole(path, std::string(kRecordVersionLine) + "\n" + kRecordColumns + "\n")) {
         return false;
     }
     m_date = date;

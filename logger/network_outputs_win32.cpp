@@ -1,10 +1,10 @@
-#include "logger/pulse_sink.h"
+#include "logger/network_outputs.h"
 
 namespace cyclara::logger {
 
 // The MQTT and HTTP client libraries are Debian's, built for Linux only.
-std::vector<std::unique_ptr<PulseSink>> OpenSinks(const LoggerOptions& options,
-                                                  std::string& whyNot) {
+std::vector<std::unique_ptr<Output>> OpenNetworkOutputs(const LoggerOptions& options,
+                                                        std::string& whyNot) {
     if (!options.mqtt.url.empty() || !options.influx.url.empty()) {
         whyNot = "--mqtt and --influx are in the Linux build only";
     }

@@ -1,6 +1,5 @@
-#include "logger/line_protocol.h"
+#include "logger/influx/line_protocol.h"
 
-#include "logger/pulse_record.h"
 #include "logger/utf8_text.h"
 
 namespace cyclara::logger {
@@ -46,16 +45,18 @@ std::string LineProtocol(const PulseReport& report, const std::string& host,
         }
         Add(fields, "grid_time_deviation",
             Unsigned(FormatSignedSeconds(figures->gridTimeDeviationUs)));
-        Add(fields, "interval_us",
-            FormatIntervalMicroseconds(figures->intervalTicks, report.counterFrequency));
-        Add(fields, "elapsed", std::to_string(figures->seconds) + "i");
-        const std::string event = EventOf(*figures);
-        if (!event.empty()) {
-            Add(fields, "event", Quoted(event));
+        if (figures->intervalTicks > 0) {
+            Add(fields, "interval_us",
+                FormatIntervalMicroseconds(figures->intervalTicks,
+                                           report.pulse->counterFrequency));
         }
+        Add(fields, "elapsed", std::to_string(figures->seconds) + "i");
     }
-    if (report.differenceUs) {
-        Add(fields, "difference_us", std::to_string(*report.differenceUs) + "i");
+    if (report.IsMeasured()) {
+        Add(fields, "difference_us", std::to_string(report.pulse->differenceUs) + "i");
+    }
+    if (!report.event.empty()) {
+        Add(fields, "event", Quoted(ValidUtf8(report.event)));
     }
     if (!report.frequencyText.empty()) {
         Add(fields, "frequency_text", Quoted(ValidUtf8(report.frequencyText)));

@@ -1,0 +1,74 @@
+#include "logger/mqtt/discovery.h"
+
+#include "logger/logger_options.h"
+#include "logger/mqtt/json_text.h"
+
+#include <cctype>
+
+namespace cyclara::logger {
+
+namespace {
+
+using Json = nlohmann::json;
+
+// Home Assistant's ids take letters, digits and underscores.
+std::string AsId(const std::string& text) {
+    std::string id;
+    for (const char ch : text) {
+        id += std::isalnum(static_cast<unsigned char>(ch)) != 0 ? ch : '_';
+    }
+    return id;
+}
+
+}  // namespace
+
+// Each sensor with the decimals its resolution deserves (Home Assistant's default for hertz is
+// none) and an expiry, so that a logger that stalls shows as unavailable, not as its last
+// value.
+std::vector<std::pair<std::string, std::string>> DiscoveryMessages(
+    const std::string& host, const std::string& stateTopic, const std::string& availabilityTopic) {
+    const std::string node = AsId("cyclara_" + host);
+    const std::string version = VersionText().substr(std::string("cyclara-log ").size());
+    const Json device = {{"identifiers", {node}},
+                         {"name", "Cyclara " + host},
+                         {"manufacturer", "Cyclara"},
+                         {"model", "cyclara-log"},
+                         {"sw_version", version}};
+    const Json origin = {{"name", "cyclara-log"}, {"sw_version", version}};
+    const struct {
+        const char* object;
+        const char* name;
+        const char* field;
+        const char* deviceClass;
+        const char* unit;  // Home Assistant's own: its micro is the Greek mu, not U+00B5
+        int decimals;      // 1 mHz, 1 ms, 1 us
+        bool diagnostic;
+    } sensors[] = {{"frequency", "Frequency", "frequency_hz", "frequency", "Hz", 3, false},
+                   {"grid_time_deviation", "Grid time deviation", "grid_time_deviation_s",
+                    "duration", "s", 3, false},
+                   {"interval", "Interval", "interval_us", "duration", "\u03bcs", 0, true}};
+    std::vector<std::pair<std::string, std::string>> messages;
+    for (const auto& sensor : sensors) {
+        Json config = {{"name", sensor.name},
+                       {"unique_id", node + "_" + sensor.object},
+                       {"default_entity_id", "sensor." + node + "_" + sensor.object},
+                       {"state_topic", stateTopic},
+                       {"value_template", std::string("{{ value_json.") + sensor.field + " }}"},
+                       {"device_class", sensor.deviceClass},
+                       {"unit_of_measurement", sensor.unit},
+                       {"suggested_display_precision", sensor.decimals},
+                       {"state_class", "measurement"},
+                       {"expire_after", kExpireAfterSeconds},
+                       {"availability_topic", availabilityTopic},
+                       {"device", device},
+                       {"origin", origin}};
+        if (sensor.diagnostic) {
+            config["entity_category"] = "diagnostic";
+        }
+        messages.emplace_back("homeassistant/sensor/" + node + "/" + sensor.object + "/config",
+                              Serialised(config));
+    }
+    return messages;
+}
+
+}  // namespace cyclara::logger

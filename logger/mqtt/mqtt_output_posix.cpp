@@ -1,0 +1,199 @@
+#include "logger/mqtt/mqtt_output.h"
+
+#include "logger/credentials.h"
+#include "logger/host_name.h"
+#include "logger/mqtt/broker_address.h"
+#include "logger/mqtt/discovery.h"
+#include "logger/mqtt/state_message.h"
+#include "logger/redacted_url.h"
+
+#include <mosquitto.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+
+namespace cyclara::logger {
+
+namespace {
+
+// A quarter of an hour at one pulse a second. While the broker is away the queue is looked at
+// again every half second; the client reconnects with its own back-off.
+constexpr OutputPolicy kMqttPolicy{1000, 100, std::chrono::milliseconds(0),
+                                   std::chrono::milliseconds(500),
+                                   std::chrono::milliseconds(500),
+                                   std::chrono::milliseconds(2000)};
+constexpr int kKeepAliveSeconds = 30;
+// Apart from the client's own codes, which a refusal's may equal.
+constexpr int kRefusalReasons = 1000;
+// Reconnection waits 1 s, then twice as long each time, at most a minute.
+constexpr unsigned kFirstRetrySeconds = 1;
+constexpr unsigned kLongestRetrySeconds = 60;
+
+class MqttClient : public Destination {
+  public:
+    MqttClient(const LoggerOptions::Mqtt& options, BrokerAddress broker, std::string prefix)
+        : m_qos(options.qos),
+          m_discovery(!options.noDiscovery),
+          m_broker(std::move(broker)),
+          m_host(HostName()),
+          m_prefix(std::move(prefix)),
+          m_client(mosquitto_new(ClientId(options).c_str(), true, this)) {}
+
+    ~MqttClient() override { mosquitto_destroy(m_client); }
+
+    // Empty when the client is set up and connecting; else what makes it unusable whatever
+    // the broker does (a certificate authority that cannot be read).
+    std::string Start(const LoggerOptions::Mqtt& options, const std::string& password) {
+        if (m_client == nullptr) {
+            return "the client cannot be made";
+        }
+        mosquitto_connect_callback_set(m_client, &MqttClient::OnConnect);
+        mosquitto_disconnect_callback_set(m_client, &MqttClient::OnDisconnect);
+        mosquitto_reconnect_delay_set(m_client, kFirstRetrySeconds, kLongestRetrySeconds, true);
+        if (!options.user.empty() &&
+            mosquitto_username_pw_set(m_client, options.user.c_str(), password.c_str()) !=
+                MOSQ_ERR_SUCCESS) {
+            return "the user name cannot be set";
+        }
+        const std::string authority = options.caFile.empty() ? "/etc/ssl/certs" : options.caFile;
+        if (m_broker.tls &&
+            mosquitto_tls_set(m_client, options.caFile.empty() ? nullptr : options.caFile.c_str(),
+                              options.caFile.empty() ? "/etc/ssl/certs" : nullptr, nullptr,
+                              nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
+            return "TLS cannot be set up with the certificate authority " + authority;
+        }
+        const std::string availability = Availability();
+        if (mosquitto_will_set(m_client, availability.c_str(), 7, "offline", 1, true) !=
+            MOSQ_ERR_SUCCESS) {
+            return "the last will cannot be set on " + availability;
+        }
+        // A broker that is away now is tried again by the client's loop, with its back-off.
+        if (const int result = mosquitto_connect_async(m_client, m_broker.host.c_str(),
+                                                       m_broker.port, kKeepAliveSeconds);
+            result != MOSQ_ERR_SUCCESS) {
+            SayProblem(result, std::string("cannot be reached: ") + mosquitto_strerror(result));
+        }
+        if (mosquitto_loop_start(m_client) != MOSQ_ERR_SUCCESS) {
+            return "the client's thread cannot be started";
+        }
+        return "";
+    }
+
+    // Nothing is handed to the client while it is not connected: its own queue is unbounded.
+    // The states are the pulses'; availability tells of the run's own events.
+    Delivery Deliver(const std::vector<PulseReport>& batch, uint64_t) override {
+        for (size_t i = 0; i < batch.size(); ++i) {
+            if (!batch[i].pulse) {
+                continue;
+            }
+            const std::string message = StateMessage(batch[i]);
+            if (!m_connected ||
+                mosquitto_publish(m_client, nullptr, State().c_str(),
+                                  static_cast<int>(message.size()), message.data(), m_qos,
+                                  false) != MOSQ_ERR_SUCCESS) {
+                return {i, Delivery::Trouble::kPassing, ""};
+            }
+        }
+        return Delivery::All(batch.size());
+    }
+
+    void Finish() override {
+        const std::string availability = Availability();
+        mosquitto_publish(m_client, nullptr, availability.c_str(), 7, "offline", 1, true);
+        mosquitto_disconnect(m_client);
+        mosquitto_loop_stop(m_client, false);
+    }
+
+  private:
+    std::string ClientId(const LoggerOptions::Mqtt& options) const {
+        return options.clientId.empty() ? "cyclara-" + m_host + "-" + std::to_string(getpid())
+                                        : options.clientId;
+    }
+    std::string Availability() const { return m_prefix + "/availability"; }
+    std::string State() const { return m_prefix + "/state"; }
+
+    // On the client's thread.
+    static void OnConnect(mosquitto*, void* self, int result) {
+        static_cast<MqttClient*>(self)->Connected(result);
+    }
+    static void OnDisconnect(mosquitto*, void* self, int result) {
+        auto* client = static_cast<MqttClient*>(self);
+        client->m_connected = false;
+        if (result != MOSQ_ERR_SUCCESS) {
+            client->SayProblem(result,
+                               std::string("cannot be reached: ") + mosquitto_strerror(result));
+        }
+    }
+
+    // Said once for each new reason, naming the broker; the client keeps trying with its
+    // back-off. The client's thread's, and Start's before that thread runs.
+    void SayProblem(int reason, const std::string& problem) {
+        if (reason != m_lastProblem.exchange(reason)) {
+            std::fprintf(stderr, "cyclara-log: the MQTT broker %s:%d %s\n", m_broker.host.c_str(),
+                         m_broker.port, problem.c_str());
+        }
+    }
+
+    // Announced before any state: availability, then the discovery messages, retained.
+    void Connected(int result) {
+        if (result != 0) {
+            SayProblem(kRefusalReasons + result,
+                       std::string("refused the connection: ") + mosquitto_connack_string(result));
+            return;
+        }
+        m_lastProblem = 0;
+        const std::string availability = Availability();
+        mosquitto_publish(m_client, nullptr, availability.c_str(), 6, "online", 1, true);
+        if (m_discovery) {
+            for (const auto& [topic, text] :
+                 DiscoveryMessages(m_host, State(), availability)) {
+                mosquitto_publish(m_client, nullptr, topic.c_str(),
+                                  static_cast<int>(text.size()), text.data(), 1, true);
+            }
+        }
+        m_connected = true;
+    }
+
+    const int m_qos;
+    const bool m_discovery;
+    const BrokerAddress m_broker;
+    const std::string m_host;
+    const std::string m_prefix;
+    mosquitto* const m_client;
+    // Written by the client's thread, read by the output's.
+    std::atomic<bool> m_connected{false};
+    std::atomic<int> m_lastProblem{0};
+};
+
+}  // namespace
+
+std::unique_ptr<Output> OpenMqttOutput(const LoggerOptions::Mqtt& options, std::string& whyNot) {
+    const std::optional<BrokerAddress> broker = ParseBrokerUrl(options.url);
+    if (!broker) {
+        whyNot = "--mqtt takes mqtt://host[:port] or mqtts://host[:port], not " +
+                 RedactedUrl(options.url);
+        return nullptr;
+    }
+    const std::string prefix = options.topic.empty() ? "cyclara/" + HostName() : options.topic;
+    if (!IsPublishablePrefix(prefix)) {
+        whyNot = "the MQTT topic prefix \"" + prefix +
+                 "\" is no topic to publish to: it holds + or #, an empty level, or bytes "
+                 "that are not UTF-8";
+        return nullptr;
+    }
+    const std::optional<std::string> password = ReadMqttPassword(options.passwordFile, whyNot);
+    if (!password) {
+        return nullptr;
+    }
+    static const int initialised = mosquitto_lib_init();
+    static_cast<void>(initialised);
+    auto client = std::make_unique<MqttClient>(options, *broker, prefix);
+    if (const std::string problem = client->Start(options, *password); !problem.empty()) {
+        whyNot = "MQTT: " + problem;
+        return nullptr;
+    }
+    return std::make_unique<Output>("MQTT", std::move(client), kMqttPolicy);
+}
+
+}  // namespace cyclara::logger

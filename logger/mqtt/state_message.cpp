@@ -1,0 +1,45 @@
+#include "logger/mqtt/state_message.h"
+
+#include "logger/mqtt/json_text.h"
+#include "logger/utf8_text.h"
+#include "measure/wall_clock.h"
+
+namespace cyclara::logger {
+
+namespace {
+
+using Json = nlohmann::json;
+
+Json NumberOrNull(const std::optional<int64_t>& hundredThousandths) {
+    return hundredThousandths ? Json(static_cast<double>(*hundredThousandths) / 1e5) : Json();
+}
+
+Json IntervalOrNull(const PulseReport& report) {
+    if (!report.figures || report.figures->intervalTicks <= 0) {
+        return Json();
+    }
+    return static_cast<double>(ScaleTicks(report.figures->intervalTicks,
+                                          report.pulse->counterFrequency, 1'000'000'000)) /
+           1e3;
+}
+
+}  // namespace
+
+std::string StateMessage(const PulseReport& report) {
+    const std::optional<PulseFigures>& figures = report.figures;
+    const Json message = {
+        {"utc", FormatUtc(report.unixNanoseconds)},
+        {"frequency_hz", figures ? NumberOrNull(figures->frequency) : Json()},
+        {"mean_frequency_hz", figures ? NumberOrNull(figures->meanFrequency) : Json()},
+        {"grid_time_deviation_s",
+         figures ? Json(static_cast<double>(figures->gridTimeDeviationUs) / 1e6) : Json()},
+        {"interval_us", IntervalOrNull(report)},
+        {"difference_us", report.IsMeasured() ? Json(report.pulse->differenceUs) : Json()},
+        {"count", report.pulse ? Json(report.pulse->count) : Json()},
+        {"elapsed_s", figures ? Json(figures->seconds) : Json()},
+        {"frequency_text", ValidUtf8(report.frequencyText)},
+        {"event", ValidUtf8(report.event)}};
+    return Serialised(message);
+}
+
+}  // namespace cyclara::logger

@@ -1,0 +1,13 @@
+// The MQTT state message of a pulse: one JSON object with its UTC time and figures; a figure
+// the pulse has none of is null, which Home Assistant shows as "unknown" without a warning.
+#pragma once
+
+#include "logger/output/pulse_report.h"
+
+#include <string>
+
+namespace cyclara::logger {
+
+std::string StateMessage(const PulseReport& report);
+
+}  // namespace cyclara::logger

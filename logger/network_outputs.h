@@ -1,0 +1,18 @@
+// The outputs that go over the network: an MQTT broker, an InfluxDB.
+#pragma once
+
+#include "logger/logger_options.h"
+#include "logger/output/output.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace cyclara::logger {
+
+// The outputs the options ask for. Empty with `whyNot` set when one cannot be made (a usage
+// problem, or one this build lacks); the servers need not be there yet.
+std::vector<std::unique_ptr<Output>> OpenNetworkOutputs(const LoggerOptions& options,
+                                                        std::string& whyNot);
+
+}  // namespace cyclara::logger

@@ -1,0 +1,25 @@
+// What the measurement hands each output: one typed record per counted pulse, and one per
+// event of the run (the device lost or back, the stop).
+#pragma once
+
+#include "measure/counted_pulse.h"
+#include "measure/grid_figures.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace cyclara::logger {
+
+struct PulseReport {
+    int64_t unixNanoseconds = 0;        // the edge's UTC time, or the event's
+    std::optional<CountedPulse> pulse;  // none for an event of the run
+    std::optional<PulseFigures> figures;
+    std::string frequencyText;  // the device's latest line as it sent it, empty before one
+    std::string event;          // "start", "lost 2", "glitch", "device lost"... or empty
+
+    // A measured pulse: one row of the window's fields.
+    bool IsMeasured() const { return pulse && pulse->count > 0; }
+};
+
+}  // namespace cyclara::logger

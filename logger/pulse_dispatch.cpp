@@ -1,0 +1,68 @@
+#include "logger/pulse_dispatch.h"
+
+#include "logger/record/record_layout.h"
+#include "measure/counted_pulse.h"
+#include "measure/counter.h"
+#include "measure/wall_clock.h"
+#include "res/resource.h"
+
+namespace cyclara::logger {
+
+PulseDispatch::PulseDispatch(int nominal, int64_t count, StopRequest& stop,
+                             std::vector<Output*> outputs)
+    : m_nominalFixed(nominal != 0),
+      m_count(count),
+      m_stop(stop),
+      m_outputs(std::move(outputs)),
+      m_nominal(nominal) {}
+
+void PulseDispatch::StartRun() {
+    m_clock.emplace(ReadCounterFrequency());
+    m_clock->SetNominal(m_nominal);
+}
+
+void PulseDispatch::Event(const std::string& event) {
+    PulseReport report;
+    report.unixNanoseconds = ReadWallPairing().unixNanoseconds;
+    report.event = event;
+    Hand(report);
+}
+
+// A frequency line's figure names the nominal frequency unless the user did.
+void PulseDispatch::SetFieldText(int id, const char* text) {
+    if (id != IDC_FREQ) {
+        return;
+    }
+    m_frequencyText = text;
+    if (!m_nominalFixed && (m_frequencyText == "50" || m_frequencyText == "60")) {
+        m_nominal = std::stoi(m_frequencyText);
+        m_clock->SetNominal(m_nominal);
+    }
+}
+
+void PulseDispatch::OnCountedPulse(const CountedPulse& pulse) {
+    if (m_count != 0 && m_measured >= m_count) {
+        return;
+    }
+    // Paired with the realtime clock at every pulse: a wall-clock step moves the times from
+    // the next pulse on and never an interval.
+    const WallPairing now = ReadWallPairing();
+    PulseReport report;
+    report.unixNanoseconds = UnixNanosecondsOf(pulse.edgeTicks, now, pulse.counterFrequency);
+    report.pulse = pulse;
+    report.figures = m_clock->OnPulse(pulse.edgeTicks);
+    report.frequencyText = m_frequencyText;
+    report.event = EventOf(*report.figures);
+    Hand(report);
+    if (pulse.count > 0 && ++m_measured == m_count) {
+        m_stop.Request(StopReason::kCountReached);
+    }
+}
+
+void PulseDispatch::Hand(const PulseReport& report) {
+    for (Output* output : m_outputs) {
+        output->Take(report);
+    }
+}
+
+}  // namespace cyclara::logger

@@ -1,0 +1,49 @@
+// Where cyclara-log's measurement meets its outputs: each counted pulse becomes one record,
+// with its grid figures and UTC time, handed to every output's queue.
+#pragma once
+
+#include "logger/output/output.h"
+#include "logger/stop_request.h"
+#include "measure/grid_figures.h"
+#include "measure/measurement_display.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cyclara::logger {
+
+class PulseDispatch : public MeasurementDisplay {
+  public:
+    // `nominal` 50 or 60 fixes the nominal frequency, 0 leaves it to the device's lines.
+    // Asks for a stop after `count` measured pulses (0: never).
+    PulseDispatch(int nominal, int64_t count, StopRequest& stop, std::vector<Output*> outputs);
+
+    // The main thread, before each receive thread starts: a new measurement, from its
+    // reference pulse.
+    void StartRun();
+    // The main thread, while no receive thread runs: "device lost", "device back", "stop".
+    void Event(const std::string& event);
+
+    // The receive thread's, like the window's fields.
+    void SetFieldText(int id, const char* text) override;
+    void SetIndicator(bool) override {}
+    void OnCountedPulse(const CountedPulse& pulse) override;
+
+  private:
+    void Hand(const PulseReport& report);
+
+    const bool m_nominalFixed;
+    const int64_t m_count;
+    StopRequest& m_stop;
+    const std::vector<Output*> m_outputs;
+    // The receive thread's while it runs; the main thread's between runs (the thread's start
+    // and end order the two).
+    int m_nominal;
+    std::optional<GridClock> m_clock;
+    std::string m_frequencyText;
+    int64_t m_measured = 0;
+};
+
+}  // namespace cyclara::logger

@@ -1,0 +1,72 @@
+#include "logger/record/record_output.h"
+
+#include "logger/record/pulse_record.h"
+#include "logger/record/record_layout.h"
+#include "measure/wall_clock.h"
+
+namespace cyclara::logger {
+
+namespace {
+
+// A day at one pulse a second; the file is tried again after 1 s, then twice as long each
+// time, at most a minute.
+constexpr OutputPolicy kRecordPolicy{86'400, 1000, std::chrono::milliseconds(0),
+                                     std::chrono::milliseconds(1000),
+                                     std::chrono::milliseconds(60'000),
+                                     std::chrono::milliseconds(3000)};
+
+std::string AsFolder(const std::string& path) {
+    const char last = path.empty() ? '/' : path.back();
+    return last == '/' || last == '\\' ? path : path + "/";
+}
+
+class RecordDestination : public Destination {
+  public:
+    explicit RecordDestination(const std::string& folder) : m_record(AsFolder(folder)) {}
+
+    // Rows that cannot be written now stay queued; rows the queue had to drop are marked by
+    // an "unrecorded N" row before the next that is written, so the record never has a
+    // silent gap.
+    Delivery Deliver(const std::vector<PulseReport>& batch, uint64_t missed) override {
+        if (missed > 0 &&
+            !Append(batch.front().unixNanoseconds,
+                    FormatRecordRow(batch.front().unixNanoseconds, std::nullopt,
+                                    std::string(record_event::kUnrecorded) + " " +
+                                        std::to_string(missed),
+                                    0))) {
+            return Unwritable(0);
+        }
+        for (size_t i = 0; i < batch.size(); ++i) {
+            const PulseReport& report = batch[i];
+            const int64_t frequency = report.pulse ? report.pulse->counterFrequency : 0;
+            if (!Append(report.unixNanoseconds, FormatRecordRow(report.unixNanoseconds,
+                                                                report.figures, report.event,
+                                                                frequency))) {
+                return Unwritable(i);
+            }
+        }
+        return Delivery::All(batch.size());
+    }
+
+  private:
+    bool Append(int64_t unixNanoseconds, const std::string& row) {
+        return m_record.Append(UtcDate(unixNanoseconds), row);
+    }
+
+    Delivery Unwritable(size_t delivered) const {
+        return {delivered, Delivery::Trouble::kPassing,
+                "the record cannot be written in " + m_record.Folder() +
+                    "; its rows are kept (a day's at most) until it can"};
+    }
+
+    PulseRecord m_record;
+};
+
+}  // namespace
+
+std::unique_ptr<Output> OpenRecordOutput(const std::string& folder) {
+    return std::make_unique<Output>("the record", std::make_unique<RecordDestination>(folder),
+                                    kRecordPolicy);
+}
+
+}  // namespace cyclara::logger

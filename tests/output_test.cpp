@@ -1,0 +1,246 @@
+#include "logger/output/output.h"
+#include "logger/record/pulse_record.h"
+#include "logger/record/record_layout.h"
+#include "logger/record/record_output.h"
+#include "tests/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <numeric>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace cyclara::logger {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ReadWholeFile;
+using testing::TempFolder;
+
+PulseReport Numbered(int n) {
+    PulseReport report;
+    report.unixNanoseconds = n;
+    return report;
+}
+
+// A destination that answers each delivery as its script says ("ok", "passing", "refused",
+// "gone", "throw", "block"; "ok" once the script is spent) and notes what it delivered.
+class ScriptedDestination : public Destination {
+  public:
+    ScriptedDestination(std::vector<std::string> script, std::vector<int>& delivered,
+                        std::vector<uint64_t>& missed, std::mutex& mutex)
+        : m_script(std::move(script)), m_delivered(delivered), m_missed(missed), m_mutex(mutex) {}
+
+    Delivery Deliver(const std::vector<PulseReport>& batch, uint64_t missed) override {
+        const std::string answer = m_next < m_script.size() ? m_script[m_next++] : "ok";
+        if (answer == "throw") {
+            throw std::runtime_error("a library's surprise");
+        }
+        if (answer == "block") {
+            std::this_thread::sleep_for(3s);
+        }
+        std::lock_guard lock(m_mutex);
+        m_missed.push_back(missed);
+        if (answer == "ok" || answer == "block") {
+            for (const PulseReport& report : batch) {
+                m_delivered.push_back(static_cast<int>(report.unixNanoseconds));
+            }
+            return Delivery::All(batch.size());
+        }
+        const Delivery::Trouble trouble = answer == "passing"   ? Delivery::Trouble::kPassing
+                                          : answer == "refused" ? Delivery::Trouble::kRefused
+                                                                : Delivery::Trouble::kGone;
+        return {0, trouble, ""};
+    }
+
+  private:
+    const std::vector<std::string> m_script;
+    size_t m_next = 0;
+    std::vector<int>& m_delivered;
+    std::vector<uint64_t>& m_missed;
+    std::mutex& m_mutex;
+};
+
+// What becomes of records 1 to `count`, handed over at once, each answer in turn, and the
+// queue's limit; what each output delivers, drops, refuses, and whether it said it was gone.
+TEST(OutputTest, WhatBecomesOfTheRecords) {
+    const struct {
+        const char* name;
+        std::vector<std::string> script;
+        size_t queueLimit;
+        size_t batchLimit;
+        int count;
+        std::vector<int> delivered;
+        uint64_t dropped, refused;
+        bool gone;
+    } cases[] = {
+        {"all in order", {}, 10, 1, 3, {1, 2, 3}, 0, 0, false},
+        {"a passing failure keeps the batch", {"passing", "passing"}, 10, 5, 3, {1, 2, 3}, 0, 0,
+         false},
+        {"a refused batch is dropped, the next goes", {"refused"}, 10, 2, 4, {3, 4}, 0, 2, false},
+        {"an exception costs its batch only", {"throw"}, 10, 2, 4, {3, 4}, 0, 2, false},
+        {"a gone destination ends the output", {"gone"}, 10, 1, 3, {}, 3, 0, true},
+        {"a full queue drops the oldest", {"block"}, 2, 1, 5, {1, 4, 5}, 2, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::mutex mutex;
+        std::vector<int> delivered;
+        std::vector<uint64_t> missed;
+        std::atomic<bool> gone{false};
+        OutputPolicy policy{c.queueLimit, c.batchLimit, 50ms, 1ms, 2ms, 5000ms};
+        {
+            Output output("test",
+                          std::make_unique<ScriptedDestination>(c.script, delivered, missed,
+                                                                mutex),
+                          policy, [&] { gone = true; });
+            for (int n = 1; n <= c.count; ++n) {
+                output.Take(Numbered(n));
+                // The first goes alone into the blocking delivery; the rest wait queued.
+                if (n == 1 && c.script == std::vector<std::string>{"block"}) {
+                    std::this_thread::sleep_for(200ms);
+                }
+            }
+            // Closing waits for no destination that is away: let the retries happen first.
+            for (int i = 0; i < 500 && !gone; ++i) {
+                std::lock_guard lock(mutex);
+                if (delivered == c.delivered) {
+                    break;
+                }
+                std::this_thread::sleep_for(10ms);
+            }
+            output.Close();
+            EXPECT_EQ(output.Dropped(), c.dropped);
+            EXPECT_EQ(output.Refused(), c.refused);
+        }
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(delivered, c.delivered);
+        EXPECT_EQ(gone, c.gone);
+        if (!c.gone) {
+            EXPECT_EQ(std::accumulate(missed.begin(), missed.end(), uint64_t{0}), c.dropped)
+                << "the destination is told of each gap";
+        }
+    }
+}
+
+// A reader that stops reading holds up only its own output: handing over never waits, and the
+// close gives up on it within its bound.
+TEST(OutputTest, AStalledDestinationHoldsUpNothingElse) {
+    std::mutex mutex;
+    std::vector<int> delivered;
+    std::vector<uint64_t> missed;
+    Output output("stalled",
+                  std::make_unique<ScriptedDestination>(std::vector<std::string>(10, "block"),
+                                                        delivered, missed, mutex),
+                  OutputPolicy{100, 1, 0ms, 1ms, 1ms, 100ms});
+    const auto start = std::chrono::steady_clock::now();
+    for (int n = 1; n <= 1000; ++n) {
+        output.Take(Numbered(n));
+    }
+    const auto handed = std::chrono::steady_clock::now();
+    output.Close();
+    const auto closed = std::chrono::steady_clock::now();
+    EXPECT_LT(handed - start, 1s);
+    EXPECT_LT(closed - handed, 2s) << "not the 3 s the destination is stalled for";
+    EXPECT_EQ(output.Dropped(), 1000u - 1) << "all but the one taken before the stall";
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(PulseRecordTest, EachUtcDayHasItsFileAndARestartAppendsAfterTheLastWholeRow) {
+    TempFolder folder;
+    {
+        PulseRecord record(folder.WithSeparator());
+        ASSERT_TRUE(record.Append("2026-12-07", "before midnight\n"));
+        ASSERT_TRUE(record.Append("2026-12-08", "after midnight\n"));
+    }
+    const std::string secondDay = folder.WithSeparator() + "2026-12-08.csv";
+    std::ofstream(secondDay, std::ios::binary | std::ios::app) << "a row the power cut o";
+    PulseRecord restarted(folder.WithSeparator());
+    ASSERT_TRUE(restarted.Append("2026-12-08", "after the restart\n"));
+    const std::vector<std::string> header{kRecordVersionLine, kRecordColumns};
+    EXPECT_EQ(Lines(ReadWholeFile(folder.WithSeparator() + "2026-12-07.csv")),
+              (std::vector<std::string>{header[0], header[1], "before midnight"}));
+    EXPECT_EQ(Lines(ReadWholeFile(secondDay)),
+              (std::vector<std::string>{header[0], header[1], "after midnight",
+                                        "after the restart"}));
+}
+
+TEST(PulseRecordTest, RowsOfPulsesAndOfEvents) {
+    PulseFigures lost;
+    lost.kind = PulseFigures::Kind::kMeasured;
+    lost.seconds = 3;
+    lost.intervalTicks = 2'000'020'000;
+    lost.lost = 1;
+    lost.frequency = 4'999'950;
+    lost.meanFrequency = 4'999'967;
+    lost.gridTimeDeviationUs = -20;
+    const int64_t time = 1'796'601'600'000'001'000;  // 2026-12-07 00:00:00.000001 UTC
+    EXPECT_EQ(FormatRecordRow(time, lost, EventOf(lost), 1'000'000'000),
+              "2026-12-07T00:00:00.000001Z,3,2000020.000,49.99950,49.99967,-0.000020,lost 1\n");
+    EXPECT_EQ(FormatRecordRow(time, std::nullopt, record_event::kDeviceLost, 1'000'000'000),
+              "2026-12-07T00:00:00.000001Z,,,,,,device lost\n");
+}
+
+PulseReport Event(const std::string& name) {
+    PulseReport report;
+    report.unixNanoseconds = 1'796'601'600'000'000'000;
+    report.event = name;
+    return report;
+}
+
+// Every event the record's only day file holds, in order.
+std::vector<std::string> Events(const std::string& folder) {
+    std::vector<std::string> events;
+    for (const std::string& row : Lines(ReadWholeFile(folder + "/2026-12-07.csv"))) {
+        if (row != kRecordVersionLine && row != kRecordColumns) {
+            events.push_back(row.substr(row.rfind(',') + 1));
+        }
+    }
+    return events;
+}
+
+// Handed to the record one by one, each written before the next is handed.
+void Record(Output& record, const std::string& folder, const std::string& event) {
+    record.Take(Event(event));
+    for (int i = 0; i < 200 && (Events(folder).empty() || Events(folder).back() != event); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
+TEST(PulseRecordTest, ADeletedDayIsBegunAgainAndRowsWaitWhileTheFolderCannotBeWritten) {
+    TempFolder folder;
+    const std::string record = folder.WithSeparator() + "record";
+    const std::unique_ptr<Output> output = OpenRecordOutput(record);
+    Record(*output, record, "before");
+    std::filesystem::remove(record + "/2026-12-07.csv");
+    Record(*output, record, "after the day was deleted");
+    std::filesystem::rename(record, record + ".away");
+    std::ofstream(record) << "a file where the folder was";
+    output->Take(Event("kept"));
+    output->Take(Event("kept too"));
+    std::this_thread::sleep_for(100ms);
+    std::filesystem::remove(record);
+    std::filesystem::rename(record + ".away", record);
+    Record(*output, record, "back");
+    output->Close();
+    EXPECT_EQ(Events(record), (std::vector<std::string>{"after the day was deleted", "kept",
+                                                        "kept too", "back"}));
+    EXPECT_EQ(output->Dropped(), 0u);
+}
+
+}  // namespace
+}  // namespace cyclara::logger
