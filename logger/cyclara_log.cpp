@@ -10,6 +10,7 @@
 #include "logger/standard_output.h"
 #include "logger/summary.h"
 #include "logger/watched_device.h"
+#include "measure/clock_state.h"
 #include "measure/line_assembler.h"
 #include "measure/measurement_log.h"
 #include "measure/receive_thread.h"
@@ -32,6 +33,8 @@ constexpr std::chrono::milliseconds kStartReportWait{2000};
 constexpr int kExitNoModemLines = 3;
 // How often a lost device is looked for.
 constexpr std::chrono::milliseconds kReconnectPause{1000};
+// How often the clock's state is read: a change is an event.
+constexpr std::chrono::milliseconds kClockReadEvery{60'000};
 
 // A folder the user named is made if it is not there, as the record's is: a new meter's first
 // run finds none, and without it the run would keep no log.
@@ -128,7 +131,10 @@ StopReason MeasureUntilStopped(CommDevice& device, const LoggerOptions& options,
     dispatch.StartRun();
     opening->receiver.StartThread(opening->watched, dispatch);
     ReportStart(opening->watched);
-    StopReason reason = stop.Wait();
+    StopReason reason = StopReason::kNone;
+    while ((reason = stop.WaitFor(kClockReadEvery)) == StopReason::kNone) {
+        dispatch.ClockRead(ReadClockState());
+    }
     if (reason == StopReason::kDeviceFailed && opening->watched.Timing().noModemLines) {
         reason = StopReason::kNoModemLines;
     }
@@ -211,6 +217,10 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
         return 2;
     }
     PulseDispatch dispatch(options.nominal, options.count, stop, Pointers(outputs));
+    const ClockState clock = ReadClockState();
+    std::fprintf(stderr, "cyclara-log: clock: %s\n",
+                 DescribeClock(clock, options.nominal).c_str());
+    dispatch.ClockRead(clock);
     LineAssembler lines;
     for (;;) {
         const StopReason reason = MeasureUntilStopped(*device, options, stop, lines, dispatch);

@@ -6,6 +6,8 @@
 #include "measure/wall_clock.h"
 #include "res/resource.h"
 
+#include <utility>
+
 namespace cyclara::logger {
 
 PulseDispatch::PulseDispatch(int nominal, int64_t count, StopRequest& stop,
@@ -25,7 +27,24 @@ void PulseDispatch::Event(const std::string& event) {
     PulseReport report;
     report.unixNanoseconds = ReadWallPairing().unixNanoseconds;
     report.event = event;
+    report.clock = Clock();
     Hand(report);
+}
+
+void PulseDispatch::ClockRead(const ClockState& clock) {
+    std::optional<ClockState> before;
+    {
+        std::lock_guard lock(m_clockMutex);
+        before = std::exchange(m_clockState, clock);
+    }
+    if (before && before->discipline != clock.discipline) {
+        Event(std::string(record_event::kClock) + " " + DisciplineName(clock.discipline));
+    }
+}
+
+ClockState PulseDispatch::Clock() const {
+    std::lock_guard lock(m_clockMutex);
+    return m_clockState.value_or(ClockState{});
 }
 
 // A frequency line's figure names the nominal frequency unless the user did.
@@ -53,6 +72,12 @@ void PulseDispatch::OnCountedPulse(const CountedPulse& pulse) {
     report.figures = m_clock->OnPulse(pulse.edgeTicks);
     report.frequencyText = m_frequencyText;
     report.event = EventOf(*report.figures);
+    report.clock = Clock();
+    if (report.figures->timestampNoiseSeconds && m_nominal != 0) {
+        report.uncertainty = UncertaintyOf(*report.figures->timestampNoiseSeconds,
+                                           RateErrorPpm(report.clock), m_nominal,
+                                           report.figures->seconds);
+    }
     Hand(report);
     if (pulse.count > 0 && ++m_measured == m_count) {
         m_stop.Request(StopReason::kCountReached);

@@ -8,6 +8,7 @@
 #include "measure/measurement_display.h"
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,8 +24,11 @@ class PulseDispatch : public MeasurementDisplay {
     // The main thread, before each receive thread starts: a new measurement, from its
     // reference pulse.
     void StartRun();
-    // The main thread, while no receive thread runs: "device lost", "device back", "stop".
+    // The main thread: "device lost", "device back", "stop", a clock's change. Touches none of
+    // the receive thread's state.
     void Event(const std::string& event);
+    // The main thread, at any time: the clock as just read; a change is an event.
+    void ClockRead(const ClockState& clock);
 
     // The receive thread's, like the window's fields.
     void SetFieldText(int id, const char* text) override;
@@ -33,6 +37,7 @@ class PulseDispatch : public MeasurementDisplay {
 
   private:
     void Hand(const PulseReport& report);
+    ClockState Clock() const;
 
     const bool m_nominalFixed;
     const int64_t m_count;
@@ -44,6 +49,9 @@ class PulseDispatch : public MeasurementDisplay {
     std::optional<GridClock> m_clock;
     std::string m_frequencyText;
     int64_t m_measured = 0;
+    // Written by the main thread, read by the receive thread at each pulse.
+    mutable std::mutex m_clockMutex;
+    std::optional<ClockState> m_clockState;
 };
 
 }  // namespace cyclara::logger

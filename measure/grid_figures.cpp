@@ -54,6 +54,11 @@ PulseFigures GridClock::OnPulse(int64_t ticks) {
     const bool near = std::llabs(milliseconds - whole * 1000) <= kNearMilliseconds;
     m_seconds += whole;
     m_last = ticks;
+    if (near && whole == 1) {
+        m_noise.AddSecond(interval);
+    } else {
+        m_noise.Break();
+    }
     PulseFigures figures;
     figures.kind = near ? PulseFigures::Kind::kMeasured : PulseFigures::Kind::kIrregular;
     figures.seconds = m_seconds;
@@ -65,6 +70,7 @@ PulseFigures GridClock::OnPulse(int64_t ticks) {
     figures.meanFrequency = FrequencyOf(m_seconds, ticks - m_reference);
     figures.gridTimeDeviationUs =
         m_seconds * 1'000'000 - ScaleTicks(ticks - m_reference, m_counterFrequency, 1'000'000);
+    figures.timestampNoiseSeconds = m_noise.SigmaSeconds(m_counterFrequency);
     m_latest = figures;
     return figures;
 }
@@ -73,6 +79,7 @@ PulseFigures GridClock::StartFrom(int64_t ticks, PulseFigures::Kind kind) {
     m_reference = ticks;
     m_last = ticks;
     m_seconds = 0;
+    m_noise.Break();
     m_latest = PulseFigures{};
     m_latest.kind = kind;
     return m_latest;

@@ -2,6 +2,8 @@
 // frequency, its mean, the grid time deviation, and the pulses that were lost.
 #pragma once
 
+#include "measure/timestamp_noise.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -31,6 +33,8 @@ struct PulseFigures {
     // Counted nominal seconds minus true elapsed time since the reference, in microseconds:
     // positive when the grid's clock is ahead.
     int64_t gridTimeDeviationUs = 0;
+    // The timestamps' s.d., estimated from the counted seconds so far; none until enough.
+    std::optional<double> timestampNoiseSeconds;
 };
 
 // Follows the rising edges of one opening of the port from its reference pulse on. Owned by
@@ -69,6 +73,7 @@ class GridClock {
     int64_t m_last = 0;
     int64_t m_seconds = 0;
     PulseFigures m_latest;  // of the last counted edge, which a glitch repeats
+    TimestampNoise m_noise;
 };
 
 // "49.99950": hertz with five decimals, from units of 0.00001 Hz.

@@ -3,6 +3,8 @@
 #include <pthread.h>
 
 #include <condition_variable>
+#include <cstdio>
+#include <cxxabi.h>
 #include <mutex>
 
 namespace cyclara {
@@ -38,7 +40,15 @@ bool WorkerThread::Start(std::function<void()> body) {
         const std::unique_ptr<std::shared_ptr<Native>> own(
             static_cast<std::shared_ptr<Native>*>(record));
         Native& native = **own;
-        native.body();
+        // Nothing the body throws (an allocation that fails) may end the process; the
+        // cancellation that Terminate sends unwinds as an exception, which must go on.
+        try {
+            native.body();
+        } catch (const abi::__forced_unwind&) {
+            throw;
+        } catch (...) {
+            std::fputs("the receive thread ended on an error\n", stderr);
+        }
         {
             std::lock_guard lock(native.doneMutex);
             native.done = true;

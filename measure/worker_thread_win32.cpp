@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 namespace cyclara {
 
 struct WorkerThread::Native {
@@ -12,7 +14,12 @@ struct WorkerThread::Native {
 namespace {
 
 DWORD WINAPI RunBody(LPVOID body) {
-    (*static_cast<std::function<void()>*>(body))();
+    // Nothing the body throws (an allocation that fails) may end the process.
+    try {
+        (*static_cast<std::function<void()>*>(body))();
+    } catch (...) {
+        std::fputs("the receive thread ended on an error\n", stderr);
+    }
     return 0;
 }
 

@@ -47,6 +47,9 @@ int Simulate(const SimOptions& o) {
     GiveToGroup(modem.Path(), group);
     Plug plug(modem, stem + ".device", group);
     ExportForChild(o.as, plug.Link());
+    if (!o.clock.empty()) {
+        setenv(CYCLARA_CLOCK_VARIABLE, o.clock.c_str(), 1);
+    }
     std::FILE* events = OpenEvents(o);
     if (!o.events.empty() && events == nullptr) {
         std::fprintf(stderr, "cyclara-sim: cannot write %s\n", o.events.c_str());

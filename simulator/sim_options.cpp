@@ -40,6 +40,10 @@ void AddSignalOptions(CLI::App& app, SimOptions& o) {
 
 // How long it runs, its faults, and the program it runs for.
 void AddRunOptions(CLI::App& app, SimOptions& o) {
+    app.add_option("--clock", o.clock,
+                   "The clock state the started program reads: unsynchronised, or "
+                   "synchronised:PPM with that frequency correction (default: the machine's)")
+        ->type_name("STATE");
     app.add_option("--count", o.count, "Pulses to send; 0 runs until stopped")
         ->check(CLI::NonNegativeNumber);
     app.add_option("--remove-after", o.removeAfter,

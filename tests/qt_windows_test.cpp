@@ -153,37 +153,85 @@ class MainWindowTest : public ::testing::Test {
     CMainDialog window{nullptr};
 };
 
-TEST_F(MainWindowTest, EnterAndEscapeDoNothingAndExitAskedNoStays) {
-    std::string asked;
+// Enter and Escape do nothing; About names the program first; Exit and the close box ask the
+// same question, and No stays; Yes to the close box ends as Cancel.
+TEST_F(MainWindowTest, KeysAboutExitAndTheCloseBox) {
+    std::string about, exitAsked, closeAsked;
     bool stillOpen = false;
     Drive({{On::kMain, [] { QTest::keyClick(Modal(), Qt::Key_Return); }},
            {On::kMain, [] { QTest::keyClick(Modal(), Qt::Key_Escape); }},
            {On::kMain, [&] { stillOpen = true; }},
+           {On::kMain, [] { Choose("&About"); }},
+           {On::kMessageBox, [&] { about = Answer(QMessageBox::Ok); }},
            {On::kMain, [] { Choose("E&xit"); }},
-           {On::kMessageBox, [&] { asked = Answer(QMessageBox::No); }},
-           {On::kMain, [] { Choose("E&xit"); }},
-           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
-    EXPECT_EQ(window.DoModal(), IDOK);
-    EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(asked, "cyclara|終了しますか？");
-}
-
-TEST_F(MainWindowTest, TheCloseBoxAsksTheSameQuestion) {
-    std::string asked;
-    Drive({{On::kMain, [] { Modal()->close(); }},
-           {On::kMessageBox, [&] { asked = Answer(QMessageBox::No); }},
+           {On::kMessageBox, [&] { exitAsked = Answer(QMessageBox::No); }},
+           {On::kMain, [] { Modal()->close(); }},
+           {On::kMessageBox, [&] { closeAsked = Answer(QMessageBox::No); }},
            {On::kMain, [] { Modal()->close(); }},
            {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
     EXPECT_EQ(window.DoModal(), IDCANCEL);
-    EXPECT_EQ(asked, "cyclara|終了しますか？");
+    EXPECT_TRUE(stillOpen);
+    // Four lines, the last one true: the program's help, not an address that leads nowhere.
+    EXPECT_EQ(about,
+              "cyclara|Cyclara\nCopyright (C) 2026 the Cyclara developers\n\n"
+              "Help: F1 opens the help page");
+    EXPECT_EQ(exitAsked, "cyclara|終了しますか？");
+    EXPECT_EQ(closeAsked, exitAsked);
 }
 
-TEST_F(MainWindowTest, FirstOpeningOffersCom1At9600AndCancelChangesNothing) {
+// What the title bar offers and whether the window can be resized, from the template's style.
+struct Frame {
+    bool minimiseBox;
+    bool maximiseBox;
+    bool closeBox;
+    bool fixedSize;
+    bool operator==(const Frame&) const = default;
+};
+
+Frame FrameOf(const QWidget* window) {
+    const Qt::WindowFlags flags = window->windowFlags();
+    return {flags.testFlag(Qt::WindowMinimizeButtonHint),
+            flags.testFlag(Qt::WindowMaximizeButtonHint), flags.testFlag(Qt::WindowCloseButtonHint),
+            window->minimumSize() == window->maximumSize()};
+}
+
+// Stands in for the desktop's browser: records the pages the program asks to show.
+class PageRecorder : public QObject {
+    Q_OBJECT
+  public:
+    PageRecorder() { QDesktopServices::setUrlHandler("file", this, "Show"); }
+    ~PageRecorder() override { QDesktopServices::unsetUrlHandler("file"); }
+    std::vector<std::string> shown;
+  public slots:
+    void Show(const QUrl& url) { shown.push_back(url.toLocalFile().toStdString()); }
+};
+
+// The first opening offers COM1 at 9600 and Cancel changes nothing; only the main window
+// minimises and neither resizes; F1 in either window shows the help page once one is installed.
+TEST_F(MainWindowTest, ThePortDialogAtFirstAndTheHelpPage) {
+    PageRecorder browser;
     QString port, speed, title;
     int ports = 0, speeds = 0;
-    Drive({{On::kMain, [] { Choose("&Port Open"); }},
+    Frame main{}, dialog{};
+    std::vector<std::string> withoutPage, fromMain, fromPortDialog;
+    Drive({{On::kMain, [] { QTest::keyClick(Modal(), Qt::Key_F1); }},
+           {On::kMain,
+            [&] {
+                withoutPage = browser.shown;
+                theApp.m_pszHelpFilePath = "/opt/cyclara/cyclara.html";
+                QTest::keyClick(Modal(), Qt::Key_F1);
+            }},
+           {On::kMain,
+            [&] {
+                fromMain = browser.shown;
+                main = FrameOf(Modal());
+                Choose("&Port Open");
+            }},
+           {On::kPortDialog, [] { QTest::keyClick(List(1), Qt::Key_F1); }},
            {On::kPortDialog,
             [&] {
+                fromPortDialog = browser.shown;
+                dialog = FrameOf(Modal());
                 title = Modal()->windowTitle();
                 port = List(0)->currentText();
                 speed = List(1)->currentText();
@@ -193,14 +241,17 @@ TEST_F(MainWindowTest, FirstOpeningOffersCom1At9600AndCancelChangesNothing) {
             }},
            {On::kMain, [] { Choose("E&xit"); }},
            {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
-    window.DoModal();
+    EXPECT_EQ(window.DoModal(), IDOK);
     EXPECT_EQ(title, QStringLiteral(u"シリアルポートの条件"));
-    EXPECT_EQ(port, "COM1");
-    EXPECT_EQ(speed, "9600");
-    EXPECT_EQ(ports, 20);
-    EXPECT_EQ(speeds, 12);
+    EXPECT_EQ((std::pair{port, speed}), (std::pair<QString, QString>{"COM1", "9600"}));
+    EXPECT_EQ((std::pair{ports, speeds}), (std::pair{20, 12}));
     EXPECT_EQ(cyclara::RememberedPortChoice().portNumber, 1);
     EXPECT_EQ(cyclara::RememberedPortChoice().speedIndex, 6);
+    EXPECT_EQ(main, (Frame{true, false, true, true}));
+    EXPECT_EQ(dialog, (Frame{false, false, true, true}));
+    EXPECT_TRUE(withoutPage.empty());
+    EXPECT_EQ(fromMain, std::vector<std::string>{"/opt/cyclara/cyclara.html"});
+    EXPECT_EQ(fromPortDialog.size(), 2);
 }
 
 TEST_F(MainWindowTest, AFailedOpeningWarnsKeepsTheMenuAndOffersTheChoiceAgain) {
@@ -235,19 +286,6 @@ TEST_F(MainWindowTest, AFailedOpeningWarnsKeepsTheMenuAndOffersTheChoiceAgain) {
     EXPECT_EQ(cyclara::ProcessSerialPort().IsOpen(), 0);
 }
 
-TEST_F(MainWindowTest, AboutNamesTheProgramFirst) {
-    std::string about;
-    Drive({{On::kMain, [] { Choose("&About"); }},
-           {On::kMessageBox, [&] { about = Answer(QMessageBox::Ok); }},
-           {On::kMain, [] { Choose("E&xit"); }},
-           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
-    window.DoModal();
-    // Four lines, the last one true: the program's help, not an address that leads nowhere.
-    EXPECT_EQ(about,
-              "cyclara|Cyclara\nCopyright (C) 2026 the Cyclara developers\n\n"
-              "Help: F1 opens the help page");
-}
-
 TEST(QtClassLibraryTest, AModifiedMenuItemSendsItsNewCommand) {
     App();
     const auto resources = cyclara::ResourceFile::Parse(cyclara::CompiledResources());
@@ -264,81 +302,6 @@ TEST(QtClassLibraryTest, AModifiedMenuItemSendsItsNewCommand) {
         }
     }
     EXPECT_EQ(sent, std::vector<uint16_t>{IDM_ABOUT});
-}
-
-// What the title bar offers and whether the window can be resized, from the template's style.
-struct Frame {
-    bool minimiseBox;
-    bool maximiseBox;
-    bool closeBox;
-    bool fixedSize;
-    bool operator==(const Frame&) const = default;
-};
-
-Frame FrameOf(const QWidget* window) {
-    const Qt::WindowFlags flags = window->windowFlags();
-    return {flags.testFlag(Qt::WindowMinimizeButtonHint),
-            flags.testFlag(Qt::WindowMaximizeButtonHint), flags.testFlag(Qt::WindowCloseButtonHint),
-            window->minimumSize() == window->maximumSize()};
-}
-
-TEST_F(MainWindowTest, OnlyTheMainWindowMinimisesAndNeitherResizes) {
-    Frame main{}, port{};
-    Drive({{On::kMain,
-            [&] {
-                main = FrameOf(Modal());
-                Choose("&Port Open");
-            }},
-           {On::kPortDialog,
-            [&] {
-                port = FrameOf(Modal());
-                QTest::keyClick(Modal(), Qt::Key_Escape);
-            }},
-           {On::kMain, [] { Choose("E&xit"); }},
-           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
-    window.DoModal();
-    EXPECT_EQ(main, (Frame{true, false, true, true}));
-    EXPECT_EQ(port, (Frame{false, false, true, true}));
-}
-
-// Stands in for the desktop's browser: records the pages the program asks to show.
-class PageRecorder : public QObject {
-    Q_OBJECT
-  public:
-    PageRecorder() { QDesktopServices::setUrlHandler("file", this, "Show"); }
-    ~PageRecorder() override { QDesktopServices::unsetUrlHandler("file"); }
-    std::vector<std::string> shown;
-  public slots:
-    void Show(const QUrl& url) { shown.push_back(url.toLocalFile().toStdString()); }
-};
-
-TEST_F(MainWindowTest, F1InEitherWindowShowsTheHelpPageWhenOneIsInstalled) {
-    PageRecorder browser;
-    std::vector<std::string> withoutPage, fromMain, fromPortDialog;
-    Drive({{On::kMain, [] { QTest::keyClick(Modal(), Qt::Key_F1); }},
-           {On::kMain,
-            [&] {
-                withoutPage = browser.shown;
-                theApp.m_pszHelpFilePath = "/opt/cyclara/cyclara.html";
-                QTest::keyClick(Modal(), Qt::Key_F1);
-            }},
-           {On::kMain,
-            [&] {
-                fromMain = browser.shown;
-                Choose("&Port Open");
-            }},
-           {On::kPortDialog, [] { QTest::keyClick(List(1), Qt::Key_F1); }},
-           {On::kPortDialog,
-            [&] {
-                fromPortDialog = browser.shown;
-                QTest::keyClick(Modal(), Qt::Key_Escape);
-            }},
-           {On::kMain, [] { Choose("E&xit"); }},
-           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
-    window.DoModal();
-    EXPECT_TRUE(withoutPage.empty());
-    EXPECT_EQ(fromMain, std::vector<std::string>{"/opt/cyclara/cyclara.html"});
-    EXPECT_EQ(fromPortDialog.size(), 2);
 }
 
 // The icon's opaque pixels, where the window's ordinary painting shows only the background.
@@ -490,24 +453,9 @@ TEST_F(OpenPortTest, MeasuresWhileOpenAndKeepsTheFieldsAfterClosing) {
     EXPECT_EQ(cyclara::ProcessSerialPort().IsOpen(), 0);
 }
 
-TEST_F(OpenPortTest, ExitWithThePortOpenStopsAndCloses) {
-    Drive(
-        {{On::kMain, [] { Choose("&Port Open"); }},
-         {On::kPortDialog,
-          [] {
-              List(0)->setCurrentIndex(4);
-              QTest::keyClick(Modal(), Qt::Key_Return);
-          }},
-         {On::kMain, [] { Choose("E&xit"); }, [] { return MenuAction("&Port Close") != nullptr; }},
-         {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
-    EXPECT_EQ(window.DoModal(), IDOK);
-    EXPECT_EQ(cyclara::ProcessSerialPort().IsOpen(), 0);
-    EXPECT_FALSE(cyclara::ProcessReceiver().Stop().IsRequested());
-}
-
-// DSR toggling at 1 kHz for ten seconds: the window keeps answering, memory stays put, and a
-// close in the middle of it all is as quick as ever.
-TEST_F(OpenPortTest, APulseStormLeavesTheWindowResponsiveAndTheCloseQuick) {
+// DSR toggling at 1 kHz for ten seconds: the window keeps answering, memory stays put, and Exit
+// with the port open in the middle of it all stops and closes as quickly as ever.
+TEST_F(OpenPortTest, APulseStormLeavesTheWindowResponsiveAndExitQuick) {
     using Clock = std::chrono::steady_clock;
     std::atomic<bool> stormDone{false};
     std::atomic<bool> stormLong{false};
@@ -547,7 +495,7 @@ TEST_F(OpenPortTest, APulseStormLeavesTheWindowResponsiveAndTheCloseQuick) {
             [&] {
                 heartbeat.stop();
                 counted = FieldText(IDC_ELAPSED);
-                Choose("&Port Close");
+                Choose("E&xit");
             },
             [&] { return stormLong.load(); }},
            {On::kMessageBox,
@@ -556,15 +504,12 @@ TEST_F(OpenPortTest, APulseStormLeavesTheWindowResponsiveAndTheCloseQuick) {
                 Answer(QMessageBox::Yes);
                 closeTook = Clock::now() - start;
                 kibAtClose = cyclara::testing::ResidentKib().value_or(0);
-            }},
-           {On::kMain,
-            [&] {
-                stormDone = true;
-                storm.join();
-                Choose("E&xit");
-            }},
-           {On::kMessageBox, [] { Answer(QMessageBox::Yes); }}});
-    window.DoModal();
+            }}});
+    EXPECT_EQ(window.DoModal(), IDOK);
+    stormDone = true;
+    storm.join();
+    EXPECT_EQ(cyclara::ProcessSerialPort().IsOpen(), 0);
+    EXPECT_FALSE(cyclara::ProcessReceiver().Stop().IsRequested());
     const auto ms = [](Clock::duration d) {
         return static_cast<long long>(
             std::chrono::duration_cast<std::chrono::milliseconds>(d).count());

@@ -150,32 +150,32 @@ class WindowsTest : public ::testing::Test {
     CMainDialog window{nullptr};
 };
 
-TEST_F(WindowsTest, EnterAndEscapeDoNothingAndExitIsAskedTwice) {
-    std::string asked;
+// Enter and Escape do nothing; About names the program first; Exit and the close box ask the
+// same question, and No stays; Yes to the close box ends as Cancel.
+TEST_F(WindowsTest, KeysAboutExitAndTheCloseBox) {
+    std::string about, exitAsked, closeAsked;
     bool stayed = false;
     Drive({{On::kMain, [](HWND main) { Key(main, VK_RETURN); }},
            {On::kMain, [](HWND main) { Key(main, VK_ESCAPE); }},
            {On::kMain,
             [&](HWND main) {
                 stayed = true;
-                Command(main, IDM_EXIT);
+                Command(main, IDM_ABOUT);
             }},
-           {On::kMessageBox, [&](HWND box) { asked = Answer(box, IDNO); }},
+           {On::kMessageBox, [&](HWND box) { about = Answer(box, IDOK); }},
            {On::kMain, [](HWND main) { Command(main, IDM_EXIT); }},
-           {On::kMessageBox, [](HWND box) { Answer(box, IDYES); }}});
-    EXPECT_EQ(window.DoModal(), IDOK);
-    EXPECT_TRUE(stayed);
-    EXPECT_EQ(asked, "Cyclara|終了しますか？");
-}
-
-TEST_F(WindowsTest, TheCloseBoxAsksAndEndsAsCancel) {
-    std::string asked;
-    Drive({{On::kMain, [](HWND main) { PostMessageW(main, WM_CLOSE, 0, 0); }},
-           {On::kMessageBox, [&](HWND box) { asked = Answer(box, IDNO); }},
+           {On::kMessageBox, [&](HWND box) { exitAsked = Answer(box, IDNO); }},
+           {On::kMain, [](HWND main) { PostMessageW(main, WM_CLOSE, 0, 0); }},
+           {On::kMessageBox, [&](HWND box) { closeAsked = Answer(box, IDNO); }},
            {On::kMain, [](HWND main) { PostMessageW(main, WM_CLOSE, 0, 0); }},
            {On::kMessageBox, [](HWND box) { Answer(box, IDYES); }}});
     EXPECT_EQ(window.DoModal(), IDCANCEL);
-    EXPECT_EQ(asked, "Cyclara|終了しますか？");
+    EXPECT_TRUE(stayed);
+    EXPECT_EQ(about,
+              "Cyclara|Cyclara\r\nCopyright (C) 2026 the Cyclara developers\r\n\r\n"
+              "Help: F1 opens the help page");
+    EXPECT_EQ(exitAsked, "Cyclara|終了しますか？");
+    EXPECT_EQ(closeAsked, exitAsked);
 }
 
 // The port dialog accepts with Enter; a port that does not open is warned about, the menu
@@ -218,18 +218,6 @@ TEST_F(WindowsTest, AFailedOpeningWarnsAndOffersTheChoiceAgain) {
     EXPECT_EQ(againPort.text, "COM20");
     EXPECT_EQ(againSpeed.text, "115200");
     EXPECT_EQ(cyclara::ProcessSerialPort().IsOpen(), 0);
-}
-
-TEST_F(WindowsTest, AboutNamesTheProgramFirst) {
-    std::string about;
-    Drive({{On::kMain, [](HWND main) { Command(main, IDM_ABOUT); }},
-           {On::kMessageBox, [&](HWND box) { about = Answer(box, IDOK); }},
-           {On::kMain, [](HWND main) { Command(main, IDM_EXIT); }},
-           {On::kMessageBox, [](HWND box) { Answer(box, IDYES); }}});
-    window.DoModal();
-    EXPECT_EQ(about,
-              "Cyclara|Cyclara\r\nCopyright (C) 2026 the Cyclara developers\r\n\r\n"
-              "Help: F1 opens the help page");
 }
 
 // The handlers' results come back through the dialog procedure: the drag icon is returned

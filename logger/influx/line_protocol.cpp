@@ -2,6 +2,8 @@
 
 #include "logger/utf8_text.h"
 
+#include <cstdio>
+
 namespace cyclara::logger {
 
 namespace {
@@ -58,6 +60,12 @@ std::string LineProtocol(const PulseReport& report, const std::string& host,
     if (!report.event.empty()) {
         Add(fields, "event", Quoted(ValidUtf8(report.event)));
     }
+    if (report.uncertainty) {
+        char uncertainty[32];
+        std::snprintf(uncertainty, sizeof uncertainty, "%.5f", report.uncertainty->frequencyHz);
+        Add(fields, "frequency_uncertainty", uncertainty);
+    }
+    Add(fields, "clock", Quoted(DisciplineName(report.clock.discipline)));
     if (!report.frequencyText.empty()) {
         Add(fields, "frequency_text", Quoted(ValidUtf8(report.frequencyText)));
     }

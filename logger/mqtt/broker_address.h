@@ -19,4 +19,7 @@ std::optional<BrokerAddress> ParseBrokerUrl(const std::string& url);
 // sent, and an empty level ("a//b", a trailing "/") is legal there but never what was meant.
 bool IsPublishablePrefix(const std::string& prefix);
 
+// A client id the broker can be sent: UTF-8 and at most the protocol's 65,535 bytes.
+bool IsUsableClientId(const std::string& id);
+
 }  // namespace cyclara::logger

@@ -27,4 +27,9 @@ bool IsPublishablePrefix(const std::string& prefix) {
            prefix.front() != '/' && prefix.back() != '/' && prefix.find("//") == std::string::npos;
 }
 
+bool IsUsableClientId(const std::string& id) {
+    return id.size() <= 65535 &&
+           mosquitto_validate_utf8(id.c_str(), static_cast<int>(id.size())) == MOSQ_ERR_SUCCESS;
+}
+
 }  // namespace cyclara::logger

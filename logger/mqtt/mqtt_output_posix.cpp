@@ -182,6 +182,10 @@ std::unique_ptr<Output> OpenMqttOutput(const LoggerOptions::Mqtt& options, std::
                  "that are not UTF-8";
         return nullptr;
     }
+    if (!IsUsableClientId(options.clientId)) {
+        whyNot = "the MQTT client id is no id a broker takes: it is not UTF-8, or too long";
+        return nullptr;
+    }
     const std::optional<std::string> password = ReadMqttPassword(options.passwordFile, whyNot);
     if (!password) {
         return nullptr;

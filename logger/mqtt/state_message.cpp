@@ -38,7 +38,10 @@ std::string StateMessage(const PulseReport& report) {
         {"count", report.pulse ? Json(report.pulse->count) : Json()},
         {"elapsed_s", figures ? Json(figures->seconds) : Json()},
         {"frequency_text", ValidUtf8(report.frequencyText)},
-        {"event", ValidUtf8(report.event)}};
+        {"event", ValidUtf8(report.event)},
+        {"frequency_uncertainty_hz",
+         report.uncertainty ? Json(report.uncertainty->frequencyHz) : Json()},
+        {"clock", DisciplineName(report.clock.discipline)}};
     return Serialised(message);
 }
 

@@ -52,6 +52,7 @@ struct Output::Shared {
           lastBatchAt(Clock::now()) {}
 
     void Run();
+    void Deliver();
     bool Settled(Clock::time_point now) const;
     Clock::time_point NextBatchAt() const;
     void Handle(const Delivery& delivery, std::vector<PulseReport>& batch, uint64_t missed);
@@ -150,6 +151,18 @@ Clock::time_point Output::Shared::NextBatchAt() const {
 }
 
 void Output::Shared::Run() {
+    // Whatever fails here (an allocation) ends this output, never the process.
+    try {
+        Deliver();
+    } catch (...) {
+        std::fprintf(stderr, "cyclara-log: %s ended on an error\n", name.c_str());
+    }
+    std::lock_guard lock(mutex);
+    finished = true;
+    changed.notify_all();
+}
+
+void Output::Shared::Deliver() {
     std::unique_lock lock(mutex);
     for (;;) {
         const Clock::time_point now = Clock::now();
@@ -180,9 +193,6 @@ void Output::Shared::Run() {
     undelivered += queue.Take(policy.queueLimit).size();
     lock.unlock();
     destination->Finish();
-    lock.lock();
-    finished = true;
-    changed.notify_all();
 }
 
 // Under `mutex`, on the output's thread.

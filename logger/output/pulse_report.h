@@ -2,8 +2,10 @@
 // event of the run (the device lost or back, the stop).
 #pragma once
 
+#include "measure/clock_state.h"
 #include "measure/counted_pulse.h"
 #include "measure/grid_figures.h"
+#include "measure/timestamp_noise.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,6 +19,8 @@ struct PulseReport {
     std::optional<PulseFigures> figures;
     std::string frequencyText;  // the device's latest line as it sent it, empty before one
     std::string event;          // "start", "lost 2", "glitch", "device lost"... or empty
+    ClockState clock;           // as last read
+    std::optional<Uncertainty> uncertainty;  // once the noise and the nominal are known
 
     // A measured pulse: one row of the window's fields.
     bool IsMeasured() const { return pulse && pulse->count > 0; }

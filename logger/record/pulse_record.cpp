@@ -1,7 +1,6 @@
 #include "logger/record/pulse_record.h"
 
 #include "logger/record/record_layout.h"
-
 #include "measure/log_files.h"
 
 #include <filesystem>
@@ -26,6 +25,21 @@ size_t CutTornTail(const std::string& path) {
     return whole;
 }
 
+std::string Header() {
+    return std::string(kRecordVersionLine) + "\n" + kRecordColumns + "\n";
+}
+
+// Whether rows of today's layout may follow what the file holds: nothing yet, or the same
+// header.
+bool TakesThisLayout(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::string header = Header();
+    std::string start(header.size(), '\0');
+    file.read(start.data(), static_cast<std::streamsize>(start.size()));
+    return file.gcount() == 0 || (file.gcount() == static_cast<std::streamsize>(header.size()) &&
+                                  start == header);
+}
+
 }  // namespace
 
 // The folder is made if it is not there: a new meter's first run finds none.
@@ -44,14 +58,19 @@ bool PulseRecord::Append(const std::string& date, const std::string& row) {
     return AppendWhole(m_path, row);
 }
 
+// A day's file is appended to, never rewritten: a restart goes on after its last row. A day
+// begun by an older layout goes on in a file of its own ("2026-12-08-2.csv"), so that no file
+// mixes two.
 bool PulseRecord::Open(const std::string& date) {
-    const std::string path = m_folder + date + ".csv";
-    // A day's file is appended to, never rewritten: a restart goes on after its last row.
+    std::string path = m_folder + date + ".csv";
+    std::error_code ignored;
+    for (int n = 2; std::filesystem::exists(path, ignored) && !TakesThisLayout(path); ++n) {
+        path = m_folder + date + "-" + std::to_string(n) + ".csv";
+    }
     if (CreateNewFile(path) == CreateOutcome::kFailed) {
         return false;
     }
-    if (CutTornTail(path) == 0 &&
-        !AppendWhole(path, std::string(kRecordVersionLine) + "\n" + kRecordColumns + "\n")) {
+    if (CutTornTail(path) == 0 && !AppendWhole(path, Header())) {
         return false;
     }
     m_date = date;

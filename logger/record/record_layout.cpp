@@ -2,6 +2,8 @@
 
 #include "measure/wall_clock.h"
 
+#include <cstdio>
+
 namespace cyclara::logger {
 
 namespace {
@@ -30,20 +32,30 @@ std::string EventOf(const PulseFigures& figures) {
                             : "";
 }
 
-std::string FormatRecordRow(int64_t unixNanoseconds, const std::optional<PulseFigures>& figures,
-                            const std::string& event, int64_t counterFrequency) {
-    std::string row = FormatUtc(unixNanoseconds) + ",";
-    if (figures) {
+std::string FormatRecordRow(const PulseReport& report) {
+    std::string row = FormatUtc(report.unixNanoseconds) + ",";
+    if (const std::optional<PulseFigures>& figures = report.figures) {
         const bool interval = figures->intervalTicks > 0;
         row += std::to_string(figures->seconds) + "," +
-               (interval ? FormatIntervalMicroseconds(figures->intervalTicks, counterFrequency)
+               (interval ? FormatIntervalMicroseconds(figures->intervalTicks,
+                                                      report.pulse->counterFrequency)
                          : "") +
                "," + Optional(figures->frequency) + "," + Optional(figures->meanFrequency) + "," +
                FormatSignedSeconds(figures->gridTimeDeviationUs);
     } else {
         row += ",,,,";
     }
-    return row + "," + event + "\n";
+    char uncertainty[32] = "";
+    if (report.uncertainty && report.figures && report.figures->frequency) {
+        std::snprintf(uncertainty, sizeof uncertainty, "%.5f", report.uncertainty->frequencyHz);
+    }
+    return row + "," + report.event + "," + uncertainty + "," +
+           DisciplineName(report.clock.discipline) + "\n";
+}
+
+std::string FormatUnrecordedRow(int64_t unixNanoseconds, uint64_t missing) {
+    return FormatUtc(unixNanoseconds) + ",,,,,," + record_event::kUnrecorded + " " +
+           std::to_string(missing) + ",,\n";
 }
 
 }  // namespace cyclara::logger

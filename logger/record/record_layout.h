@@ -4,17 +4,18 @@
 // header's names reads every version. A file without the version line is version 1.
 #pragma once
 
-#include "measure/grid_figures.h"
+#include "logger/output/pulse_report.h"
 
 #include <optional>
 #include <string>
 
 namespace cyclara::logger {
 
-inline constexpr int kRecordLayoutVersion = 1;
-inline constexpr const char* kRecordVersionLine = "# cyclara-log record, layout 1";
+// Layout 2 added the frequency's uncertainty and the clock's state.
+inline constexpr const char* kRecordVersionLine = "# cyclara-log record, layout 2";
 inline constexpr const char* kRecordColumns =
-    "utc,seconds,interval_us,frequency_hz,mean_frequency_hz,grid_time_deviation_s,event";
+    "utc,seconds,interval_us,frequency_hz,mean_frequency_hz,grid_time_deviation_s,event,"
+    "frequency_uncertainty_hz,clock";
 
 // The event column's words: what the figures say of a pulse, and what happened to the run.
 namespace record_event {
@@ -27,13 +28,15 @@ inline constexpr const char* kUnrecorded = "unrecorded";  // "unrecorded 5": row
 inline constexpr const char* kDeviceLost = "device lost";
 inline constexpr const char* kDeviceBack = "device back";
 inline constexpr const char* kStop = "stop";
+inline constexpr const char* kClock = "clock";  // "clock synchronised": the clock changed
 }  // namespace record_event
 
 // What the figures say happened at a pulse; empty for an ordinary one.
 std::string EventOf(const PulseFigures& figures);
 
-// A pulse's row has its figures; an event's row only its time and its name.
-std::string FormatRecordRow(int64_t unixNanoseconds, const std::optional<PulseFigures>& figures,
-                            const std::string& event, int64_t counterFrequency);
+// A pulse's row has its figures; an event's row only its time, its name and the clock.
+std::string FormatRecordRow(const PulseReport& report);
+// A row for rows that are missing: "unrecorded N" at the time of the row after them.
+std::string FormatUnrecordedRow(int64_t unixNanoseconds, uint64_t missing);
 
 }  // namespace cyclara::logger

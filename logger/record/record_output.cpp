@@ -28,20 +28,12 @@ class RecordDestination : public Destination {
     // an "unrecorded N" row before the next that is written, so the record never has a
     // silent gap.
     Delivery Deliver(const std::vector<PulseReport>& batch, uint64_t missed) override {
-        if (missed > 0 &&
-            !Append(batch.front().unixNanoseconds,
-                    FormatRecordRow(batch.front().unixNanoseconds, std::nullopt,
-                                    std::string(record_event::kUnrecorded) + " " +
-                                        std::to_string(missed),
-                                    0))) {
+        const int64_t first = batch.front().unixNanoseconds;
+        if (missed > 0 && !Append(first, FormatUnrecordedRow(first, missed))) {
             return Unwritable(0);
         }
         for (size_t i = 0; i < batch.size(); ++i) {
-            const PulseReport& report = batch[i];
-            const int64_t frequency = report.pulse ? report.pulse->counterFrequency : 0;
-            if (!Append(report.unixNanoseconds, FormatRecordRow(report.unixNanoseconds,
-                                                                report.figures, report.event,
-                                                                frequency))) {
+            if (!Append(batch[i].unixNanoseconds, FormatRecordRow(batch[i]))) {
                 return Unwritable(i);
             }
         }

@@ -8,6 +8,7 @@ figures exactly against the program's own record. Usage: logger_test.py BUILD_DI
 CYCLARA_LOG_EXE], where RUNNER is tools/wine-run for a Windows build or qemu-user for a board's
 build."""
 import fcntl
+import math
 import os
 import re
 import resource
@@ -121,7 +122,7 @@ class LoggerAgainstSimulator(unittest.TestCase):
             record, events = os.path.join(folder, "record"), os.path.join(folder, "events")
             code, out, errors = run(
                 [SIM, "--period", "1", "--skip", "8", "--spurious-after", "5", "--count", "10",
-                 "--events", events, "--", *LOGGER, "--port", "5", "--log-dir", folder,
+                 "--events", events, "--clock", "unsynchronised", "--", *LOGGER, "--port", "5", "--log-dir", folder,
                  "--count", "7", "--record", record, "--nominal", "50", "--quiet",
                  "--summary-every", "3"], 60)
             rows, rises = record_table(record), seen_rises_ns(read_bytes(events).decode())
@@ -129,6 +130,8 @@ class LoggerAgainstSimulator(unittest.TestCase):
         self.assertEqual(out, "", "--quiet")
         self.assertEqual([r["event"] for r in rows if r["event"]],
                          ["start", "glitch", "lost 1", "stop"])
+        self.assertIn("clock: not synchronised", errors)
+        self.assertEqual({r["clock"] for r in rows}, {"unsynchronised"})
         # The seconds the grid figures count are the true rises'; the spurious one is not one.
         counted = rises[2:5] + rises[6:]
         measured = [r for r in rows if r["frequency_hz"]]
@@ -203,6 +206,27 @@ class LoggerAgainstSimulator(unittest.TestCase):
             code, out, errors = run([SIM, *SIM_TIMING, "--", "bash", "-c", shell], 30)
         self.assertEqual(code, 0, errors)
         self.assertEqual(len(out.splitlines()), 2)
+
+    @unittest.skipIf(UNDER_WINE, "the same estimate; twenty seconds more under wine")
+    def test_each_frequency_carries_the_uncertainty_the_timestamps_scatter_makes(self):
+        with tempfile.TemporaryDirectory() as folder:
+            record, events = os.path.join(folder, "record"), os.path.join(folder, "events")
+            code, _, errors = run(
+                [SIM, "--period", "1", "--jitter-us", "90", "--count", "24", "--events", events,
+                 "--clock", "synchronised:+12", "--", *LOGGER, "--port", "5", "--log-dir",
+                 folder, "--count", "21", "--record", record, "--nominal", "50", "--quiet"], 60)
+            rows, rises = record_table(record), seen_rises_ns(read_bytes(events).decode())
+        self.assertEqual(code, 0, errors)
+        self.assertIn("clock: synchronised, frequency correction +12.000 ppm", errors)
+        # The scatter of what the simulator sent: successive seconds' differences, whose
+        # variance is six times the timestamps'; with the clock's assumed 1 ppm.
+        seconds = [later - earlier for earlier, later in zip(rises[2:], rises[3:])][:21]
+        differences = [(b - a) / 1e9 for a, b in zip(seconds, seconds[1:])]
+        sigma = math.sqrt(sum(d * d for d in differences) / len(differences) / 6)
+        expected = 50 * math.hypot(math.sqrt(2) * sigma, 1e-6)
+        self.assertAlmostEqual(float(rows[-2]["frequency_uncertainty_hz"]), expected,
+                               delta=expected * 0.05)
+        self.assertEqual({r["clock"] for r in rows}, {"synchronised"})
 
     @unittest.skipIf(UNDER_WINE, "a pipe between a Windows and a Linux program is wine's")
     def test_a_reader_that_stops_reading_holds_up_nothing_else(self):

@@ -1,0 +1,77 @@
+#include "measure/clock_state.h"
+
+#include <cstdio>
+
+namespace cyclara {
+
+namespace {
+
+constexpr int64_t kUnsynchronisedMarkerUs = 16'000'000;
+constexpr double kDisciplinedPpm = 1.0;
+constexpr double kCrystalPpm = 20.0;
+constexpr double kSecondsADay = 86'400;
+
+}  // namespace
+
+ClockState KernelClockState(bool unsynchronisedFlag, int64_t maximumErrorUs,
+                            double frequencyCorrectionPpm) {
+    ClockState state;
+    state.discipline = unsynchronisedFlag || maximumErrorUs >= kUnsynchronisedMarkerUs
+                           ? ClockState::Discipline::kUnsynchronised
+                           : ClockState::Discipline::kSynchronised;
+    state.frequencyCorrectionPpm = frequencyCorrectionPpm;
+    return state;
+}
+
+double RateErrorPpm(const ClockState& state) {
+    if (state.discipline != ClockState::Discipline::kSynchronised) {
+        return kCrystalPpm;
+    }
+    return state.rateErrorPpm.value_or(kDisciplinedPpm);
+}
+
+const char* DisciplineName(ClockState::Discipline discipline) {
+    switch (discipline) {
+        case ClockState::Discipline::kSynchronised:
+            return "synchronised";
+        case ClockState::Discipline::kNeverDisciplined:
+            return "never disciplined";
+        case ClockState::Discipline::kUnsynchronised:
+            break;
+    }
+    return "unsynchronised";
+}
+
+std::string DescribeClock(const ClockState& state, int nominal) {
+    const double ppm = RateErrorPpm(state);
+    const int hertz = nominal != 0 ? nominal : 50;
+    char cost[160];
+    std::snprintf(cost, sizeof cost, "up to %.3g mHz at %d Hz and %.3g s of grid time a day",
+                  hertz * ppm * 1e-3, hertz, ppm * 1e-6 * kSecondsADay);
+    char text[512];
+    switch (state.discipline) {
+        case ClockState::Discipline::kSynchronised:
+            std::snprintf(text, sizeof text,
+                          "synchronised, frequency correction %+.3f ppm, rate error %s%.3g ppm "
+                          "(%s): %s",
+                          state.frequencyCorrectionPpm, state.rateErrorPpm ? "" : "about ",
+                          ppm, state.rateErrorPpm ? state.estimatedBy.c_str() : "assumed", cost);
+            break;
+        case ClockState::Discipline::kUnsynchronised:
+            std::snprintf(text, sizeof text,
+                          "not synchronised: the counter runs at its crystal's own rate, "
+                          "typically within %.0f ppm: %s; synchronise it (systemd-timesyncd "
+                          "or chrony)",
+                          ppm, cost);
+            break;
+        case ClockState::Discipline::kNeverDisciplined:
+            std::snprintf(text, sizeof text,
+                          "the performance counter, which no time service disciplines, "
+                          "typically within %.0f ppm: %s",
+                          ppm, cost);
+            break;
+    }
+    return text;
+}
+
+}  // namespace cyclara

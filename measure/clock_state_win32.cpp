@@ -1,0 +1,13 @@
+#include "measure/clock_state.h"
+
+namespace cyclara {
+
+// The performance counter runs from its own oscillator; Windows' time service steers only the
+// time of day.
+ClockState ReadClockState() {
+    ClockState state;
+    state.discipline = ClockState::Discipline::kNeverDisciplined;
+    return state;
+}
+
+}  // namespace cyclara

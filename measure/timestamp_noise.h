@@ -1,0 +1,50 @@
+// How noisy the edges' timestamps are, told by the edges themselves. Under white timestamp
+// noise of s.d. s, the difference of two successive one-second intervals, t(k) - 2 t(k-1) +
+// t(k-2), has variance 6 s^2; the grid's own change from one second to the next adds to it
+// and never takes away, so the estimate is an upper bound, near the truth where the timing
+// path's noise outweighs the grid's wander (a USB adapter's) and above it where it does not
+// (a UART's few microseconds beside a wandering grid's tens).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+
+namespace cyclara {
+
+class TimestampNoise {
+  public:
+    // Four minutes of one-second intervals: a s.d. to some 7 %, following the path's changes.
+    static constexpr size_t kWindow = 256;
+    // Fewer differences than this give no estimate.
+    static constexpr size_t kFewest = 16;
+
+    // A counted interval of one nominal second, in counter ticks.
+    void AddSecond(int64_t intervalTicks);
+    // Anything else breaks the chain of successive seconds (a lost pulse, a glitch, a new
+    // reference): the next difference starts after it.
+    void Break() { m_last.reset(); }
+
+    // The timestamps' s.d. in seconds, at a counter of `frequency` ticks a second.
+    std::optional<double> SigmaSeconds(int64_t frequency) const;
+
+  private:
+    std::optional<int64_t> m_last;
+    std::deque<double> m_squares;  // of the differences, in ticks squared
+    double m_sum = 0;
+};
+
+// How far each figure of a pulse can be trusted, one standard uncertainty each: the timestamps'
+// noise and the clock's rate error, combined.
+struct Uncertainty {
+    double frequencyHz = 0;      // the one-second frequency
+    double meanFrequencyHz = 0;  // the mean since the reference pulse
+    double gridTimeSeconds = 0;  // the grid time deviation
+};
+
+// For a reading `seconds` after the reference, at `nominal` Hz, with timestamp noise `sigma`
+// seconds and a clock rate error of `rateErrorPpm`.
+Uncertainty UncertaintyOf(double sigmaSeconds, double rateErrorPpm, int nominal, int64_t seconds);
+
+}  // namespace cyclara

@@ -1,0 +1,126 @@
+#include "measure/clock_state.h"
+#include "measure/timestamp_noise.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+
+namespace cyclara {
+namespace {
+
+constexpr int64_t kGigahertz = 1'000'000'000;
+
+// Edges one grid second apart with white timestamp noise of `sigmaUs`, the grid's frequency
+// wandering by `wanderMilliHertz` a second (a random walk round 50 Hz); the estimate at each of
+// the last 700 of 1000 seconds, over the truth.
+std::vector<double> EstimateOverTruth(double sigmaUs, double wanderMilliHertz, uint64_t seed) {
+    std::mt19937_64 timestamps(seed), grid(seed + 100);
+    std::normal_distribution<double> noise(0.0, sigmaUs * 1e3);
+    std::normal_distribution<double> step(0.0, wanderMilliHertz * 1e-3);
+    TimestampNoise estimator;
+    double frequency = 50.0, trueEdge = 0, lastStamp = noise(timestamps);
+    std::vector<double> ratios;
+    for (int second = 1; second <= 1000; ++second) {
+        frequency = std::clamp(frequency + step(grid), 49.8, 50.2);
+        trueEdge += 50.0 / frequency * 1e9;
+        const double stamp = trueEdge + noise(timestamps);
+        estimator.AddSecond(std::llround(stamp - lastStamp));
+        lastStamp = stamp;
+        if (second > 300) {
+            ratios.push_back(*estimator.SigmaSeconds(kGigahertz) / (sigmaUs * 1e-6));
+        }
+    }
+    return ratios;
+}
+
+double Mean(const std::vector<double>& values) {
+    return std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
+}
+
+// White noise alone is found within a quarter at every second; a wandering grid (1 mHz a
+// second) on the same timestamps raises the estimate on the whole and never takes it below
+// the truth by more than the estimate's own scatter.
+TEST(TimestampNoiseTest, FindsWhiteNoiseAndNoLessUnderAWanderingGrid) {
+    for (const double sigmaUs : {2.0, 20.0, 90.0}) {
+        for (const uint64_t seed : {1, 2, 3}) {
+            const std::vector<double> still = EstimateOverTruth(sigmaUs, 0, seed);
+            const std::vector<double> wandering = EstimateOverTruth(sigmaUs, 1.0, seed);
+            EXPECT_GT(*std::min_element(still.begin(), still.end()), 0.75) << sigmaUs;
+            EXPECT_LT(*std::max_element(still.begin(), still.end()), 1.25) << sigmaUs;
+            EXPECT_GT(*std::min_element(wandering.begin(), wandering.end()), 0.75) << sigmaUs;
+            EXPECT_GE(Mean(wandering), Mean(still)) << sigmaUs;
+        }
+    }
+}
+
+TEST(TimestampNoiseTest, OnlyUnbrokenRunsOfSecondsCount) {
+    TimestampNoise estimator;
+    for (int i = 0; i < 10; ++i) {
+        estimator.AddSecond(kGigahertz);
+        estimator.AddSecond(kGigahertz + 1'000'000);
+        estimator.Break();
+    }
+    EXPECT_FALSE(estimator.SigmaSeconds(kGigahertz)) << "ten differences, each broken off";
+    TimestampNoise alternating;
+    for (int i = 0; i < 40; ++i) {
+        alternating.AddSecond(kGigahertz + (i % 2) * 6'000);
+    }
+    // Alternating by 6 us: every difference is 6 us, which white noise of s.d. sqrt(6)
+    // us would give.
+    EXPECT_NEAR(*alternating.SigmaSeconds(kGigahertz), std::sqrt(6.0) * 1e-6, 1e-9);
+}
+
+TEST(UncertaintyTest, NoiseAndRateErrorCombine) {
+    const struct {
+        double sigmaUs, ppm;
+        int64_t seconds;
+        double frequencyMilliHertz, meanMilliHertz, gridTimeMs;
+    } cases[] = {
+        {20, 0, 1, 1.414, 1.414, 0.028},          // one reading, noise alone
+        {20, 0, 3600, 1.414, 0.000393, 0.028},    // an hour's mean: the ends only
+        {0, 20, 86'400, 1.0, 1.0, 1728.0},         // a free crystal: 1.7 s of grid time a day
+        {20, 1, 3600, 1.415, 0.05, 3.6},          // a disciplined clock's assumed 1 ppm
+    };
+    for (const auto& c : cases) {
+        const Uncertainty u = UncertaintyOf(c.sigmaUs * 1e-6, c.ppm, 50, c.seconds);
+        EXPECT_NEAR(u.frequencyHz * 1e3, c.frequencyMilliHertz, 0.002) << c.sigmaUs << c.ppm;
+        EXPECT_NEAR(u.meanFrequencyHz * 1e3, c.meanMilliHertz, 0.001) << c.seconds;
+        EXPECT_NEAR(u.gridTimeSeconds * 1e3, c.gridTimeMs, 0.001) << c.seconds;
+    }
+}
+
+// The kernel's flag or its 16 s marker means unsynchronised; the start report says what the
+// state costs and what to do.
+TEST(ClockStateTest, TheKernelsStateAndWhatItCosts) {
+    const struct {
+        bool flag;
+        int64_t maximumErrorUs;
+        double ppm;
+        std::optional<double> chronySkew;
+        const char* says;
+    } cases[] = {
+        {true, 16'000'000, 0, std::nullopt,
+         "not synchronised: the counter runs at its crystal's own rate, typically within 20 "
+         "ppm: up to 1 mHz at 50 Hz and 1.73 s of grid time a day; synchronise it"},
+        {false, 16'000'000, 0, std::nullopt, "not synchronised"},
+        {false, 50'000, 12, std::nullopt,
+         "synchronised, frequency correction +12.000 ppm, rate error about 1 ppm (assumed): up "
+         "to 0.05 mHz at 50 Hz and 0.0864 s of grid time a day"},
+        {false, 50'000, -3.5, 0.02,
+         "synchronised, frequency correction -3.500 ppm, rate error 0.02 ppm (chrony): up to "
+         "0.001 mHz at 50 Hz and 0.00173 s"},
+    };
+    for (const auto& c : cases) {
+        ClockState state = KernelClockState(c.flag, c.maximumErrorUs, c.ppm);
+        if (c.chronySkew) {
+            state.rateErrorPpm = c.chronySkew;
+            state.estimatedBy = "chrony";
+        }
+        EXPECT_EQ(DescribeClock(state, 50).rfind(c.says, 0), 0u) << DescribeClock(state, 50);
+    }
+}
+
+}  // namespace
+}  // namespace cyclara
