@@ -1,6 +1,7 @@
 // cyclara-log: the window's measurement without the window, for a machine without a desktop.
 // It opens a port, runs the same receive thread, pulse measurement, frequency lines and CSV log
 // as the window, and prints one row per counted pulse on standard output.
+#include "logger/check.h"
 #include "logger/console.h"
 #include "logger/logger_options.h"
 #include "logger/network_outputs.h"
@@ -14,6 +15,7 @@
 #include "measure/line_assembler.h"
 #include "measure/measurement_log.h"
 #include "measure/receive_thread.h"
+#include "serial/adapter.h"
 #include "serial/serial_port.h"
 
 #include <chrono>
@@ -217,6 +219,7 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
         return 2;
     }
     PulseDispatch dispatch(options.nominal, options.count, stop, Pointers(outputs));
+    std::fprintf(stderr, "cyclara-log: adapter: %s\n", DescribeAdapter(FindAdapter(path)).c_str());
     const ClockState clock = ReadClockState();
     std::fprintf(stderr, "cyclara-log: clock: %s\n",
                  DescribeClock(clock, options.nominal).c_str());
@@ -267,7 +270,7 @@ int main(int argc, char** argv) {
     // while the process exits, and a static would be destroyed under it.
     static StopRequest& stop = *new StopRequest;
     ForwardStopSignals(stop);
-    const int code = Run(options, stop);
+    const int code = options.check ? RunCheck(options, stop) : Run(options, stop);
     StopSignalsDone();
     return code;
 }

@@ -109,6 +109,13 @@ void AddOutputOptions(CLI::App& app, LoggerOptions& o) {
         ->check(kNotEmpty)
             ->check(CLI::IsMember({"rows", "influx"}).description(""))
         ->type_name("FORMAT");
+    app.add_flag("--check", o.check,
+                 "Watch the device for a while and report what decides a reading's accuracy "
+                 "(exit 1 when something costs it)");
+    app.add_option("--check-seconds", o.checkSeconds, "How long --check watches (default 20)")
+        ->check(kNotEmpty)
+            ->check(CLI::Range(1, 3600).description(""))
+        ->type_name("SECONDS");
     app.add_flag("--quiet", o.quiet,
                  "No row on standard output: for a service, whose journal takes --summary-every");
     app.add_option("--summary-every", o.summaryEverySeconds,

@@ -53,10 +53,15 @@ void PulseDispatch::SetFieldText(int id, const char* text) {
         return;
     }
     m_frequencyText = text;
+    ++m_lines;
     if (!m_nominalFixed && (m_frequencyText == "50" || m_frequencyText == "60")) {
         m_nominal = std::stoi(m_frequencyText);
         m_clock->SetNominal(m_nominal);
     }
+}
+
+void PulseDispatch::SetIndicator(bool lit) {
+    m_rises += lit ? 1 : 0;
 }
 
 void PulseDispatch::OnCountedPulse(const CountedPulse& pulse) {

@@ -7,6 +7,7 @@
 #include "measure/grid_figures.h"
 #include "measure/measurement_display.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -32,8 +33,12 @@ class PulseDispatch : public MeasurementDisplay {
 
     // The receive thread's, like the window's fields.
     void SetFieldText(int id, const char* text) override;
-    void SetIndicator(bool) override {}
+    void SetIndicator(bool lit) override;
     void OnCountedPulse(const CountedPulse& pulse) override;
+
+    // Any thread: the rising edges and the device's lines seen since the start.
+    int64_t Rises() const { return m_rises; }
+    int64_t Lines() const { return m_lines; }
 
   private:
     void Hand(const PulseReport& report);
@@ -49,6 +54,9 @@ class PulseDispatch : public MeasurementDisplay {
     std::optional<GridClock> m_clock;
     std::string m_frequencyText;
     int64_t m_measured = 0;
+    // Written by the receive thread, read by any.
+    std::atomic<int64_t> m_rises{0};
+    std::atomic<int64_t> m_lines{0};
     // Written by the main thread, read by the receive thread at each pulse.
     mutable std::mutex m_clockMutex;
     std::optional<ClockState> m_clockState;

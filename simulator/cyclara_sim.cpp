@@ -45,7 +45,7 @@ int Simulate(const SimOptions& o) {
     }
     ModemControl modem(stem);
     GiveToGroup(modem.Path(), group);
-    Plug plug(modem, stem + ".device", group);
+    Plug plug(modem, stem + ".device", group, o.pollingOnly);
     ExportForChild(o.as, plug.Link());
     if (!o.clock.empty()) {
         setenv(CYCLARA_CLOCK_VARIABLE, o.clock.c_str(), 1);

@@ -37,8 +37,8 @@ HeldSlave::~HeldSlave() {
     }
 }
 
-Plug::Plug(ModemControl& modem, std::string link, gid_t group)
-    : m_modem(modem), m_link(std::move(link)), m_group(group) {
+Plug::Plug(ModemControl& modem, std::string link, gid_t group, bool polling)
+    : m_modem(modem), m_link(std::move(link)), m_group(group), m_polling(polling) {
     Insert();
 }
 
@@ -66,6 +66,7 @@ void Plug::Insert() {
     GiveToGroup(m_pty->SlavePath(), m_group);
     m_held = std::make_unique<HeldSlave>(m_pty->SlavePath());
     m_slot = m_modem.Attach(m_pty->SlavePath());
+    m_modem.SetNoWait(m_slot, m_polling);
     // Made beside and renamed over, so the link is never missing while it moves.
     const std::string made = m_link + ".new";
     unlink(made.c_str());

@@ -34,7 +34,8 @@ void GiveToGroup(const std::string& path, gid_t group);
 // link away; plugging it back makes a new pty, as a USB adapter comes back as a new device.
 class Plug {
   public:
-    Plug(ModemControl& modem, std::string link, gid_t group);
+    // `polling`: the driver it plays has no TIOCMIWAIT, so programs must poll its lines.
+    Plug(ModemControl& modem, std::string link, gid_t group, bool polling);
     ~Plug();
     Plug(const Plug&) = delete;
     Plug& operator=(const Plug&) = delete;
@@ -52,6 +53,7 @@ class Plug {
     ModemControl& m_modem;
     const std::string m_link;
     const gid_t m_group;  // -1: the pty stays its creator's
+    const bool m_polling;
     std::unique_ptr<Pty> m_pty;
     std::unique_ptr<HeldSlave> m_held;
     int m_slot = -1;

@@ -40,6 +40,8 @@ void AddSignalOptions(CLI::App& app, SimOptions& o) {
 
 // How long it runs, its faults, and the program it runs for.
 void AddRunOptions(CLI::App& app, SimOptions& o) {
+    app.add_flag("--polling-only", o.pollingOnly,
+                 "Play a driver without TIOCMIWAIT: programs must poll the modem lines");
     app.add_option("--clock", o.clock,
                    "The clock state the started program reads: unsynchronised, or "
                    "synchronised:PPM with that frequency correction (default: the machine's)")

@@ -22,6 +22,7 @@ struct SimOptions {
     double lineLeadSeconds = 0;
     int noiseBytes = 0;
     std::string text;  // the line's bytes instead of the frequency's; empty for those
+    bool pollingOnly = false;  // a driver without TIOCMIWAIT
     std::string clock;  // the clock state the started program reads; empty for the machine's
     int64_t count = 0;
     int64_t removeAfter = 0;

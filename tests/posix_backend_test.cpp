@@ -4,6 +4,7 @@
 #include "measure/line_assembler.h"
 #include "measure/measurement_log.h"
 #include "measure/receive_thread.h"
+#include "serial/adapter.h"
 #include "serial/dsr_watcher_posix.h"
 #include "serial/serial_port.h"
 #include "simulator/modem_control.h"
@@ -20,6 +21,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <ctime>
 #include <thread>
 
@@ -83,6 +85,38 @@ class EmulatedPort {
   public:
     CSerialPort port;
 };
+
+// The driver behind a device, from a sysfs tree made here: a by-id link is followed to the tty.
+TEST(AdapterTest, TheDriverBehindADeviceAndWhatItMeansForTheTimestamps) {
+    const struct {
+        const char* tty;
+        const char* driver;  // none: no device/driver link, as a pty has
+        Adapter::Kind kind;
+        const char* says;
+    } cases[] = {{"ttyS0", "serial8250", Adapter::Kind::kUart, "a native UART"},
+                 {"ttyUSB0", "ftdi_sio", Adapter::Kind::kUsb, "delays the text lines, not DSR"},
+                 {"ttyACM0", "cdc_acm", Adapter::Kind::kUsb, "in its next USB transfer"},
+                 {"ttyXR0", "xr_serial_new", Adapter::Kind::kUnknown, "no measurements"},
+                 {"pts5", nullptr, Adapter::Kind::kUnknown, "an unknown driver"}};
+    TempFolder folder;
+    const std::filesystem::path root = folder.Path();
+    for (const auto& c : cases) {
+        const std::filesystem::path device = root / "dev" / c.tty;
+        std::filesystem::create_directories(device.parent_path());
+        std::ofstream(device.string()) << "";
+        const std::filesystem::path byId = root / "dev" / (std::string("by-id-") + c.tty);
+        std::filesystem::create_symlink(device, byId);
+        const std::filesystem::path tty = root / "sys/class/tty" / c.tty / "device";
+        std::filesystem::create_directories(tty);
+        if (c.driver != nullptr) {
+            std::filesystem::create_symlink(root / "sys/bus/drivers" / c.driver, tty / "driver");
+        }
+        const Adapter adapter = FindAdapter(byId.string(), (root / "sys").string());
+        EXPECT_EQ(adapter.kind, c.kind) << c.tty;
+        EXPECT_NE(DescribeAdapter(adapter).find(c.says), std::string::npos)
+            << DescribeAdapter(adapter);
+    }
+}
 
 TEST(PosixPortTest, IsHeldExclusively) {
     EmulatedPort emulated;

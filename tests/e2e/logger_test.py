@@ -7,6 +7,7 @@ at one-second intervals. Each width is checked against the interval the simulato
 figures exactly against the program's own record. Usage: logger_test.py BUILD_DIR [RUNNER
 CYCLARA_LOG_EXE], where RUNNER is tools/wine-run for a Windows build or qemu-user for a board's
 build."""
+import concurrent.futures
 import fcntl
 import math
 import os
@@ -249,6 +250,35 @@ class LoggerAgainstSimulator(unittest.TestCase):
                          "every pulse recorded")
         self.assertIn("standard output did not finish", errors)
         self.assertRegex(errors, r"\d+ records were not delivered to standard output")
+
+
+@unittest.skipIf(UNDER_WINE, "the clock, the driver and the polling are Linux's")
+class Check(unittest.TestCase):
+    def test_each_fault_is_found_with_its_remedy_and_a_healthy_line_passes(self):
+        synchronised = ["--clock", "synchronised:+3"]
+        cases = (  # the simulator's options, the exit code, what the report says
+            ("healthy", ["--period", "1", *synchronised], 0, "  DSR"),
+            ("no DSR", ["--period", "3600", *synchronised], 1, "! DSR          never moved"),
+            ("no text", ["--period", "1", "--line-every", "0", *synchronised], 1,
+             "! text         no line arrived"),
+            ("polling", ["--period", "1", "--polling-only", *synchronised], 1,
+             "! timing path  1 ms polling"),
+            ("unsynchronised", ["--period", "1", "--clock", "unsynchronised"], 1,
+             "! clock        not synchronised"))
+
+        def check(case):
+            return run([SIM, *case[1], "--", *LOGGER, "--port", "5", "--check",
+                        "--check-seconds", "6"], 60)
+        with concurrent.futures.ThreadPoolExecutor(len(cases)) as pool:
+            results = list(pool.map(check, cases))
+        for (name, _, code, says), (exit_code, out, errors) in zip(cases, results):
+            with self.subTest(name):
+                self.assertEqual(exit_code, code, out + errors)
+                self.assertIn(says, out)
+                self.assertEqual("! " in out, code == 1, out)
+        code, out, _ = run([*LOGGER, "--device", "/dev/cyclara-no-such-device", "--check"], 30)
+        self.assertEqual(code, 1, out)
+        self.assertIn("! device       does not open", out)
 
 
 class CommandLine(unittest.TestCase):
