@@ -2,6 +2,7 @@
 // It opens a port, runs the same receive thread, pulse measurement, frequency lines and CSV log
 // as the window, and prints one row per counted pulse on standard output.
 #include "logger/check.h"
+#include "logger/clock_reader.h"
 #include "logger/console.h"
 #include "logger/logger_options.h"
 #include "logger/network_outputs.h"
@@ -11,7 +12,6 @@
 #include "logger/standard_output.h"
 #include "logger/summary.h"
 #include "logger/watched_device.h"
-#include "measure/clock_state.h"
 #include "measure/line_assembler.h"
 #include "measure/measurement_log.h"
 #include "measure/receive_thread.h"
@@ -35,8 +35,8 @@ constexpr std::chrono::milliseconds kStartReportWait{2000};
 constexpr int kExitNoModemLines = 3;
 // How often a lost device is looked for.
 constexpr std::chrono::milliseconds kReconnectPause{1000};
-// How often the clock's state is read: a change is an event.
-constexpr std::chrono::milliseconds kClockReadEvery{60'000};
+// How often the clock's state and rate are read: a change is an event.
+constexpr std::chrono::milliseconds kClockReadEvery{5'000};
 
 // A folder the user named is made if it is not there, as the record's is: a new meter's first
 // run finds none, and without it the run would keep no log.
@@ -128,14 +128,15 @@ struct Opening {
 // kForcedEnd when the receive thread had to be ended by force: it may still be inside what it
 // was given, so none of that may be destroyed, and the process must end.
 StopReason MeasureUntilStopped(CommDevice& device, const LoggerOptions& options,
-                               StopRequest& stop, LineAssembler& lines, PulseDispatch& dispatch) {
+                               StopRequest& stop, LineAssembler& lines, PulseDispatch& dispatch,
+                               ClockReader& clock) {
     auto opening = std::make_unique<Opening>(device, options, stop, lines);
     dispatch.StartRun();
     opening->receiver.StartThread(opening->watched, dispatch);
     ReportStart(opening->watched);
     StopReason reason = StopReason::kNone;
     while ((reason = stop.WaitFor(kClockReadEvery)) == StopReason::kNone) {
-        dispatch.ClockRead(ReadClockState());
+        clock.Read();
     }
     if (reason == StopReason::kDeviceFailed && opening->watched.Timing().noModemLines) {
         reason = StopReason::kNoModemLines;
@@ -220,13 +221,12 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
     }
     PulseDispatch dispatch(options.nominal, options.count, stop, Pointers(outputs));
     std::fprintf(stderr, "cyclara-log: adapter: %s\n", DescribeAdapter(FindAdapter(path)).c_str());
-    const ClockState clock = ReadClockState();
+    ClockReader clock(dispatch);
     std::fprintf(stderr, "cyclara-log: clock: %s\n",
-                 DescribeClock(clock, options.nominal).c_str());
-    dispatch.ClockRead(clock);
+                 DescribeClock(clock.Read(), options.nominal).c_str());
     LineAssembler lines;
     for (;;) {
-        const StopReason reason = MeasureUntilStopped(*device, options, stop, lines, dispatch);
+        const StopReason reason = MeasureUntilStopped(*device, options, stop, lines, dispatch, clock);
         if (reason == StopReason::kForcedEnd) {
             dispatch.Event(record_event::kStop);
             CloseOutputs(outputs);

@@ -37,8 +37,8 @@ void PulseDispatch::ClockRead(const ClockState& clock) {
         std::lock_guard lock(m_clockMutex);
         before = std::exchange(m_clockState, clock);
     }
-    if (before && before->discipline != clock.discipline) {
-        Event(std::string(record_event::kClock) + " " + DisciplineName(clock.discipline));
+    if (before && std::string(ClockWord(*before)) != ClockWord(clock)) {
+        Event(std::string(record_event::kClock) + " " + ClockWord(clock));
     }
 }
 

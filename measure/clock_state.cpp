@@ -1,6 +1,8 @@
 #include "measure/clock_state.h"
 
+#include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace cyclara {
 
@@ -40,6 +42,34 @@ const char* DisciplineName(ClockState::Discipline discipline) {
             break;
     }
     return "unsynchronised";
+}
+
+const char* ClockWord(const ClockState& state) {
+    return state.slewing && state.discipline == ClockState::Discipline::kSynchronised
+               ? "slewing"
+               : DisciplineName(state.discipline);
+}
+
+bool SlewWatch::Sample(int64_t rawNs, int64_t disciplinedNs) {
+    const std::optional<int64_t> lastRaw = std::exchange(m_lastRaw, rawNs);
+    const int64_t lastDisciplined = std::exchange(m_lastDisciplined, disciplinedNs);
+    if (!lastRaw || rawNs <= *lastRaw) {
+        return false;
+    }
+    const double ppm = (static_cast<double>(disciplinedNs - lastDisciplined) /
+                            static_cast<double>(rawNs - *lastRaw) -
+                        1.0) *
+                       1e6;
+    const double average = m_averagePpm.value_or(ppm);
+    const bool departs = std::fabs(ppm - average) > kSlewPpm;
+    m_departed = departs ? m_departed + 1 : 0;
+    if (!departs || m_departed >= kSettledSamples) {
+        m_averagePpm = m_departed >= kSettledSamples ? ppm
+                                                      : average + (ppm - average) / kAverageSamples;
+        m_departed = 0;
+        return false;
+    }
+    return true;
 }
 
 std::string DescribeClock(const ClockState& state, int nominal) {

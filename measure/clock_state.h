@@ -18,6 +18,7 @@ struct ClockState {
     double frequencyCorrectionPpm = 0;   // what the kernel adds to the crystal's rate
     std::optional<double> rateErrorPpm;  // the daemon's own estimate, where it gives one
     std::string estimatedBy;             // "chrony", or empty
+    bool slewing = false;  // the rate departs from its average: a daemon slews an offset away
 
     bool operator==(const ClockState&) const = default;
 };
@@ -33,6 +34,42 @@ double RateErrorPpm(const ClockState& state);
 
 // "synchronised", "unsynchronised" or "never disciplined": the record's and the events' word.
 const char* DisciplineName(ClockState::Discipline discipline);
+
+// The record's and the events' word for the state: "slewing" while a disciplined clock slews,
+// else its discipline's.
+const char* ClockWord(const ClockState& state);
+
+// Follows the disciplined clock's rate against the raw crystal. While a daemon slews an offset
+// away the kernel changes the rate by up to 500 ppm (25 mHz at 50 Hz) for seconds to minutes,
+// which would show as a frequency excursion that never was; the readings taken then are flagged.
+// The average follows the steady rate; a departure that lasts is a new steady rate the daemon
+// settled on, taken as the average once it has lasted kSettledSamples.
+class SlewWatch {
+  public:
+    // 0.25 mHz at 50 Hz: below it a slew costs less than a good UART's one-second reading.
+    static constexpr double kSlewPpm = 5.0;
+    // Samples over which the average follows the rate (at one sample every 5 s, 5 min).
+    static constexpr double kAverageSamples = 60.0;
+    // A departure this long (10 min at one sample every 5 s) is the new steady rate.
+    static constexpr int kSettledSamples = 120;
+
+    // Both clocks read at one moment, in nanoseconds; true while the rate since the sample
+    // before departs from the average by more than kSlewPpm.
+    bool Sample(int64_t rawNs, int64_t disciplinedNs);
+
+  private:
+    std::optional<int64_t> m_lastRaw;
+    int64_t m_lastDisciplined = 0;
+    std::optional<double> m_averagePpm;
+    int m_departed = 0;  // samples in a row that departed from the average
+};
+
+// The raw crystal and the disciplined clock, read together; none where there is no raw clock.
+struct ClockPair {
+    int64_t rawNs = 0;
+    int64_t disciplinedNs = 0;
+};
+std::optional<ClockPair> ReadClockPair();
 
 // One sentence for the start report: the state, and what it costs in mHz at `nominal` Hz and
 // in seconds of grid time a day, with what to do about it.

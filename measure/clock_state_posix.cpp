@@ -1,6 +1,7 @@
 #include "measure/clock_state.h"
 
 #include <sys/timex.h>
+#include <time.h>
 
 #include <cstdio>
 #include <sstream>
@@ -51,6 +52,19 @@ ClockState ReadClockState() {
         }
     }
     return state;
+}
+
+// The raw clock read on both sides of the disciplined one: their midpoint stands for the moment.
+std::optional<ClockPair> ReadClockPair() {
+    const auto read = [](clockid_t clock) {
+        timespec now{};
+        clock_gettime(clock, &now);
+        return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    };
+    const int64_t before = read(CLOCK_MONOTONIC_RAW);
+    const int64_t disciplined = read(CLOCK_MONOTONIC);
+    const int64_t after = read(CLOCK_MONOTONIC_RAW);
+    return ClockPair{before + (after - before) / 2, disciplined};
 }
 
 }  // namespace cyclara

@@ -10,4 +10,9 @@ ClockState ReadClockState() {
     return state;
 }
 
+// The performance counter is the only clock: nothing slews it.
+std::optional<ClockPair> ReadClockPair() {
+    return std::nullopt;
+}
+
 }  // namespace cyclara

@@ -5,9 +5,11 @@
 
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,6 +48,26 @@ void ExportForChild(const std::string& as, const std::string& slave) {
     setenv("LD_PRELOAD", libraries.c_str(), 1);
     setenv(CYCLARA_DEVICE_REDIRECT_VARIABLE, (as + "=" + slave).c_str(), 1);
     setenv("CYCLARA_SIM_PTY", slave.c_str(), 1);
+}
+
+bool ExportSlew(const std::string& slew) {
+    if (slew.empty()) {
+        return true;
+    }
+    double ppm = 0, after = 0, length = 0;
+    char end = '\0';
+    if (std::sscanf(slew.c_str(), "%lf:%lf:%lf%c", &ppm, &after, &length, &end) != 3 ||
+        after < 0 || length < 0) {
+        return false;
+    }
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const long long start = static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec +
+                            std::llround(after * 1e9);
+    const std::string played = std::to_string(ppm) + ":" + std::to_string(start) + ":" +
+                               std::to_string(std::llround(length * 1e9));
+    setenv(CYCLARA_SLEW_VARIABLE, played.c_str(), 1);
+    return true;
 }
 
 pid_t StartChild(const std::vector<std::string>& command) {

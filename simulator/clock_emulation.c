@@ -1,13 +1,18 @@
-/* Interposes adjtimex so that a program cyclara-sim starts sees the clock state the simulator
- * was told to play: CYCLARA_CLOCK is "unsynchronised" (the kernel's flag and its 16 s maximum
- * error) or "synchronised:PPM" (a frequency correction of PPM). A read only: a call that would
- * change the clock goes to the real adjtimex, as does every call while CYCLARA_CLOCK is unset. */
+/* Plays the clock the simulator was told to for a program cyclara-sim starts.
+ * adjtimex: CYCLARA_CLOCK is "unsynchronised" (the kernel's flag and its 16 s maximum error) or
+ * "synchronised:PPM" (a frequency correction of PPM). A read only: a call that would change the
+ * clock goes to the real adjtimex, as does every call while CYCLARA_CLOCK is unset.
+ * clock_gettime: CYCLARA_SLEW is "PPM:START:LENGTH", nanoseconds of CLOCK_MONOTONIC: from START
+ * for LENGTH, CLOCK_MONOTONIC runs PPM fast, as while a time daemon slews an offset away;
+ * CLOCK_MONOTONIC_RAW, the crystal, does not. */
 #define _GNU_SOURCE
 #include "modem_lines.h"
 
 #include <dlfcn.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <sys/timex.h>
 
 typedef int (*AdjtimexFunction)(struct timex*);
@@ -33,4 +38,50 @@ int adjtimex(struct timex* clock) {
     }
     AdjtimexFunction real = (AdjtimexFunction)dlsym(RTLD_NEXT, "adjtimex");
     return real != NULL ? real(clock) : -1;
+}
+
+typedef int (*ClockGettimeFunction)(clockid_t, struct timespec*);
+
+struct Slew {
+    double ppm;
+    long long start;
+    long long length;
+};
+
+/* Parsed once; a program reads its clock from many threads, and each would parse the same. */
+static const struct Slew* PlayedSlew(void) {
+    static struct Slew slew;
+    static int state; /* 0: not parsed, 1: parsed, none; 2: parsed, slewing */
+    int seen = __atomic_load_n(&state, __ATOMIC_ACQUIRE);
+    if (seen == 0) {
+        const char* text = getenv(CYCLARA_SLEW_VARIABLE);
+        struct Slew parsed = {0, 0, 0};
+        seen = text != NULL && sscanf(text, "%lf:%lld:%lld", &parsed.ppm, &parsed.start,
+                                      &parsed.length) == 3
+                   ? 2
+                   : 1;
+        slew = parsed;
+        __atomic_store_n(&state, seen, __ATOMIC_RELEASE);
+    }
+    return seen == 2 ? &slew : NULL;
+}
+
+int clock_gettime(clockid_t clock, struct timespec* now) {
+    static ClockGettimeFunction real;
+    ClockGettimeFunction function = __atomic_load_n(&real, __ATOMIC_ACQUIRE);
+    if (function == NULL) {
+        function = (ClockGettimeFunction)dlsym(RTLD_NEXT, "clock_gettime");
+        __atomic_store_n(&real, function, __ATOMIC_RELEASE);
+    }
+    const int result = function(clock, now);
+    const struct Slew* slew = clock == CLOCK_MONOTONIC && result == 0 ? PlayedSlew() : NULL;
+    if (slew != NULL) {
+        const long long ns = (long long)now->tv_sec * 1000000000LL + now->tv_nsec;
+        long long slewed = ns - slew->start;
+        slewed = slewed < 0 ? 0 : (slewed > slew->length ? slew->length : slewed);
+        const long long played = ns + (long long)((double)slewed * slew->ppm * 1e-6);
+        now->tv_sec = (time_t)(played / 1000000000LL);
+        now->tv_nsec = (long)(played % 1000000000LL);
+    }
+    return result;
 }

@@ -50,6 +50,10 @@ int Simulate(const SimOptions& o) {
     if (!o.clock.empty()) {
         setenv(CYCLARA_CLOCK_VARIABLE, o.clock.c_str(), 1);
     }
+    if (!ExportSlew(o.slew)) {
+        std::fprintf(stderr, "cyclara-sim: --slew takes PPM:AFTER:FOR, not %s\n", o.slew.c_str());
+        return 2;
+    }
     std::FILE* events = OpenEvents(o);
     if (!o.events.empty() && events == nullptr) {
         std::fprintf(stderr, "cyclara-sim: cannot write %s\n", o.events.c_str());

@@ -46,6 +46,10 @@ void AddRunOptions(CLI::App& app, SimOptions& o) {
                    "The clock state the started program reads: unsynchronised, or "
                    "synchronised:PPM with that frequency correction (default: the machine's)")
         ->type_name("STATE");
+    app.add_option("--slew", o.slew,
+                   "PPM:AFTER:FOR: the started program's CLOCK_MONOTONIC runs PPM fast from AFTER "
+                   "seconds for FOR seconds, as while a time daemon slews")
+        ->type_name("PPM:AFTER:FOR");
     app.add_option("--count", o.count, "Pulses to send; 0 runs until stopped")
         ->check(CLI::NonNegativeNumber);
     app.add_option("--remove-after", o.removeAfter,

@@ -23,7 +23,8 @@ struct SimOptions {
     int noiseBytes = 0;
     std::string text;  // the line's bytes instead of the frequency's; empty for those
     bool pollingOnly = false;  // a driver without TIOCMIWAIT
-    std::string clock;  // the clock state the started program reads; empty for the machine's
+    std::string clock;
+    std::string slew;  // "PPM:AFTER:FOR", seconds; empty for none  // the clock state the started program reads; empty for the machine's
     int64_t count = 0;
     int64_t removeAfter = 0;
     double backAfterSeconds = 0;

@@ -122,5 +122,43 @@ TEST(ClockStateTest, TheKernelsStateAndWhatItCosts) {
     }
 }
 
+// The disciplined clock's rate in ppm over each 5 s between samples, and which samples are
+// flagged as taken during a slew.
+TEST(SlewWatchTest, FlagsASlewAndFollowsASteadyRate) {
+    const struct {
+        const char* name;
+        std::vector<double> ppm;
+        std::vector<bool> flagged;
+    } cases[] = {
+        {"a steady correction", {12, 12, 12.5, 11.8, 12}, {false, false, false, false, false}},
+        {"a slew of 500 ppm, then back", {3, 3, 230, 500, 300, 3, 3},
+         {false, false, true, true, true, false, false}},
+        {"a small wobble", {3, 7, -1, 3}, {false, false, false, false}},
+        {"a new steady rate, after ten minutes",
+         [] {
+             std::vector<double> ppm(124, 40.0);
+             ppm[0] = ppm[1] = 3;
+             return ppm;
+         }(),
+         [] {
+             std::vector<bool> flags(124, false);
+             std::fill(flags.begin() + 2, flags.begin() + 2 + 119, true);
+             return flags;
+         }()},
+    };
+    for (const auto& c : cases) {
+        SlewWatch watch;
+        int64_t raw = 1'000'000'000'000, disciplined = raw;
+        watch.Sample(raw, disciplined);
+        std::vector<bool> flagged;
+        for (const double ppm : c.ppm) {
+            raw += 5'000'000'000;
+            disciplined += 5'000'000'000 + std::llround(ppm * 5'000);
+            flagged.push_back(watch.Sample(raw, disciplined));
+        }
+        EXPECT_EQ(flagged, c.flagged) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace cyclara

@@ -65,7 +65,7 @@ std::string LineProtocol(const PulseReport& report, const std::string& host,
         std::snprintf(uncertainty, sizeof uncertainty, "%.5f", report.uncertainty->frequencyHz);
         Add(fields, "frequency_uncertainty", uncertainty);
     }
-    Add(fields, "clock", Quoted(DisciplineName(report.clock.discipline)));
+    Add(fields, "clock", Quoted(ClockWord(report.clock)));
     if (!report.frequencyText.empty()) {
         Add(fields, "frequency_text", Quoted(ValidUtf8(report.frequencyText)));
     }

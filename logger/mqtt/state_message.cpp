@@ -41,7 +41,7 @@ std::string StateMessage(const PulseReport& report) {
         {"event", ValidUtf8(report.event)},
         {"frequency_uncertainty_hz",
          report.uncertainty ? Json(report.uncertainty->frequencyHz) : Json()},
-        {"clock", DisciplineName(report.clock.discipline)}};
+        {"clock", ClockWord(report.clock)}};
     return Serialised(message);
 }
 

@@ -50,7 +50,7 @@ std::string FormatRecordRow(const PulseReport& report) {
         std::snprintf(uncertainty, sizeof uncertainty, "%.5f", report.uncertainty->frequencyHz);
     }
     return row + "," + report.event + "," + uncertainty + "," +
-           DisciplineName(report.clock.discipline) + "\n";
+           ClockWord(report.clock) + "\n";
 }
 
 std::string FormatUnrecordedRow(int64_t unixNanoseconds, uint64_t missing) {

@@ -229,6 +229,35 @@ class LoggerAgainstSimulator(unittest.TestCase):
                                delta=expected * 0.05)
         self.assertEqual({r["clock"] for r in rows}, {"synchronised"})
 
+    @unittest.skipIf(UNDER_WINE, "the slew is played through Linux's clock_gettime")
+    def test_a_slewing_clock_flags_the_readings_it_moves(self):
+        # From 6 s for 8 s the disciplined clock runs 500 ppm fast, as while a daemon slews:
+        # the seconds it measures are long, and the frequency reads 25 mHz low.
+        with tempfile.TemporaryDirectory() as folder:
+            record, events = os.path.join(folder, "record"), os.path.join(folder, "events")
+            code, _, errors = run(
+                [SIM, "--period", "1", "--count", "23", "--events", events, "--clock",
+                 "synchronised:+3", "--slew", "500:6:8", "--", *LOGGER, "--port", "5",
+                 "--log-dir", folder, "--count", "20", "--record", record, "--nominal", "50",
+                 "--quiet"], 60)
+            rows = record_table(record)
+            rises = [int(line.split("\t")[0]) for line in read_bytes(events).decode().splitlines()
+                     if line.split("\t")[1] == "rise"]
+        self.assertEqual(code, 0, errors)
+        measured = [row for row in rows if row["frequency_hz"]]
+        sent = [later - earlier for earlier, later in zip(rises[2:], rises[3:])]
+        excursions = [(float(row["frequency_hz"]) - 50e9 / ns) * 1e3
+                      for row, ns in zip(measured, sent)]
+        self.assertAlmostEqual(min(excursions), -25, delta=3, msg=excursions)
+        slewed = [i for i, excursion in enumerate(excursions) if excursion < -12.5]
+        flagged = [i for i, row in enumerate(measured) if row["clock"] == "slewing"]
+        # The rate is read every 5 s: a slew's first seconds go unflagged, and the flag
+        # outlasts it by as much.
+        self.assertLessEqual(set(slewed[5:]), set(flagged), (slewed, flagged))
+        self.assertTrue(all(slewed[0] <= i <= slewed[-1] + 5 for i in flagged), flagged)
+        self.assertEqual([row["event"] for row in rows if row["event"].startswith("clock")],
+                         ["clock slewing", "clock synchronised"])
+
     @unittest.skipIf(UNDER_WINE, "a pipe between a Windows and a Linux program is wine's")
     def test_a_reader_that_stops_reading_holds_up_nothing_else(self):
         # Standard output a pipe of one page that nobody reads: full after some 90 rows.
