@@ -90,6 +90,13 @@ void AddMqttOptions(CLI::App& app, LoggerOptions::Mqtt& o) {
         ->check(kNotEmpty)
             ->check(CLI::IsMember({0, 1}).description(""))
         ->type_name("N");
+    app.add_option("--mqtt-every", o.everySeconds,
+                   "Seconds of each period whose mean, lowest and highest frequency and grid "
+                   "time Home Assistant's sensors get (default 10); every pulse still goes to "
+                   "the state topic")
+        ->check(kNotEmpty)
+            ->check(CLI::Range(1, 3600).description(""))
+        ->type_name("SECONDS");
     app.add_flag("--no-discovery", o.noDiscovery,
                  "Leave out Home Assistant's discovery messages");
 }

@@ -24,6 +24,7 @@ struct LoggerOptions {
         std::string topic;         // empty: cyclara/<host name>
         int qos = 0;
         bool noDiscovery = false;
+        int64_t everySeconds = 10;  // Home Assistant's state: one per period this long
     } mqtt;
     struct Influx {
         std::string url;        // an InfluxDB write endpoint; empty: none

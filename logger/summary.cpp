@@ -1,8 +1,8 @@
 #include "logger/summary.h"
 
+#include "logger/period_figures.h"
 #include "measure/grid_figures.h"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace cyclara::logger {
@@ -13,16 +13,6 @@ constexpr OutputPolicy kSummaryPolicy{1000, 1000, std::chrono::milliseconds(0),
                                       std::chrono::milliseconds(1000),
                                       std::chrono::milliseconds(1000),
                                       std::chrono::milliseconds(1000)};
-
-// The figures of one period; the report's own UTC times tell when a period is over.
-struct Period {
-    int64_t pulses = 0;
-    int64_t lost = 0;
-    int64_t glitches = 0;
-    std::optional<int64_t> lowest;
-    std::optional<int64_t> highest;
-    std::optional<int64_t> gridTimeUs;
-};
 
 std::string Hertz(const std::optional<int64_t>& frequency) {
     return frequency ? FormatHertz(*frequency) : "-";
@@ -43,54 +33,38 @@ class Summary : public Destination {
                 Say();
                 m_startNs = report.unixNanoseconds;
             }
-            Count(report);
+            m_period.Add(report);
         }
         return Delivery::All(batch.size());
     }
 
     void Finish() override {
-        if (m_period.pulses > 0) {
+        if (m_period.Pulses() > 0) {
             Say();
         }
     }
 
   private:
-    void Count(const PulseReport& report) {
-        if (!report.IsMeasured() || !report.figures) {
-            return;
-        }
-        const PulseFigures& figures = *report.figures;
-        ++m_period.pulses;
-        m_period.lost += figures.lost;
-        m_period.glitches += figures.kind == PulseFigures::Kind::kGlitch ? 1 : 0;
-        m_period.gridTimeUs = figures.gridTimeDeviationUs;
-        if (figures.frequency) {
-            m_period.lowest = std::min(m_period.lowest.value_or(*figures.frequency),
-                                       *figures.frequency);
-            m_period.highest = std::max(m_period.highest.value_or(*figures.frequency),
-                                        *figures.frequency);
-        }
-    }
-
     void Say() {
+        const std::optional<PulseReport>& last = m_period.Last();
+        const bool timed = last && last->figures;
         std::fprintf(stderr,
                      "cyclara-log: summary: %lld pulses, frequency %s to %s Hz, grid time "
                      "deviation %s s, %lld lost, %lld glitches, %llu not summarised\n",
-                     static_cast<long long>(m_period.pulses), Hertz(m_period.lowest).c_str(),
-                     Hertz(m_period.highest).c_str(),
-                     m_period.gridTimeUs ? FormatSignedSeconds(*m_period.gridTimeUs).c_str()
-                                         : "-",
-                     static_cast<long long>(m_period.lost),
-                     static_cast<long long>(m_period.glitches),
+                     static_cast<long long>(m_period.Pulses()), Hertz(m_period.Lowest()).c_str(),
+                     Hertz(m_period.Highest()).c_str(),
+                     timed ? FormatSignedSeconds(last->figures->gridTimeDeviationUs).c_str() : "-",
+                     static_cast<long long>(m_period.Lost()),
+                     static_cast<long long>(m_period.Glitches()),
                      static_cast<unsigned long long>(m_missed));
-        m_period = Period{};
+        m_period = PeriodFigures{};
         m_missed = 0;
     }
 
     const int64_t m_everyNs;
     int64_t m_startNs = 0;
     uint64_t m_missed = 0;
-    Period m_period;
+    PeriodFigures m_period;
 };
 
 }  // namespace

@@ -44,10 +44,21 @@ const char* DisciplineName(ClockState::Discipline discipline) {
     return "unsynchronised";
 }
 
+namespace {
+constexpr const char* kSlewing = "slewing";
+}  // namespace
+
 const char* ClockWord(const ClockState& state) {
     return state.slewing && state.discipline == ClockState::Discipline::kSynchronised
-               ? "slewing"
+               ? kSlewing
                : DisciplineName(state.discipline);
+}
+
+std::vector<std::string> ClockWords() {
+    using Discipline = ClockState::Discipline;
+    return {DisciplineName(Discipline::kSynchronised), kSlewing,
+            DisciplineName(Discipline::kUnsynchronised),
+            DisciplineName(Discipline::kNeverDisciplined)};
 }
 
 bool SlewWatch::Sample(int64_t rawNs, int64_t disciplinedNs) {

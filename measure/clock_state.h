@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace cyclara {
 
@@ -38,6 +39,8 @@ const char* DisciplineName(ClockState::Discipline discipline);
 // The record's and the events' word for the state: "slewing" while a disciplined clock slews,
 // else its discipline's.
 const char* ClockWord(const ClockState& state);
+// Every word ClockWord gives.
+std::vector<std::string> ClockWords();
 
 // Follows the disciplined clock's rate against the raw crystal. While a daemon slews an offset
 // away the kernel changes the rate by up to 500 ppm (25 mHz at 50 Hz) for seconds to minutes,

@@ -2,6 +2,7 @@
 
 #include "logger/logger_options.h"
 #include "logger/mqtt/json_text.h"
+#include "measure/clock_state.h"
 
 #include <cctype>
 
@@ -24,9 +25,10 @@ std::string AsId(const std::string& text) {
 
 // Each sensor with the decimals its resolution deserves (Home Assistant's default for hertz is
 // none) and an expiry, so that a logger that stalls shows as unavailable, not as its last
-// value.
+// value. The clock's state is an enum sensor: its words are the record's.
 std::vector<std::pair<std::string, std::string>> DiscoveryMessages(
-    const std::string& host, const std::string& stateTopic, const std::string& availabilityTopic) {
+    const std::string& host, const std::string& summaryTopic,
+    const std::string& availabilityTopic, int64_t everySeconds) {
     const std::string node = AsId("cyclara_" + host);
     const std::string version = VersionText().substr(std::string("cyclara-log ").size());
     const Json device = {{"identifiers", {node}},
@@ -41,27 +43,37 @@ std::vector<std::pair<std::string, std::string>> DiscoveryMessages(
         const char* field;
         const char* deviceClass;
         const char* unit;  // Home Assistant's own: its micro is the Greek mu, not U+00B5
-        int decimals;      // 1 mHz, 1 ms, 1 us
+        int decimals;      // 1 mHz, 1 ms, 1 us, 0.1 mHz; -1 for a text
         bool diagnostic;
-    } sensors[] = {{"frequency", "Frequency", "frequency_hz", "frequency", "Hz", 3, false},
-                   {"grid_time_deviation", "Grid time deviation", "grid_time_deviation_s",
-                    "duration", "s", 3, false},
-                   {"interval", "Interval", "interval_us", "duration", "\u03bcs", 0, true}};
+    } sensors[] = {
+        {"frequency", "Frequency", "frequency_hz", "frequency", "Hz", 3, false},
+        {"frequency_min", "Lowest frequency", "frequency_min_hz", "frequency", "Hz", 3, false},
+        {"frequency_max", "Highest frequency", "frequency_max_hz", "frequency", "Hz", 3, false},
+        {"grid_time_deviation", "Grid time deviation", "grid_time_deviation_s", "duration", "s", 3,
+         false},
+        {"interval", "Interval", "interval_us", "duration", "\u03bcs", 0, true},
+        {"frequency_uncertainty", "Frequency uncertainty", "frequency_uncertainty_hz",
+         "frequency", "Hz", 4, true},
+        {"clock", "Clock", "clock", "enum", nullptr, -1, true}};
     std::vector<std::pair<std::string, std::string>> messages;
     for (const auto& sensor : sensors) {
         Json config = {{"name", sensor.name},
                        {"unique_id", node + "_" + sensor.object},
                        {"default_entity_id", "sensor." + node + "_" + sensor.object},
-                       {"state_topic", stateTopic},
+                       {"state_topic", summaryTopic},
                        {"value_template", std::string("{{ value_json.") + sensor.field + " }}"},
                        {"device_class", sensor.deviceClass},
-                       {"unit_of_measurement", sensor.unit},
-                       {"suggested_display_precision", sensor.decimals},
-                       {"state_class", "measurement"},
-                       {"expire_after", kExpireAfterSeconds},
+                       {"expire_after", 3 * everySeconds},
                        {"availability_topic", availabilityTopic},
                        {"device", device},
                        {"origin", origin}};
+        if (sensor.unit != nullptr) {
+            config["unit_of_measurement"] = sensor.unit;
+            config["suggested_display_precision"] = sensor.decimals;
+            config["state_class"] = "measurement";
+        } else {
+            config["options"] = ClockWords();
+        }
         if (sensor.diagnostic) {
             config["entity_category"] = "diagnostic";
         }

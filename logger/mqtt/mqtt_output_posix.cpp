@@ -5,6 +5,8 @@
 #include "logger/mqtt/broker_address.h"
 #include "logger/mqtt/discovery.h"
 #include "logger/mqtt/state_message.h"
+#include "logger/mqtt/summary_message.h"
+#include "logger/period_figures.h"
 #include "logger/redacted_url.h"
 
 #include <mosquitto.h>
@@ -35,6 +37,7 @@ class MqttClient : public Destination {
     MqttClient(const LoggerOptions::Mqtt& options, BrokerAddress broker, std::string prefix)
         : m_qos(options.qos),
           m_discovery(!options.noDiscovery),
+          m_everyNs(options.everySeconds * 1'000'000'000),
           m_broker(std::move(broker)),
           m_host(HostName()),
           m_prefix(std::move(prefix)),
@@ -81,21 +84,36 @@ class MqttClient : public Destination {
     }
 
     // Nothing is handed to the client while it is not connected: its own queue is unbounded.
-    // The states are the pulses'; availability tells of the run's own events.
+    // The states are the pulses'; availability tells of the run's own events. A period's
+    // summary goes when the first pulse of the next arrives.
     Delivery Deliver(const std::vector<PulseReport>& batch, uint64_t) override {
         for (size_t i = 0; i < batch.size(); ++i) {
             if (!batch[i].pulse) {
                 continue;
             }
-            const std::string message = StateMessage(batch[i]);
-            if (!m_connected ||
-                mosquitto_publish(m_client, nullptr, State().c_str(),
-                                  static_cast<int>(message.size()), message.data(), m_qos,
-                                  false) != MOSQ_ERR_SUCCESS) {
+            if (!m_connected || !Publish(State(), StateMessage(batch[i]), m_qos)) {
                 return {i, Delivery::Trouble::kPassing, ""};
             }
+            Summarise(batch[i]);
         }
         return Delivery::All(batch.size());
+    }
+
+    // A summary that cannot be sent is left out: Home Assistant's sensors show the next.
+    void Summarise(const PulseReport& report) {
+        const int64_t period = PeriodOf(report.unixNanoseconds, m_everyNs);
+        if (m_periodIndex && period != *m_periodIndex && m_period.Pulses() > 0) {
+            Publish(Summary(), SummaryMessage(m_period, (*m_periodIndex + 1) * m_everyNs), m_qos);
+            m_period = PeriodFigures{};
+        }
+        m_periodIndex = period;
+        m_period.Add(report);
+    }
+
+    bool Publish(const std::string& topic, const std::string& message, int qos) {
+        return mosquitto_publish(m_client, nullptr, topic.c_str(),
+                                 static_cast<int>(message.size()), message.data(), qos,
+                                 false) == MOSQ_ERR_SUCCESS;
     }
 
     void Finish() override {
@@ -112,6 +130,7 @@ class MqttClient : public Destination {
     }
     std::string Availability() const { return m_prefix + "/availability"; }
     std::string State() const { return m_prefix + "/state"; }
+    std::string Summary() const { return m_prefix + "/summary"; }
 
     // On the client's thread.
     static void OnConnect(mosquitto*, void* self, int result) {
@@ -147,7 +166,7 @@ class MqttClient : public Destination {
         mosquitto_publish(m_client, nullptr, availability.c_str(), 6, "online", 1, true);
         if (m_discovery) {
             for (const auto& [topic, text] :
-                 DiscoveryMessages(m_host, State(), availability)) {
+                 DiscoveryMessages(m_host, Summary(), availability, m_everyNs / 1'000'000'000)) {
                 mosquitto_publish(m_client, nullptr, topic.c_str(),
                                   static_cast<int>(text.size()), text.data(), 1, true);
             }
@@ -157,10 +176,14 @@ class MqttClient : public Destination {
 
     const int m_qos;
     const bool m_discovery;
+    const int64_t m_everyNs;
     const BrokerAddress m_broker;
     const std::string m_host;
     const std::string m_prefix;
     mosquitto* const m_client;
+    // The output's thread's: the period being summarised.
+    PeriodFigures m_period;
+    std::optional<int64_t> m_periodIndex;
     // Written by the client's thread, read by the output's.
     std::atomic<bool> m_connected{false};
     std::atomic<int> m_lastProblem{0};

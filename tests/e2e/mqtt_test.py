@@ -3,6 +3,7 @@
 loopback port with a configuration of its own), read back with mosquitto_sub: the state
 messages and their figures, Home Assistant's retained discovery, the last will, a broker that
 goes away and comes back, one that never answers, and a password. Usage: mqtt_test.py BUILD"""
+import datetime
 import json
 import os
 import pwd
@@ -83,6 +84,12 @@ class Subscriber:
         self.out.close()
 
 
+def epoch(utc):
+    """Seconds since 1970 of the messages' "2026-12-07T03:40:12.123456Z"."""
+    return datetime.datetime.strptime(utc, "%Y-%m-%dT%H:%M:%S.%fZ").replace(
+        tzinfo=datetime.timezone.utc).timestamp()
+
+
 def logger_command(folder, broker_url, *extra, period="0.1", count="40", sim=()):
     return [SIM, "--period", period, "--width", "0.02", "--count", count, *sim, "--", LOGGER,
             "--port", "5", "--log-dir", folder, "--mqtt", broker_url, "--mqtt-topic", PREFIX,
@@ -105,16 +112,16 @@ class MqttAgainstMosquitto(unittest.TestCase):
         broker = self.start_broker()
         subscriber = Subscriber(broker, self.dir, "all")
         try:
-            # True seconds, as the grid figures need.
+            # True seconds, as the grid figures need; Home Assistant's state every 2 s.
             events = os.path.join(self.dir, "events")
-            code, out, errors = run(logger_command(self.dir, broker.url(), "--count", "3",
-                                                   period="1", count="8",
-                                                   sim=["--events", events]), 60)
+            code, out, errors = run(logger_command(self.dir, broker.url(), "--count", "6",
+                                                   "--mqtt-every", "2", period="1",
+                                                   count="11", sim=["--events", events]), 60)
             self.assertEqual(code, 0, errors)
             time.sleep(0.3)
             states = [s for s in subscriber.states() if s["count"]]
-            self.assertEqual([s["elapsed_s"] for s in states], [1, 2, 3], states)
-            sent = intervals_sent_us(events, 3)
+            self.assertEqual([s["elapsed_s"] for s in states], [1, 2, 3, 4, 5, 6], states)
+            sent = intervals_sent_us(events, 6)
             for state, interval in zip(states, sent):
                 self.assertAlmostEqual(state["interval_us"], interval, delta=TIMESTAMP_PATH_US)
                 self.assertAlmostEqual(state["frequency_hz"], 50e6 / state["interval_us"],
@@ -124,36 +131,53 @@ class MqttAgainstMosquitto(unittest.TestCase):
             # The window's difference times the count, negated: the difference is truncated to
             # the microsecond (up to 1 us an interval) and the deviation rounded to one.
             self.assertAlmostEqual(states[-1]["grid_time_deviation_s"],
-                                   -states[-1]["difference_us"] * 3 / 1e6, delta=3.5e-6)
+                                   -states[-1]["difference_us"] * 6 / 1e6, delta=6.5e-6)
             availability = [p for t, p in subscriber.messages() if t == PREFIX + "/availability"]
             self.assertEqual(availability, ["online", "offline"])
+            summaries = [json.loads(p) for t, p in subscriber.messages()
+                         if t == PREFIX + "/summary"]
         finally:
             subscriber.close()
-        # Retained: a subscriber that comes later still gets the three configurations.
+        # Each period's summary holds its pulses' lowest, mean and highest frequency.
+        self.assertGreaterEqual(len(summaries), 2, summaries)
+        for summary in summaries:
+            end = epoch(summary["utc"])
+            inside = [s["frequency_hz"] for s in states if end - 2 <= epoch(s["utc"]) < end]
+            self.assertEqual(summary["pulses"], len(inside), (summary, states))
+            self.assertEqual((summary["frequency_min_hz"], summary["frequency_max_hz"]),
+                             (min(inside), max(inside)))
+            self.assertLessEqual(summary["frequency_min_hz"], summary["frequency_hz"])
+            self.assertLessEqual(summary["frequency_hz"], summary["frequency_max_hz"])
+        # Retained: a subscriber that comes later still gets the configurations.
         code, out, _ = run(["mosquitto_sub", "-h", "127.0.0.1", "-p", str(broker.port), "-v",
-                            "-t", "homeassistant/#", "-C", "3", "-W", "5"], 10)
+                            "-t", "homeassistant/#", "-C", "7", "-W", "5"], 10)
         configs = {topic: json.loads(payload) for topic, payload in
                    (line.split(" ", 1) for line in out.splitlines())}
-        self.assertEqual(len(configs), 3, out)
+        self.assertEqual(len(configs), 7, out)
         # Home Assistant's rules as of late 2026: a device class's own units, decimals given
         # (its default for hertz is none), default_entity_id for the removed object_id, an
-        # origin, an expiry, and every key a template reads present in every state.
-        units = {"frequency": {"Hz"}, "duration": {"s", "ms", "\u03bcs"}}
+        # origin, an expiry of three periods, and every key a template reads present in every
+        # state it reads.
+        units = {"frequency": {"Hz"}, "duration": {"s", "ms", "\u03bcs"}, "enum": {None}}
         for topic, config in configs.items():
             self.assertRegex(topic, r"^homeassistant/sensor/\w+/\w+/config$")
             for field in ("name", "unique_id", "state_topic", "value_template", "device",
-                          "availability_topic", "suggested_display_precision", "origin",
-                          "expire_after"):
+                          "availability_topic", "origin", "expire_after"):
                 self.assertIn(field, config, topic)
             self.assertNotIn("object_id", config, topic)
             self.assertTrue(config["default_entity_id"].startswith("sensor."), topic)
-            self.assertIn(config["unit_of_measurement"], units[config["device_class"]], topic)
-            self.assertEqual(config["state_topic"], PREFIX + "/state")
+            self.assertIn(config.get("unit_of_measurement"), units[config["device_class"]], topic)
+            self.assertEqual(config["state_topic"], PREFIX + "/summary")
+            self.assertGreaterEqual(config["expire_after"], 3 * 2)
             key = config["value_template"].split("value_json.")[1].split()[0]
-            self.assertTrue(all(key in state for state in states), key)
-        self.assertEqual({t.split("/")[-2]: c["suggested_display_precision"]
+            self.assertTrue(all(key in summary for summary in summaries), key)
+        self.assertEqual({t.split("/")[-2]: c.get("suggested_display_precision")
                           for t, c in configs.items()},
-                         {"frequency": 3, "grid_time_deviation": 3, "interval": 0})
+                         {"frequency": 3, "frequency_min": 3, "frequency_max": 3,
+                          "grid_time_deviation": 3, "interval": 0, "frequency_uncertainty": 4,
+                          "clock": None})
+        clock = next(c for t, c in configs.items() if t.split("/")[-2] == "clock")
+        self.assertIn(summaries[-1]["clock"], clock["options"])
 
     def test_the_last_will_says_offline_when_the_logger_is_killed(self):
         broker = self.start_broker()
