@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 #include "plot/grid_charts.h"
 #include "plot/record_file.h"
+#include "plot/stability_charts.h"
 
 #include <CLI/CLI.hpp>
 #include <QApplication>
@@ -20,6 +21,7 @@ struct PlotOptions {
     int width = 1200;
     int height = 800;
     std::string title = "Mains frequency";
+    bool stability = false;
 };
 
 int ParseOptions(int argc, char** argv, PlotOptions& o) {
@@ -31,6 +33,9 @@ int ParseOptions(int argc, char** argv, PlotOptions& o) {
     app.add_option("--width", o.width, "Width in pixels")->check(CLI::Range(300, 10000));
     app.add_option("--height", o.height, "Height in pixels")->check(CLI::Range(200, 10000));
     app.add_option("--title", o.title, "Title above the frequency");
+    app.add_flag("--stability", o.stability,
+                 "Draw the Allan deviation and the time deviation against the averaging time "
+                 "instead: at short times the timing path, at long times the grid");
     return cyclara::ParseCommandLine(app, argc, argv);
 }
 
@@ -86,7 +91,21 @@ int main(int argc, char** argv) {
     chart.size = QSize(options.width, options.height);
     chart.localTime = options.localTime;
     chart.title = QString::fromStdString(options.title);
-    if (!cyclara::plot::DrawCharts(rows, chart, QString::fromStdString(options.output))) {
+    const QString output = QString::fromStdString(options.output);
+    if (options.stability) {
+        const auto points = cyclara::plot::Stability(cyclara::plot::PhaseRuns(rows));
+        if (points.empty()) {
+            std::fprintf(stderr, "cyclara-plot: no run of three counted seconds to draw\n");
+            return 1;
+        }
+        if (!cyclara::plot::DrawStability(points, chart, output)) {
+            std::fprintf(stderr, "cyclara-plot: cannot write the picture %s\n",
+                         options.output.c_str());
+            return 1;
+        }
+        return 0;
+    }
+    if (!cyclara::plot::DrawCharts(rows, chart, output)) {
         std::fprintf(stderr, "cyclara-plot: cannot write the picture %s\n",
                      options.output.c_str());
         return 1;

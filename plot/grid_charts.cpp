@@ -1,17 +1,15 @@
 #include "plot/grid_charts.h"
 
 #include "logger/record/record_layout.h"
+#include "plot/picture.h"
 
 #include <QAreaSeries>
 #include <QChart>
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QGraphicsScene>
-#include <QImage>
 #include <QLineSeries>
-#include <QPainter>
 #include <QScatterSeries>
-#include <QSvgGenerator>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -180,17 +178,6 @@ QChart* GridTimeChart(const Series& series, const ChartOptions& options) {
     return chart;
 }
 
-// False when the device would not be painted on: an SVG file that cannot be created.
-bool Render(QGraphicsScene& scene, QPaintDevice& device) {
-    QPainter painter(&device);
-    if (!painter.isActive()) {
-        return false;
-    }
-    painter.fillRect(scene.sceneRect(), Qt::white);
-    scene.render(&painter);
-    return painter.end();
-}
-
 }  // namespace
 
 bool DrawCharts(const std::vector<RecordRow>& rows, const ChartOptions& options,
@@ -207,15 +194,7 @@ bool DrawCharts(const std::vector<RecordRow>& rows, const ChartOptions& options,
     gridTime->setGeometry(0, top, options.size.width(), options.size.height() - top);
     scene.addItem(frequency);
     scene.addItem(gridTime);
-    if (path.endsWith(".svg", Qt::CaseInsensitive)) {
-        QSvgGenerator svg;
-        svg.setFileName(path);
-        svg.setSize(options.size);
-        svg.setViewBox(QRect(QPoint(0, 0), options.size));
-        return Render(scene, svg);
-    }
-    QImage image(options.size, QImage::Format_RGB32);
-    return Render(scene, image) && image.save(path);
+    return WritePicture(scene, options.size, path);
 }
 
 }  // namespace cyclara::plot

@@ -55,9 +55,14 @@ class PlotOfADay(unittest.TestCase):
                 self.assertGreater(counts[GAP], 1_000, "the ten minutes without the device")
                 self.assertGreater(counts[LOST], 20, "the lost pulse's mark")
 
-    def test_an_svg_is_written_when_asked_for(self):
+    def test_an_svg_and_the_stability_are_written_when_asked_for(self):
         with open(self.plot("day.svg"), encoding="utf-8") as svg:
             self.assertIn("<svg", svg.read(4096))
+        with Image.open(self.plot("stability.png", "--stability", "--width", "800")) as image:
+            self.assertEqual(image.size, (800, 800))
+            # The two curves, drawn in the charts' line colour.
+            blue = sum(1 for r, g, b in image.convert("RGB").getdata() if b > 150 and r < 100)
+            self.assertGreater(blue, 1000)
 
     def test_a_picture_that_cannot_be_written_is_an_error(self):
         for name in ("day.png", "day.svg"):
