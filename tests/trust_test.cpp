@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <numeric>
 #include <random>
 
@@ -51,6 +52,13 @@ TEST(TimestampNoiseTest, FindsWhiteNoiseAndNoLessUnderAWanderingGrid) {
             EXPECT_LT(*std::max_element(still.begin(), still.end()), 1.25) << sigmaUs;
             EXPECT_GT(*std::min_element(wandering.begin(), wandering.end()), 0.75) << sigmaUs;
             EXPECT_GE(Mean(wandering), Mean(still)) << sigmaUs;
+            std::printf("noise %g us, seed %llu: estimate over truth %.3f to %.3f, mean %.3f; "
+                        "with wander %.3f to %.3f, mean %.3f\n",
+                        sigmaUs, static_cast<unsigned long long>(seed),
+                        *std::min_element(still.begin(), still.end()),
+                        *std::max_element(still.begin(), still.end()), Mean(still),
+                        *std::min_element(wandering.begin(), wandering.end()),
+                        *std::max_element(wandering.begin(), wandering.end()), Mean(wandering));
         }
     }
 }

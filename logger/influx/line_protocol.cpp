@@ -29,6 +29,12 @@ std::string Unsigned(const std::string& number) {
     return number.front() == '+' ? number.substr(1) : number;
 }
 
+std::string Number(const char* format, double value) {
+    char text[48];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
 void Add(std::string& fields, const std::string& name, const std::string& value) {
     fields += (fields.empty() ? "" : ",") + name + "=" + value;
 }
@@ -61,11 +67,15 @@ std::string LineProtocol(const PulseReport& report, const std::string& host,
         Add(fields, "event", Quoted(ValidUtf8(report.event)));
     }
     if (report.uncertainty) {
-        char uncertainty[32];
-        std::snprintf(uncertainty, sizeof uncertainty, "%.5f", report.uncertainty->frequencyHz);
-        Add(fields, "frequency_uncertainty", uncertainty);
+        Add(fields, "frequency_uncertainty", Number("%.5f", report.uncertainty->frequencyHz));
+        Add(fields, "mean_frequency_uncertainty",
+            Number("%.7f", report.uncertainty->meanFrequencyHz));
+        Add(fields, "grid_time_uncertainty", Number("%.6f", report.uncertainty->gridTimeSeconds));
     }
     Add(fields, "clock", Quoted(ClockWord(report.clock)));
+    Add(fields, "clock_frequency_correction_ppm",
+        Number("%.3f", report.clock.frequencyCorrectionPpm));
+    Add(fields, "clock_rate_error_ppm", Number("%.3f", RateErrorPpm(report.clock)));
     if (!report.frequencyText.empty()) {
         Add(fields, "frequency_text", Quoted(ValidUtf8(report.frequencyText)));
     }

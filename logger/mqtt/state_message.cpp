@@ -41,7 +41,13 @@ std::string StateMessage(const PulseReport& report) {
         {"event", ValidUtf8(report.event)},
         {"frequency_uncertainty_hz",
          report.uncertainty ? Json(report.uncertainty->frequencyHz) : Json()},
-        {"clock", ClockWord(report.clock)}};
+        {"mean_frequency_uncertainty_hz",
+         report.uncertainty ? Json(report.uncertainty->meanFrequencyHz) : Json()},
+        {"grid_time_uncertainty_s",
+         report.uncertainty ? Json(report.uncertainty->gridTimeSeconds) : Json()},
+        {"clock", ClockWord(report.clock)},
+        {"clock_frequency_correction_ppm", report.clock.frequencyCorrectionPpm},
+        {"clock_rate_error_ppm", RateErrorPpm(report.clock)}};
     return Serialised(message);
 }
 

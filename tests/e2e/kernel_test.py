@@ -150,6 +150,14 @@ class LoggerOnRealDriver(unittest.TestCase):
         self.assertEqual(findings(self.lines, "hardware-exit"), ["0"],
                          "\n".join(findings(self.lines, "hardware-out")))
 
+    def test_the_check_names_the_driver_and_sees_the_pulses(self):
+        report = "\n".join(findings(self.lines, "check"))
+        # The guest's clock is not synchronised, which the check counts against accuracy.
+        self.assertEqual(findings(self.lines, "check-exit"), ["1"], report)
+        self.assertIn("  device       opens; cdc_acm: a USB adapter", report)
+        self.assertRegex(report, r"  DSR +\d+ rising edges in 6 s")
+        self.assertIn("! clock        not synchronised", report)
+
     def test_the_logger_counts_ten_minutes_and_logs_its_row(self):
         self.assertTrue(findings(self.lines, "logger-exit")[0].startswith("0 "))
         rows = [ROW.match(line) for line in self.lines if line.startswith("@@ row ")]

@@ -41,6 +41,13 @@ sed 's/^/@@ hardware-out /' /tmp/hardware.out
 kill $source_pid 2>/dev/null; wait $source_pid
 
 # The logger to its first CSV row: 600 counted intervals, ten a second.
+pulse_source /dev/ttyGS0 1 0.1 8 &
+source_pid=$!
+cyclara-log --device /dev/ttyACM0 --check --check-seconds 6 >/tmp/check 2>&1
+report "check-exit $?"
+sed 's/^/@@ check /' /tmp/check
+kill $source_pid 2>/dev/null; wait $source_pid
+
 mkdir /tmp/logs
 pulse_source /dev/ttyGS0 0.1 0.02 700 /tmp/rises &
 source_pid=$!
