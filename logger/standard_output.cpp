@@ -10,11 +10,11 @@ namespace cyclara::logger {
 
 namespace {
 
+using namespace std::chrono_literals;
+
 // Enough for a reader held a quarter of an hour; a batch catches up after a stall.
-constexpr OutputPolicy kRowsPolicy{1000, 100, std::chrono::milliseconds(0),
-                                   std::chrono::milliseconds(1000),
-                                   std::chrono::milliseconds(1000),
-                                   std::chrono::milliseconds(2000)};
+constexpr OutputPolicy kRowsPolicy{
+    .queueLimit = 1000, .batchLimit = 100, .longestRetry = 1000ms, .closeWait = 2000ms};
 
 std::string WithoutLeadingSpaces(const std::string& text) {
     const size_t first = text.find_first_not_of(' ');

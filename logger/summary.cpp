@@ -9,10 +9,10 @@ namespace cyclara::logger {
 
 namespace {
 
-constexpr OutputPolicy kSummaryPolicy{1000, 1000, std::chrono::milliseconds(0),
-                                      std::chrono::milliseconds(1000),
-                                      std::chrono::milliseconds(1000),
-                                      std::chrono::milliseconds(1000)};
+using namespace std::chrono_literals;
+
+constexpr OutputPolicy kSummaryPolicy{
+    .queueLimit = 1000, .batchLimit = 1000, .longestRetry = 1000ms, .closeWait = 1000ms};
 
 std::string Hertz(const std::optional<int64_t>& frequency) {
     return frequency ? FormatHertz(*frequency) : "-";

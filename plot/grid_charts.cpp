@@ -7,7 +7,6 @@
 #include <QChart>
 #include <QDateTime>
 #include <QDateTimeAxis>
-#include <QGraphicsScene>
 #include <QLineSeries>
 #include <QScatterSeries>
 #include <QValueAxis>
@@ -186,15 +185,8 @@ bool DrawCharts(const std::vector<RecordRow>& rows, const ChartOptions& options,
         return false;
     }
     const Series series = SeriesOf(rows);
-    QGraphicsScene scene(0, 0, options.size.width(), options.size.height());
-    QChart* frequency = FrequencyChart(series, options);
-    QChart* gridTime = GridTimeChart(series, options);
-    const qreal top = options.size.height() * 0.6;
-    frequency->setGeometry(0, 0, options.size.width(), top);
-    gridTime->setGeometry(0, top, options.size.width(), options.size.height() - top);
-    scene.addItem(frequency);
-    scene.addItem(gridTime);
-    return WritePicture(scene, options.size, path);
+    return WriteStacked(FrequencyChart(series, options), GridTimeChart(series, options), 0.6,
+                        options.size, path);
 }
 
 }  // namespace cyclara::plot

@@ -33,4 +33,15 @@ bool WritePicture(QGraphicsScene& scene, QSize size, const QString& path) {
     return Render(scene, image) && image.save(path);
 }
 
+bool WriteStacked(QChart* upper, QChart* lower, double upperShare, QSize size,
+                  const QString& path) {
+    QGraphicsScene scene(0, 0, size.width(), size.height());
+    const qreal top = size.height() * upperShare;
+    upper->setGeometry(0, 0, size.width(), top);
+    lower->setGeometry(0, top, size.width(), size.height() - top);
+    scene.addItem(upper);
+    scene.addItem(lower);
+    return WritePicture(scene, size, path);
+}
+
 }  // namespace cyclara::plot

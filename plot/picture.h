@@ -1,6 +1,7 @@
 // A scene of charts written as a picture: PNG, or SVG when the path ends in ".svg".
 #pragma once
 
+#include <QChart>
 #include <QGraphicsScene>
 #include <QSize>
 #include <QString>
@@ -9,5 +10,10 @@ namespace cyclara::plot {
 
 // False when the file cannot be written.
 bool WritePicture(QGraphicsScene& scene, QSize size, const QString& path);
+
+// Two charts one above the other, the upper taking `upperShare` of the height; the picture
+// takes them over.
+bool WriteStacked(QChart* upper, QChart* lower, double upperShare, QSize size,
+                  const QString& path);
 
 }  // namespace cyclara::plot

@@ -48,17 +48,11 @@ bool DrawStability(const std::vector<StabilityPoint>& points, const ChartOptions
     if (points.empty()) {
         return false;
     }
-    QGraphicsScene scene(0, 0, options.size.width(), options.size.height());
     QChart* allan = DeviationChart(points, options.title + " - Allan deviation", "of the frequency",
                                    [](const StabilityPoint& p) { return p.allanDeviation; });
     QChart* time = DeviationChart(points, "Time deviation", "of the grid time (s)",
                                   [](const StabilityPoint& p) { return p.timeDeviationSeconds; });
-    const qreal half = options.size.height() / 2.0;
-    allan->setGeometry(0, 0, options.size.width(), half);
-    time->setGeometry(0, half, options.size.width(), options.size.height() - half);
-    scene.addItem(allan);
-    scene.addItem(time);
-    return WritePicture(scene, options.size, path);
+    return WriteStacked(allan, time, 0.5, options.size, path);
 }
 
 }  // namespace cyclara::plot

@@ -15,13 +15,13 @@ namespace cyclara::logger {
 
 namespace {
 
+using namespace std::chrono_literals;
+
 // A day at one pulse a second, kept while the server is away; past it the oldest are dropped.
 // A batch goes at most once a second with at most 5000 points; a failed write is tried again
 // after 1 s, then twice as long each time, at most a minute; a clean exit waits 3 s.
-constexpr OutputPolicy kInfluxPolicy{86'400, 5000, std::chrono::milliseconds(1000),
-                                     std::chrono::milliseconds(1000),
-                                     std::chrono::milliseconds(60'000),
-                                     std::chrono::milliseconds(3000)};
+constexpr OutputPolicy kInfluxPolicy{
+    .queueLimit = 86'400, .batchLimit = 5000, .batchPeriod = 1000ms, .closeWait = 3000ms};
 constexpr long kRequestTimeoutSeconds = 10;
 
 std::string WithNanosecondPrecision(const std::string& url) {

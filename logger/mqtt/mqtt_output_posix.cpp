@@ -19,12 +19,12 @@ namespace cyclara::logger {
 
 namespace {
 
+using namespace std::chrono_literals;
+
 // A quarter of an hour at one pulse a second. While the broker is away the queue is looked at
 // again every half second; the client reconnects with its own back-off.
-constexpr OutputPolicy kMqttPolicy{1000, 100, std::chrono::milliseconds(0),
-                                   std::chrono::milliseconds(500),
-                                   std::chrono::milliseconds(500),
-                                   std::chrono::milliseconds(2000)};
+constexpr OutputPolicy kMqttPolicy{
+    .queueLimit = 1000, .batchLimit = 100, .firstRetry = 500ms, .longestRetry = 500ms};
 constexpr int kKeepAliveSeconds = 30;
 // Apart from the client's own codes, which a refusal's may equal.
 constexpr int kRefusalReasons = 1000;

@@ -8,12 +8,12 @@ namespace cyclara::logger {
 
 namespace {
 
+using namespace std::chrono_literals;
+
 // A day at one pulse a second; the file is tried again after 1 s, then twice as long each
 // time, at most a minute.
-constexpr OutputPolicy kRecordPolicy{86'400, 1000, std::chrono::milliseconds(0),
-                                     std::chrono::milliseconds(1000),
-                                     std::chrono::milliseconds(60'000),
-                                     std::chrono::milliseconds(3000)};
+constexpr OutputPolicy kRecordPolicy{
+    .queueLimit = 86'400, .batchLimit = 1000, .closeWait = 3000ms};
 
 std::string AsFolder(const std::string& path) {
     const char last = path.empty() ? '/' : path.back();
