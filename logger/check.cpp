@@ -155,7 +155,7 @@ int RunCheck(const LoggerOptions& options, StopRequest& stop) {
     report.Fine("device", "opens; " + DescribeAdapter(FindAdapter(path)));
     const auto tally = std::make_shared<Tally>();
     Output output("the check", std::make_unique<TallyDestination>(tally), OutputPolicy{});
-    PulseDispatch dispatch(options.nominal, 0, stop, {&output});
+    PulseDispatch dispatch(options.nominal, 0, stop, {&output}, options.grid);
     const ClockState clock = ReadClockState();
     dispatch.ClockRead(clock);
     LineAssembler lines;

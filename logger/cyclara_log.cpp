@@ -4,6 +4,7 @@
 #include "logger/check.h"
 #include "logger/clock_reader.h"
 #include "logger/console.h"
+#include "logger/events/events_output.h"
 #include "logger/logger_options.h"
 #include "logger/network_outputs.h"
 #include "logger/pulse_dispatch.h"
@@ -191,6 +192,7 @@ std::vector<std::unique_ptr<Output>> OpenOutputs(const LoggerOptions& options,
     if (!options.recordDir.empty()) {
         outputs.push_back(OpenRecordOutput(options.recordDir));
     }
+    outputs.push_back(OpenEventsOutput(options.recordDir));
     if (options.summaryEverySeconds > 0) {
         outputs.push_back(OpenSummary(std::chrono::seconds(options.summaryEverySeconds)));
     }
@@ -219,7 +221,7 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
         std::fprintf(stderr, "cyclara-log: %s\n", whyNot.c_str());
         return 2;
     }
-    PulseDispatch dispatch(options.nominal, options.count, stop, Pointers(outputs));
+    PulseDispatch dispatch(options.nominal, options.count, stop, Pointers(outputs), options.grid);
     std::fprintf(stderr, "cyclara-log: adapter: %s\n", DescribeAdapter(FindAdapter(path)).c_str());
     ClockReader clock(dispatch);
     std::fprintf(stderr, "cyclara-log: clock: %s\n",

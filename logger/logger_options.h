@@ -14,6 +14,7 @@ struct LoggerOptions {
     int64_t count = 0;   // counted pulses before stopping; 0 runs until stopped
     std::string recordDir;   // the per-pulse record's folder; empty keeps none
     int nominal = 0;         // 50 or 60; 0 takes it from the device's lines
+    std::string grid;        // whose bands events are told by; empty: the nominal's usual
     bool noReconnect = false;  // end when the device is lost instead of waiting for it
     struct Mqtt {
         std::string url;  // mqtt://host[:port] or mqtts://host[:port]; empty: no MQTT

@@ -11,12 +11,13 @@
 namespace cyclara::logger {
 
 PulseDispatch::PulseDispatch(int nominal, int64_t count, StopRequest& stop,
-                             std::vector<Output*> outputs)
+                             std::vector<Output*> outputs, std::string grid)
     : m_nominalFixed(nominal != 0),
       m_count(count),
       m_stop(stop),
       m_outputs(std::move(outputs)),
-      m_nominal(nominal) {}
+      m_nominal(nominal),
+      m_grid(std::move(grid)) {}
 
 void PulseDispatch::StartRun() {
     m_clock.emplace(ReadCounterFrequency());
@@ -78,6 +79,7 @@ void PulseDispatch::OnCountedPulse(const CountedPulse& pulse) {
     report.frequencyText = m_frequencyText;
     report.event = EventOf(*report.figures);
     report.clock = Clock();
+    WatchBands(report);
     if (report.figures->timestampNoiseSeconds && m_nominal != 0) {
         report.uncertainty = UncertaintyOf(*report.figures->timestampNoiseSeconds,
                                            RateErrorPpm(report.clock), m_nominal,
@@ -86,6 +88,30 @@ void PulseDispatch::OnCountedPulse(const CountedPulse& pulse) {
     Hand(report);
     if (pulse.count > 0 && ++m_measured == m_count) {
         m_stop.Request(StopReason::kCountReached);
+    }
+}
+
+// A few comparisons a band: cheap enough for the receive thread, and the record marks the very
+// pulse an event starts or ends at.
+void PulseDispatch::WatchBands(PulseReport& report) {
+    if (m_bands.empty() && m_nominal != 0) {
+        const std::optional<Grid> named = GridNamed(m_grid);
+        for (const Band& band : (named ? *named : DefaultGrid(m_nominal)).bands) {
+            m_bands.emplace_back(band);
+        }
+    }
+    const std::optional<int64_t>& frequency = report.figures->frequency;
+    for (BandWatch& watch : m_bands) {
+        if (!frequency) {
+            watch.NoReading();
+            continue;
+        }
+        const BandWatch::Change change =
+            watch.Reading(static_cast<double>(*frequency) / 1e5, report.unixNanoseconds);
+        if (change != BandWatch::Change::kNone) {
+            report.bandEvents.push_back(
+                {change == BandWatch::Change::kStarted, *watch.Current()});
+        }
     }
 }
 

@@ -20,7 +20,9 @@ class PulseDispatch : public MeasurementDisplay {
   public:
     // `nominal` 50 or 60 fixes the nominal frequency, 0 leaves it to the device's lines.
     // Asks for a stop after `count` measured pulses (0: never).
-    PulseDispatch(int nominal, int64_t count, StopRequest& stop, std::vector<Output*> outputs);
+    // `grid` names the bands (empty: the nominal frequency's usual grid).
+    PulseDispatch(int nominal, int64_t count, StopRequest& stop, std::vector<Output*> outputs,
+                  std::string grid);
 
     // The main thread, before each receive thread starts: a new measurement, from its
     // reference pulse.
@@ -42,6 +44,7 @@ class PulseDispatch : public MeasurementDisplay {
 
   private:
     void Hand(const PulseReport& report);
+    void WatchBands(PulseReport& report);
     ClockState Clock() const;
 
     const bool m_nominalFixed;
@@ -53,6 +56,8 @@ class PulseDispatch : public MeasurementDisplay {
     int m_nominal;
     std::optional<GridClock> m_clock;
     std::string m_frequencyText;
+    const std::string m_grid;
+    std::vector<BandWatch> m_bands;  // once the nominal frequency is known
     int64_t m_measured = 0;
     // Written by the receive thread, read by any.
     std::atomic<int64_t> m_rises{0};

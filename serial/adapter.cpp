@@ -47,7 +47,8 @@ std::string DescribeAdapter(const Adapter& adapter) {
         case Adapter::Kind::kUnknown:
             break;
     }
-    return name + ": no measurements of its timing are known; the timestamp noise below tells";
+    return name + ": no measurements of its timing are known; the timestamps' scatter tells "
+                  "(cyclara-log --check)";
 }
 
 }  // namespace cyclara

@@ -4,6 +4,7 @@
 // default /dev/ttyUSB0, COM5) leading to its pty, and ends when the program ends.
 #include "simulator/child_program.h"
 #include "simulator/device.h"
+#include "simulator/frequency_profile.h"
 #include "simulator/modem_control.h"
 #include "simulator/plug.h"
 #include "simulator/run_signals.h"
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <optional>
 #include <cstdlib>
 #include <exception>
 #include <string>
@@ -32,7 +34,18 @@ std::string RuntimeFolder() {
     return runtime != nullptr && *runtime == '/' ? runtime : "/tmp";
 }
 
-int Simulate(const SimOptions& o) {
+int Simulate(SimOptions o) {
+    std::optional<FrequencyProfile> profile;
+    if (!o.profile.empty()) {
+        std::string whyNot;
+        profile = FrequencyProfile::Read(o.profile, whyNot);
+        if (!profile) {
+            std::fprintf(stderr, "cyclara-sim: %s\n", whyNot.c_str());
+            return 2;
+        }
+        o.shape.profile = &*profile;
+        o.shape.nominalHz = o.frequency;
+    }
     const std::string stem = RuntimeFolder() + "/cyclara-sim-" + std::to_string(getpid());
     gid_t group = static_cast<gid_t>(-1);
     if (!o.group.empty()) {

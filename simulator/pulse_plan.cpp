@@ -1,5 +1,7 @@
 #include "simulator/pulse_plan.h"
 
+#include "simulator/frequency_profile.h"
+
 #include <cmath>
 
 namespace cyclara::simulator {
@@ -29,12 +31,21 @@ double PulsePlan::NextWanderPpm() {
     return m_wanderPpm;
 }
 
+double PulsePlan::ProfileStretch() const {
+    if (m_shape.profile == nullptr) {
+        return 1.0;
+    }
+    return m_shape.nominalHz / m_shape.profile->HertzAt(static_cast<double>(m_intervals) + 0.5);
+}
+
 int64_t PulsePlan::NextRiseNs() {
     if (m_first) {
         m_first = false;
     } else {
-        const double stretch = 1.0 + (m_shape.offsetPpm + NextWanderPpm()) * 1e-6;
+        const double stretch = (1.0 + (m_shape.offsetPpm + NextWanderPpm()) * 1e-6) *
+                               ProfileStretch();
         m_idealNs += static_cast<double>(m_shape.periodNs) * stretch;
+        ++m_intervals;
     }
     const double jitterNs = m_shape.jitterUs > 0 ? m_unit(m_random) * m_shape.jitterUs * 1e3 : 0;
     return std::llround(m_idealNs + jitterNs);

@@ -46,6 +46,10 @@ void AddRunOptions(CLI::App& app, SimOptions& o) {
                    "The clock state the started program reads: unsynchronised, or "
                    "synchronised:PPM with that frequency correction (default: the machine's)")
         ->type_name("STATE");
+    app.add_option("--profile", o.profile,
+                   "A CSV of seconds,hertz the grid's frequency follows, in straight lines between "
+                   "the points (the --frequency figure is the nominal)")
+        ->type_name("FILE");
     app.add_option("--slew", o.slew,
                    "PPM:AFTER:FOR: the started program's CLOCK_MONOTONIC runs PPM fast from AFTER "
                    "seconds for FOR seconds, as while a time daemon slews")

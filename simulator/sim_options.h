@@ -24,7 +24,8 @@ struct SimOptions {
     std::string text;  // the line's bytes instead of the frequency's; empty for those
     bool pollingOnly = false;  // a driver without TIOCMIWAIT
     std::string clock;
-    std::string slew;  // "PPM:AFTER:FOR", seconds; empty for none  // the clock state the started program reads; empty for the machine's
+    std::string slew;
+    std::string profile;  // a "seconds,hertz" file the grid's frequency follows; empty: none  // "PPM:AFTER:FOR", seconds; empty for none  // the clock state the started program reads; empty for the machine's
     int64_t count = 0;
     int64_t removeAfter = 0;
     double backAfterSeconds = 0;

@@ -2,6 +2,7 @@
 // event of the run (the device lost or back, the stop).
 #pragma once
 
+#include "logger/events/band_watch.h"
 #include "measure/clock_state.h"
 #include "measure/counted_pulse.h"
 #include "measure/grid_figures.h"
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace cyclara::logger {
 
@@ -21,6 +23,12 @@ struct PulseReport {
     std::string event;          // "start", "lost 2", "glitch", "device lost"... or empty
     ClockState clock;           // as last read
     std::optional<Uncertainty> uncertainty;  // once the noise and the nominal are known
+    // Bands this pulse's reading confirmed as left (started) or re-entered (ended).
+    struct BandEvent {
+        bool started = true;
+        Excursion excursion;
+    };
+    std::vector<BandEvent> bandEvents;
 
     // A measured pulse: one row of the window's fields.
     bool IsMeasured() const { return pulse && pulse->count > 0; }

@@ -1,5 +1,6 @@
 #include "logger/record/record_layout.h"
 
+#include "logger/events/events_output.h"
 #include "measure/wall_clock.h"
 
 #include <cstdio>
@@ -49,7 +50,11 @@ std::string FormatRecordRow(const PulseReport& report) {
     if (report.uncertainty && report.figures && report.figures->frequency) {
         std::snprintf(uncertainty, sizeof uncertainty, "%.5f", report.uncertainty->frequencyHz);
     }
-    return row + "," + report.event + "," + uncertainty + "," +
+    std::string event = report.event;
+    for (const PulseReport::BandEvent& band : report.bandEvents) {
+        event += (event.empty() ? "" : "; ") + BandEventText(band);
+    }
+    return row + "," + event + "," + uncertainty + "," +
            ClockWord(report.clock) + "\n";
 }
 

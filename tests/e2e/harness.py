@@ -102,10 +102,11 @@ def read_bytes(path):
 
 
 def record_table(folder):
-    """Every row of the per-pulse record's day files, in day order, as a dict by the header's
-    column names; the layout's version line and each day's header are not rows."""
+    """Every row of the per-pulse record's day files (not its events.csv), in day order, as a
+    dict by the header's column names; the layout's version line and each day's header are not
+    rows."""
     rows = []
-    for day in sorted(os.listdir(folder)):
+    for day in sorted(name for name in os.listdir(folder) if name[:4].isdigit()):
         lines = [line for line in read_bytes(os.path.join(folder, day)).decode().splitlines()
                  if not line.startswith("#")]
         rows += list(csv.DictReader(lines))

@@ -8,6 +8,7 @@ figures exactly against the program's own record. Usage: logger_test.py BUILD_DI
 CYCLARA_LOG_EXE], where RUNNER is tools/wine-run for a Windows build or qemu-user for a board's
 build."""
 import concurrent.futures
+import csv
 import fcntl
 import math
 import os
@@ -277,6 +278,38 @@ class LoggerAgainstSimulator(unittest.TestCase):
         self.assertTrue(all(slewed[0] <= i <= slewed[-1] + 5 for i in flagged), flagged)
         self.assertEqual([row["event"] for row in rows if row["event"].startswith("clock")],
                          ["clock slewing", "clock synchronised"])
+
+    @unittest.skipIf(UNDER_WINE, "the same watch; forty seconds more under wine")
+    def test_an_excursion_below_49_8_hz_is_an_event_and_a_cycle_slip_none(self):
+        # 20 s at 49.75 Hz from second 9, then one second of 49.02 Hz at second 34: the device
+        # counting one cycle too many.
+        with tempfile.TemporaryDirectory() as folder:
+            profile = os.path.join(folder, "profile.csv")
+            with open(profile, "w") as file:
+                file.write("seconds,hertz\n0,50\n8,50\n9,49.75\n29,49.75\n30,50\n34,50\n"
+                           "34.01,49.02\n34.99,49.02\n35,50\n")
+            record = os.path.join(folder, "record")
+            code, _, errors = run(
+                [SIM, "--period", "1", "--count", "41", "--profile", profile, "--", *LOGGER,
+                 "--port", "5", "--log-dir", folder, "--count", "38", "--record", record,
+                 "--nominal", "50", "--quiet"], 90)
+            rows = record_table(record)
+            with open(os.path.join(record, "events.csv")) as file:
+                events = list(csv.DictReader(file))
+        self.assertEqual(code, 0, errors)
+        readings = [(r["utc"], float(r["frequency_hz"])) for r in rows if r["frequency_hz"]]
+        self.assertIn(49.02, [round(hertz, 2) for _, hertz in readings], "the slip was read")
+        self.assertEqual([e["band"] for e in events], ["full reserve activation",
+                                                       "standard range"], events)
+        for event, low in zip(events, (49.8, 49.95)):
+            outside = [utc for utc, hertz in readings if hertz < low and hertz > 49.5]
+            back = [utc for utc, hertz in readings if utc > outside[-1] and hertz >= low + 0.002]
+            self.assertEqual((event["start_utc"], event["end_utc"]), (outside[0], back[0]))
+            self.assertAlmostEqual(float(event["extreme_hz"]),
+                                   min(h for _, h in readings if h > 49.5), places=3)
+            self.assertAlmostEqual(float(event["extreme_hz"]), 49.75, delta=0.005)
+        self.assertEqual(errors.count("cyclara-log: event: left the "), 2, errors)
+        self.assertEqual(errors.count("cyclara-log: event: back in the "), 2, errors)
 
     @unittest.skipIf(UNDER_WINE, "a pipe between a Windows and a Linux program is wine's")
     def test_a_reader_that_stops_reading_holds_up_nothing_else(self):

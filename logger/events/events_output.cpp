@@ -1,0 +1,104 @@
+#include "logger/events/events_output.h"
+
+#include "measure/log_files.h"
+#include "measure/wall_clock.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+namespace cyclara::logger {
+
+namespace {
+
+std::string Hertz(double hertz) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", hertz);
+    return text;
+}
+
+std::string EventRow(const Excursion& excursion) {
+    char duration[32] = "";
+    if (excursion.endNs != 0) {
+        std::snprintf(duration, sizeof duration, "%.0f", excursion.Seconds(0));
+    }
+    return FormatUtc(excursion.startNs) + "," +
+           (excursion.endNs != 0 ? FormatUtc(excursion.endNs) : "") + "," + duration + "," +
+           excursion.band + "," + Hertz(excursion.lowHz) + "," + Hertz(excursion.highHz) + "," +
+           Hertz(excursion.extremeHz) + "," + FormatUtc(excursion.extremeNs) + "\n";
+}
+
+class EventsDestination : public Destination {
+  public:
+    explicit EventsDestination(const std::string& recordFolder)
+        : m_path(recordFolder.empty() ? "" : recordFolder + "/events.csv") {}
+
+    Delivery Deliver(const std::vector<PulseReport>& batch, uint64_t) override {
+        for (const PulseReport& report : batch) {
+            for (const PulseReport::BandEvent& event : report.bandEvents) {
+                Tell(event);
+            }
+        }
+        return Delivery::All(batch.size());
+    }
+
+    void Finish() override {
+        for (const auto& [band, excursion] : m_open) {
+            Write(excursion);
+        }
+    }
+
+  private:
+    void Tell(const PulseReport::BandEvent& event) {
+        const Excursion& excursion = event.excursion;
+        if (event.started) {
+            std::fprintf(stderr, "cyclara-log: event: %s at %s\n", BandEventText(event).c_str(),
+                         FormatUtc(excursion.startNs).c_str());
+            m_open[excursion.band] = excursion;
+            return;
+        }
+        std::fprintf(stderr, "cyclara-log: event: %s at %s after %.0f s; extreme %s Hz at %s\n",
+                     BandEventText(event).c_str(), FormatUtc(excursion.endNs).c_str(),
+                     excursion.Seconds(0), Hertz(excursion.extremeHz).c_str(),
+                     FormatUtc(excursion.extremeNs).c_str());
+        m_open.erase(excursion.band);
+        Write(excursion);
+    }
+
+    // Begun with its header when new; a row that cannot be written is said and left out.
+    void Write(const Excursion& excursion) {
+        if (m_path.empty()) {
+            return;
+        }
+        std::error_code ignored;
+        std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(),
+                                            ignored);
+        const CreateOutcome created = CreateNewFile(m_path);
+        if (created == CreateOutcome::kFailed ||
+            (created == CreateOutcome::kCreated &&
+             !AppendWhole(m_path, std::string(kEventsColumns) + "\n")) ||
+            !AppendWhole(m_path, EventRow(excursion))) {
+            std::fprintf(stderr, "cyclara-log: %s cannot be written\n", m_path.c_str());
+        }
+    }
+
+    const std::string m_path;
+    std::map<std::string, Excursion> m_open;  // started and not ended, by band
+};
+
+}  // namespace
+
+std::string BandEventText(const PulseReport::BandEvent& event) {
+    const Excursion& excursion = event.excursion;
+    return (event.started ? "left the " : "back in the ") + excursion.band + " (" +
+           Hertz(excursion.lowHz) + " to " + Hertz(excursion.highHz) + " Hz)";
+}
+
+std::unique_ptr<Output> OpenEventsOutput(const std::string& recordFolder) {
+    return std::make_unique<Output>("the events",
+                                    std::make_unique<EventsDestination>(recordFolder),
+                                    OutputPolicy{.queueLimit = 86'400, .batchLimit = 1000});
+}
+
+}  // namespace cyclara::logger

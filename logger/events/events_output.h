@@ -1,0 +1,23 @@
+// The grid's events as an output: one line on standard error when an event starts and when it
+// ends (what the journal keeps), and a row in events.csv in the record folder when it ends.
+#pragma once
+
+#include "logger/output/output.h"
+
+#include <memory>
+#include <string>
+
+namespace cyclara::logger {
+
+inline constexpr const char* kEventsColumns =
+    "start_utc,end_utc,duration_s,band,low_hz,high_hz,extreme_hz,extreme_utc";
+
+// `recordFolder` empty keeps no events.csv. An event still open at the stop is written with
+// no end, so a restart's record shows where it was when the logger went away.
+std::unique_ptr<Output> OpenEventsOutput(const std::string& recordFolder);
+
+// "left the standard range (49.950 to 50.050 Hz)", "back in the standard range (...)": the
+// record's event column and standard error.
+std::string BandEventText(const PulseReport::BandEvent& event);
+
+}  // namespace cyclara::logger

@@ -1,0 +1,68 @@
+#include "logger/events/band_watch.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace cyclara::logger {
+namespace {
+
+constexpr int64_t kSecond = 1'000'000'000;
+
+// Readings one a second (NaN for a pulse without one) through a watch of 49.8 to 50.2 Hz with
+// a minimum of `minimum` seconds; what it told, as "start@s" and "end@s extreme" words.
+std::vector<std::string> Told(const std::vector<double>& readings, int64_t minimum) {
+    BandWatch watch(Band{"full reserve activation", 49.8, 50.2, minimum});
+    std::vector<std::string> told;
+    for (size_t second = 0; second < readings.size(); ++second) {
+        if (std::isnan(readings[second])) {
+            watch.NoReading();
+            continue;
+        }
+        const auto change = watch.Reading(readings[second], static_cast<int64_t>(second) * kSecond);
+        const Excursion& e = *watch.Current();
+        if (change == BandWatch::Change::kStarted) {
+            told.push_back("start@" + std::to_string(e.startNs / kSecond));
+        } else if (change == BandWatch::Change::kEnded) {
+            char extreme[64];
+            std::snprintf(extreme, sizeof extreme, "end@%lld %.3f@%lld",
+                          static_cast<long long>(e.endNs / kSecond), e.extremeHz,
+                          static_cast<long long>(e.extremeNs / kSecond));
+            told.push_back(extreme);
+        }
+    }
+    return told;
+}
+
+TEST(BandWatchTest, WhatAnExcursionTells) {
+    const double gap = NAN;
+    const struct {
+        const char* name;
+        std::vector<double> readings;
+        int64_t minimum;
+        std::vector<std::string> told;
+    } cases[] = {
+        {"a one-cycle slip is no event", {50, 49.02, 50, 50}, 2, {}},
+        {"two readings start one; two back end it",
+         {50, 49.79, 49.75, 49.78, 49.9, 49.95, 50},
+         2,
+         {"start@1", "end@4 49.750@2"}},
+        {"hovering at the limit is one event",
+         {50, 49.799, 49.7995, 49.8005, 49.799, 49.8009, 49.7999, 49.803, 49.81, 50},
+         2,
+         {"start@1", "end@7 49.799@1"}},
+        {"shorter than the minimum is none", {50, 49.7, 49.7, 49.7, 50, 50, 50}, 60, {}},
+        {"held for the minimum is one", std::vector<double>(5, 49.7), 4, {"start@0"}},
+        {"a pulse without a reading breaks no excursion",
+         {50, 49.7, 49.7, gap, 49.6, 49.9, gap, 49.9, 49.9},
+         2,
+         {"start@1", "end@7 49.600@4"}},
+        {"above the band too", {50, 50.3, 50.25, 50.1, 50.1}, 2, {"start@1", "end@3 50.300@1"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Told(c.readings, c.minimum), c.told) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace cyclara::logger
