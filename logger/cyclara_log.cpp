@@ -174,6 +174,15 @@ std::unique_ptr<CommDevice> AwaitDevice(const std::string& path, int32_t speed,
     }
 }
 
+template <typename T>
+std::vector<T*> Pointers(const std::vector<std::unique_ptr<Output>>& outputs) {
+    std::vector<T*> pointers;
+    for (const std::unique_ptr<Output>& output : outputs) {
+        pointers.push_back(output.get());
+    }
+    return pointers;
+}
+
 // Every output the options ask for; empty with `whyNot` set when one cannot be made.
 std::vector<std::unique_ptr<Output>> OpenOutputs(const LoggerOptions& options,
                                                  const std::string& path, StopRequest& stop,
@@ -196,15 +205,15 @@ std::vector<std::unique_ptr<Output>> OpenOutputs(const LoggerOptions& options,
     if (options.summaryEverySeconds > 0) {
         outputs.push_back(OpenSummary(std::chrono::seconds(options.summaryEverySeconds)));
     }
-    return outputs;
-}
-
-std::vector<Output*> Pointers(const std::vector<std::unique_ptr<Output>>& outputs) {
-    std::vector<Output*> pointers;
-    for (const std::unique_ptr<Output>& output : outputs) {
-        pointers.push_back(output.get());
+    if (!options.http.empty()) {
+        std::unique_ptr<Output> page =
+            OpenLivePage(options, Pointers<const Output>(outputs), whyNot);
+        if (!page) {
+            return {};
+        }
+        outputs.push_back(std::move(page));
     }
-    return pointers;
+    return outputs;
 }
 
 int Run(const LoggerOptions& options, StopRequest& stop) {
@@ -221,7 +230,8 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
         std::fprintf(stderr, "cyclara-log: %s\n", whyNot.c_str());
         return 2;
     }
-    PulseDispatch dispatch(options.nominal, options.count, stop, Pointers(outputs), options.grid);
+    PulseDispatch dispatch(options.nominal, options.count, stop, Pointers<Output>(outputs),
+                           options.grid);
     std::fprintf(stderr, "cyclara-log: adapter: %s\n", DescribeAdapter(FindAdapter(path)).c_str());
     ClockReader clock(dispatch);
     std::fprintf(stderr, "cyclara-log: clock: %s\n",

@@ -128,6 +128,12 @@ void AddOutputOptions(CLI::App& app, LoggerOptions& o) {
         ->check(kNotEmpty)
             ->check(CLI::IsMember({"rows", "influx"}).description(""))
         ->type_name("FORMAT");
+    app.add_option("--http", o.http,
+                   "Serve the live page, its JSON API and Prometheus metrics on [ADDRESS:]PORT; "
+                   "a port alone listens on 127.0.0.1 only. They are read-only figures with no "
+                   "secret; 0.0.0.0:PORT shows them to the whole network (Linux)")
+        ->check(kNotEmpty)
+        ->type_name("[ADDRESS:]PORT");
     app.add_flag("--check", o.check,
                  "Watch the device for a while and report what decides a reading's accuracy "
                  "(exit 1 when something costs it)");

@@ -15,4 +15,9 @@ namespace cyclara::logger {
 std::vector<std::unique_ptr<Output>> OpenNetworkOutputs(const LoggerOptions& options,
                                                         std::string& whyNot);
 
+// The live page, when the options ask for it; `watched` are the outputs whose counts it shows.
+// Null with `whyNot` set when it cannot be served.
+std::unique_ptr<Output> OpenLivePage(const LoggerOptions& options,
+                                     std::vector<const Output*> watched, std::string& whyNot);
+
 }  // namespace cyclara::logger

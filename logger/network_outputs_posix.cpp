@@ -1,6 +1,7 @@
 #include "logger/influx/influx_output.h"
 #include "logger/mqtt/mqtt_output.h"
 #include "logger/network_outputs.h"
+#include "logger/web/live_output.h"
 
 namespace cyclara::logger {
 
@@ -22,6 +23,11 @@ std::vector<std::unique_ptr<Output>> OpenNetworkOutputs(const LoggerOptions& opt
         outputs.push_back(std::move(influx));
     }
     return outputs;
+}
+
+std::unique_ptr<Output> OpenLivePage(const LoggerOptions& options,
+                                     std::vector<const Output*> watched, std::string& whyNot) {
+    return OpenLiveOutput(options.http, options.grid, std::move(watched), whyNot);
 }
 
 }  // namespace cyclara::logger

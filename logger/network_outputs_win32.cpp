@@ -11,4 +11,10 @@ std::vector<std::unique_ptr<Output>> OpenNetworkOutputs(const LoggerOptions& opt
     return {};
 }
 
+std::unique_ptr<Output> OpenLivePage(const LoggerOptions&, std::vector<const Output*>,
+                                     std::string& whyNot) {
+    whyNot = "--http is in the Linux build only";
+    return nullptr;
+}
+
 }  // namespace cyclara::logger

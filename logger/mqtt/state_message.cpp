@@ -25,9 +25,9 @@ Json IntervalOrNull(const PulseReport& report) {
 
 }  // namespace
 
-std::string StateMessage(const PulseReport& report) {
+Json StateObject(const PulseReport& report) {
     const std::optional<PulseFigures>& figures = report.figures;
-    const Json message = {
+    return {
         {"utc", FormatUtc(report.unixNanoseconds)},
         {"frequency_hz", figures ? NumberOrNull(figures->frequency) : Json()},
         {"mean_frequency_hz", figures ? NumberOrNull(figures->meanFrequency) : Json()},
@@ -48,7 +48,10 @@ std::string StateMessage(const PulseReport& report) {
         {"clock", ClockWord(report.clock)},
         {"clock_frequency_correction_ppm", report.clock.frequencyCorrectionPpm},
         {"clock_rate_error_ppm", RateErrorPpm(report.clock)}};
-    return Serialised(message);
+}
+
+std::string StateMessage(const PulseReport& report) {
+    return Serialised(StateObject(report));
 }
 
 }  // namespace cyclara::logger

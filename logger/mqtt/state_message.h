@@ -4,10 +4,13 @@
 
 #include "logger/output/pulse_report.h"
 
+#include <nlohmann/json.hpp>
+
 #include <string>
 
 namespace cyclara::logger {
 
+nlohmann::json StateObject(const PulseReport& report);
 std::string StateMessage(const PulseReport& report);
 
 }  // namespace cyclara::logger

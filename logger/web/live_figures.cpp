@@ -1,0 +1,131 @@
+#include "logger/web/live_figures.h"
+
+#include "logger/mqtt/json_text.h"
+#include "logger/mqtt/state_message.h"
+#include "logger/record/record_layout.h"
+
+#include <cmath>
+
+namespace cyclara::logger {
+
+namespace {
+
+int NominalOf(double hertz) {
+    return hertz > 55.0 ? 60 : 50;
+}
+
+bool EndsMeasurement(const std::string& event) {
+    return event == record_event::kDeviceLost || event == record_event::kStop;
+}
+
+}  // namespace
+
+const std::vector<double>& LiveFigures::BucketOffsetsHz() {
+    static const std::vector<double> offsets{-1.0,  -0.5,  -0.2, -0.1, -0.05, -0.02, -0.01, 0.0,
+                                             0.01, 0.02, 0.05, 0.1,  0.2,   0.5,   1.0};
+    return offsets;
+}
+
+LiveFigures::LiveFigures(std::string grid) : m_gridName(std::move(grid)) {
+    m_metrics.bucketOffsetsHz = BucketOffsetsHz();
+    m_metrics.bucketCounts.assign(BucketOffsetsHz().size(), 0);
+}
+
+void LiveFigures::Add(const PulseReport& report) {
+    std::lock_guard lock(m_mutex);
+    ++m_sequence;
+    m_latest = report;
+    if (EndsMeasurement(report.event)) {
+        m_metrics.deviceUp = false;
+    }
+    if (report.figures && report.figures->kind == PulseFigures::Kind::kGlitch) {
+        ++m_metrics.glitches;
+    }
+    if (report.IsMeasured()) {
+        Measured(report);
+    }
+}
+
+void LiveFigures::Measured(const PulseReport& report) {
+    m_metrics.deviceUp = true;
+    m_metrics.last = report;
+    ++m_metrics.pulses;
+    if (!report.figures) {
+        return;
+    }
+    const PulseFigures& figures = *report.figures;
+    m_metrics.lost += static_cast<uint64_t>(figures.lost);
+    m_day.Lost(figures.lost);
+    if (!figures.frequency || figures.kind != PulseFigures::Kind::kMeasured) {
+        return;
+    }
+    const double hertz = static_cast<double>(*figures.frequency) / 1e5;
+    const int nominal = NominalOf(hertz);
+    if (m_metrics.nominal != nominal) {
+        m_metrics.nominal = nominal;
+        const std::optional<Grid> named = GridNamed(m_gridName);
+        m_grid = named ? *named : DefaultGrid(nominal);
+        m_metrics.outsideBands.clear();
+        for (const Band& band : m_grid->bands) {
+            m_metrics.outsideBands.push_back({band.name, 0});
+        }
+    }
+    CountOutside(hertz);
+    m_day.Reading(hertz, nominal, report.unixNanoseconds);
+    m_history.Add(report.unixNanoseconds, hertz,
+                  static_cast<double>(figures.gridTimeDeviationUs) / 1e6);
+}
+
+void LiveFigures::CountOutside(double hertz) {
+    for (size_t i = 0; i < m_grid->bands.size(); ++i) {
+        const Band& band = m_grid->bands[i];
+        m_metrics.outsideBands[i].outside += hertz < band.lowHz || hertz > band.highHz ? 1 : 0;
+    }
+    for (size_t i = 0; i < m_metrics.bucketOffsetsHz.size(); ++i) {
+        m_metrics.bucketCounts[i] += hertz <= m_metrics.nominal + m_metrics.bucketOffsetsHz[i];
+    }
+    ++m_metrics.readings;
+    m_metrics.readingSumHz += hertz;
+}
+
+uint64_t LiveFigures::Sequence() const {
+    std::lock_guard lock(m_mutex);
+    return m_sequence;
+}
+
+nlohmann::json LiveFigures::LatestObject() const {
+    return m_latest ? StateObject(*m_latest) : nlohmann::json::object();
+}
+
+std::string LiveFigures::StreamEvent() const {
+    std::lock_guard lock(m_mutex);
+    return "id: " + std::to_string(m_sequence) + "\ndata: " + Serialised(LatestObject()) + "\n\n";
+}
+
+std::string LiveFigures::State(const nlohmann::json& meter) const {
+    std::lock_guard lock(m_mutex);
+    nlohmann::json state = LatestObject();
+    state["today"] = m_day.Today();
+    state["meter"] = meter;
+    state["meter"]["device_up"] = m_metrics.deviceUp;
+    state["nominal_hz"] = m_metrics.nominal;
+    state["grid"] = m_grid ? m_grid->name : "";
+    state["bands"] = nlohmann::json::array();
+    for (const Band& band : m_grid ? m_grid->bands : std::vector<Band>{}) {
+        state["bands"].push_back({{"name", band.name}, {"low_hz", band.lowHz},
+                                  {"high_hz", band.highHz}});
+    }
+    return Serialised(state);
+}
+
+std::string LiveFigures::History(int64_t minutes, int64_t nowNs) const {
+    std::lock_guard lock(m_mutex);
+    return Serialised(m_history.Since(minutes, nowNs));
+}
+
+MetricsSnapshot LiveFigures::Metrics() const {
+    std::lock_guard lock(m_mutex);
+    return m_metrics;
+}
+
+}  // namespace cyclara::logger

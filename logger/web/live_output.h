@@ -1,0 +1,19 @@
+// The live page as one more output: its thread keeps the figures the web server answers from,
+// so no request, slow client or stalled stream ever reaches the measurement.
+#pragma once
+
+#include "logger/output/output.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace cyclara::logger {
+
+// Serves on `address` (see --http) and says where on standard error; null with `whyNot` set
+// when it cannot. `grid` names the bands whose outside seconds are counted; `watched` are the
+// outputs whose counts the page and the metrics show, open for as long as this one.
+std::unique_ptr<Output> OpenLiveOutput(const std::string& address, const std::string& grid,
+                                       std::vector<const Output*> watched, std::string& whyNot);
+
+}  // namespace cyclara::logger

@@ -1,0 +1,207 @@
+// The live page: the latest pulse from the event stream, the last 70 minutes from the history,
+// today's figures from the state. Everything it loads comes from this meter.
+'use strict';
+
+const kMinutes = 70;
+const kStateEveryMs = 10000;
+const byId = (id) => document.getElementById(id);
+const history = { t: [], f: [], g: [] };
+let charts = null;
+let nominal = 0;
+let band = null;
+
+function utcTime(seconds) {
+  return uPlot.tzDate(new Date(seconds * 1e3), 'Etc/UTC');
+}
+
+function fixed(value, digits) {
+  return value === null || value === undefined ? '–' : value.toFixed(digits);
+}
+
+function signed(value, digits) {
+  return value === null || value === undefined ? '–' : (value >= 0 ? '+' : '') + value.toFixed(digits);
+}
+
+function withLocalTime(element, utc) {
+  element.textContent = utc ? utc.replace('T', ' ').replace(/\.\d+Z$/, ' UTC') : '';
+  element.title = utc ? new Date(utc).toLocaleString() + ' local time' : '';
+}
+
+function showPulse(pulse) {
+  byId('frequency').textContent = fixed(pulse.frequency_hz, 3);
+  byId('grid-time').textContent = signed(pulse.grid_time_deviation_s, 3);
+  byId('mean').textContent = fixed(pulse.mean_frequency_hz, 4);
+  byId('count').textContent = pulse.count ?? '–';
+  withLocalTime(byId('utc'), pulse.utc);
+  if (pulse.event) {
+    byId('event').textContent = pulse.event;
+    byId('event').title = pulse.utc || '';
+  }
+}
+
+// As many decimals as the ticks' spacing needs: a grid time that moves by microseconds shows them.
+function tickValues(u, splits, axis, space, increment) {
+  const digits = Math.min(6, Math.max(0, Math.ceil(-Math.log10(increment))));
+  return splits.map((value) => value.toFixed(digits));
+}
+
+function chartOptions(title, unit, series, element) {
+  return {
+    title, width: element.clientWidth, height: 220, tzDate: utcTime,
+    scales: { x: { time: true } },
+    axes: [{}, { label: unit, size: 80, values: tickValues }],
+    series: [{}, ...series],
+  };
+}
+
+function constant(value) {
+  return history.t.map(() => value);
+}
+
+function frequencyData() {
+  const low = band ? band.low_hz : null;
+  const high = band ? band.high_hz : null;
+  return [history.t, history.f, constant(nominal || null), constant(low), constant(high)];
+}
+
+function makeCharts() {
+  const f = byId('frequency-chart');
+  const g = byId('grid-time-chart');
+  const bandLine = { stroke: '#d08a0b', dash: [6, 4], width: 1, label: 'band' };
+  charts = {
+    frequency: new uPlot(chartOptions('Frequency', 'Hz', [
+      { label: 'frequency (Hz)', stroke: '#0b6bcb', width: 1.5 },
+      { label: 'nominal', stroke: '#7a7a7a', dash: [2, 4], width: 1 },
+      bandLine, { ...bandLine }], f), frequencyData(), f),
+    gridTime: new uPlot(chartOptions('Grid time deviation', 's', [
+      { label: 'grid time deviation (s)', stroke: '#2f9e44', width: 1.5 }], g),
+    [history.t, history.g], g),
+  };
+}
+
+function redraw() {
+  if (!charts) {
+    makeCharts();
+    return;
+  }
+  charts.frequency.setData(frequencyData());
+  charts.gridTime.setData([history.t, history.g]);
+}
+
+function keepLast70Minutes() {
+  const from = history.t.length ? history.t[history.t.length - 1] - kMinutes * 60 : 0;
+  let drop = 0;
+  while (drop < history.t.length && history.t[drop] < from) drop++;
+  for (const key of ['t', 'f', 'g']) history[key].splice(0, drop);
+}
+
+function addPulse(pulse) {
+  if (pulse.frequency_hz === null || pulse.frequency_hz === undefined || !pulse.utc) return;
+  history.t.push(Date.parse(pulse.utc) / 1e3);
+  history.f.push(pulse.frequency_hz);
+  history.g.push(pulse.grid_time_deviation_s);
+  keepLast70Minutes();
+  redraw();
+}
+
+function todayRows(today) {
+  if (!today.readings) return [['Readings', '0'], ['Lost pulses', today.lost]];
+  const at = (utc) => utc.replace(/^.*T/, '').replace(/\.\d+Z$/, ' UTC');
+  return [
+    ['Lowest', `${today.lowest_hz.toFixed(3)} Hz at ${at(today.lowest_utc)}`],
+    ['Highest', `${today.highest_hz.toFixed(3)} Hz at ${at(today.highest_utc)}`],
+    ['Mean', `${today.mean_hz.toFixed(4)} Hz`],
+    ['Standard deviation', `${(today.standard_deviation_hz * 1e3).toFixed(1)} mHz`],
+    ['Seconds outside ±50 mHz', `${today.seconds_outside_standard_range} of ${today.readings}`],
+    ['Lost pulses', today.lost],
+  ];
+}
+
+function showToday(today) {
+  const table = byId('today');
+  table.replaceChildren(...todayRows(today).map(([name, value]) => {
+    const row = document.createElement('tr');
+    const th = document.createElement('th');
+    const td = document.createElement('td');
+    th.textContent = name;
+    td.textContent = value;
+    row.append(th, td);
+    return row;
+  }));
+  showHistogram(today.histogram);
+}
+
+function showHistogram(histogram) {
+  const element = byId('histogram-chart');
+  if (!histogram) return;
+  const x = histogram.today.map((_, i) => histogram.from_hz + i * histogram.bin_hz);
+  const data = [x, histogram.today, histogram.yesterday || x.map(() => null)];
+  if (charts && charts.histogram) {
+    charts.histogram.setData(data);
+    return;
+  }
+  const bars = uPlot.paths.bars({ size: [0.9, 20] });
+  charts.histogram = new uPlot({
+    title: 'Seconds at each frequency (10 mHz bins)', width: element.clientWidth, height: 200,
+    scales: { x: { time: false } },
+    axes: [{ label: 'Hz' }, { label: 's', size: 60 }],
+    series: [{}, { label: 'today', fill: '#0b6bcb80', stroke: '#0b6bcb', paths: bars },
+      { label: 'yesterday', stroke: '#7a7a7a', width: 1 }],
+  }, data, element);
+}
+
+function showMeter(state) {
+  const meter = state.meter || {};
+  const outputs = (meter.outputs || []).map((o) => `${o.name}: ${o.dropped} dropped`).join(', ');
+  byId('meter').textContent = `${meter.device_up ? 'device up' : 'device away'} · ` +
+    `${state.grid || ''} · clock ${state.clock || '?'} · ${outputs}`;
+}
+
+async function fetchJson(path) {
+  const response = await fetch(path, { cache: 'no-store' });
+  if (!response.ok) throw new Error(`${path}: ${response.status}`);
+  return response.json();
+}
+
+async function loadState() {
+  const state = await fetchJson('/api/v1/state');
+  nominal = state.nominal_hz || nominal;
+  band = (state.bands || [])[0] || band;
+  showPulse(state);
+  showMeter(state);
+  if (charts) showToday(state.today);
+}
+
+async function loadHistory() {
+  const rows = await fetchJson(`/api/v1/history?minutes=${kMinutes}`);
+  history.t = rows.utc_s;
+  history.f = rows.frequency_hz;
+  history.g = rows.grid_time_deviation_s;
+  redraw();
+}
+
+// After a sleep or a dropped connection the stream resumes by itself; the history fills the gap.
+function follow() {
+  const stream = new EventSource('/api/v1/stream');
+  stream.addEventListener('open', () => loadHistory().catch(() => {}));
+  stream.addEventListener('message', (message) => {
+    const pulse = JSON.parse(message.data);
+    showPulse(pulse);
+    addPulse(pulse);
+  });
+}
+
+async function start() {
+  await loadState().catch(() => {});
+  await loadHistory().catch(() => {});
+  await loadState().catch(() => {});
+  follow();
+  setInterval(() => loadState().catch(() => {}), kStateEveryMs);
+  window.addEventListener('resize', () => {
+    for (const chart of Object.values(charts || {})) {
+      chart.setSize({ width: chart.root.parentElement.clientWidth, height: chart.height });
+    }
+  });
+}
+
+start();

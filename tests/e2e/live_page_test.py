@@ -1,0 +1,241 @@
+#!/usr/bin/env python3
+"""cyclara-log --http as its users reach it, against cyclara-sim at one pulse a second: the
+page in a real headless Chromium (Debian's, through its ChromeDriver), the metrics scraped by a
+real Prometheus, and the server's answers to requests no browser sends. Every figure is checked
+against the per-pulse record the same run wrote.
+Usage: live_page_test.py BUILD_DIR"""
+import json
+import os
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import urllib.error
+import urllib.parse
+import urllib.request
+
+from harness import end_group, free_port, record_table, start_server, stop_server, wait_for
+
+BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
+SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
+LOGGER = os.path.join(BUILD, "logger", "cyclara-log")
+SCREENSHOT = os.path.join(BUILD, "live-page.png")
+LINE_RGB = (0x0B, 0x6B, 0xCB)  # the frequency's line on the page
+
+
+class Meter:
+    """cyclara-sim with cyclara-log serving on `port`, recording into `folder`."""
+
+    def __init__(self, folder, port, *sim_args):
+        self.folder, self.port = folder, port
+        self.err = open(os.path.join(folder, "stderr"), "ab")
+        self.sim = subprocess.Popen(
+            [SIM, "--period", "1", "--width", "0.2", *sim_args, "--", LOGGER, "--port", "5",
+             "--log-dir", folder, "--record", os.path.join(folder, "record"), "--quiet",
+             "--http", f"127.0.0.1:{port}"],
+            stdout=subprocess.DEVNULL, stderr=self.err, start_new_session=True)
+        wait_for(lambda: self.get("/api/v1/state")[0] == 200, "the live page to answer")
+
+    def url(self, path):
+        return f"http://127.0.0.1:{self.port}{path}"
+
+    def get(self, path):
+        try:
+            with urllib.request.urlopen(self.url(path), timeout=5) as reply:
+                return reply.status, reply.read(), reply.headers
+        except urllib.error.HTTPError as error:
+            return error.code, error.read(), error.headers
+        except OSError:
+            return None, b"", {}
+
+    def rows(self, at_least=1):
+        def measured():
+            folder = os.path.join(self.folder, "record")
+            rows = [row for row in record_table(folder) if row["frequency_hz"]] \
+                if os.path.isdir(folder) else []
+            return rows if len(rows) >= at_least else None
+        return wait_for(measured, f"{at_least} measured rows in the record", timeout=60)
+
+    def stop(self):
+        end_group(self.sim)
+        self.err.close()
+
+
+class PageInChromium(unittest.TestCase):
+    def setUp(self):
+        from selenium import webdriver
+        from selenium.webdriver.chrome.service import Service
+        self.folder = tempfile.mkdtemp()
+        self.meter = Meter(self.folder, free_port())
+        self.addCleanup(shutil.rmtree, self.folder)
+        self.addCleanup(lambda: self.meter.stop())
+        options = webdriver.ChromeOptions()
+        options.binary_location = "/usr/bin/chromium"
+        for argument in ("--headless=new", "--no-sandbox", "--window-size=1100,1400",
+                         "--disable-gpu", "--no-first-run", "--disable-background-networking"):
+            options.add_argument(argument)
+        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+        service = Service(executable_path="/usr/bin/chromedriver")
+        self.browser = webdriver.Chrome(options=options, service=service)
+        self.addCleanup(self.browser.quit)
+
+    def shown(self):
+        return self.browser.execute_script(
+            "return ['count', 'frequency', 'grid-time', 'mean'].map("
+            "id => document.getElementById(id).textContent)")
+
+    def count_shown(self):
+        count = self.shown()[0]
+        return int(count) if count.isdigit() else None
+
+    def test_the_page_shows_the_record_live_draws_it_and_follows_a_restart(self):
+        self.meter.rows(at_least=3)
+        self.browser.get(self.meter.url("/"))
+        first = wait_for(self.count_shown, "the page to show a count")
+        with self.subTest("the figures shown are the record's for that count"):
+            count, frequency, grid_time, mean = self.shown()
+            # No pulse is lost here, so the count is the seconds the record counts.
+            row = next(r for r in self.meter.rows() if r["seconds"] == count)
+            self.assertEqual(frequency, f"{float(row['frequency_hz']):.3f}")
+            self.assertEqual(grid_time, f"{float(row['grid_time_deviation_s']):+.3f}")
+            self.assertEqual(mean, f"{float(row['mean_frequency_hz']):.4f}")
+        with self.subTest("the count advances without a reload"):
+            wait_for(lambda: (self.count_shown() or 0) >= first + 2, "the count to advance")
+        with self.subTest("the frequency's line is drawn"):
+            chart = self.browser.find_element("id", "frequency-chart")
+            self.assertGreater(line_pixels(chart.screenshot_as_png), 50)
+            self.browser.save_screenshot(SCREENSHOT)
+        with self.subTest("after a restart of the logger the stream goes on"):
+            before = self.count_shown()
+            self.meter.stop()
+            self.meter = Meter(self.folder, self.meter.port)
+            wait_for(lambda: (self.count_shown() or before) < before, "the new run's count",
+                     timeout=60)
+        with self.subTest("nothing was asked of another host, and the console has no error"):
+            origin = self.meter.url("")
+            resources = self.browser.execute_script(
+                "return performance.getEntriesByType('resource').map(e => e.name)")
+            self.assertTrue(resources)
+            self.assertEqual([r for r in resources if not r.startswith(origin)], [])
+            errors = [e for e in self.browser.get_log("browser") if e["level"] == "SEVERE"]
+            # The restart itself drops the stream once; nothing else may fail.
+            self.assertEqual([e for e in errors if "/api/v1/stream" not in e["message"]], [])
+
+
+def line_pixels(png):
+    from io import BytesIO
+    from PIL import Image
+    image = Image.open(BytesIO(png)).convert("RGB")
+    return sum(1 for pixel in image.getdata()
+               if all(abs(a - b) < 40 for a, b in zip(pixel, LINE_RGB)))
+
+
+class MetricsInPrometheus(unittest.TestCase):
+    def test_a_real_prometheus_scrapes_the_frequency_the_record_holds(self):
+        folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, folder)
+        meter = Meter(folder, free_port())
+        self.addCleanup(meter.stop)
+        status, metrics, _ = meter.get("/metrics")
+        check = subprocess.run(["promtool", "check", "metrics"], input=metrics,
+                               capture_output=True)
+        self.assertEqual((status, check.returncode, check.stdout + check.stderr), (200, 0, b""))
+        prometheus_port = free_port()
+        with open(os.path.join(folder, "prometheus.yml"), "w") as config:
+            config.write("scrape_configs:\n  - job_name: cyclara\n    scrape_interval: 1s\n"
+                         f"    static_configs:\n      - targets: ['127.0.0.1:{meter.port}']\n")
+        prometheus = start_server(
+            ["prometheus", f"--config.file={folder}/prometheus.yml",
+             f"--storage.tsdb.path={folder}/tsdb", f"--web.listen-address=127.0.0.1:{prometheus_port}"])
+        self.addCleanup(stop_server, prometheus)
+
+        def scraped():
+            query = urllib.parse.urlencode({"query": "cyclara_frequency_hertz"})
+            try:
+                with urllib.request.urlopen(
+                        f"http://127.0.0.1:{prometheus_port}/api/v1/query?{query}",
+                        timeout=2) as reply:
+                    result = json.load(reply)["data"]["result"]
+            except OSError:
+                return None
+            return float(result[0]["value"][1]) if result else None
+        frequency = wait_for(scraped, "Prometheus to have scraped a frequency", timeout=60)
+        recorded = {float(row["frequency_hz"]) for row in meter.rows()}
+        self.assertIn(frequency, recorded)
+
+
+def raw_request(port, data, read_timeout=5):
+    """What the server answers to bytes no client library would send: its status code."""
+    with socket.create_connection(("127.0.0.1", port), timeout=read_timeout) as connection:
+        connection.sendall(data)
+        reply = b""
+        while b"\r\n" not in reply:
+            chunk = connection.recv(4096)
+            if not chunk:
+                break
+            reply += chunk
+    match = re.match(rb"HTTP/1\.[01] (\d{3})", reply)
+    return int(match.group(1)) if match else None
+
+
+class Requests(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp()
+        cls.meter = Meter(cls.folder, free_port())
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.meter.stop()
+        shutil.rmtree(cls.folder)
+
+    def test_only_fixed_routes_are_served_with_their_guards(self):
+        for path in ("/", "/app.js", "/style.css", "/uPlot.iife.min.js", "/api/v1/state",
+                     "/api/v1/history?minutes=5", "/metrics"):
+            with self.subTest(path):
+                status, _, headers = self.meter.get(path)
+                self.assertEqual(status, 200)
+                self.assertEqual(headers["Content-Security-Policy"], "default-src 'self'")
+                self.assertEqual(headers["X-Content-Type-Options"], "nosniff")
+
+    def test_requests_no_browser_sends_get_a_4xx(self):
+        port = self.meter.port
+        cases = {
+            "another method": (b"POST /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n",
+                               405),
+            "a path out of the routes": (b"GET /../../etc/passwd HTTP/1.1\r\nHost: x\r\n\r\n", 404),
+            "an unknown route": (b"GET /record HTTP/1.1\r\nHost: x\r\n\r\n", 404),
+            "a history of no number": (b"GET /api/v1/history?minutes=x HTTP/1.1\r\nHost: x\r\n\r\n",
+                                       400),
+            "a broken request line": (b"GET / HTTP/1.1 x\r\nHost: x\r\n\r\n", 400),
+            "a header line without a name": (b"GET / HTTP/1.1\r\nno colon\r\n\r\n", 400),
+            "an unknown version": (b"GET / HTTP/7.0\r\nHost: x\r\n\r\n", 505),
+            # No method, target and version at all: the connection is closed, unanswered.
+            "a line that is no request": (b"GARBAGE\r\n\r\n", None),
+            "a 1 MB header": (b"GET / HTTP/1.1\r\nHost: x\r\nX-Big: " + b"a" * (1 << 20) +
+                              b"\r\n\r\n", 431),
+        }
+        for name, (request, status) in cases.items():
+            with self.subTest(name):
+                self.assertEqual(raw_request(port, request), status)
+
+    def test_a_stream_beyond_the_cap_gets_503_and_the_open_ones_keep_going(self):
+        streams = [socket.create_connection(("127.0.0.1", self.meter.port)) for _ in range(32)]
+        self.addCleanup(lambda: [s.close() for s in streams])
+        for stream in streams:
+            stream.sendall(b"GET /api/v1/stream HTTP/1.1\r\nHost: x\r\n\r\n")
+        for stream in streams:
+            stream.settimeout(5)
+            self.assertIn(b"200", stream.recv(4096).split(b"\r\n")[0])
+        self.assertEqual(raw_request(self.meter.port,
+                                     b"GET /api/v1/stream HTTP/1.1\r\nHost: x\r\n\r\n"), 503)
+        streams[0].settimeout(5)
+        self.assertIn(b"data: ", streams[0].recv(65536) + streams[0].recv(65536))
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1])
