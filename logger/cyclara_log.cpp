@@ -7,9 +7,11 @@
 #include "logger/events/events_output.h"
 #include "logger/logger_options.h"
 #include "logger/network_outputs.h"
+#include "logger/pipeline_watch.h"
 #include "logger/pulse_dispatch.h"
 #include "logger/record/record_layout.h"
 #include "logger/record/record_output.h"
+#include "logger/service_notify.h"
 #include "logger/standard_output.h"
 #include "logger/summary.h"
 #include "logger/watched_device.h"
@@ -36,8 +38,10 @@ constexpr std::chrono::milliseconds kStartReportWait{2000};
 constexpr int kExitNoModemLines = 3;
 // How often a lost device is looked for.
 constexpr std::chrono::milliseconds kReconnectPause{1000};
-// How often the clock's state and rate are read: a change is an event.
-constexpr std::chrono::milliseconds kClockReadEvery{5'000};
+// How often the main thread looks whether the pulses move, and tells the watchdog.
+constexpr std::chrono::milliseconds kLookEvery{1'000};
+// How many looks between readings of the clock's state and rate (a change is an event).
+constexpr int kLooksPerClockRead = 5;
 
 // A folder the user named is made if it is not there, as the record's is: a new meter's first
 // run finds none, and without it the run would keep no log.
@@ -95,8 +99,10 @@ int ReportStop(StopReason reason, const std::string& port) {
     return 0;
 }
 
-// Delivers what each output holds, within its bound, and says what any could not deliver.
+// Delivers what each output holds, within its bound, and says what any could not deliver:
+// the end of the run, which the service manager is told of first.
 void CloseOutputs(const std::vector<std::unique_ptr<Output>>& outputs) {
+    NotifyStopping();
     for (const std::unique_ptr<Output>& output : outputs) {
         output->Close();
         if (output->Dropped() != 0) {
@@ -125,19 +131,49 @@ struct Opening {
     Receiver receiver;
 };
 
+// Tells the watchdog the pipeline moves, and says once when the pulses stop or come back
+// while the device is there.
+void LookAtPipeline(PipelineWatch& watch, PulseDispatch& dispatch, const std::string& port) {
+    switch (watch.Look(dispatch.Rises(), PipelineWatch::Clock::now())) {
+        case PipelineWatch::Change::kQuiet:
+            std::fprintf(stderr, "cyclara-log: no pulses from %s for %lld s, though it is there\n",
+                         port.c_str(),
+                         static_cast<long long>(PipelineWatch::kQuietAfter.count()));
+            dispatch.Event(record_event::kNoPulses);
+            NotifyStatus("no pulses from " + port);
+            break;
+        case PipelineWatch::Change::kPulsesAgain:
+            std::fprintf(stderr, "cyclara-log: pulses from %s again\n", port.c_str());
+            dispatch.Event(record_event::kPulsesAgain);
+            NotifyStatus("measuring on " + port);
+            break;
+        case PipelineWatch::Change::kNone:
+            break;
+    }
+    if (watch.Moving()) {
+        NotifyAlive();
+    }
+}
+
 // One opening of the port: a new log and measurement, until a stop or a failed device.
 // kForcedEnd when the receive thread had to be ended by force: it may still be inside what it
 // was given, so none of that may be destroyed, and the process must end.
 StopReason MeasureUntilStopped(CommDevice& device, const LoggerOptions& options,
-                               StopRequest& stop, LineAssembler& lines, PulseDispatch& dispatch,
-                               ClockReader& clock) {
+                               const std::string& port, StopRequest& stop, LineAssembler& lines,
+                               PulseDispatch& dispatch, ClockReader& clock) {
     auto opening = std::make_unique<Opening>(device, options, stop, lines);
     dispatch.StartRun();
     opening->receiver.StartThread(opening->watched, dispatch);
     ReportStart(opening->watched);
+    NotifyReady("measuring on " + port);
+    PipelineWatch watch;
+    watch.Waiting(PipelineWatch::Clock::now());
     StopReason reason = StopReason::kNone;
-    while ((reason = stop.WaitFor(kClockReadEvery)) == StopReason::kNone) {
-        clock.Read();
+    for (int looks = 1; (reason = stop.WaitFor(kLookEvery)) == StopReason::kNone; ++looks) {
+        if (looks % kLooksPerClockRead == 0) {
+            clock.Read();
+        }
+        LookAtPipeline(watch, dispatch, port);
     }
     if (reason == StopReason::kDeviceFailed && opening->watched.Timing().noModemLines) {
         reason = StopReason::kNoModemLines;
@@ -164,7 +200,9 @@ StopReason MeasureUntilStopped(CommDevice& device, const LoggerOptions& options,
 // ttyUSB it gets) until it opens or a stop comes.
 std::unique_ptr<CommDevice> AwaitDevice(const std::string& path, int32_t speed,
                                         StopRequest& stop) {
+    NotifyStatus("waiting for " + path + " to come back");
     for (;;) {
+        NotifyAlive();
         if (stop.WaitFor(kReconnectPause) != StopReason::kNone) {
             return nullptr;
         }
@@ -238,7 +276,8 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
                  DescribeClock(clock.Read(), options.nominal).c_str());
     LineAssembler lines;
     for (;;) {
-        const StopReason reason = MeasureUntilStopped(*device, options, stop, lines, dispatch, clock);
+        const StopReason reason =
+            MeasureUntilStopped(*device, options, port, stop, lines, dispatch, clock);
         if (reason == StopReason::kForcedEnd) {
             dispatch.Event(record_event::kStop);
             CloseOutputs(outputs);

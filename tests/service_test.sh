@@ -1,9 +1,9 @@
 #!/bin/sh
 # The service unit's command line, run as systemd would run it where no systemd runs: its
 # specifiers filled in for /dev/ttyUSB0, its options from an environment file, a dynamic user
-# in the dialout group with CAP_SYS_NICE as its one (ambient) capability, LimitRTPRIO and no
-# new privileges, writing to the state folder, against the simulated device given to dialout
-# as udev gives serial adapters. service_test.sh BUILD_DIR
+# in the dialout group with CAP_SYS_NICE as its one (ambient) capability, LimitRTPRIO, no new
+# privileges and the unit's own system-call filter, writing to the state folder, against the
+# simulated device given to dialout as udev gives serial adapters. service_test.sh BUILD_DIR
 set -eu
 build=$(cd "$1" && pwd)
 unit=$(dirname "$0")/../packaging/cyclara-log@.service
@@ -33,12 +33,26 @@ printf 'CYCLARA_LOG_OPTIONS="--count 12 --nominal 60"\n' >"$state/options"
 limit="prlimit --rtprio=1:1"
 $limit true 2>/dev/null || { limit=""; echo "service: no LimitRTPRIO here; CAP_SYS_NICE alone"; }
 
+# The unit's SystemCallFilter=, its groups expanded by systemd's own list of them.
+expand() {
+    for item in "$@"; do
+        case $item in
+            @*) expand $(systemd-analyze syscall-filter "$item" | sed -n 's/^    \([a-z@][a-z0-9_-]*\)$/\1/p') ;;
+            *) echo "$item" ;;
+        esac
+    done
+}
+expand $(sed -n 's/^SystemCallFilter=//p' "$unit") | sort -u >"$state/syscalls"
+filter="$build/tools/syscall-filter $state/syscalls"
+check "a call outside the filter is refused" \
+    '$filter chroot / true 2>&1 | grep -q "Operation not permitted"'
+
 # As the unit says: EnvironmentFile= then ExecStart= with $CYCLARA_LOG_OPTIONS split on spaces.
 "$build/simulator/cyclara-sim" --period 0.1 --width 0.02 --group dialout -- $limit \
     setpriv --reuid="$uid" --regid="$uid" --groups="$(getent group dialout | cut -d: -f3)" \
         --inh-caps=-all,+sys_nice --ambient-caps=-all,+sys_nice --bounding-set=-all,+sys_nice \
         --no-new-privs \
-    sh -c ". '$state/options' && exec $command" >"$state/rows" 2>"$state/errors" ||
+    $filter sh -c ". '$state/options' && exec $command" >"$state/rows" 2>"$state/errors" ||
     true
 sed 's/^/service: /' "$state/errors"
 
@@ -46,6 +60,8 @@ check "the service's run counts its pulses, summarised for the journal" \
     'grep -q "summary: 12 pulses" "$state/errors"'
 check "and writes no row a second there" '[ ! -s "$state/rows" ]'
 check "it opens the device through dialout" '! grep -q "does not open" "$state/errors"'
+check "the clock's state is read through the filter" \
+    'grep -Eq "clock: (not )?synchronised" "$state/errors"'
 check "the timestamping thread gets its real-time priority" \
     'grep -q "raised priority granted" "$state/errors"'
 check "the CSV log lands in the state folder, the service user's" \

@@ -28,6 +28,8 @@ inline constexpr const char* kUnrecorded = "unrecorded";  // "unrecorded 5": row
 inline constexpr const char* kDeviceLost = "device lost";
 inline constexpr const char* kDeviceBack = "device back";
 inline constexpr const char* kStop = "stop";
+inline constexpr const char* kNoPulses = "no pulses";  // the device is there, but sends none
+inline constexpr const char* kPulsesAgain = "pulses again";
 inline constexpr const char* kClock = "clock";  // "clock synchronised": the clock changed
 }  // namespace record_event
 

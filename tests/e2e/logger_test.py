@@ -16,6 +16,7 @@ import re
 import resource
 import shlex
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -347,6 +348,45 @@ class LoggerAgainstSimulator(unittest.TestCase):
 
 
 @unittest.skipIf(QUICK, ONE_SECOND_RUNS)
+class ServiceManager(unittest.TestCase):
+    @unittest.skipIf(UNDER_WINE, "systemd's notification socket is Linux's")
+    def test_it_is_ready_once_it_measures_and_the_watchdog_starves_when_the_pulses_stop(self):
+        with tempfile.TemporaryDirectory() as folder, \
+                socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM) as notify:
+            notify.bind(os.path.join(folder, "notify"))
+            notify.settimeout(0.5)
+            # Three pulses, then the device stays there and sends none.
+            sim = subprocess.Popen(
+                [SIM, *SIM_TIMING, "--count", "3", "--", *LOGGER, "--port", "5", "--quiet",
+                 "--log-dir", folder], stderr=subprocess.PIPE, start_new_session=True,
+                env=dict(os.environ, NOTIFY_SOCKET=os.path.join(folder, "notify")))
+            told, deadline = [], time.monotonic() + 20
+            while time.monotonic() < deadline and not any("no pulses" in m for m in told):
+                try:
+                    told.append(notify.recv(4096).decode())
+                except socket.timeout:
+                    pass
+            time.sleep(2.5)
+            sim.send_signal(signal.SIGTERM)
+            told += drain(notify)
+            errors = sim.communicate(timeout=20)[1].decode()
+        self.assertTrue(told[0].startswith("READY=1\nSTATUS=measuring on "), told)
+        quiet = next(i for i, m in enumerate(told) if m.startswith("STATUS=no pulses from "))
+        self.assertIn("WATCHDOG=1", told[:quiet])
+        self.assertNotIn("WATCHDOG=1", told[quiet:], "fed while nothing moves")
+        self.assertEqual(told[-1], "STOPPING=1")
+        self.assertIn("no pulses from COM5 (/dev/ttyUSB0) for 10 s, though it is there", errors)
+
+
+def drain(receiver):
+    messages = []
+    try:
+        while True:
+            messages.append(receiver.recv(4096).decode())
+    except socket.timeout:
+        return messages
+
+
 class Check(unittest.TestCase):
     def test_each_fault_is_found_with_its_remedy_and_a_healthy_line_passes(self):
         synchronised = ["--clock", "synchronised:+3"]
