@@ -4,6 +4,7 @@
 #include "logger/check.h"
 #include "logger/clock_reader.h"
 #include "logger/console.h"
+#include "logger/epoch/epoch_file.h"
 #include "logger/events/events_output.h"
 #include "logger/logger_options.h"
 #include "logger/network_outputs.h"
@@ -238,6 +239,7 @@ std::vector<std::unique_ptr<Output>> OpenOutputs(const LoggerOptions& options,
     }
     if (!options.recordDir.empty()) {
         outputs.push_back(OpenRecordOutput(options.recordDir));
+        outputs.push_back(OpenEpochOutput(options.recordDir));
     }
     outputs.push_back(OpenEventsOutput(options.recordDir));
     if (options.summaryEverySeconds > 0) {
@@ -269,7 +271,9 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
         return 2;
     }
     PulseDispatch dispatch(options.nominal, options.count, stop, Pointers<Output>(outputs),
-                           options.grid);
+                           options.grid,
+                           options.recordDir.empty() ? std::nullopt
+                                                     : ReadEpochFile(options.recordDir));
     std::fprintf(stderr, "cyclara-log: adapter: %s\n", DescribeAdapter(FindAdapter(path)).c_str());
     ClockReader clock(dispatch);
     std::fprintf(stderr, "cyclara-log: clock: %s\n",

@@ -11,13 +11,15 @@
 namespace cyclara::logger {
 
 PulseDispatch::PulseDispatch(int nominal, int64_t count, StopRequest& stop,
-                             std::vector<Output*> outputs, std::string grid)
+                             std::vector<Output*> outputs, std::string grid,
+                             std::optional<EpochState> epoch)
     : m_nominalFixed(nominal != 0),
       m_count(count),
       m_stop(stop),
       m_outputs(std::move(outputs)),
       m_nominal(nominal),
-      m_grid(std::move(grid)) {}
+      m_grid(std::move(grid)),
+      m_epoch(std::move(epoch)) {}
 
 void PulseDispatch::StartRun() {
     m_clock.emplace(ReadCounterFrequency());
@@ -79,6 +81,7 @@ void PulseDispatch::OnCountedPulse(const CountedPulse& pulse) {
     report.frequencyText = m_frequencyText;
     report.event = EventOf(*report.figures);
     report.clock = Clock();
+    m_epoch.Apply(report);
     WatchBands(report);
     if (report.figures->timestampNoiseSeconds && m_nominal != 0) {
         report.uncertainty = UncertaintyOf(*report.figures->timestampNoiseSeconds,

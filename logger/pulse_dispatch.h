@@ -2,6 +2,7 @@
 // with its grid figures and UTC time, handed to every output's queue.
 #pragma once
 
+#include "logger/epoch/grid_time_epoch.h"
 #include "logger/output/output.h"
 #include "logger/stop_request.h"
 #include "measure/grid_figures.h"
@@ -20,9 +21,10 @@ class PulseDispatch : public MeasurementDisplay {
   public:
     // `nominal` 50 or 60 fixes the nominal frequency, 0 leaves it to the device's lines.
     // Asks for a stop after `count` measured pulses (0: never).
-    // `grid` names the bands (empty: the nominal frequency's usual grid).
+    // `grid` names the bands (empty: the nominal frequency's usual grid). `epoch` is the grid
+    // time's state an earlier run left, which this one goes on from where it can.
     PulseDispatch(int nominal, int64_t count, StopRequest& stop, std::vector<Output*> outputs,
-                  std::string grid);
+                  std::string grid, std::optional<EpochState> epoch = std::nullopt);
 
     // The main thread, before each receive thread starts: a new measurement, from its
     // reference pulse.
@@ -58,6 +60,7 @@ class PulseDispatch : public MeasurementDisplay {
     std::string m_frequencyText;
     const std::string m_grid;
     std::vector<BandWatch> m_bands;  // once the nominal frequency is known
+    GridTimeEpoch m_epoch;
     int64_t m_measured = 0;
     // Written by the receive thread, read by any.
     std::atomic<int64_t> m_rises{0};

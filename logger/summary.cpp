@@ -2,6 +2,7 @@
 
 #include "logger/period_figures.h"
 #include "measure/grid_figures.h"
+#include "measure/wall_clock.h"
 
 #include <cstdio>
 
@@ -50,10 +51,11 @@ class Summary : public Destination {
         const bool timed = last && last->figures;
         std::fprintf(stderr,
                      "cyclara-log: summary: %lld pulses, frequency %s to %s Hz, grid time "
-                     "deviation %s s, %lld lost, %lld glitches, %llu not summarised\n",
+                     "deviation %s s since %s, %lld lost, %lld glitches, %llu not summarised\n",
                      static_cast<long long>(m_period.Pulses()), Hertz(m_period.Lowest()).c_str(),
                      Hertz(m_period.Highest()).c_str(),
                      timed ? FormatSignedSeconds(last->figures->gridTimeDeviationUs).c_str() : "-",
+                     timed ? FormatUtc(last->gridTimeSinceNs).c_str() : "-",
                      static_cast<long long>(m_period.Lost()),
                      static_cast<long long>(m_period.Glitches()),
                      static_cast<unsigned long long>(m_missed));

@@ -33,6 +33,8 @@ Json StateObject(const PulseReport& report) {
         {"mean_frequency_hz", figures ? NumberOrNull(figures->meanFrequency) : Json()},
         {"grid_time_deviation_s",
          figures ? Json(static_cast<double>(figures->gridTimeDeviationUs) / 1e6) : Json()},
+        {"grid_time_since",
+         report.gridTimeSinceNs != 0 ? Json(FormatUtc(report.gridTimeSinceNs)) : Json()},
         {"interval_us", IntervalOrNull(report)},
         {"difference_us", report.IsMeasured() ? Json(report.pulse->differenceUs) : Json()},
         {"count", report.pulse ? Json(report.pulse->count) : Json()},

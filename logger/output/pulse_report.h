@@ -29,6 +29,8 @@ struct PulseReport {
         Excursion excursion;
     };
     std::vector<BandEvent> bandEvents;
+    // When the epoch the grid time deviation counts from began (UTC); 0 without figures.
+    int64_t gridTimeSinceNs = 0;
 
     // A measured pulse: one row of the window's fields.
     bool IsMeasured() const { return pulse && pulse->count > 0; }

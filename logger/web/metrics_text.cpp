@@ -56,8 +56,11 @@ void Readings(Exposition& out, const PulseReport& last) {
                   static_cast<double>(*figures.meanFrequency) / 1e5);
     }
     out.Gauge("cyclara_grid_time_deviation_seconds",
-              "Counted nominal seconds minus true elapsed time since the reference pulse.",
+              "Counted nominal seconds minus true elapsed time since the epoch began.",
               static_cast<double>(figures.gridTimeDeviationUs) / 1e6);
+    out.Gauge("cyclara_grid_time_epoch_start_timestamp_seconds",
+              "When the epoch the grid time deviation counts from began (UNIX time).",
+              static_cast<double>(last.gridTimeSinceNs) / 1e9);
     out.Gauge("cyclara_interval_seconds", "The last interval between counted pulses.",
               static_cast<double>(figures.intervalTicks) /
                   static_cast<double>(last.pulse->counterFrequency));

@@ -7,6 +7,7 @@ at one-second intervals. Each width is checked against the interval the simulato
 figures exactly against the program's own record. Usage: logger_test.py BUILD_DIR [RUNNER
 CYCLARA_LOG_EXE], where RUNNER is tools/wine-run for a Windows build or qemu-user for a board's
 build."""
+import calendar
 import concurrent.futures
 import csv
 import fcntl
@@ -56,6 +57,12 @@ def run_logged(sim_args, logger_args, timeout=60):
         logs = csv_logs(folder)
         csv = read_bytes(os.path.join(folder, logs[0])) if len(logs) == 1 else None
         return code, out.splitlines(), errors, csv, read_bytes(events).decode()
+
+
+def epoch_seconds(utc):
+    """The record's "2026-12-08T11:52:20.123456Z" as seconds since 1970."""
+    whole, fraction = utc.rstrip("Z").split(".")
+    return calendar.timegm(time.strptime(whole, "%Y-%m-%dT%H:%M:%S")) + float("0." + fraction)
 
 
 def parse_rows(lines):
@@ -288,6 +295,33 @@ class LoggerAgainstSimulator(unittest.TestCase):
             self.assertLess(rises[2 + i], slew_start + (8 + 5.5) * 1e9, i)
         self.assertEqual([row["event"] for row in rows if row["event"].startswith("clock")],
                          ["clock slewing", "clock synchronised"])
+
+    @unittest.skipIf(QUICK, ONE_SECOND_RUNS)
+    def test_the_grid_time_goes_on_across_a_restart_while_the_device_counts_on(self):
+        # The grid runs 2 ms a second fast; the logger stops after 6 pulses and a new one
+        # starts with the same record while the device goes on.
+        with tempfile.TemporaryDirectory() as folder:
+            record, events = os.path.join(folder, "record"), os.path.join(folder, "events")
+            logger = shlex.join([*LOGGER, "--port", "5", "--log-dir", folder, "--record", record,
+                                 "--nominal", "50", "--quiet", "--count"])
+            code, _, errors = run(
+                [SIM, "--period", "0.998", "--count", "22", "--events", events, "--clock",
+                 "synchronised:+3", "--", "sh", "-c", f"{logger} 6 && {logger} 5"], 60)
+            rows = [row for row in record_table(record) if row["seconds"]]
+            lines = [line.split("\t") for line in read_bytes(events).decode().splitlines()]
+            rises = [int(line[0]) for line in lines if line[1] == "rise"]
+        self.assertEqual(code, 0, errors)
+        restart = next(i for i, row in enumerate(rows) if "bridged" in row["event"])
+        self.assertRegex(rows[restart]["event"], r"^start; bridged \d s$")
+        last, utc = rows[restart - 1], lambda row: epoch_seconds(row["utc"])
+        for row in rows[restart:]:
+            pulses = round((utc(row) - utc(last)) / 0.998)
+            # The first run's last counted pulse was the simulator's ninth: two to warm up, the
+            # reference and six.
+            sent_s = (rises[8 + pulses] - rises[8]) / 1e9
+            moved_us = (float(row["grid_time_deviation_s"]) -
+                        float(last["grid_time_deviation_s"])) * 1e6
+            self.assertAlmostEqual(moved_us, (pulses - sent_s) * 1e6, delta=2 * TOLERANCE_US)
 
     @unittest.skipIf(QUICK, ONE_SECOND_RUNS)
     def test_an_excursion_below_49_8_hz_is_an_event_and_a_cycle_slip_none(self):

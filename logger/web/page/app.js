@@ -30,6 +30,8 @@ function withLocalTime(element, utc) {
 function showPulse(pulse) {
   byId('frequency').textContent = fixed(pulse.frequency_hz, 3);
   byId('grid-time').textContent = signed(pulse.grid_time_deviation_s, 3);
+  withLocalTime(byId('grid-time-since'), pulse.grid_time_since);
+  byId('grid-time-since').textContent = `s since ${byId('grid-time-since').textContent || '–'}`;
   byId('mean').textContent = fixed(pulse.mean_frequency_hz, 4);
   byId('count').textContent = pulse.count ?? '–';
   withLocalTime(byId('utc'), pulse.utc);

@@ -1,0 +1,133 @@
+#include "logger/epoch/epoch_file.h"
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace cyclara::logger {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kFirstLine = "# cyclara grid time epoch 1";
+constexpr int64_t kWriteEveryNs = 10'000'000'000;
+constexpr OutputPolicy kEpochPolicy{
+    .queueLimit = 1000, .batchLimit = 1000, .longestRetry = 1000ms, .closeWait = 1000ms};
+
+std::string PathIn(const std::string& folder) {
+    return (std::filesystem::path(folder) / kEpochFileName).string();
+}
+
+template <typename T>
+bool Parse(const std::map<std::string, std::string>& values, const char* key, T& into) {
+    const auto found = values.find(key);
+    if (found == values.end()) {
+        return false;
+    }
+    const std::string& text = found->second;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), into);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// The state the reports show: the epoch's start and the last counted pulse.
+class EpochKeeper : public Destination {
+  public:
+    explicit EpochKeeper(std::string folder) : m_folder(std::move(folder)) {}
+
+    Delivery Deliver(const std::vector<PulseReport>& batch, uint64_t) override {
+        for (const PulseReport& report : batch) {
+            Note(report);
+        }
+        if (m_state && m_state->lastUnixNs - m_writtenNs >= kWriteEveryNs) {
+            Write();
+        }
+        return Delivery::All(batch.size());
+    }
+
+    void Finish() override {
+        if (m_state) {
+            Write();
+        }
+    }
+
+  private:
+    void Note(const PulseReport& report) {
+        if (!report.IsMeasured() || !report.figures || !report.figures->meanFrequency) {
+            return;
+        }
+        const double mean = static_cast<double>(*report.figures->meanFrequency) / 1e5;
+        m_state = EpochState{report.gridTimeSinceNs, report.unixNanoseconds,
+                             report.figures->gridTimeDeviationUs, mean, mean > 55.0 ? 60 : 50};
+    }
+
+    void Write() {
+        m_writtenNs = m_state->lastUnixNs;
+        if (!WriteEpochFile(m_folder, *m_state) && !m_told) {
+            m_told = true;
+            std::fprintf(stderr, "cyclara-log: the grid time's epoch cannot be kept in %s\n",
+                         m_folder.c_str());
+        }
+    }
+
+    const std::string m_folder;
+    std::optional<EpochState> m_state;
+    int64_t m_writtenNs = 0;
+    bool m_told = false;
+};
+
+}  // namespace
+
+std::optional<EpochState> ReadEpochFile(const std::string& folder) {
+    std::ifstream file(PathIn(folder));
+    std::string line;
+    if (!std::getline(file, line) || line != kFirstLine) {
+        return std::nullopt;
+    }
+    std::map<std::string, std::string> values;
+    while (std::getline(file, line)) {
+        const size_t equals = line.find('=');
+        if (equals != std::string::npos) {
+            values[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+    }
+    EpochState state;
+    const bool whole = Parse(values, "since_unix_ns", state.sinceUnixNs) &&
+                       Parse(values, "last_unix_ns", state.lastUnixNs) &&
+                       Parse(values, "last_deviation_us", state.lastDeviationUs) &&
+                       Parse(values, "last_mean_hz", state.lastMeanHz) &&
+                       Parse(values, "nominal", state.nominal);
+    return whole ? std::optional(state) : std::nullopt;
+}
+
+bool WriteEpochFile(const std::string& folder, const EpochState& state) {
+    std::ostringstream text;
+    char mean[32];
+    std::snprintf(mean, sizeof mean, "%.5f", state.lastMeanHz);
+    text << kFirstLine << "\nsince_unix_ns=" << state.sinceUnixNs
+         << "\nlast_unix_ns=" << state.lastUnixNs
+         << "\nlast_deviation_us=" << state.lastDeviationUs << "\nlast_mean_hz=" << mean
+         << "\nnominal=" << state.nominal << "\n";
+    // Replaced whole: a stop in the middle leaves the old state, never half of the new.
+    const std::string path = PathIn(folder);
+    {
+        std::ofstream file(path + ".new", std::ios::trunc);
+        file << text.str();
+        if (!file.flush()) {
+            return false;
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(path + ".new", path, error);
+    return !error;
+}
+
+std::unique_ptr<Output> OpenEpochOutput(const std::string& folder) {
+    return std::make_unique<Output>("the grid time's epoch",
+                                    std::make_unique<EpochKeeper>(folder), kEpochPolicy);
+}
+
+}  // namespace cyclara::logger

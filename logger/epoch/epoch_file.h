@@ -1,0 +1,22 @@
+// The grid time's epoch, kept in the record's folder so that a restart goes on with it: a small
+// text file, replaced whole, written by an output of its own at most every kWriteEvery.
+#pragma once
+
+#include "logger/epoch/grid_time_epoch.h"
+#include "logger/output/output.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace cyclara::logger {
+
+inline constexpr const char* kEpochFileName = "grid-time-epoch";
+
+// None when the folder holds no epoch, or one that cannot be read whole.
+std::optional<EpochState> ReadEpochFile(const std::string& folder);
+bool WriteEpochFile(const std::string& folder, const EpochState& state);
+
+std::unique_ptr<Output> OpenEpochOutput(const std::string& folder);
+
+}  // namespace cyclara::logger

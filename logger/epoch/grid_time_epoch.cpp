@@ -1,0 +1,74 @@
+#include "logger/epoch/grid_time_epoch.h"
+
+#include <cmath>
+
+namespace cyclara::logger {
+
+namespace {
+
+bool StartsRun(const PulseFigures& figures) {
+    return figures.kind == PulseFigures::Kind::kReference ||
+           figures.kind == PulseFigures::Kind::kCounterBack;
+}
+
+bool IsCounted(const PulseFigures& figures) {
+    return figures.kind == PulseFigures::Kind::kMeasured ||
+           figures.kind == PulseFigures::Kind::kIrregular;
+}
+
+void AddEvent(PulseReport& report, const std::string& event) {
+    report.event += (report.event.empty() ? "" : "; ") + event;
+}
+
+}  // namespace
+
+GridTimeEpoch::GridTimeEpoch(std::optional<EpochState> stored) : m_state(std::move(stored)) {}
+
+void GridTimeEpoch::Apply(PulseReport& report) {
+    if (!report.figures) {
+        return;
+    }
+    PulseFigures& figures = *report.figures;
+    if (StartsRun(figures)) {
+        Bridge(report);
+    }
+    figures.gridTimeDeviationUs += m_runOffsetUs;
+    if (IsCounted(figures) && m_state) {
+        m_state->lastUnixNs = report.unixNanoseconds;
+        m_state->lastDeviationUs = figures.gridTimeDeviationUs;
+        if (figures.meanFrequency) {
+            m_state->lastMeanHz = static_cast<double>(*figures.meanFrequency) / 1e5;
+            m_state->nominal = m_state->lastMeanHz > 55.0 ? 60 : 50;
+        }
+    }
+    report.gridTimeSinceNs = m_state ? m_state->sinceUnixNs : 0;
+}
+
+void GridTimeEpoch::Bridge(PulseReport& report) {
+    if (!m_state || m_state->nominal == 0) {
+        return NewEpoch(report, "new epoch");
+    }
+    if (report.clock.discipline != ClockState::Discipline::kSynchronised) {
+        return NewEpoch(report, "new epoch: the clock is not synchronised");
+    }
+    const int64_t gapNs = report.unixNanoseconds - m_state->lastUnixNs;
+    const double gapSeconds = static_cast<double>(gapNs) / 1e9;
+    if (gapNs <= 0 || gapSeconds * kWanderHz / m_state->nominal > kResolvableSeconds) {
+        return NewEpoch(report, "new epoch: a gap of " + std::to_string(std::llround(gapSeconds)) +
+                                    " s is too long to count its seconds");
+    }
+    // The device counted a whole number of seconds over the gap: the one nearest to what the
+    // mean frequency before it would have counted.
+    const int64_t counted = std::llround(gapSeconds * m_state->lastMeanHz / m_state->nominal);
+    m_runOffsetUs = m_state->lastDeviationUs + counted * 1'000'000 - (gapNs + 500) / 1000;
+    AddEvent(report, "bridged " + std::to_string(std::llround(gapSeconds)) + " s");
+}
+
+void GridTimeEpoch::NewEpoch(PulseReport& report, const std::string& why) {
+    const int nominal = m_state ? m_state->nominal : 0;
+    m_state = EpochState{report.unixNanoseconds, report.unixNanoseconds, 0, 0.0, nominal};
+    m_runOffsetUs = 0;
+    AddEvent(report, why);
+}
+
+}  // namespace cyclara::logger

@@ -1,0 +1,54 @@
+// The grid time deviation across restarts and lost devices. The device goes on counting mains
+// cycles while cyclara-log is away; each pulse comes when a whole number of nominal seconds is
+// counted, so a pulse's UTC time gives the deviation's fraction of a second, and a bound on how
+// far the grid's frequency can wander over the gap gives its whole seconds. Within that bound
+// the deviation goes on from where it was; beyond it, or against a clock whose UTC cannot be
+// trusted across the gap, a new epoch starts at 0, and says so.
+#pragma once
+
+#include "logger/output/pulse_report.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace cyclara::logger {
+
+struct EpochState {
+    int64_t sinceUnixNs = 0;  // when the epoch began: its deviation counts from 0 there
+    // The last counted pulse: its UTC time, its deviation and the mean frequency then.
+    int64_t lastUnixNs = 0;
+    int64_t lastDeviationUs = 0;
+    double lastMeanHz = 0;
+    int nominal = 0;
+};
+
+class GridTimeEpoch {
+  public:
+    // How far the mean frequency over a gap may lie from the mean before it: grids stay well
+    // inside 0.2 Hz of their own recent mean for minutes.
+    static constexpr double kWanderHz = 0.2;
+    // What the whole seconds may be uncertain by and still be resolved: half a second less the
+    // clocks' share (a disciplined clock's UTC over a restart, a few milliseconds).
+    static constexpr double kResolvableSeconds = 0.4;
+
+    // `stored`: the state a run before this one left, if any.
+    explicit GridTimeEpoch(std::optional<EpochState> stored = std::nullopt);
+
+    // The receive thread, at every counted pulse: the run's deviation becomes the epoch's; a
+    // run's reference pulse is bridged to the last pulse before it, or begins a new epoch,
+    // which its event says ("bridged 31 s", "new epoch: ...").
+    void Apply(PulseReport& report);
+
+    // Any thread the owner orders after Apply: the state to keep for the next run.
+    const std::optional<EpochState>& State() const { return m_state; }
+
+  private:
+    void Bridge(PulseReport& report);
+    void NewEpoch(PulseReport& report, const std::string& why);
+
+    std::optional<EpochState> m_state;
+    int64_t m_runOffsetUs = 0;  // the epoch's deviation at this run's reference pulse
+};
+
+}  // namespace cyclara::logger
