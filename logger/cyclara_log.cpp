@@ -14,6 +14,7 @@
 #include "logger/record/record_output.h"
 #include "logger/service_notify.h"
 #include "logger/standard_output.h"
+#include "logger/statistics/statistics_output.h"
 #include "logger/summary.h"
 #include "logger/watched_device.h"
 #include "measure/line_assembler.h"
@@ -240,6 +241,7 @@ std::vector<std::unique_ptr<Output>> OpenOutputs(const LoggerOptions& options,
     if (!options.recordDir.empty()) {
         outputs.push_back(OpenRecordOutput(options.recordDir));
         outputs.push_back(OpenEpochOutput(options.recordDir));
+        outputs.push_back(OpenStatisticsOutput(options.recordDir, options.grid));
     }
     outputs.push_back(OpenEventsOutput(options.recordDir));
     if (options.summaryEverySeconds > 0) {

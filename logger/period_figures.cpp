@@ -1,8 +1,19 @@
 #include "logger/period_figures.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace cyclara::logger {
+
+namespace {
+
+constexpr int64_t kMinuteNs = 60'000'000'000;
+
+bool OutsideStandardRange(double hertz) {
+    return std::abs(hertz - NominalNear(hertz)) > PeriodFigures::kStandardRangeHz;
+}
+
+}  // namespace
 
 void PeriodFigures::Add(const PulseReport& report) {
     if (!report.IsMeasured() || !report.figures) {
@@ -13,12 +24,38 @@ void PeriodFigures::Add(const PulseReport& report) {
     m_lost += figures.lost;
     m_glitches += figures.kind == PulseFigures::Kind::kGlitch ? 1 : 0;
     m_last = report;
-    if (const std::optional<int64_t>& frequency = figures.frequency) {
-        ++m_frequencies;
-        m_frequencySum += *frequency;
-        m_lowest = std::min(m_lowest.value_or(*frequency), *frequency);
-        m_highest = std::max(m_highest.value_or(*frequency), *frequency);
+    // A glitch repeats the last reading's figures: it is no reading of its own.
+    if (figures.frequency && figures.kind == PulseFigures::Kind::kMeasured) {
+        AddReading(*figures.frequency, report.unixNanoseconds);
     }
+}
+
+void PeriodFigures::AddReading(int64_t frequency, int64_t unixNs) {
+    ++m_frequencies;
+    m_frequencySum += frequency;
+    if (!m_lowest || frequency < *m_lowest) {
+        m_lowest = frequency;
+        m_lowestNs = unixNs;
+    }
+    if (!m_highest || frequency > *m_highest) {
+        m_highest = frequency;
+        m_highestNs = unixNs;
+    }
+    const double hertz = static_cast<double>(frequency) / 1e5;
+    const double step = hertz - m_meanHz;
+    m_meanHz += step / static_cast<double>(m_frequencies);
+    m_squares += step * (hertz - m_meanHz);
+    m_outside += OutsideStandardRange(hertz) ? 1 : 0;
+    for (size_t i = 0; i < m_bands.size(); ++i) {
+        m_outsideBands[i] += hertz < m_bands[i].lowHz || hertz > m_bands[i].highHz ? 1 : 0;
+    }
+    if (PeriodOf(unixNs, kMinuteNs) != m_minute) {
+        m_minutesOutside = MinutesOutsideStandardRange();
+        m_minute = PeriodOf(unixNs, kMinuteNs);
+        m_minuteSum = m_minuteReadings = 0;
+    }
+    m_minuteSum += frequency;
+    ++m_minuteReadings;
 }
 
 std::optional<int64_t> PeriodFigures::Mean() const {
@@ -26,6 +63,22 @@ std::optional<int64_t> PeriodFigures::Mean() const {
         return std::nullopt;
     }
     return (m_frequencySum + m_frequencies / 2) / m_frequencies;
+}
+
+std::optional<double> PeriodFigures::StandardDeviationHz() const {
+    if (m_frequencies < 2) {
+        return std::nullopt;
+    }
+    return std::sqrt(m_squares / static_cast<double>(m_frequencies - 1));
+}
+
+// The minute being summed counts with what it has so far.
+int64_t PeriodFigures::MinutesOutsideStandardRange() const {
+    if (m_minuteReadings == 0) {
+        return m_minutesOutside;
+    }
+    const double mean = static_cast<double>(m_minuteSum) / 1e5 / static_cast<double>(m_minuteReadings);
+    return m_minutesOutside + (OutsideStandardRange(mean) ? 1 : 0);
 }
 
 int64_t PeriodOf(int64_t unixNanoseconds, int64_t lengthNanoseconds) {

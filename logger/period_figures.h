@@ -1,36 +1,70 @@
 // What the pulses of a period showed, for the outputs that tell a period rather than a pulse:
-// the journal's summary and Home Assistant's state.
+// the journal's summary, Home Assistant's state, the statistics files and the live page's day.
 #pragma once
 
+#include "logger/events/grid_bands.h"
 #include "logger/output/pulse_report.h"
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace cyclara::logger {
 
 class PeriodFigures {
   public:
+    // The standard frequency range's half width (Continental Europe's, the narrowest).
+    static constexpr double kStandardRangeHz = 0.05;
+
+    // `bands`: those whose outside seconds are counted.
+    explicit PeriodFigures(std::vector<Band> bands = {}) : m_bands(std::move(bands)) {
+        m_outsideBands.assign(m_bands.size(), 0);
+    }
+
     void Add(const PulseReport& report);
 
     int64_t Pulses() const { return m_pulses; }
     int64_t Lost() const { return m_lost; }
     int64_t Glitches() const { return m_glitches; }
+    int64_t Readings() const { return m_frequencies; }
     // In units of 0.00001 Hz, over the period's one-second frequencies; none without one.
     std::optional<int64_t> Lowest() const { return m_lowest; }
     std::optional<int64_t> Highest() const { return m_highest; }
     std::optional<int64_t> Mean() const;
+    int64_t LowestNs() const { return m_lowestNs; }
+    int64_t HighestNs() const { return m_highestNs; }
+    // Of the one-second frequencies, in hertz; none below two.
+    std::optional<double> StandardDeviationHz() const;
+    // Seconds, and whole UTC minutes by their mean, more than kStandardRangeHz from nominal.
+    int64_t SecondsOutsideStandardRange() const { return m_outside; }
+    int64_t MinutesOutsideStandardRange() const;
+    const std::vector<Band>& Bands() const { return m_bands; }
+    const std::vector<int64_t>& SecondsOutsideBands() const { return m_outsideBands; }
     // The last measured pulse's report, for what a period tells at its end.
     const std::optional<PulseReport>& Last() const { return m_last; }
 
   private:
+    void AddReading(int64_t frequency, int64_t unixNs);
+
+    std::vector<Band> m_bands;
     int64_t m_pulses = 0;
     int64_t m_lost = 0;
     int64_t m_glitches = 0;
     int64_t m_frequencies = 0;
     int64_t m_frequencySum = 0;
+    double m_meanHz = 0;   // running, for the deviations' squares (Welford's)
+    double m_squares = 0;
     std::optional<int64_t> m_lowest;
     std::optional<int64_t> m_highest;
+    int64_t m_lowestNs = 0;
+    int64_t m_highestNs = 0;
+    int64_t m_outside = 0;
+    std::vector<int64_t> m_outsideBands;
+    // The UTC minute being summed, and the minutes before it whose mean was outside.
+    int64_t m_minute = -1;
+    int64_t m_minuteSum = 0;
+    int64_t m_minuteReadings = 0;
+    int64_t m_minutesOutside = 0;
     std::optional<PulseReport> m_last;
 };
 

@@ -76,6 +76,11 @@ class GridClock {
     TimestampNoise m_noise;
 };
 
+// The nominal frequency a reading belongs to: 50 or 60 Hz.
+inline int NominalNear(double hertz) {
+    return hertz > 55.0 ? 60 : 50;
+}
+
 // "49.99950": hertz with five decimals, from units of 0.00001 Hz.
 std::string FormatHertz(int64_t hundredThousandths);
 // "+0.000123" or "-1.250000": seconds with six decimals and a sign, from microseconds.

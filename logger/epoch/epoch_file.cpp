@@ -61,7 +61,7 @@ class EpochKeeper : public Destination {
         }
         const double mean = static_cast<double>(*report.figures->meanFrequency) / 1e5;
         m_state = EpochState{report.gridTimeSinceNs, report.unixNanoseconds,
-                             report.figures->gridTimeDeviationUs, mean, mean > 55.0 ? 60 : 50};
+                             report.figures->gridTimeDeviationUs, mean, NominalNear(mean)};
     }
 
     void Write() {

@@ -38,7 +38,7 @@ void GridTimeEpoch::Apply(PulseReport& report) {
         m_state->lastDeviationUs = figures.gridTimeDeviationUs;
         if (figures.meanFrequency) {
             m_state->lastMeanHz = static_cast<double>(*figures.meanFrequency) / 1e5;
-            m_state->nominal = m_state->lastMeanHz > 55.0 ? 60 : 50;
+            m_state->nominal = NominalNear(m_state->lastMeanHz);
         }
     }
     report.gridTimeSinceNs = m_state ? m_state->sinceUnixNs : 0;

@@ -9,66 +9,52 @@ namespace cyclara::logger {
 
 namespace {
 
-constexpr int64_t kNanosecondsADay = 86'400'000'000'000;
+constexpr int64_t kDayNs = 86'400'000'000'000;
 
-int64_t DayOf(int64_t unixNs) {
-    return unixNs / kNanosecondsADay;
+double Hertz(int64_t hundredThousandths) {
+    return static_cast<double>(hundredThousandths) / 1e5;
 }
 
 }  // namespace
 
-int DayFigures::BinOf(double hertz, int nominal) {
-    const int bin = static_cast<int>(std::lround((hertz - nominal) / kBinHz)) + kBins / 2;
-    return std::clamp(bin, 0, kBins - 1);
-}
-
-void DayFigures::Reading(double hertz, int nominal, int64_t unixNs) {
-    if (DayOf(unixNs) != m_today.date) {
-        m_yesterday = m_today.date == DayOf(unixNs) - 1 ? m_today : Day{};
-        m_today = Day{};
-        m_today.date = DayOf(unixNs);
+void DayFigures::Add(const PulseReport& report) {
+    const int64_t date = PeriodOf(report.unixNanoseconds, kDayNs);
+    if (date != m_date) {
+        m_yesterdayBins = date == m_date + 1 ? m_bins : std::vector<int64_t>{};
+        m_today = PeriodFigures{};
+        m_bins.assign(kBins, 0);
+        m_date = date;
     }
-    Day& day = m_today;
-    day.nominal = nominal;
-    if (day.readings == 0 || hertz < day.lowest) {
-        day.lowest = hertz;
-        day.lowestNs = unixNs;
+    m_today.Add(report);
+    const std::optional<int64_t>& frequency = report.figures->frequency;
+    if (frequency && report.figures->kind == PulseFigures::Kind::kMeasured) {
+        m_nominal = NominalNear(Hertz(*frequency));
+        const long bin = std::lround((Hertz(*frequency) - m_nominal) / kBinHz) + kBins / 2;
+        ++m_bins[std::clamp<long>(bin, 0, kBins - 1)];
     }
-    if (day.readings == 0 || hertz > day.highest) {
-        day.highest = hertz;
-        day.highestNs = unixNs;
-    }
-    ++day.readings;
-    const double step = hertz - day.mean;
-    day.mean += step / static_cast<double>(day.readings);
-    day.squares += step * (hertz - day.mean);
-    day.outside += std::abs(hertz - nominal) > kStandardRangeHz ? 1 : 0;
-    ++day.bins[BinOf(hertz, nominal)];
 }
 
 nlohmann::json DayFigures::Today() const {
     using Json = nlohmann::json;
-    const Day& day = m_today;
-    if (day.readings == 0) {
-        return {{"readings", 0}, {"lost", day.lost}};
+    const PeriodFigures& day = m_today;
+    if (day.Readings() == 0) {
+        return {{"readings", 0}, {"lost", day.Lost()}};
     }
-    const double variance =
-        day.readings > 1 ? day.squares / static_cast<double>(day.readings - 1) : 0.0;
-    return {{"date", UtcDate(day.date * kNanosecondsADay)},
-            {"readings", day.readings},
-            {"lowest_hz", day.lowest},
-            {"lowest_utc", FormatUtc(day.lowestNs)},
-            {"highest_hz", day.highest},
-            {"highest_utc", FormatUtc(day.highestNs)},
-            {"mean_hz", day.mean},
-            {"standard_deviation_hz", std::sqrt(variance)},
-            {"seconds_outside_standard_range", day.outside},
-            {"lost", day.lost},
+    return {{"date", UtcDate(m_date * kDayNs)},
+            {"readings", day.Readings()},
+            {"lowest_hz", Hertz(*day.Lowest())},
+            {"lowest_utc", FormatUtc(day.LowestNs())},
+            {"highest_hz", Hertz(*day.Highest())},
+            {"highest_utc", FormatUtc(day.HighestNs())},
+            {"mean_hz", Hertz(*day.Mean())},
+            {"standard_deviation_hz", day.StandardDeviationHz().value_or(0.0)},
+            {"seconds_outside_standard_range", day.SecondsOutsideStandardRange()},
+            {"lost", day.Lost()},
             {"histogram",
-             {{"from_hz", day.nominal - kBinHz * (kBins / 2)},
+             {{"from_hz", m_nominal - kBinHz * (kBins / 2)},
               {"bin_hz", kBinHz},
-              {"today", day.bins},
-              {"yesterday", m_yesterday.readings > 0 ? Json(m_yesterday.bins) : Json()}}}};
+              {"today", m_bins},
+              {"yesterday", m_yesterdayBins.empty() ? Json() : Json(m_yesterdayBins)}}}};
 }
 
 }  // namespace cyclara::logger

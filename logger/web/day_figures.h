@@ -1,7 +1,9 @@
-// Today's figures as the grid operators publish theirs: the extremes with their UTC times, the
-// mean and standard deviation of the one-second frequencies, the seconds outside the standard
-// range, the lost pulses, and a histogram beside yesterday's.
+// Today's figures as the grid operators publish theirs (the extremes with their UTC times, the
+// mean, the standard deviation, the seconds outside the standard range, the lost pulses) and a
+// histogram of the one-second frequencies beside yesterday's.
 #pragma once
+
+#include "logger/period_figures.h"
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
@@ -15,33 +17,17 @@ class DayFigures {
     // fall in the end bins.
     static constexpr int kBins = 101;
     static constexpr double kBinHz = 0.01;
-    // The standard frequency range's half width (Continental Europe's, the narrowest).
-    static constexpr double kStandardRangeHz = 0.05;
 
-    // A one-second frequency at `unixNs` against `nominal` Hz; the first reading of a new UTC
-    // day moves today's figures to yesterday's histogram.
-    void Reading(double hertz, int nominal, int64_t unixNs);
-    void Lost(int64_t pulses) { m_today.lost += pulses; }
-
+    // A measured pulse; the first of a new UTC day moves today's histogram to yesterday's.
+    void Add(const PulseReport& report);
     nlohmann::json Today() const;
 
   private:
-    struct Day {
-        int64_t date = -1;  // days since 1970-01-01, UTC
-        int nominal = 0;
-        int64_t readings = 0;
-        double mean = 0;
-        double squares = 0;  // of the deviations from the running mean (Welford)
-        double lowest = 0, highest = 0;
-        int64_t lowestNs = 0, highestNs = 0;
-        int64_t outside = 0;
-        int64_t lost = 0;
-        std::vector<int64_t> bins = std::vector<int64_t>(kBins);
-    };
-    static int BinOf(double hertz, int nominal);
-
-    Day m_today;
-    Day m_yesterday;
+    int64_t m_date = -1;  // days since 1970-01-01, UTC
+    int m_nominal = 50;
+    PeriodFigures m_today;
+    std::vector<int64_t> m_bins = std::vector<int64_t>(kBins);
+    std::vector<int64_t> m_yesterdayBins;  // empty when yesterday was not seen
 };
 
 }  // namespace cyclara::logger

@@ -10,10 +10,6 @@ namespace cyclara::logger {
 
 namespace {
 
-int NominalOf(double hertz) {
-    return hertz > 55.0 ? 60 : 50;
-}
-
 bool EndsMeasurement(const std::string& event) {
     return event == record_event::kDeviceLost || event == record_event::kStop;
 }
@@ -55,12 +51,12 @@ void LiveFigures::Measured(const PulseReport& report) {
     }
     const PulseFigures& figures = *report.figures;
     m_metrics.lost += static_cast<uint64_t>(figures.lost);
-    m_day.Lost(figures.lost);
+    m_day.Add(report);
     if (!figures.frequency || figures.kind != PulseFigures::Kind::kMeasured) {
         return;
     }
     const double hertz = static_cast<double>(*figures.frequency) / 1e5;
-    const int nominal = NominalOf(hertz);
+    const int nominal = NominalNear(hertz);
     if (m_metrics.nominal != nominal) {
         m_metrics.nominal = nominal;
         const std::optional<Grid> named = GridNamed(m_gridName);
@@ -71,7 +67,6 @@ void LiveFigures::Measured(const PulseReport& report) {
         }
     }
     CountOutside(hertz);
-    m_day.Reading(hertz, nominal, report.unixNanoseconds);
     m_history.Add(report.unixNanoseconds, hertz,
                   static_cast<double>(figures.gridTimeDeviationUs) / 1e6);
 }

@@ -59,6 +59,11 @@ def run_logged(sim_args, logger_args, timeout=60):
         return code, out.splitlines(), errors, csv, read_bytes(events).decode()
 
 
+def csv_rows(*path):
+    with open(os.path.join(*path)) as file:
+        return list(csv.DictReader(file))
+
+
 def epoch_seconds(utc):
     """The record's "2026-12-08T11:52:20.123456Z" as seconds since 1970."""
     whole, fraction = utc.rstrip("Z").split(".")
@@ -340,9 +345,19 @@ class LoggerAgainstSimulator(unittest.TestCase):
             rows = record_table(record)
             with open(os.path.join(record, "events.csv")) as file:
                 events = list(csv.DictReader(file))
+            tens = csv_rows(record, "statistics", "10s-" + rows[0]["utc"][:10] + ".csv")
         self.assertEqual(code, 0, errors)
         readings = [float(r["frequency_hz"]) for r in rows if r["frequency_hz"]]
         self.assertIn(49.02, [round(hertz, 2) for hertz in readings], "the slip was read")
+        # Each completed ten seconds of UTC: the mean of the record's readings in them.
+        by_ten = {}
+        for row in (r for r in rows if r["frequency_hz"]):
+            by_ten.setdefault(row["utc"][:18], []).append(round(float(row["frequency_hz"]) * 1e5))
+        self.assertGreaterEqual(len(tens), 3)
+        for ten in tens:
+            sums = by_ten[ten["utc"][:18]]
+            self.assertEqual((int(ten["readings"]), ten["mean_hz"]),
+                             (len(sums), f"{(sum(sums) + len(sums) // 2) // len(sums) / 1e5:.5f}"))
         self.assertEqual([e["band"] for e in events], ["full reserve activation",
                                                        "standard range"], events)
         # The counted second of each row: pulse 3 is the reference, so the row of second s
