@@ -9,7 +9,10 @@ std::vector<std::unique_ptr<Output>> OpenNetworkOutputs(const LoggerOptions& opt
                                                         std::string& whyNot) {
     std::vector<std::unique_ptr<Output>> outputs;
     if (!options.mqtt.url.empty()) {
-        std::unique_ptr<Output> mqtt = OpenMqttOutput(options.mqtt, whyNot);
+        // The device may name the nominal frequency only later: 50 Hz's grid until then.
+        std::unique_ptr<Output> mqtt = OpenMqttOutput(
+            options.mqtt, GridFor(options.grid, options.nominal != 0 ? options.nominal : 50).bands,
+            whyNot);
         if (!mqtt) {
             return {};
         }

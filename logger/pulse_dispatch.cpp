@@ -98,8 +98,7 @@ void PulseDispatch::OnCountedPulse(const CountedPulse& pulse) {
 // pulse an event starts or ends at.
 void PulseDispatch::WatchBands(PulseReport& report) {
     if (m_bands.empty() && m_nominal != 0) {
-        const std::optional<Grid> named = GridNamed(m_grid);
-        for (const Band& band : (named ? *named : DefaultGrid(m_nominal)).bands) {
+        for (const Band& band : GridFor(m_grid, m_nominal).bands) {
             m_bands.emplace_back(band);
         }
     }

@@ -1,5 +1,7 @@
 #include "logger/events/grid_bands.h"
 
+#include <cctype>
+
 namespace cyclara::logger {
 
 // The sources are in the README. An event needs two readings outside (a one-cycle slip is one
@@ -39,6 +41,26 @@ std::optional<Grid> GridNamed(const std::string& name) {
 
 Grid DefaultGrid(int nominal) {
     return *GridNamed(nominal == 60 ? "north-america-eastern" : "continental-europe");
+}
+
+Grid GridFor(const std::string& name, int nominal) {
+    const std::optional<Grid> named = GridNamed(name);
+    return named ? *named : DefaultGrid(nominal);
+}
+
+std::string BandId(const std::string& name) {
+    std::string id;
+    for (const char ch : name) {
+        if (std::isalnum(static_cast<unsigned char>(ch)) != 0) {
+            id += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        } else if (!id.empty() && id.back() != '_') {
+            id += '_';
+        }
+    }
+    while (!id.empty() && id.back() == '_') {
+        id.pop_back();
+    }
+    return id;
 }
 
 }  // namespace cyclara::logger

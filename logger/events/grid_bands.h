@@ -25,5 +25,9 @@ const std::vector<Grid>& KnownGrids();
 std::optional<Grid> GridNamed(const std::string& name);
 // Continental Europe for 50 Hz, North America's Eastern Interconnection for 60 Hz.
 Grid DefaultGrid(int nominal);
+// The grid `name` names, else the nominal frequency's usual one.
+Grid GridFor(const std::string& name, int nominal);
+// "alert (50 mHz for 15 min)" as "alert_50_mhz_for_15_min": for topics and entity ids.
+std::string BandId(const std::string& name);
 
 }  // namespace cyclara::logger

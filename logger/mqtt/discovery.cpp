@@ -1,6 +1,7 @@
 #include "logger/mqtt/discovery.h"
 
 #include "logger/logger_options.h"
+#include "logger/mqtt/event_messages.h"
 #include "logger/mqtt/json_text.h"
 #include "measure/clock_state.h"
 
@@ -26,9 +27,12 @@ std::string AsId(const std::string& text) {
 // Each sensor with the decimals its resolution deserves (Home Assistant's default for hertz is
 // none) and an expiry, so that a logger that stalls shows as unavailable, not as its last
 // value. The clock's state is an enum sensor: its words are the record's.
-std::vector<std::pair<std::string, std::string>> DiscoveryMessages(
-    const std::string& host, const std::string& summaryTopic,
-    const std::string& availabilityTopic, int64_t everySeconds) {
+std::vector<std::pair<std::string, std::string>> DiscoveryMessages(const std::string& host,
+                                                                   const std::string& prefix,
+                                                                   const std::vector<Band>& bands,
+                                                                   int64_t everySeconds) {
+    const std::string summaryTopic = prefix + "/summary";
+    const std::string availabilityTopic = prefix + "/availability";
     const std::string node = AsId("cyclara_" + host);
     const std::string version = VersionText().substr(std::string("cyclara-log ").size());
     const Json device = {{"identifiers", {node}},
@@ -80,6 +84,28 @@ std::vector<std::pair<std::string, std::string>> DiscoveryMessages(
         messages.emplace_back("homeassistant/sensor/" + node + "/" + sensor.object + "/config",
                               Serialised(config));
     }
+    const Json common = {{"availability_topic", availabilityTopic},
+                         {"device", device},
+                         {"origin", origin}};
+    for (const Band& band : bands) {
+        const std::string object = "outside_" + BandId(band.name);
+        Json config = {{"name", "Outside the " + band.name},
+                       {"unique_id", node + "_" + object},
+                       {"default_entity_id", "binary_sensor." + node + "_" + object},
+                       {"state_topic", prefix + "/band/" + BandId(band.name)},
+                       {"device_class", "problem"},
+                       {"expire_after", 3 * everySeconds}};
+        config.update(common);
+        messages.emplace_back("homeassistant/binary_sensor/" + node + "/" + object + "/config",
+                              Serialised(config));
+    }
+    Json event = {{"name", "Grid event"},
+                  {"unique_id", node + "_grid_event"},
+                  {"default_entity_id", "event." + node + "_grid_event"},
+                  {"state_topic", prefix + "/event"},
+                  {"event_types", EventTypes()}};
+    event.update(common);
+    messages.emplace_back("homeassistant/event/" + node + "/grid_event/config", Serialised(event));
     return messages;
 }
 

@@ -2,17 +2,21 @@
 // quarter of an hour of states is kept while the broker is away, the oldest dropped beyond.
 #pragma once
 
+#include "logger/events/grid_bands.h"
 #include "logger/logger_options.h"
 #include "logger/output/output.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace cyclara::logger {
 
 // Makes the client and starts it connecting; null with `whyNot` set for a bad URL, topic
 // prefix or client id, an unreadable password file or a client that cannot be set up. A
-// broker that is away is waited for, not an error.
-std::unique_ptr<Output> OpenMqttOutput(const LoggerOptions::Mqtt& options, std::string& whyNot);
+// broker that is away is waited for, not an error. `bands` are those whose states and events
+// it tells.
+std::unique_ptr<Output> OpenMqttOutput(const LoggerOptions::Mqtt& options,
+                                       std::vector<Band> bands, std::string& whyNot);
 
 }  // namespace cyclara::logger

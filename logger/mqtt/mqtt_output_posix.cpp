@@ -4,6 +4,7 @@
 #include "logger/host_name.h"
 #include "logger/mqtt/broker_address.h"
 #include "logger/mqtt/discovery.h"
+#include "logger/mqtt/event_messages.h"
 #include "logger/mqtt/state_message.h"
 #include "logger/mqtt/summary_message.h"
 #include "logger/period_figures.h"
@@ -34,14 +35,17 @@ constexpr unsigned kLongestRetrySeconds = 60;
 
 class MqttClient : public Destination {
   public:
-    MqttClient(const LoggerOptions::Mqtt& options, BrokerAddress broker, std::string prefix)
+    MqttClient(const LoggerOptions::Mqtt& options, BrokerAddress broker, std::string prefix,
+               std::vector<Band> bands)
         : m_qos(options.qos),
           m_discovery(!options.noDiscovery),
           m_everyNs(options.everySeconds * 1'000'000'000),
           m_broker(std::move(broker)),
           m_host(HostName()),
           m_prefix(std::move(prefix)),
-          m_client(mosquitto_new(ClientId(options).c_str(), true, this)) {}
+          m_client(mosquitto_new(ClientId(options).c_str(), true, this)),
+          m_bands(std::move(bands)),
+          m_bandStates(m_bands) {}
 
     ~MqttClient() override { mosquitto_destroy(m_client); }
 
@@ -88,15 +92,25 @@ class MqttClient : public Destination {
     // summary goes when the first pulse of the next arrives.
     Delivery Deliver(const std::vector<PulseReport>& batch, uint64_t) override {
         for (size_t i = 0; i < batch.size(); ++i) {
-            if (!batch[i].pulse) {
-                continue;
-            }
-            if (!m_connected || !Publish(State(), StateMessage(batch[i]), m_qos)) {
+            if (!m_connected || !PublishEvents(batch[i]) ||
+                (batch[i].pulse && !Publish(State(), StateMessage(batch[i]), m_qos))) {
                 return {i, Delivery::Trouble::kPassing, ""};
             }
-            Summarise(batch[i]);
+            m_bandStates.Take(batch[i]);
+            if (batch[i].pulse) {
+                Summarise(batch[i]);
+            }
         }
         return Delivery::All(batch.size());
+    }
+
+    bool PublishEvents(const PulseReport& report) {
+        for (const MqttMessage& message : EventMessages(report, m_prefix)) {
+            if (!Publish(message.topic, message.text, m_qos)) {
+                return false;
+            }
+        }
+        return true;
     }
 
     // A summary that cannot be sent is left out: Home Assistant's sensors show the next.
@@ -104,16 +118,20 @@ class MqttClient : public Destination {
         const int64_t period = PeriodOf(report.unixNanoseconds, m_everyNs);
         if (m_periodIndex && period != *m_periodIndex && m_period.Pulses() > 0) {
             Publish(Summary(), SummaryMessage(m_period, (*m_periodIndex + 1) * m_everyNs), m_qos);
+            for (const MqttMessage& band : m_bandStates.Messages(m_prefix)) {
+                Publish(band.topic, band.text, m_qos, band.retained);
+            }
             m_period = PeriodFigures{};
         }
         m_periodIndex = period;
         m_period.Add(report);
     }
 
-    bool Publish(const std::string& topic, const std::string& message, int qos) {
+    bool Publish(const std::string& topic, const std::string& message, int qos,
+                 bool retained = false) {
         return mosquitto_publish(m_client, nullptr, topic.c_str(),
                                  static_cast<int>(message.size()), message.data(), qos,
-                                 false) == MOSQ_ERR_SUCCESS;
+                                 retained) == MOSQ_ERR_SUCCESS;
     }
 
     void Finish() override {
@@ -166,7 +184,7 @@ class MqttClient : public Destination {
         mosquitto_publish(m_client, nullptr, availability.c_str(), 6, "online", 1, true);
         if (m_discovery) {
             for (const auto& [topic, text] :
-                 DiscoveryMessages(m_host, Summary(), availability, m_everyNs / 1'000'000'000)) {
+                 DiscoveryMessages(m_host, m_prefix, m_bands, m_everyNs / 1'000'000'000)) {
                 mosquitto_publish(m_client, nullptr, topic.c_str(),
                                   static_cast<int>(text.size()), text.data(), 1, true);
             }
@@ -181,7 +199,9 @@ class MqttClient : public Destination {
     const std::string m_host;
     const std::string m_prefix;
     mosquitto* const m_client;
-    // The output's thread's: the period being summarised.
+    const std::vector<Band> m_bands;
+    // The output's thread's: the bands' states, and the period being summarised.
+    BandStates m_bandStates;
     PeriodFigures m_period;
     std::optional<int64_t> m_periodIndex;
     // Written by the client's thread, read by the output's.
@@ -191,7 +211,8 @@ class MqttClient : public Destination {
 
 }  // namespace
 
-std::unique_ptr<Output> OpenMqttOutput(const LoggerOptions::Mqtt& options, std::string& whyNot) {
+std::unique_ptr<Output> OpenMqttOutput(const LoggerOptions::Mqtt& options,
+                                       std::vector<Band> bands, std::string& whyNot) {
     const std::optional<BrokerAddress> broker = ParseBrokerUrl(options.url);
     if (!broker) {
         whyNot = "--mqtt takes mqtt://host[:port] or mqtts://host[:port], not " +
@@ -215,7 +236,7 @@ std::unique_ptr<Output> OpenMqttOutput(const LoggerOptions::Mqtt& options, std::
     }
     static const int initialised = mosquitto_lib_init();
     static_cast<void>(initialised);
-    auto client = std::make_unique<MqttClient>(options, *broker, prefix);
+    auto client = std::make_unique<MqttClient>(options, *broker, prefix, std::move(bands));
     if (const std::string problem = client->Start(options, *password); !problem.empty()) {
         whyNot = "MQTT: " + problem;
         return nullptr;

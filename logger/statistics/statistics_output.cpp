@@ -100,8 +100,7 @@ class Statistics : public Destination {
             return;
         }
         const int nominal = NominalNear(static_cast<double>(*report.figures->frequency) / 1e5);
-        const std::optional<Grid> named = GridNamed(m_grid);
-        m_bands = (named ? *named : DefaultGrid(nominal)).bands;
+        m_bands = GridFor(m_grid, nominal).bands;
     }
 
     void Write(const Periods& periods) {

@@ -1,8 +1,11 @@
 #include "logger/web/live_figures.h"
 
+#include "logger/events/events_output.h"
 #include "logger/mqtt/json_text.h"
 #include "logger/mqtt/state_message.h"
 #include "logger/record/record_layout.h"
+
+#include "measure/wall_clock.h"
 
 #include <cmath>
 
@@ -40,6 +43,29 @@ void LiveFigures::Add(const PulseReport& report) {
     if (report.IsMeasured()) {
         Measured(report);
     }
+    Events(report);
+}
+
+// The grid's events and the run's own, counted by kind and kept for the page's list.
+void LiveFigures::Events(const PulseReport& report) {
+    std::vector<std::pair<std::string, std::string>> told;  // kind, text
+    for (const PulseReport::BandEvent& event : report.bandEvents) {
+        m_metrics.bandOutside[event.excursion.band] = event.started;
+        // An excursion counts once, when it starts.
+        told.emplace_back(event.started ? "excursion" : "", BandEventText(event));
+    }
+    if (!report.pulse && !report.event.empty()) {
+        told.emplace_back(report.event, report.event);
+    }
+    for (const auto& [kind, text] : told) {
+        if (!kind.empty()) {
+            ++m_metrics.events[kind];
+        }
+        m_recentEvents.push_front({{"utc", FormatUtc(report.unixNanoseconds)}, {"text", text}});
+        if (m_recentEvents.size() > kRecentEvents) {
+            m_recentEvents.pop_back();
+        }
+    }
 }
 
 void LiveFigures::Measured(const PulseReport& report) {
@@ -59,11 +85,11 @@ void LiveFigures::Measured(const PulseReport& report) {
     const int nominal = NominalNear(hertz);
     if (m_metrics.nominal != nominal) {
         m_metrics.nominal = nominal;
-        const std::optional<Grid> named = GridNamed(m_gridName);
-        m_grid = named ? *named : DefaultGrid(nominal);
+        m_grid = GridFor(m_gridName, nominal);
         m_metrics.outsideBands.clear();
         for (const Band& band : m_grid->bands) {
             m_metrics.outsideBands.push_back({band.name, 0});
+            m_metrics.bandOutside.emplace(band.name, false);
         }
     }
     CountOutside(hertz);
@@ -104,6 +130,7 @@ std::string LiveFigures::State(const nlohmann::json& meter) const {
     state["meter"] = meter;
     state["meter"]["device_up"] = m_metrics.deviceUp;
     state["nominal_hz"] = m_metrics.nominal;
+    state["events"] = m_recentEvents;
     state["grid"] = m_grid ? m_grid->name : "";
     state["bands"] = nlohmann::json::array();
     for (const Band& band : m_grid ? m_grid->bands : std::vector<Band>{}) {

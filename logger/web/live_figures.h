@@ -10,6 +10,8 @@
 #include "logger/web/second_history.h"
 
 #include <cstdint>
+#include <deque>
+#include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -31,6 +33,8 @@ struct MetricsSnapshot {
         uint64_t outside = 0;
     };
     std::vector<BandSeconds> outsideBands;
+    std::map<std::string, bool> bandOutside;  // by band: whether an excursion lasts now
+    std::map<std::string, uint64_t> events;   // by kind: "excursion", "device_lost"...
     // The one-second frequencies: counts per upper bound (nominal + offset), cumulative as
     // Prometheus' histograms are, and their sum.
     std::vector<double> bucketOffsetsHz;
@@ -41,6 +45,8 @@ struct MetricsSnapshot {
 
 class LiveFigures {
   public:
+    static constexpr size_t kRecentEvents = 20;
+
     // Bucket bounds of the frequency histogram, as offsets from nominal: finer near it,
     // reaching the load-shedding steps.
     static const std::vector<double>& BucketOffsetsHz();
@@ -63,6 +69,7 @@ class LiveFigures {
 
   private:
     void Measured(const PulseReport& report);
+    void Events(const PulseReport& report);
     void CountOutside(double hertz);
     nlohmann::json LatestObject() const;
 
@@ -73,6 +80,7 @@ class LiveFigures {
     std::optional<Grid> m_grid;           // once the nominal frequency is known
     MetricsSnapshot m_metrics;
     DayFigures m_day;
+    std::deque<nlohmann::json> m_recentEvents;  // the last kRecentEvents, newest first
     SecondHistory m_history;
 };
 

@@ -129,6 +129,16 @@ std::string MetricsText(const MetricsSnapshot& metrics, const std::vector<Output
     if (metrics.nominal != 0) {
         Histogram(out, metrics);
     }
+    out.Family("cyclara_band_outside", "gauge",
+               "1 while an excursion outside the band lasts (confirmed by two readings).");
+    for (const auto& [band, outside] : metrics.bandOutside) {
+        out.Sample("cyclara_band_outside", outside ? 1 : 0, Label("band", band));
+    }
+    out.Family("cyclara_events_total", "counter",
+               "Events since the start, by kind: excursions and the run's own.");
+    for (const auto& [kind, count] : metrics.events) {
+        out.Sample("cyclara_events_total", static_cast<double>(count), Label("kind", kind));
+    }
     out.Family("cyclara_dropped_total", "counter",
                "Records an output dropped or could not deliver.");
     for (const OutputCount& output : outputs) {

@@ -135,10 +135,13 @@ def line_pixels(png):
 
 
 class MetricsInPrometheus(unittest.TestCase):
-    def test_a_real_prometheus_scrapes_the_frequency_the_record_holds(self):
+    def test_a_real_prometheus_scrapes_the_frequency_and_the_excursion_the_record_holds(self):
         folder = tempfile.mkdtemp()
         self.addCleanup(shutil.rmtree, folder)
-        meter = Meter(folder, free_port())
+        # The grid leaves the standard range for four seconds.
+        with open(os.path.join(folder, "profile"), "w") as profile:
+            profile.write("seconds,hertz\n0,50\n4,50\n4.01,49.9\n7.99,49.9\n8,50\n")
+        meter = Meter(folder, free_port(), "--profile", os.path.join(folder, "profile"))
         self.addCleanup(meter.stop)
         status, metrics, _ = meter.get("/metrics")
         check = subprocess.run(["promtool", "check", "metrics"], input=metrics,
@@ -153,8 +156,8 @@ class MetricsInPrometheus(unittest.TestCase):
              f"--storage.tsdb.path={folder}/tsdb", f"--web.listen-address=127.0.0.1:{prometheus_port}"])
         self.addCleanup(stop_server, prometheus)
 
-        def scraped():
-            query = urllib.parse.urlencode({"query": "cyclara_frequency_hertz"})
+        def scraped(metric="cyclara_frequency_hertz"):
+            query = urllib.parse.urlencode({"query": metric})
             try:
                 with urllib.request.urlopen(
                         f"http://127.0.0.1:{prometheus_port}/api/v1/query?{query}",
@@ -166,6 +169,13 @@ class MetricsInPrometheus(unittest.TestCase):
         frequency = wait_for(scraped, "Prometheus to have scraped a frequency", timeout=60)
         recorded = {float(row["frequency_hz"]) for row in meter.rows()}
         self.assertIn(frequency, recorded)
+        wait_for(lambda: scraped('cyclara_events_total{kind="excursion"}') == 1,
+                 "the excursion to be counted", timeout=60)
+        wait_for(lambda: scraped('cyclara_band_outside{band="standard range"}') == 0,
+                 "the excursion to end", timeout=30)
+        with open(os.path.join(folder, "record", "events.csv")) as events:
+            self.assertEqual([row.split(",")[3] for row in events.read().splitlines()[1:]],
+                             ["standard range"])
 
 
 def raw_request(port, data, read_timeout=5):

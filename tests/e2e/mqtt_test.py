@@ -112,16 +112,20 @@ class MqttAgainstMosquitto(unittest.TestCase):
         broker = self.start_broker()
         subscriber = Subscriber(broker, self.dir, "all")
         try:
-            # True seconds, as the grid figures need; Home Assistant's state every 2 s.
-            events = os.path.join(self.dir, "events")
-            code, out, errors = run(logger_command(self.dir, broker.url(), "--count", "6",
-                                                   "--mqtt-every", "2", period="1",
-                                                   count="11", sim=["--events", events]), 60)
+            # True seconds, as the grid figures need; Home Assistant's state every 2 s; the
+            # grid leaves the standard range (49.95 Hz) from the sixth second to the ninth.
+            events, profile = os.path.join(self.dir, "events"), os.path.join(self.dir, "profile")
+            with open(profile, "w") as file:
+                file.write("seconds,hertz\n0,50\n5,50\n5.01,49.9\n8.99,49.9\n9,50\n")
+            code, out, errors = run(logger_command(self.dir, broker.url(), "--count", "10",
+                                                   "--mqtt-every", "2", period="1", count="15",
+                                                   sim=["--events", events, "--profile", profile]),
+                                    60)
             self.assertEqual(code, 0, errors)
             time.sleep(0.3)
             states = [s for s in subscriber.states() if s["count"]]
-            self.assertEqual([s["elapsed_s"] for s in states], [1, 2, 3, 4, 5, 6], states)
-            sent = intervals_sent_us(events, 6)
+            self.assertEqual([s["elapsed_s"] for s in states], list(range(1, 11)), states)
+            sent = intervals_sent_us(events, 10)
             for state, interval in zip(states, sent):
                 self.assertAlmostEqual(state["interval_us"], interval, delta=TIMESTAMP_PATH_US)
                 self.assertAlmostEqual(state["frequency_hz"], 50e6 / state["interval_us"],
@@ -131,13 +135,24 @@ class MqttAgainstMosquitto(unittest.TestCase):
             # The window's difference times the count, negated: the difference is truncated to
             # the microsecond (up to 1 us an interval) and the deviation rounded to one.
             self.assertAlmostEqual(states[-1]["grid_time_deviation_s"],
-                                   -states[-1]["difference_us"] * 6 / 1e6, delta=6.5e-6)
+                                   -states[-1]["difference_us"] * 10 / 1e6, delta=10.5e-6)
             availability = [p for t, p in subscriber.messages() if t == PREFIX + "/availability"]
             self.assertEqual(availability, ["online", "offline"])
             summaries = [json.loads(p) for t, p in subscriber.messages()
                          if t == PREFIX + "/summary"]
+            grid_events = [json.loads(p) for t, p in subscriber.messages()
+                           if t == PREFIX + "/event"]
+            standard = [p for t, p in subscriber.messages()
+                        if t == PREFIX + "/band/standard_range"]
         finally:
             subscriber.close()
+        # The excursion as its two events, and the band's state while it lasted.
+        self.assertEqual([(e["event_type"], e["band"]) for e in grid_events],
+                         [("excursion_start", "standard range"),
+                          ("excursion_end", "standard range")], grid_events)
+        self.assertAlmostEqual(grid_events[1]["extreme_hz"], 49.9, delta=0.002)
+        self.assertEqual([state for i, state in enumerate(standard)
+                          if i == 0 or standard[i - 1] != state], ["OFF", "ON", "OFF"], standard)
         # Each period's summary holds its pulses' lowest, mean and highest frequency.
         self.assertGreaterEqual(len(summaries), 2, summaries)
         for summary in summaries:
@@ -149,11 +164,23 @@ class MqttAgainstMosquitto(unittest.TestCase):
             self.assertLessEqual(summary["frequency_min_hz"], summary["frequency_hz"])
             self.assertLessEqual(summary["frequency_hz"], summary["frequency_max_hz"])
         # Retained: a subscriber that comes later still gets the configurations.
+        # Seven sensors, a binary sensor for each of Continental Europe's five bands and the
+        # event entity.
         code, out, _ = run(["mosquitto_sub", "-h", "127.0.0.1", "-p", str(broker.port), "-v",
-                            "-t", "homeassistant/#", "-C", "7", "-W", "5"], 10)
-        configs = {topic: json.loads(payload) for topic, payload in
-                   (line.split(" ", 1) for line in out.splitlines())}
+                            "-t", "homeassistant/#", "-C", "13", "-W", "5"], 10)
+        every = {topic: json.loads(payload) for topic, payload in
+                 (line.split(" ", 1) for line in out.splitlines())}
+        configs = {t: c for t, c in every.items() if t.startswith("homeassistant/sensor/")}
         self.assertEqual(len(configs), 7, out)
+        bands = {t: c for t, c in every.items() if t.startswith("homeassistant/binary_sensor/")}
+        self.assertEqual(len(bands), 5, out)
+        for topic, config in bands.items():
+            self.assertEqual(config["device_class"], "problem")
+            self.assertEqual(config["state_topic"],
+                             PREFIX + "/band/" + topic.split("/")[-2][len("outside_"):])
+        event = every[next(t for t in every if t.startswith("homeassistant/event/"))]
+        self.assertEqual(event["state_topic"], PREFIX + "/event")
+        self.assertTrue({e["event_type"] for e in grid_events} <= set(event["event_types"]))
         # Home Assistant's rules as of late 2026: a device class's own units, decimals given
         # (its default for hertz is none), default_entity_id for the removed object_id, an
         # origin, an expiry of three periods, and every key a template reads present in every

@@ -152,6 +152,17 @@ function showHistogram(histogram) {
   }, data, element);
 }
 
+function showEvents(events) {
+  if (!events || !events.length) return;
+  byId('events').replaceChildren(...events.map((event) => {
+    const item = document.createElement('li');
+    const time = document.createElement('time');
+    withLocalTime(time, event.utc);
+    item.append(time, ` ${event.text}`);
+    return item;
+  }));
+}
+
 function showMeter(state) {
   const meter = state.meter || {};
   const outputs = (meter.outputs || []).map((o) => `${o.name}: ${o.dropped} dropped`).join(', ');
@@ -171,6 +182,7 @@ async function loadState() {
   band = (state.bands || [])[0] || band;
   showPulse(state);
   showMeter(state);
+  showEvents(state.events);
   if (charts) showToday(state.today);
 }
 
