@@ -30,7 +30,8 @@ std::vector<std::unique_ptr<Output>> OpenNetworkOutputs(const LoggerOptions& opt
 
 std::unique_ptr<Output> OpenLivePage(const LoggerOptions& options,
                                      std::vector<const Output*> watched, std::string& whyNot) {
-    return OpenLiveOutput(options.http, options.grid, std::move(watched), whyNot);
+    return OpenLiveOutput(options.http, options.grid, options.recordDir, std::move(watched),
+                          whyNot);
 }
 
 }  // namespace cyclara::logger

@@ -1,7 +1,7 @@
 // cyclara-plot: draws cyclara-log's per-pulse record files as a PNG or SVG picture.
 #include "app/command_line.h"
 #include "plot/grid_charts.h"
-#include "plot/record_file.h"
+#include "logger/record/record_file.h"
 #include "plot/stability_charts.h"
 
 #include <CLI/CLI.hpp>
@@ -41,10 +41,10 @@ int ParseOptions(int argc, char** argv, PlotOptions& o) {
 
 // The rows of every file, in time order; false, having said why, when a file gave none.
 bool ReadRecords(const std::vector<std::string>& files,
-                 std::vector<cyclara::plot::RecordRow>& rows) {
+                 std::vector<cyclara::logger::RecordRow>& rows) {
     bool allRead = true;
     for (const std::string& file : files) {
-        const cyclara::plot::ParsedRecord read = cyclara::plot::ReadRecordFile(file);
+        const cyclara::logger::ParsedRecord read = cyclara::logger::ReadRecordFile(file);
         if (!read.problem.empty()) {
             std::fprintf(stderr, "cyclara-plot: %s: %s\n", file.c_str(), read.problem.c_str());
             allRead = false;
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
-    std::vector<cyclara::plot::RecordRow> rows;
+    std::vector<cyclara::logger::RecordRow> rows;
     if (!ReadRecords(options.files, rows)) {
         return 1;
     }

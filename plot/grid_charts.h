@@ -2,7 +2,7 @@
 // band, and the grid time deviation; gaps in the record and lost pulses marked on both.
 #pragma once
 
-#include "plot/record_file.h"
+#include "logger/record/record_file.h"
 
 #include <QSize>
 #include <QString>
@@ -10,6 +10,8 @@
 #include <vector>
 
 namespace cyclara::plot {
+
+using logger::RecordRow;
 
 struct ChartOptions {
     QSize size{1200, 800};

@@ -109,6 +109,15 @@ void LiveFigures::CountOutside(double hertz) {
     m_metrics.readingSumHz += hertz;
 }
 
+void LiveFigures::Preload(const std::vector<RecordRow>& rows) {
+    std::lock_guard lock(m_mutex);
+    for (const RecordRow& row : rows) {
+        if (row.frequency && row.gridTime) {
+            m_history.Add(row.unixMilliseconds * 1'000'000, *row.frequency, *row.gridTime);
+        }
+    }
+}
+
 uint64_t LiveFigures::Sequence() const {
     std::lock_guard lock(m_mutex);
     return m_sequence;

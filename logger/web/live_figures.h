@@ -6,6 +6,7 @@
 
 #include "logger/events/grid_bands.h"
 #include "logger/output/pulse_report.h"
+#include "logger/record/record_file.h"
 #include "logger/web/day_figures.h"
 #include "logger/web/second_history.h"
 
@@ -56,6 +57,9 @@ class LiveFigures {
 
     // The live output's thread.
     void Add(const PulseReport& report);
+    // Before the server starts: the one-second readings a record kept, oldest first, so that
+    // a restart does not empty the page's charts.
+    void Preload(const std::vector<RecordRow>& rows);
 
     // Any thread. Sequence() counts the records added; a stream sends again when it moved.
     uint64_t Sequence() const;

@@ -3,13 +3,19 @@
 #include "logger/web/http_server.h"
 #include "logger/web/live_figures.h"
 
+#include "measure/wall_clock.h"
+
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 
 namespace cyclara::logger {
 
 namespace {
 
 using namespace std::chrono_literals;
+
+constexpr int64_t kDayNs = 86'400'000'000'000;
 
 // A view: behind a stalled thread the oldest records go first, as the page only shows the
 // latest and the history it keeps itself.
@@ -36,11 +42,30 @@ class LivePage : public Destination {
     const std::unique_ptr<HttpServer> m_server;
 };
 
+// The record's day files of today and yesterday (UTC), oldest first; a file that cannot be
+// read gives nothing.
+std::vector<RecordRow> LastDayOfRecord(const std::string& folder) {
+    const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
+    std::vector<RecordRow> rows;
+    for (const int64_t day : {now - kDayNs, now}) {
+        const ParsedRecord read =
+            ReadRecordFile((std::filesystem::path(folder) / (UtcDate(day) + ".csv")).string());
+        rows.insert(rows.end(), read.rows.begin(), read.rows.end());
+    }
+    return rows;
+}
+
 }  // namespace
 
 std::unique_ptr<Output> OpenLiveOutput(const std::string& address, const std::string& grid,
+                                       const std::string& recordFolder,
                                        std::vector<const Output*> watched, std::string& whyNot) {
     auto figures = std::make_shared<LiveFigures>(grid);
+    if (!recordFolder.empty()) {
+        figures->Preload(LastDayOfRecord(recordFolder));
+    }
     std::unique_ptr<HttpServer> server =
         StartHttpServer(address, figures, std::move(watched), HttpLimits{}, whyNot);
     if (!server) {

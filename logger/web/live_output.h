@@ -12,8 +12,10 @@ namespace cyclara::logger {
 
 // Serves on `address` (see --http) and says where on standard error; null with `whyNot` set
 // when it cannot. `grid` names the bands whose outside seconds are counted; `watched` are the
-// outputs whose counts the page and the metrics show, open for as long as this one.
+// outputs whose counts the page and the metrics show, open for as long as this one. The history
+// begins with the last day of the record in `recordFolder`, when one is given.
 std::unique_ptr<Output> OpenLiveOutput(const std::string& address, const std::string& grid,
+                                       const std::string& recordFolder,
                                        std::vector<const Output*> watched, std::string& whyNot);
 
 }  // namespace cyclara::logger

@@ -115,6 +115,11 @@ class PageInChromium(unittest.TestCase):
             self.meter = Meter(self.folder, self.meter.port)
             wait_for(lambda: (self.count_shown() or before) < before, "the new run's count",
                      timeout=60)
+            # The history the page draws starts with the record the first run kept.
+            history = json.loads(self.meter.get("/api/v1/history?minutes=10")[1])
+            recorded = [r for r in self.meter.rows() if r["seconds"] and r["frequency_hz"]]
+            self.assertGreaterEqual(len(history["utc_s"]), before)
+            self.assertEqual(history["frequency_hz"][0], float(recorded[0]["frequency_hz"]))
         with self.subTest("nothing was asked of another host, and the console has no error"):
             origin = self.meter.url("")
             resources = self.browser.execute_script(

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace cyclara::plot {
+namespace cyclara::logger {
 
 struct RecordRow {
     int64_t unixMilliseconds = 0;
@@ -34,4 +34,4 @@ ParsedRecord ReadRecordFile(const std::string& path);
 // "2026-12-07T03:40:12.123456Z" as milliseconds since 1970; none if it is not one.
 std::optional<int64_t> ParseUtc(const std::string& text);
 
-}  // namespace cyclara::plot
+}  // namespace cyclara::logger

@@ -1,4 +1,4 @@
-#include "plot/record_file.h"
+#include "logger/record/record_file.h"
 
 #include <algorithm>
 #include <charconv>
@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace cyclara::plot {
+namespace cyclara::logger {
 
 namespace {
 
@@ -165,4 +165,4 @@ ParsedRecord ReadRecordFile(const std::string& path) {
     return ParseRecord(text.str());
 }
 
-}  // namespace cyclara::plot
+}  // namespace cyclara::logger
