@@ -12,6 +12,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 import urllib.error
@@ -183,6 +184,14 @@ class MetricsInPrometheus(unittest.TestCase):
                              ["standard range"])
 
 
+def resident_kib(meter):
+    """The logger's resident memory: the simulator's child."""
+    children = subprocess.run(["pgrep", "-P", str(meter.sim.pid)], capture_output=True,
+                              text=True).stdout.split()
+    with open(f"/proc/{children[0]}/status") as status:
+        return next(int(line.split()[1]) for line in status if line.startswith("VmRSS:"))
+
+
 def raw_request(port, data, read_timeout=5):
     """What the server answers to bytes no client library would send: its status code."""
     with socket.create_connection(("127.0.0.1", port), timeout=read_timeout) as connection:
@@ -237,6 +246,46 @@ class Requests(unittest.TestCase):
         for name, (request, status) in cases.items():
             with self.subTest(name):
                 self.assertEqual(raw_request(port, request), status)
+
+    def test_streams_scrapes_and_slow_clients_together_hold_up_no_pulse_nor_request(self):
+        port, stop = self.meter.port, threading.Event()
+        streams = [socket.create_connection(("127.0.0.1", port)) for _ in range(32)]
+        slow = [socket.create_connection(("127.0.0.1", port)) for _ in range(64)]
+        self.addCleanup(lambda: [s.close() for s in streams + slow])
+        for stream in streams:
+            stream.sendall(b"GET /api/v1/stream HTTP/1.1\r\nHost: x\r\n\r\n")
+
+        def scrape():  # /metrics 100 times a second
+            while not stop.wait(0.01):
+                self.meter.get("/metrics")
+
+        def dribble():  # a byte a second on each slow connection
+            for n in range(10):
+                for connection in slow:
+                    try:
+                        connection.send(b"GET / HTTP/1.1\r\n"[n:n + 1])
+                    except OSError:
+                        pass
+                stop.wait(1)
+        before = len(self.meter.rows())
+        workers = [threading.Thread(target=scrape), threading.Thread(target=dribble)]
+        for worker in workers:
+            worker.start()
+        started, answers = time.monotonic(), []
+        while time.monotonic() - started < 10:
+            asked = time.monotonic()
+            answers.append((self.meter.get("/api/v1/state")[0], time.monotonic() - asked))
+            time.sleep(0.5)
+        stop.set()
+        for worker in workers:
+            worker.join()
+        self.assertEqual({status for status, _ in answers}, {200})
+        self.assertLess(max(took for _, took in answers), 1.0)
+        # Every pulse of the ten seconds reached the record.
+        rows = self.meter.rows(at_least=before + 9)
+        seconds = [int(r["seconds"]) for r in rows if r["seconds"]]
+        self.assertEqual(seconds[before:], list(range(seconds[before], seconds[-1] + 1)))
+        self.assertLess(resident_kib(self.meter), 64 * 1024)
 
     def test_a_stream_beyond_the_cap_gets_503_and_the_open_ones_keep_going(self):
         streams = [socket.create_connection(("127.0.0.1", self.meter.port)) for _ in range(32)]
