@@ -215,14 +215,16 @@ MHD_Result RespondText(MHD_Connection* connection, unsigned status, std::string_
     return Respond(connection, status, type, body, MHD_RESPMEM_MUST_COPY);
 }
 
-int64_t MinutesAsked(MHD_Connection* connection) {
-    const char* given = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "minutes");
-    if (given == nullptr) {
-        return kDefaultHistoryMinutes;
+// A whole number argument up to `longest`; `given` when absent, -1 when it is no number.
+int64_t NumberAsked(MHD_Connection* connection, const char* name, int64_t given,
+                    int64_t longest) {
+    const char* text = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, name);
+    if (text == nullptr) {
+        return given;
     }
     char* end = nullptr;
-    const long long minutes = std::strtoll(given, &end, 10);
-    return *end != '\0' || minutes < 0 ? -1 : std::min<long long>(minutes, kLongestHistoryMinutes);
+    const long long number = std::strtoll(text, &end, 10);
+    return *end != '\0' || end == text || number < 0 ? -1 : std::min<long long>(number, longest);
 }
 
 MHD_Result MhdServer::Answer(void* self, MHD_Connection* connection, const char* url,
@@ -252,13 +254,18 @@ MHD_Result MhdServer::Route(MHD_Connection* connection, const std::string& url) 
     if (url == "/api/v1/state") {
         return RespondText(connection, MHD_HTTP_OK, kJson, m_figures->State(Meter()));
     }
-    if (url == "/api/v1/history") {
-        const int64_t minutes = MinutesAsked(connection);
-        if (minutes < 0) {
+    if (url == "/api/v1/history" || url == "/api/v1/minutes") {
+        const bool seconds = url == "/api/v1/history";
+        const int64_t span = seconds ? NumberAsked(connection, "minutes", kDefaultHistoryMinutes,
+                                                   kLongestHistoryMinutes)
+                                     : NumberAsked(connection, "hours", 24, 24);
+        if (span < 0) {
             return RespondText(connection, MHD_HTTP_BAD_REQUEST, "text/plain",
-                               "minutes= takes a whole number\n");
+                               "the span takes a whole number\n");
         }
-        return RespondText(connection, MHD_HTTP_OK, kJson, m_figures->History(minutes, NowNs()));
+        return RespondText(connection, MHD_HTTP_OK, kJson,
+                           seconds ? m_figures->History(span, NowNs())
+                                   : m_figures->Minutes(span, NowNs()));
     }
     if (url == "/api/v1/stream") {
         return StartStream(connection);

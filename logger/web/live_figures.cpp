@@ -154,6 +154,11 @@ std::string LiveFigures::History(int64_t minutes, int64_t nowNs) const {
     return Serialised(m_history.Since(minutes, nowNs));
 }
 
+std::string LiveFigures::Minutes(int64_t hours, int64_t nowNs) const {
+    std::lock_guard lock(m_mutex);
+    return Serialised(m_history.Minutes(hours, nowNs));
+}
+
 MetricsSnapshot LiveFigures::Metrics() const {
     std::lock_guard lock(m_mutex);
     return m_metrics;

@@ -69,6 +69,7 @@ class LiveFigures {
     // state (`meter` is added as given).
     std::string State(const nlohmann::json& meter) const;
     std::string History(int64_t minutes, int64_t nowNs) const;
+    std::string Minutes(int64_t hours, int64_t nowNs) const;
     MetricsSnapshot Metrics() const;
 
   private:

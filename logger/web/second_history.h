@@ -17,8 +17,15 @@ class SecondHistory {
     // {"utc_s": [...], "frequency_hz": [...], "grid_time_deviation_s": [...]}: the readings
     // of the last `minutes` before `nowNs`, as columns, the way charts take them.
     nlohmann::json Since(int64_t minutes, int64_t nowNs) const;
+    // The last `hours` before `nowNs` as UTC minutes, for a day's view: columns "utc_s" (each
+    // minute's start), "lowest_hz", "mean_hz", "highest_hz" and "grid_time_deviation_s" (the
+    // minute's last).
+    nlohmann::json Minutes(int64_t hours, int64_t nowNs) const;
 
   private:
+    struct Point;
+    std::deque<Point>::const_iterator From(int64_t fromNs) const;
+
     struct Point {
         int64_t unixNs;
         double hertz;

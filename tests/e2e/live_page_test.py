@@ -226,6 +226,25 @@ class Requests(unittest.TestCase):
                 self.assertEqual(headers["Content-Security-Policy"], "default-src 'self'")
                 self.assertEqual(headers["X-Content-Type-Options"], "nosniff")
 
+    def test_the_day_view_holds_each_minutes_extremes_and_mean_of_the_seconds(self):
+        self.meter.rows(at_least=3)
+
+        def between_pulses():  # both views of the same seconds: no pulse came between
+            seconds = self.meter.get("/api/v1/history?minutes=1440")[1]
+            minutes = self.meter.get("/api/v1/minutes?hours=24")[1]
+            return seconds == self.meter.get("/api/v1/history?minutes=1440")[1] and \
+                (json.loads(seconds), json.loads(minutes))
+        seconds, minutes = wait_for(between_pulses, "two answers between pulses")
+        by_minute = {}
+        for utc, hertz in zip(seconds["utc_s"], seconds["frequency_hz"]):
+            by_minute.setdefault(int(utc // 60) * 60, []).append(hertz)
+        for utc, lowest, mean, highest in zip(minutes["utc_s"], minutes["lowest_hz"],
+                                              minutes["mean_hz"], minutes["highest_hz"]):
+            inside = by_minute.pop(int(utc))
+            self.assertEqual((lowest, highest), (min(inside), max(inside)))
+            self.assertAlmostEqual(mean, sum(inside) / len(inside), places=9)
+        self.assertEqual(by_minute, {})
+
     def test_requests_no_browser_sends_get_a_4xx(self):
         port = self.meter.port
         cases = {
@@ -235,6 +254,7 @@ class Requests(unittest.TestCase):
             "an unknown route": (b"GET /record HTTP/1.1\r\nHost: x\r\n\r\n", 404),
             "a history of no number": (b"GET /api/v1/history?minutes=x HTTP/1.1\r\nHost: x\r\n\r\n",
                                        400),
+            "a day of no number": (b"GET /api/v1/minutes?hours= HTTP/1.1\r\nHost: x\r\n\r\n", 400),
             "a broken request line": (b"GET / HTTP/1.1 x\r\nHost: x\r\n\r\n", 400),
             "a header line without a name": (b"GET / HTTP/1.1\r\nno colon\r\n\r\n", 400),
             "an unknown version": (b"GET / HTTP/7.0\r\nHost: x\r\n\r\n", 505),

@@ -4,6 +4,7 @@
 
 const kMinutes = 70;
 const kStateEveryMs = 10000;
+const kDayEveryMs = 60000;
 const byId = (id) => document.getElementById(id);
 const history = { t: [], f: [], g: [] };
 let charts = null;
@@ -186,6 +187,29 @@ async function loadState() {
   if (charts) showToday(state.today);
 }
 
+// Each minute's lowest to highest frequency as a band around its mean, and the grid time.
+async function loadDay() {
+  const m = await fetchJson('/api/v1/minutes?hours=24');
+  const data = [m.utc_s, m.lowest_hz, m.mean_hz, m.highest_hz, m.grid_time_deviation_s];
+  if (charts && charts.day) {
+    charts.day.setData(data);
+    return;
+  }
+  const element = byId('day-chart');
+  const edge = { stroke: '#0b6bcb60', width: 1 };
+  charts.day = new uPlot({
+    title: 'Frequency: lowest, mean and highest of each minute; grid time deviation',
+    width: element.clientWidth, height: 240, tzDate: utcTime,
+    scales: { x: { time: true }, s: {} },
+    axes: [{}, { label: 'Hz', size: 80, values: tickValues },
+      { scale: 's', side: 1, label: 's', size: 80, values: tickValues, grid: { show: false } }],
+    series: [{}, { label: 'lowest', ...edge }, { label: 'mean', stroke: '#0b6bcb', width: 1.5 },
+      { label: 'highest', ...edge },
+      { label: 'grid time deviation (s)', stroke: '#2f9e44', width: 1, scale: 's' }],
+    bands: [{ series: [3, 1], fill: '#0b6bcb30' }],
+  }, data, element);
+}
+
 async function loadHistory() {
   const rows = await fetchJson(`/api/v1/history?minutes=${kMinutes}`);
   history.t = rows.utc_s;
@@ -209,8 +233,10 @@ async function start() {
   await loadState().catch(() => {});
   await loadHistory().catch(() => {});
   await loadState().catch(() => {});
+  await loadDay().catch(() => {});
   follow();
   setInterval(() => loadState().catch(() => {}), kStateEveryMs);
+  setInterval(() => loadDay().catch(() => {}), kDayEveryMs);
   window.addEventListener('resize', () => {
     for (const chart of Object.values(charts || {})) {
       chart.setSize({ width: chart.root.parentElement.clientWidth, height: chart.height });
