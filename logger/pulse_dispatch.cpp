@@ -81,7 +81,14 @@ void PulseDispatch::OnCountedPulse(const CountedPulse& pulse) {
     report.frequencyText = m_frequencyText;
     report.event = EventOf(*report.figures);
     report.clock = Clock();
-    m_epoch.Apply(report);
+    if (const std::string bridged = m_epoch.Apply(report); !bridged.empty()) {
+        PulseReport gap;
+        gap.unixNanoseconds = report.unixNanoseconds;
+        gap.event = bridged;
+        gap.clock = report.clock;
+        gap.gridTimeSinceNs = report.gridTimeSinceNs;
+        Hand(gap);
+    }
     WatchBands(report);
     if (report.figures->timestampNoiseSeconds && m_nominal != 0) {
         report.uncertainty = UncertaintyOf(*report.figures->timestampNoiseSeconds,

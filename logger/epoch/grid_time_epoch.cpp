@@ -16,22 +16,16 @@ bool IsCounted(const PulseFigures& figures) {
            figures.kind == PulseFigures::Kind::kIrregular;
 }
 
-void AddEvent(PulseReport& report, const std::string& event) {
-    report.event += (report.event.empty() ? "" : "; ") + event;
-}
-
 }  // namespace
 
 GridTimeEpoch::GridTimeEpoch(std::optional<EpochState> stored) : m_state(std::move(stored)) {}
 
-void GridTimeEpoch::Apply(PulseReport& report) {
+std::string GridTimeEpoch::Apply(PulseReport& report) {
     if (!report.figures) {
-        return;
+        return "";
     }
     PulseFigures& figures = *report.figures;
-    if (StartsRun(figures)) {
-        Bridge(report);
-    }
+    const std::string bridged = StartsRun(figures) ? Bridge(report) : "";
     figures.gridTimeDeviationUs += m_runOffsetUs;
     if (IsCounted(figures) && m_state) {
         m_state->lastUnixNs = report.unixNanoseconds;
@@ -42,9 +36,10 @@ void GridTimeEpoch::Apply(PulseReport& report) {
         }
     }
     report.gridTimeSinceNs = m_state ? m_state->sinceUnixNs : 0;
+    return bridged;
 }
 
-void GridTimeEpoch::Bridge(PulseReport& report) {
+std::string GridTimeEpoch::Bridge(const PulseReport& report) {
     if (!m_state || m_state->nominal == 0) {
         return NewEpoch(report, "new epoch");
     }
@@ -61,14 +56,14 @@ void GridTimeEpoch::Bridge(PulseReport& report) {
     // mean frequency before it would have counted.
     const int64_t counted = std::llround(gapSeconds * m_state->lastMeanHz / m_state->nominal);
     m_runOffsetUs = m_state->lastDeviationUs + counted * 1'000'000 - (gapNs + 500) / 1000;
-    AddEvent(report, "bridged " + std::to_string(std::llround(gapSeconds)) + " s");
+    return "bridged " + std::to_string(std::llround(gapSeconds)) + " s";
 }
 
-void GridTimeEpoch::NewEpoch(PulseReport& report, const std::string& why) {
+std::string GridTimeEpoch::NewEpoch(const PulseReport& report, const std::string& why) {
     const int nominal = m_state ? m_state->nominal : 0;
     m_state = EpochState{report.unixNanoseconds, report.unixNanoseconds, 0, 0.0, nominal};
     m_runOffsetUs = 0;
-    AddEvent(report, why);
+    return why;
 }
 
 }  // namespace cyclara::logger

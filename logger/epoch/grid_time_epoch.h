@@ -35,17 +35,18 @@ class GridTimeEpoch {
     // `stored`: the state a run before this one left, if any.
     explicit GridTimeEpoch(std::optional<EpochState> stored = std::nullopt);
 
-    // The receive thread, at every counted pulse: the run's deviation becomes the epoch's; a
-    // run's reference pulse is bridged to the last pulse before it, or begins a new epoch,
-    // which its event says ("bridged 31 s", "new epoch: ...").
-    void Apply(PulseReport& report);
+    // The receive thread, at every counted pulse: the run's deviation becomes the epoch's. A
+    // run's reference pulse is bridged to the last pulse before it, or begins a new epoch, and
+    // the word for which ("bridged 31 s", "new epoch: ...") is returned, for an event of its
+    // own: the pulse's own event ("start") stays what its readers know.
+    std::string Apply(PulseReport& report);
 
     // Any thread the owner orders after Apply: the state to keep for the next run.
     const std::optional<EpochState>& State() const { return m_state; }
 
   private:
-    void Bridge(PulseReport& report);
-    void NewEpoch(PulseReport& report, const std::string& why);
+    std::string Bridge(const PulseReport& report);
+    std::string NewEpoch(const PulseReport& report, const std::string& why);
 
     std::optional<EpochState> m_state;
     int64_t m_runOffsetUs = 0;  // the epoch's deviation at this run's reference pulse

@@ -55,7 +55,12 @@ void LiveFigures::Events(const PulseReport& report) {
         told.emplace_back(event.started ? "excursion" : "", BandEventText(event));
     }
     if (!report.pulse && !report.event.empty()) {
-        told.emplace_back(report.event, report.event);
+        // Counted by kind where the kind is one word of the record's; the rest only listed.
+        const bool counted = report.event == record_event::kDeviceLost ||
+                             report.event == record_event::kDeviceBack ||
+                             report.event == record_event::kNoPulses ||
+                             report.event == record_event::kPulsesAgain;
+        told.emplace_back(counted ? report.event : "", report.event);
     }
     for (const auto& [kind, text] : told) {
         if (!kind.empty()) {

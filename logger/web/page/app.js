@@ -197,10 +197,11 @@ async function loadDay() {
   }
   const element = byId('day-chart');
   const edge = { stroke: '#0b6bcb60', width: 1 };
+  const lastDay = () => [Date.now() / 1e3 - 86400, Date.now() / 1e3];
   charts.day = new uPlot({
     title: 'Frequency: lowest, mean and highest of each minute; grid time deviation',
     width: element.clientWidth, height: 240, tzDate: utcTime,
-    scales: { x: { time: true }, s: {} },
+    scales: { x: { time: true, range: lastDay }, s: {} },
     axes: [{}, { label: 'Hz', size: 80, values: tickValues },
       { scale: 's', side: 1, label: 's', size: 80, values: tickValues, grid: { show: false } }],
     series: [{}, { label: 'lowest', ...edge }, { label: 'mean', stroke: '#0b6bcb', width: 1.5 },
