@@ -47,6 +47,13 @@ filter="$build/tools/syscall-filter $state/syscalls"
 check "a call outside the filter is refused" \
     '$filter chroot / true 2>&1 | grep -q "Operation not permitted"'
 
+# The clock's state as the service's user under the filter: read, never changed (no CAP_SYS_TIME).
+as_service="setpriv --reuid=$uid --regid=$uid --clear-groups --inh-caps=-all --bounding-set=-all,+sys_nice --no-new-privs"
+adjtimex='import ctypes; t = ctypes.create_string_buffer(256); c = ctypes.CDLL(None, use_errno=True)
+read = c.adjtimex(t) >= 0; t[0] = 2; print(read, c.adjtimex(t), ctypes.get_errno())'
+check "the service reads the clock's state and cannot change its rate" \
+    '[ "$($as_service $filter /usr/bin/python3 -c "$adjtimex")" = "True -1 1" ]'
+
 # As the unit says: EnvironmentFile= then ExecStart= with $CYCLARA_LOG_OPTIONS split on spaces.
 "$build/simulator/cyclara-sim" --period 0.1 --width 0.02 --group dialout -- $limit \
     setpriv --reuid="$uid" --regid="$uid" --groups="$(getent group dialout | cut -d: -f3)" \
