@@ -101,27 +101,41 @@ void PulseDispatch::OnCountedPulse(const CountedPulse& pulse) {
     }
 }
 
-// A few comparisons a band: cheap enough for the receive thread, and the record marks the very
-// pulse an event starts or ends at.
+namespace {
+
+// Feeds one watch a pulse's reading, or its lack, and notes what it confirmed.
+template <typename Watch>
+void Feed(Watch& watch, const std::optional<double>& hertz, PulseReport& report) {
+    if (!hertz) {
+        watch.NoReading();
+        return;
+    }
+    const BandWatch::Change change = watch.Reading(*hertz, report.unixNanoseconds);
+    if (change != BandWatch::Change::kNone) {
+        report.bandEvents.push_back({change == BandWatch::Change::kStarted, *watch.Current()});
+    }
+}
+
+}  // namespace
+
+// A few comparisons a band and a short slope: cheap enough for the receive thread, and the
+// record marks the very pulse an event starts or ends at. A glitch repeats the last reading:
+// it is no reading of its own.
 void PulseDispatch::WatchBands(PulseReport& report) {
     if (m_bands.empty() && m_nominal != 0) {
         for (const Band& band : GridFor(m_grid, m_nominal).bands) {
             m_bands.emplace_back(band);
         }
     }
-    const std::optional<int64_t>& frequency = report.figures->frequency;
+    const PulseFigures& figures = *report.figures;
+    const std::optional<double> hertz =
+        figures.frequency && figures.kind == PulseFigures::Kind::kMeasured
+            ? std::optional(static_cast<double>(*figures.frequency) / 1e5)
+            : std::nullopt;
     for (BandWatch& watch : m_bands) {
-        if (!frequency) {
-            watch.NoReading();
-            continue;
-        }
-        const BandWatch::Change change =
-            watch.Reading(static_cast<double>(*frequency) / 1e5, report.unixNanoseconds);
-        if (change != BandWatch::Change::kNone) {
-            report.bandEvents.push_back(
-                {change == BandWatch::Change::kStarted, *watch.Current()});
-        }
+        Feed(watch, hertz, report);
     }
+    Feed(m_rate, hertz, report);
 }
 
 void PulseDispatch::Hand(const PulseReport& report) {

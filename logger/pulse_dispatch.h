@@ -3,6 +3,7 @@
 #pragma once
 
 #include "logger/epoch/grid_time_epoch.h"
+#include "logger/events/rate_watch.h"
 #include "logger/output/output.h"
 #include "logger/stop_request.h"
 #include "measure/grid_figures.h"
@@ -60,6 +61,7 @@ class PulseDispatch : public MeasurementDisplay {
     std::string m_frequencyText;
     const std::string m_grid;
     std::vector<BandWatch> m_bands;  // once the nominal frequency is known
+    RateWatch m_rate;
     GridTimeEpoch m_epoch;
     int64_t m_measured = 0;
     // Written by the receive thread, read by any.

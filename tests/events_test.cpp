@@ -1,7 +1,9 @@
 #include "logger/events/band_watch.h"
+#include "logger/events/rate_watch.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace cyclara::logger {
@@ -9,10 +11,10 @@ namespace {
 
 constexpr int64_t kSecond = 1'000'000'000;
 
-// Readings one a second (NaN for a pulse without one) through a watch of 49.8 to 50.2 Hz with
-// a minimum of `minimum` seconds; what it told, as "start@s" and "end@s extreme" words.
-std::vector<std::string> Told(const std::vector<double>& readings, int64_t minimum) {
-    BandWatch watch(Band{"full reserve activation", 49.8, 50.2, minimum});
+// Readings one a second (NaN for a pulse without one) through a watch; what it told, as
+// "start@s" and "end@s extreme@s" words.
+template <typename Watch>
+std::vector<std::string> Told(Watch watch, const std::vector<double>& readings) {
     std::vector<std::string> told;
     for (size_t second = 0; second < readings.size(); ++second) {
         if (std::isnan(readings[second])) {
@@ -32,6 +34,11 @@ std::vector<std::string> Told(const std::vector<double>& readings, int64_t minim
         }
     }
     return told;
+}
+
+// Through a watch of 49.8 to 50.2 Hz with a minimum of `minimum` seconds.
+std::vector<std::string> Told(const std::vector<double>& readings, int64_t minimum) {
+    return Told(BandWatch(Band{"full reserve activation", 49.8, 50.2, minimum}), readings);
 }
 
 TEST(BandWatchTest, WhatAnExcursionTells) {
@@ -61,6 +68,36 @@ TEST(BandWatchTest, WhatAnExcursionTells) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Told(c.readings, c.minimum), c.told) << c.name;
+    }
+}
+
+// A ramp of `hertzPerSecond` from second `from` for `seconds`, on 50 Hz, over `length` seconds.
+std::vector<double> Ramp(double hertzPerSecond, int from, int seconds, int length) {
+    std::vector<double> readings;
+    for (int s = 0; s < length; ++s) {
+        readings.push_back(50 + hertzPerSecond * std::clamp(s - from, 0, seconds));
+    }
+    return readings;
+}
+
+TEST(RateWatchTest, ARateHeldForSecondsIsAnEventAndAnArtefactNone) {
+    std::vector<double> slip(20, 50.0);
+    slip[8] = 51.0;  // the device counted one cycle too many
+    std::vector<double> gapInRamp = Ramp(-0.2, 5, 10, 25);
+    gapInRamp[9] = NAN;
+    const struct {
+        const char* name;
+        std::vector<double> readings;
+        std::vector<std::string> told;
+    } cases[] = {
+        {"a fall of 0.2 Hz/s for 10 s", Ramp(-0.2, 5, 10, 25), {"start@8", "end@18 -0.200@11"}},
+        {"a one-cycle slip is none", slip, {}},
+        {"a drift of 0.05 Hz/s is none", Ramp(0.05, 2, 15, 20), {}},
+        // It breaks the confirmation, which begins again after it.
+        {"a lost pulse in the fall delays its start", gapInRamp, {"start@10", "end@18 -0.200@11"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Told(RateWatch(), c.readings), c.told) << c.name;
     }
 }
 

@@ -22,8 +22,9 @@ BandWatch::Change BandWatch::Reading(double hertz, int64_t unixNs) {
         const auto [firstHz, firstNs] = *m_pending;
         m_pending.reset();
         const bool firstFurther = Distance(firstHz) >= Distance(hertz);
-        m_current = Excursion{m_band.name, m_band.lowHz, m_band.highHz, firstNs, 0,
-                              firstFurther ? firstHz : hertz, firstFurther ? firstNs : unixNs};
+        m_current = Excursion{m_band.name,   m_band.lowHz, m_band.highHz,
+                              firstNs,       0,            firstFurther ? firstHz : hertz,
+                              firstFurther ? firstNs : unixNs, m_band.unit};
         m_told = false;
     } else if (BackInside(hertz)) {
         if (!m_pending) {

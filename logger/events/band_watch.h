@@ -24,6 +24,7 @@ struct Excursion {
     int64_t endNs = 0;    // the first reading back inside; 0 while it lasts
     double extremeHz = 0;
     int64_t extremeNs = 0;
+    std::string unit = "Hz";  // of the limits and the extreme
 
     double Seconds(int64_t nowNs) const {
         return static_cast<double>((endNs != 0 ? endNs : nowNs) - startNs) / 1e9;

@@ -26,7 +26,8 @@ std::string EventRow(const Excursion& excursion) {
     return FormatUtc(excursion.startNs) + "," +
            (excursion.endNs != 0 ? FormatUtc(excursion.endNs) : "") + "," + duration + "," +
            excursion.band + "," + Hertz(excursion.lowHz) + "," + Hertz(excursion.highHz) + "," +
-           Hertz(excursion.extremeHz) + "," + FormatUtc(excursion.extremeNs) + "\n";
+           Hertz(excursion.extremeHz) + "," + FormatUtc(excursion.extremeNs) + "," +
+           excursion.unit + "\n";
 }
 
 class EventsDestination : public Destination {
@@ -58,10 +59,10 @@ class EventsDestination : public Destination {
             m_open[excursion.band] = excursion;
             return;
         }
-        std::fprintf(stderr, "cyclara-log: event: %s at %s after %.0f s; extreme %s Hz at %s\n",
+        std::fprintf(stderr, "cyclara-log: event: %s at %s after %.0f s; extreme %s %s at %s\n",
                      BandEventText(event).c_str(), FormatUtc(excursion.endNs).c_str(),
                      excursion.Seconds(0), Hertz(excursion.extremeHz).c_str(),
-                     FormatUtc(excursion.extremeNs).c_str());
+                     excursion.unit.c_str(), FormatUtc(excursion.extremeNs).c_str());
         m_open.erase(excursion.band);
         Write(excursion);
     }
@@ -92,7 +93,7 @@ class EventsDestination : public Destination {
 std::string BandEventText(const PulseReport::BandEvent& event) {
     const Excursion& excursion = event.excursion;
     return (event.started ? "left the " : "back in the ") + excursion.band + " (" +
-           Hertz(excursion.lowHz) + " to " + Hertz(excursion.highHz) + " Hz)";
+           Hertz(excursion.lowHz) + " to " + Hertz(excursion.highHz) + " " + excursion.unit + ")";
 }
 
 std::unique_ptr<Output> OpenEventsOutput(const std::string& recordFolder) {

@@ -10,7 +10,7 @@
 namespace cyclara::logger {
 
 inline constexpr const char* kEventsColumns =
-    "start_utc,end_utc,duration_s,band,low_hz,high_hz,extreme_hz,extreme_utc";
+    "start_utc,end_utc,duration_s,band,low_hz,high_hz,extreme_hz,extreme_utc,unit";
 
 // `recordFolder` empty keeps no events.csv. An event still open at the stop is written with
 // no end, so a restart's record shows where it was when the logger went away.

@@ -13,6 +13,7 @@ struct Band {
     double lowHz = 0;            // inside from here...
     double highHz = 0;           // ...to here
     int64_t minimumSeconds = 2;  // an excursion shorter than this is no event
+    std::string unit = "Hz";     // of the limits: "Hz/s" for the rate of change
 };
 
 struct Grid {

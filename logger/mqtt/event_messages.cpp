@@ -28,7 +28,8 @@ Json BandEventObject(const PulseReport::BandEvent& event) {
                    {"high_hz", e.highHz},
                    {"start_utc", FormatUtc(e.startNs)},
                    {"extreme_hz", e.extremeHz},
-                   {"extreme_utc", FormatUtc(e.extremeNs)}};
+                   {"extreme_utc", FormatUtc(e.extremeNs)},
+                   {"unit", e.unit}};
     if (!event.started) {
         object["end_utc"] = FormatUtc(e.endNs);
         object["duration_s"] = e.Seconds(0);
