@@ -106,8 +106,13 @@ struct Stream {
     std::string pending;
     size_t offset = 0;
 
+    // On the server's thread, inside C code: nothing may leave it by an exception.
     static ssize_t Read(void* self, uint64_t, char* buffer, size_t size) {
-        return static_cast<Stream*>(self)->Next(buffer, size);
+        try {
+            return static_cast<Stream*>(self)->Next(buffer, size);
+        } catch (const std::exception&) {
+            return MHD_CONTENT_READER_END_WITH_ERROR;
+        }
     }
     static void Free(void* self) {
         auto* stream = static_cast<Stream*>(self);
