@@ -82,8 +82,9 @@ void PulseDispatch::OnCountedPulse(const CountedPulse& pulse) {
     report.event = EventOf(*report.figures);
     report.clock = Clock();
     if (const std::string bridged = m_epoch.Apply(report); !bridged.empty()) {
+        // A nanosecond before its pulse: a store keyed by time (InfluxDB) keeps both.
         PulseReport gap;
-        gap.unixNanoseconds = report.unixNanoseconds;
+        gap.unixNanoseconds = report.unixNanoseconds - 1;
         gap.event = bridged;
         gap.clock = report.clock;
         gap.gridTimeSinceNs = report.gridTimeSinceNs;

@@ -96,7 +96,8 @@ class InfluxAgainstInfluxd(unittest.TestCase):
         self.assertEqual(code, 0, errors)
         rows = record_table(record)
         points = self.server.points()
-        self.assertEqual(len(points), len(rows), "the reference, 5 pulses and the stop")
+        self.assertEqual(len(points), len(rows),
+                         "the epoch's start, the reference, 5 pulses and the stop")
         self.assertEqual(len([p for p in points if p["difference_us"] is not None]), 5)
         for point, row in zip(points, rows):
             self.assertEqual(time.strftime("%Y-%m-%dT%H:%M:%S", time.gmtime(point["time"] // 10**9))
