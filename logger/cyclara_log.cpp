@@ -160,11 +160,12 @@ void LookAtPipeline(PipelineWatch& watch, PulseDispatch& dispatch, const std::st
 // One opening of the port: a new log and measurement, until a stop or a failed device.
 // kForcedEnd when the receive thread had to be ended by force: it may still be inside what it
 // was given, so none of that may be destroyed, and the process must end.
-StopReason MeasureUntilStopped(CommDevice& device, const LoggerOptions& options,
-                               const std::string& port, StopRequest& stop, LineAssembler& lines,
-                               PulseDispatch& dispatch, ClockReader& clock) {
+StopReason MeasureUntilStopped(CommDevice& device, CommDevice* reference,
+                               const LoggerOptions& options, const std::string& port,
+                               StopRequest& stop, LineAssembler& lines, PulseDispatch& dispatch,
+                               ClockReader& clock) {
     auto opening = std::make_unique<Opening>(device, options, stop, lines);
-    dispatch.StartRun();
+    dispatch.StartRun(reference);
     opening->receiver.StartThread(opening->watched, dispatch);
     ReportStart(opening->watched);
     NotifyReady("measuring on " + port);
@@ -258,6 +259,32 @@ std::vector<std::unique_ptr<Output>> OpenOutputs(const LoggerOptions& options,
     return outputs;
 }
 
+constexpr const char* kSamePortReference = "dcd";
+
+// Another port whose DCD carries the reference, opened once: a reference that goes away later
+// leaves the measurement on the clock, marked, rather than ending it.
+bool OpenReferencePort(const LoggerOptions& options, std::unique_ptr<CommDevice>& port) {
+    if (options.reference.empty()) {
+        return true;
+    }
+    std::fprintf(stderr,
+                 "cyclara-log: reference: a PPS on DCD of %s measures each interval once %zu "
+                 "of its seconds are in\n",
+                 options.reference == kSamePortReference ? "the port"
+                                                         : options.reference.c_str(),
+                 ReferenceSeconds::kFewestEdges);
+    if (options.reference == kSamePortReference) {
+        return true;
+    }
+    std::string whyNot;
+    port = OpenCommDevice(options.reference, options.speed, &whyNot);
+    if (!port) {
+        std::fprintf(stderr, "cyclara-log: the reference %s does not open: %s\n",
+                     options.reference.c_str(), whyNot.c_str());
+    }
+    return port != nullptr;
+}
+
 int Run(const LoggerOptions& options, StopRequest& stop) {
     const std::string path = options.device.empty() ? DevicePath(options.port) : options.device;
     const std::string port = PortName(options, path);
@@ -265,6 +292,10 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
     std::unique_ptr<CommDevice> device = OpenCommDevice(path, options.speed, &whyNot);
     if (!device) {
         std::fprintf(stderr, "cyclara-log: %s does not open: %s\n", port.c_str(), whyNot.c_str());
+        return 1;
+    }
+    std::unique_ptr<CommDevice> referencePort;
+    if (!OpenReferencePort(options, referencePort)) {
         return 1;
     }
     const std::vector<std::unique_ptr<Output>> outputs = OpenOutputs(options, path, stop, whyNot);
@@ -282,8 +313,10 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
                  DescribeClock(clock.Read(), options.nominal).c_str());
     LineAssembler lines;
     for (;;) {
-        const StopReason reason =
-            MeasureUntilStopped(*device, options, port, stop, lines, dispatch, clock);
+        CommDevice* reference =
+            options.reference == kSamePortReference ? device.get() : referencePort.get();
+        const StopReason reason = MeasureUntilStopped(*device, reference, options, port, stop,
+                                                      lines, dispatch, clock);
         if (reason == StopReason::kForcedEnd) {
             dispatch.Event(record_event::kStop);
             CloseOutputs(outputs);

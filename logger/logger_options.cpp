@@ -81,6 +81,16 @@ void AddMeasuringOptions(CLI::App& app, LoggerOptions& o) {
         ->type_name("NAME");
     app.add_flag("--no-reconnect", o.noReconnect,
                  "End with exit code 1 when the device is lost, instead of waiting for it");
+    CLI::Option* reference =
+        app.add_option("--reference", o.reference,
+                       "dcd: a GPS receiver's PPS on the port's DCD measures each interval in "
+                       "true seconds, and the clock's rate (Linux)")
+            ->check(CLI::IsMember({"dcd"}).description(""))
+            ->type_name("dcd");
+    app.add_option("--reference-device", o.reference,
+                   "The PPS on DCD of another serial port instead (Linux)")
+        ->excludes(reference)
+        ->type_name("PATH");
 }
 
 void AddMqttOptions(CLI::App& app, LoggerOptions::Mqtt& o) {

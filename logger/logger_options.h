@@ -16,6 +16,9 @@ struct LoggerOptions {
     int nominal = 0;         // 50 or 60; 0 takes it from the device's lines
     std::string grid;        // whose bands events are told by; empty: the nominal's usual
     bool noReconnect = false;  // end when the device is lost instead of waiting for it
+    // A reference second on DCD: "dcd" for the measuring port's own, or another port's path;
+    // empty: none.
+    std::string reference;
     struct Mqtt {
         std::string url;  // mqtt://host[:port] or mqtts://host[:port]; empty: no MQTT
         std::string caFile;

@@ -21,9 +21,12 @@ PulseDispatch::PulseDispatch(int nominal, int64_t count, StopRequest& stop,
       m_grid(std::move(grid)),
       m_epoch(std::move(epoch)) {}
 
-void PulseDispatch::StartRun() {
+void PulseDispatch::StartRun(CommDevice* reference) {
     m_clock.emplace(ReadCounterFrequency());
     m_clock->SetNominal(m_nominal);
+    m_reference = reference;
+    m_referenceSeconds.emplace(ReadCounterFrequency());
+    m_referenceRate.reset();
 }
 
 void PulseDispatch::Event(const std::string& event) {
@@ -77,10 +80,12 @@ void PulseDispatch::OnCountedPulse(const CountedPulse& pulse) {
     PulseReport report;
     report.unixNanoseconds = UnixNanosecondsOf(pulse.edgeTicks, now, pulse.counterFrequency);
     report.pulse = pulse;
+    report.clock = Clock();
+    FollowReference(pulse, report);
+    report.clock.reference = m_referenceRate;
     report.figures = m_clock->OnPulse(pulse.edgeTicks);
     report.frequencyText = m_frequencyText;
     report.event = EventOf(*report.figures);
-    report.clock = Clock();
     if (const std::string bridged = m_epoch.Apply(report); !bridged.empty()) {
         // A nanosecond before its pulse: a store keyed by time (InfluxDB) keeps both.
         PulseReport gap;
@@ -100,6 +105,32 @@ void PulseDispatch::OnCountedPulse(const CountedPulse& pulse) {
     if (pulse.count > 0 && ++m_measured == m_count) {
         m_stop.Request(StopReason::kCountReached);
     }
+}
+
+void PulseDispatch::FollowReference(const CountedPulse& pulse, const PulseReport& report) {
+    if (m_reference == nullptr) {
+        return;
+    }
+    std::string whyNot;
+    if (!m_reference->TakeDcdRises(m_referenceRises, whyNot)) {
+        Event(std::string(record_event::kNoReference) + ": " + whyNot);
+        m_reference = nullptr;
+        return;
+    }
+    for (const int64_t rise : m_referenceRises) {
+        m_referenceSeconds->OnRise(rise);
+    }
+    const std::optional<ReferenceRate> rate = m_referenceSeconds->RateAt(pulse.edgeTicks);
+    m_clock->SetTicksPerSecond(rate ? std::optional(rate->ticksPerSecond) : std::nullopt);
+    if (rate.has_value() != m_referenceRate.has_value()) {
+        PulseReport change;
+        change.unixNanoseconds = report.unixNanoseconds - 1;
+        change.event = rate ? record_event::kReferenceOn : record_event::kReferenceLost;
+        change.clock = report.clock;
+        change.clock.reference = rate;
+        Hand(change);
+    }
+    m_referenceRate = rate;
 }
 
 namespace {

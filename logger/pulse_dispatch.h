@@ -8,6 +8,8 @@
 #include "logger/stop_request.h"
 #include "measure/grid_figures.h"
 #include "measure/measurement_display.h"
+#include "measure/reference_rate.h"
+#include "serial/comm_device.h"
 
 #include <atomic>
 #include <cstdint>
@@ -28,10 +30,11 @@ class PulseDispatch : public MeasurementDisplay {
                   std::string grid, std::optional<EpochState> epoch = std::nullopt);
 
     // The main thread, before each receive thread starts: a new measurement, from its
-    // reference pulse.
-    void StartRun();
-    // The main thread: "device lost", "device back", "stop", a clock's change. Touches none of
-    // the receive thread's state.
+    // reference pulse; `reference` is the device whose DCD carries a reference second, if any,
+    // used by the receive thread until the next run.
+    void StartRun(CommDevice* reference = nullptr);
+    // Any thread (the main thread's "device lost", "stop", a clock's change; the receive
+    // thread's "no reference"): touches none of the receive thread's state.
     void Event(const std::string& event);
     // The main thread, at any time: the clock as just read; a change is an event.
     void ClockRead(const ClockState& clock);
@@ -47,6 +50,9 @@ class PulseDispatch : public MeasurementDisplay {
 
   private:
     void Hand(const PulseReport& report);
+    // Before the pulse's figures: the reference's rate for the interval the pulse ends, and
+    // an event of its own when the reference is found or lost.
+    void FollowReference(const CountedPulse& pulse, const PulseReport& report);
     void WatchBands(PulseReport& report);
     ClockState Clock() const;
 
@@ -64,6 +70,10 @@ class PulseDispatch : public MeasurementDisplay {
     RateWatch m_rate;
     GridTimeEpoch m_epoch;
     int64_t m_measured = 0;
+    CommDevice* m_reference = nullptr;
+    std::optional<ReferenceSeconds> m_referenceSeconds;
+    std::optional<ReferenceRate> m_referenceRate;  // the last pulse's
+    std::vector<int64_t> m_referenceRises;
     // Written by the receive thread, read by any.
     std::atomic<int64_t> m_rises{0};
     std::atomic<int64_t> m_lines{0};

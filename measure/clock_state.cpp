@@ -26,6 +26,9 @@ ClockState KernelClockState(bool unsynchronisedFlag, int64_t maximumErrorUs,
 }
 
 double RateErrorPpm(const ClockState& state) {
+    if (state.reference) {
+        return state.reference->uncertaintyPpm;
+    }
     if (state.discipline != ClockState::Discipline::kSynchronised) {
         return kCrystalPpm;
     }
@@ -46,9 +49,13 @@ const char* DisciplineName(ClockState::Discipline discipline) {
 
 namespace {
 constexpr const char* kSlewing = "slewing";
+constexpr const char* kReference = "reference";
 }  // namespace
 
 const char* ClockWord(const ClockState& state) {
+    if (state.reference) {
+        return kReference;
+    }
     return state.slewing && state.discipline == ClockState::Discipline::kSynchronised
                ? kSlewing
                : DisciplineName(state.discipline);
@@ -56,7 +63,7 @@ const char* ClockWord(const ClockState& state) {
 
 std::vector<std::string> ClockWords() {
     using Discipline = ClockState::Discipline;
-    return {DisciplineName(Discipline::kSynchronised), kSlewing,
+    return {kReference, DisciplineName(Discipline::kSynchronised), kSlewing,
             DisciplineName(Discipline::kUnsynchronised),
             DisciplineName(Discipline::kNeverDisciplined)};
 }

@@ -2,6 +2,8 @@
 // What matters for a frequency is the rate error, never the time of day.
 #pragma once
 
+#include "measure/reference_rate.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,6 +22,9 @@ struct ClockState {
     std::optional<double> rateErrorPpm;  // the daemon's own estimate, where it gives one
     std::string estimatedBy;             // "chrony", or empty
     bool slewing = false;  // the rate departs from its average: a daemon slews an offset away
+    // While a reference second measures the intervals: the counter's rate against it, which
+    // then takes the daemon's place.
+    std::optional<ReferenceRate> reference;
 
     bool operator==(const ClockState&) const = default;
 };
@@ -36,8 +41,8 @@ double RateErrorPpm(const ClockState& state);
 // "synchronised", "unsynchronised" or "never disciplined": the record's and the events' word.
 const char* DisciplineName(ClockState::Discipline discipline);
 
-// The record's and the events' word for the state: "slewing" while a disciplined clock slews,
-// else its discipline's.
+// The record's and the events' word for the state: "reference" while a reference second
+// measures the intervals, "slewing" while a disciplined clock slews, else its discipline's.
 const char* ClockWord(const ClockState& state);
 // Every word ClockWord gives.
 std::vector<std::string> ClockWords();

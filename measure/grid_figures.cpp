@@ -64,12 +64,25 @@ PulseFigures GridClock::OnPulse(int64_t ticks) {
     figures.seconds = m_seconds;
     figures.intervalTicks = interval;
     figures.lost = near ? whole - 1 : 0;
+    const double correction = ReferenceCorrection(interval);
+    m_correctionSeconds += correction;
     // An irregular interval is no measure of the frequency; the mean and the grid time take
-    // it as the nearest whole number of seconds.
-    figures.frequency = near ? FrequencyOf(whole, interval) : std::nullopt;
-    figures.meanFrequency = FrequencyOf(m_seconds, ticks - m_reference);
+    // it as the nearest whole number of seconds. Without a reference the counter's own
+    // seconds are exact integers, and kept so.
+    if (m_correctionSeconds == 0) {
+        figures.frequency = near ? FrequencyOf(whole, interval) : std::nullopt;
+        figures.meanFrequency = FrequencyOf(m_seconds, ticks - m_reference);
+    } else {
+        const double frequency = static_cast<double>(m_counterFrequency);
+        figures.frequency =
+            near ? FrequencyOver(whole, static_cast<double>(interval) / frequency + correction)
+                 : std::nullopt;
+        figures.meanFrequency = FrequencyOver(
+            m_seconds, static_cast<double>(ticks - m_reference) / frequency + m_correctionSeconds);
+    }
     figures.gridTimeDeviationUs =
-        m_seconds * 1'000'000 - ScaleTicks(ticks - m_reference, m_counterFrequency, 1'000'000);
+        m_seconds * 1'000'000 - ScaleTicks(ticks - m_reference, m_counterFrequency, 1'000'000) -
+        std::llround(m_correctionSeconds * 1e6);
     figures.timestampNoiseSeconds = m_noise.SigmaSeconds(m_counterFrequency);
     m_latest = figures;
     return figures;
@@ -79,6 +92,7 @@ PulseFigures GridClock::StartFrom(int64_t ticks, PulseFigures::Kind kind) {
     m_reference = ticks;
     m_last = ticks;
     m_seconds = 0;
+    m_correctionSeconds = 0;
     m_noise.Break();
     m_latest = PulseFigures{};
     m_latest.kind = kind;
@@ -93,6 +107,22 @@ std::optional<int64_t> GridClock::FrequencyOf(int64_t seconds, int64_t ticks) co
     }
     return std::llround(static_cast<double>(m_nominal) * 1e5 * static_cast<double>(seconds) *
                         static_cast<double>(m_counterFrequency) / static_cast<double>(ticks));
+}
+
+std::optional<int64_t> GridClock::FrequencyOver(int64_t seconds, double trueSeconds) const {
+    if (m_nominal == 0) {
+        return std::nullopt;
+    }
+    return std::llround(static_cast<double>(m_nominal) * 1e5 * static_cast<double>(seconds) /
+                        trueSeconds);
+}
+
+double GridClock::ReferenceCorrection(int64_t ticks) const {
+    if (!m_ticksPerSecond) {
+        return 0;
+    }
+    const double interval = static_cast<double>(ticks);
+    return interval / *m_ticksPerSecond - interval / static_cast<double>(m_counterFrequency);
 }
 
 std::string FormatHertz(int64_t hundredThousandths) {

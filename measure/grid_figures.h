@@ -59,12 +59,23 @@ class GridClock {
     void SetNominal(int hertz);
     int Nominal() const { return m_nominal; }
 
+    // The counter's ticks in one true second, measured against a reference, for the intervals
+    // that end from now on; none: the counter's own frequency. Each interval is measured in the
+    // seconds in force when it ended, so a reference lost or found changes no figure of the
+    // past, and the grid time deviation goes on without a jump.
+    void SetTicksPerSecond(std::optional<double> ticksPerSecond) {
+        m_ticksPerSecond = ticksPerSecond;
+    }
+
     // A rising edge at counter value `ticks`; the first is the reference.
     PulseFigures OnPulse(int64_t ticks);
 
   private:
     PulseFigures StartFrom(int64_t ticks, PulseFigures::Kind kind);
     std::optional<int64_t> FrequencyOf(int64_t seconds, int64_t ticks) const;
+    std::optional<int64_t> FrequencyOver(int64_t seconds, double trueSeconds) const;
+    // What the reference's seconds add to the counter's own over an interval of `ticks`.
+    double ReferenceCorrection(int64_t ticks) const;
 
     const int64_t m_counterFrequency;
     int m_nominal = 0;
@@ -74,6 +85,10 @@ class GridClock {
     int64_t m_seconds = 0;
     PulseFigures m_latest;  // of the last counted edge, which a glitch repeats
     TimestampNoise m_noise;
+    std::optional<double> m_ticksPerSecond;
+    // True seconds since the reference pulse less the counter's own count of them: 0 until a
+    // reference measured an interval.
+    double m_correctionSeconds = 0;
 };
 
 // The nominal frequency a reading belongs to: 50 or 60 Hz.

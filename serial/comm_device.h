@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace cyclara {
 
@@ -61,6 +63,16 @@ class CommDevice {
 
     // Safe from any thread. Before the first wait has begun, the wait may still be unknown.
     virtual TimingReport Timing() const { return {}; }
+
+    // The rising edges of DCD since the call before, timestamped as the pulses are: a
+    // reference second (a GPS receiver's PPS) wired to this port. The first call starts the
+    // watch. False where the backend cannot watch DCD, with the reason in `whyNot`. Called by
+    // one thread at a time.
+    virtual bool TakeDcdRises(std::vector<int64_t>& rises, std::string& whyNot) {
+        static_cast<void>(rises);
+        whyNot = "this build cannot watch DCD";
+        return false;
+    }
 };
 
 // Passes every call on to another device: the base of a wrapper that watches a call or two
@@ -74,6 +86,9 @@ class ForwardingCommDevice : public CommDevice {
     bool ReadDsrChange(DsrChange& change) override { return m_device.ReadDsrChange(change); }
     uint32_t Read(char* buffer, uint32_t size) override { return m_device.Read(buffer, size); }
     TimingReport Timing() const override { return m_device.Timing(); }
+    bool TakeDcdRises(std::vector<int64_t>& rises, std::string& whyNot) override {
+        return m_device.TakeDcdRises(rises, whyNot);
+    }
 
   private:
     CommDevice& m_device;

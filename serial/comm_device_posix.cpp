@@ -1,10 +1,11 @@
 #include "serial/comm_device.h"
-#include "serial/dsr_watcher_posix.h"
+#include "serial/line_watcher_posix.h"
 #include "serial/line_settings_posix.h"
 #include "serial/serial_port.h"
 
 #include <fcntl.h>
 #include <poll.h>
+#include <linux/tty.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -61,6 +62,9 @@ std::string OpenErrorText(int error) {
     return std::strerror(error);
 }
 
+// Whether the line discipline hands DCD's edges to the kernel's PPS source, for chrony or ntpd.
+bool FeedsKernelPps(int fd);
+
 class PosixCommDevice : public CommDevice {
   public:
     PosixCommDevice(UniqueFd tty, UniqueFd wake)
@@ -70,6 +74,7 @@ class PosixCommDevice : public CommDevice {
           m_watcher(m_tty.Get(), [this] { Wake(); }) {}
 
     ~PosixCommDevice() override {
+        m_dcdWatcher.Stop();
         m_watcher.Stop();
         ioctl(m_tty.Get(), TIOCNXCL);
     }
@@ -152,6 +157,25 @@ class PosixCommDevice : public CommDevice {
         return true;
     }
 
+    // The receive thread's only, after the first call, besides the destructor's stop.
+    bool TakeDcdRises(std::vector<int64_t>& rises, std::string& whyNot) override {
+        rises.clear();
+        if (!m_dcdWatcher.Started()) {
+            if (FeedsKernelPps(m_tty.Get())) {
+                whyNot = "its DCD feeds the kernel's PPS (pps-ldisc), which a time daemon can "
+                         "discipline the clock with: the clock is then the reference";
+                return false;
+            }
+            m_dcdWatcher.Start();
+        }
+        while (const std::optional<DsrChange> change = m_dcdWatcher.Take()) {
+            if (change->pulse) {
+                rises.push_back(change->pulseTicks);
+            }
+        }
+        return true;
+    }
+
     uint32_t Read(char* buffer, uint32_t size) override {
         const ssize_t count = read(m_tty.Get(), buffer, size);
         return count > 0 ? static_cast<uint32_t>(count) : 0;
@@ -180,8 +204,15 @@ class PosixCommDevice : public CommDevice {
     std::atomic<uint32_t> m_maskGeneration{0};
     uint32_t m_seenGeneration = 0;  // the receive thread's only
     bool m_hungUp = false;  // the receive thread's only
-    DsrWatcher m_watcher;  // declared last: stopped before the descriptors close
+    // Declared last: stopped before the descriptors close.
+    LineWatcher m_watcher;
+    LineWatcher m_dcdWatcher{m_tty.Get(), [] {}, ModemLine::kDcd};
 };
+
+bool FeedsKernelPps(int fd) {
+    int discipline = 0;
+    return ioctl(fd, TIOCGETD, &discipline) == 0 && discipline == N_PPS;
+}
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include "simulator/line_report.h"
 #include "simulator/pulse_plan.h"
+#include "simulator/reference_pulses.h"
 #include "simulator/run_signals.h"
 
 #include <sched.h>
@@ -34,6 +35,13 @@ bool Device::AwaitWatcher() {
 }
 
 void Device::Run() {
+    std::optional<ReferencePulses> reference;
+    if (m_o.reference.on) {
+        reference.emplace(m_o.reference, m_modem, m_plug.Slot(),
+                          [this](const char* what, int64_t n, const char* detail, int64_t ns) {
+                              Event(what, n, detail, ns);
+                          });
+    }
     SendPulses();
     ReportSeen();
 }

@@ -102,6 +102,30 @@ void ModemControl::SetDsr(int slot, bool on) {
     Publish(slot);
 }
 
+int64_t ModemControl::SetDcd(int slot, bool on) {
+    EmulatedLine& line = m_block->slots[slot];
+    const int64_t now = MonotonicNanoseconds();
+    if (((Load(line.lines) & TIOCM_CD) != 0) != on) {
+        __atomic_fetch_xor(&line.lines, static_cast<uint32_t>(TIOCM_CD), __ATOMIC_ACQ_REL);
+        __atomic_fetch_add(&line.dcdCount, 1u, __ATOMIC_ACQ_REL);
+        __atomic_fetch_add(&line.sequence, 1u, __ATOMIC_ACQ_REL);
+        syscall(SYS_futex, &line.sequence, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+    }
+    return now;
+}
+
+std::optional<int64_t> ModemControl::DcdSeenNanoseconds(int slot, uint32_t count) const {
+    const EmulatedLine& line = m_block->slots[slot];
+    if (Load(line.dcdSeenCount) != count) {
+        return std::nullopt;
+    }
+    return Load(line.dcdSeenNanoseconds);
+}
+
+uint32_t ModemControl::DcdCount(int slot) const {
+    return Load(m_block->slots[slot].dcdCount);
+}
+
 void ModemControl::PulseDsr(int slot) {
     __atomic_fetch_add(&m_block->slots[slot].dsrCount, 2u, __ATOMIC_ACQ_REL);
     Publish(slot);

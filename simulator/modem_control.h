@@ -32,6 +32,14 @@ class ModemControl {
     // pulse ends before a reader looks.
     void SetDsr(int slot, bool on);
     void PulseDsr(int slot);
+    // One DCD edge, from another thread than the DSR's: it leaves the DSR's latest change
+    // and what the program had done by it as they were. Returns CLOCK_MONOTONIC in
+    // nanoseconds, read just before the change was published.
+    int64_t SetDcd(int slot, bool on);
+    // When a wait on DCD first returned after the change that made its count `count` (the
+    // rises are the odd counts); none while none has.
+    std::optional<int64_t> DcdSeenNanoseconds(int slot, uint32_t count) const;
+    uint32_t DcdCount(int slot) const;
     // The device is pulled out: every modem request fails with EIO and waits end.
     void Remove(int slot);
     // After `after` more calls of the modem request `request` (TIOCMGET, TIOCMIWAIT...), the

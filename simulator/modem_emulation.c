@@ -27,7 +27,8 @@
 /* 32-bit and 64-bit programs share the block: its 64-bit fields must lie where both put them. */
 _Static_assert(offsetof(struct EmulatedLine, edgeNanoseconds) == 48 &&
                    offsetof(struct EmulatedLine, seenNanoseconds) == 80 &&
-                   sizeof(struct EmulatedLine) == 96 &&
+                   offsetof(struct EmulatedLine, dcdSeenNanoseconds) == 96 &&
+                   sizeof(struct EmulatedLine) == 112 &&
                    offsetof(struct ModemLinesBlock, slots) == 8,
                "the shared block has one layout in 32-bit and 64-bit programs");
 
@@ -115,6 +116,18 @@ static void MarkSeen(struct EmulatedLine* line, uint32_t sequence) {
     }
 }
 
+static void MarkDcdSeen(struct EmulatedLine* line) {
+    const uint32_t count = Load(&line->dcdCount);
+    uint32_t seen = Load(&line->dcdSeenCount);
+    if (seen != count && __atomic_compare_exchange_n(&line->dcdSeenCount, &seen, count, 0,
+                                                     __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+        struct timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        __atomic_store_n(&line->dcdSeenNanoseconds,
+                         (int64_t)now.tv_sec * 1000000000 + now.tv_nsec, __ATOMIC_RELEASE);
+    }
+}
+
 static int WaitForChange(struct EmulatedLine* line, unsigned long mask) {
     /* Counted before the snapshot: a test that sees the entry knows the wait started after it. */
     __atomic_fetch_add(&line->waitEntries, 1, __ATOMIC_ACQ_REL);
@@ -127,7 +140,10 @@ static int WaitForChange(struct EmulatedLine* line, unsigned long mask) {
             break;
         }
         if (CountsOf(line, mask) != start) {
-            MarkSeen(line, sequence);
+            if (mask & TIOCM_CD)
+                MarkDcdSeen(line);
+            else
+                MarkSeen(line, sequence);
             break;
         }
         if (syscall(SYS_futex, &line->sequence, FUTEX_WAIT, sequence, NULL, NULL, 0) != 0 &&

@@ -41,6 +41,11 @@ struct EmulatedLine {
     int64_t seenNanoseconds;
     uint32_t seenSequence;
     uint32_t padding;
+    /* The same for DCD alone, which a reference second drives from a thread of its own: when a
+     * wait on DCD first returned after the change that made dcdCount dcdSeenCount. */
+    int64_t dcdSeenNanoseconds;
+    uint32_t dcdSeenCount;
+    uint32_t dcdPadding;
 };
 
 struct ModemLinesBlock {

@@ -54,6 +54,17 @@ void AddRunOptions(CLI::App& app, SimOptions& o) {
                    "PPM:AFTER:FOR: the started program's CLOCK_MONOTONIC runs PPM fast from AFTER "
                    "seconds for FOR seconds, as while a time daemon slews")
         ->type_name("PPM:AFTER:FOR");
+    app.add_flag("--reference", o.reference.on,
+                 "A PPS on DCD beside the pulses, as from a GPS receiver; each rise is a "
+                 "\"reference\" event");
+    app.add_option("--reference-ppm", o.reference.offsetPpm,
+                   "Positive makes the reference's seconds longer than the machine's");
+    app.add_option("--reference-jitter-us", o.reference.jitterUs,
+                   "Timing jitter of each reference rise, s.d. in us")
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--reference-count", o.reference.count,
+                   "Reference rises before it falls silent, as a receiver losing its fix")
+        ->check(CLI::NonNegativeNumber);
     app.add_option("--count", o.count, "Pulses to send; 0 runs until stopped")
         ->check(CLI::NonNegativeNumber);
     app.add_option("--remove-after", o.removeAfter,
@@ -87,6 +98,12 @@ int ParseOptions(int argc, char** argv, SimOptions& o) {
     if (o.widthSeconds >= o.periodSeconds) {
         return UsageError(app.get_name(), "the width must be shorter than the period");
     }
+    // A device pulled out comes back on another slot, which the reference's thread would
+    // not follow.
+    if (o.reference.on && o.removeAfter != 0) {
+        return UsageError(app.get_name(), "--reference does not go with --remove-after");
+    }
+    o.reference.seed = o.shape.seed;
     return -1;
 }
 

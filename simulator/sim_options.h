@@ -3,6 +3,7 @@
 #pragma once
 
 #include "simulator/pulse_plan.h"
+#include "simulator/reference_pulses.h"
 
 #include <cstdint>
 #include <string>
@@ -23,9 +24,10 @@ struct SimOptions {
     int noiseBytes = 0;
     std::string text;  // the line's bytes instead of the frequency's; empty for those
     bool pollingOnly = false;  // a driver without TIOCMIWAIT
-    std::string clock;
-    std::string slew;
-    std::string profile;  // a "seconds,hertz" file the grid's frequency follows; empty: none  // "PPM:AFTER:FOR", seconds; empty for none  // the clock state the started program reads; empty for the machine's
+    std::string clock;    // the clock state the started program reads; empty for the machine's
+    std::string slew;     // "PPM:AFTER:FOR", seconds; empty for none
+    std::string profile;  // a "seconds,hertz" file the grid's frequency follows; empty: none
+    ReferenceShape reference;
     int64_t count = 0;
     int64_t removeAfter = 0;
     double backAfterSeconds = 0;

@@ -5,7 +5,7 @@
 #include "measure/measurement_log.h"
 #include "measure/receive_thread.h"
 #include "serial/adapter.h"
-#include "serial/dsr_watcher_posix.h"
+#include "serial/line_watcher_posix.h"
 #include "serial/serial_port.h"
 #include "simulator/modem_control.h"
 #include "simulator/pty.h"
@@ -218,16 +218,16 @@ TEST_P(DsrEdgeTest, EdgesCarryTheirTimestamps) {
 INSTANTIATE_TEST_SUITE_P(WaitOrPoll, DsrEdgeTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Polled" : "Waited"; });
 
-TEST(DsrWatcherTest, AReaderFarBehindLosesOnlyTheOldestChangesAndCountsThem) {
+TEST(LineWatcherTest, AReaderFarBehindLosesOnlyTheOldestChangesAndCountsThem) {
     Pty pty;
     ModemControl& modem = ModemControl::ForThisProcess();
     const int slot = modem.Attach(pty.SlavePath());
     const int fd = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     const int extra = 100;
-    const int edges = static_cast<int>(DsrWatcher::kQueueLimit) + extra;
+    const int edges = static_cast<int>(LineWatcher::kQueueLimit) + extra;
     {
-        DsrWatcher watcher(fd, [] {});
+        LineWatcher watcher(fd, [] {});
         watcher.Start();
         for (int edge = 0; edge < edges; ++edge) {
             ASSERT_TRUE(modem.WaitUntilWatched(slot)) << edge;
@@ -240,7 +240,7 @@ TEST(DsrWatcherTest, AReaderFarBehindLosesOnlyTheOldestChangesAndCountsThem) {
         while (const std::optional<DsrChange> change = watcher.Take()) {
             kept.push_back(*change);
         }
-        ASSERT_EQ(kept.size(), DsrWatcher::kQueueLimit);
+        ASSERT_EQ(kept.size(), LineWatcher::kQueueLimit);
         EXPECT_TRUE(kept.front().on) << "the change after the dropped ones is the edge " << extra;
         EXPECT_EQ(kept.back().on, (edges - 1) % 2 == 0) << "the line's latest state is kept";
     }

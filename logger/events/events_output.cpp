@@ -1,5 +1,6 @@
 #include "logger/events/events_output.h"
 
+#include "logger/record/record_layout.h"
 #include "measure/log_files.h"
 #include "measure/wall_clock.h"
 
@@ -40,6 +41,7 @@ class EventsDestination : public Destination {
             for (const PulseReport::BandEvent& event : report.bandEvents) {
                 Tell(event);
             }
+            TellReference(report);
         }
         return Delivery::All(batch.size());
     }
@@ -51,6 +53,24 @@ class EventsDestination : public Destination {
     }
 
   private:
+    static void TellReference(const PulseReport& report) {
+        const std::string at = FormatUtc(report.unixNanoseconds);
+        if (report.event == record_event::kReferenceOn && report.clock.reference) {
+            std::fprintf(stderr,
+                         "cyclara-log: reference on at %s: the clock runs %+.3f ppm against it "
+                         "(uncertainty %.3f ppm)\n",
+                         at.c_str(), report.clock.reference->clockPpm,
+                         report.clock.reference->uncertaintyPpm);
+        } else if (report.event == record_event::kReferenceLost) {
+            std::fprintf(stderr,
+                         "cyclara-log: reference lost at %s: the clock measures the intervals "
+                         "again\n",
+                         at.c_str());
+        } else if (report.event.rfind(record_event::kNoReference, 0) == 0) {
+            std::fprintf(stderr, "cyclara-log: %s\n", report.event.c_str());
+        }
+    }
+
     void Tell(const PulseReport::BandEvent& event) {
         const Excursion& excursion = event.excursion;
         if (event.started) {

@@ -31,6 +31,10 @@ inline constexpr const char* kStop = "stop";
 inline constexpr const char* kNoPulses = "no pulses";  // the device is there, but sends none
 inline constexpr const char* kPulsesAgain = "pulses again";
 inline constexpr const char* kClock = "clock";  // "clock synchronised": the clock changed
+// A reference second measures the intervals from this pulse on, or no longer does.
+inline constexpr const char* kReferenceOn = "reference on";
+inline constexpr const char* kReferenceLost = "reference lost";
+inline constexpr const char* kNoReference = "no reference";  // "no reference: why"
 }  // namespace record_event
 
 // What the figures say happened at a pulse; empty for an ordinary one.

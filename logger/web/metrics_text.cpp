@@ -96,6 +96,14 @@ void Clock(Exposition& out, const ClockState& clock) {
     out.Gauge("cyclara_clock_rate_error_ppm",
               "The clock's rate error a reading carries, in parts per million.",
               RateErrorPpm(clock));
+    out.Gauge("cyclara_reference_up",
+              "1 while a reference second (a GPS receiver's PPS) measures the intervals.",
+              clock.reference ? 1 : 0);
+    if (clock.reference) {
+        out.Gauge("cyclara_clock_measured_rate_ppm",
+                  "The clock's rate against the reference: positive when it runs fast.",
+                  clock.reference->clockPpm);
+    }
 }
 
 }  // namespace

@@ -60,10 +60,10 @@ def seen_rises_ns(events):
     fall when the pulse was over before the program looked."""
     rises, seen = [], {}
     for line in events.splitlines():
-        ns, what, pulse = line.split("\t")[:3]
+        ns, what, pulse, *detail = line.split("\t")
         if what == "rise":
             rises.append(int(pulse))
-        elif what == "seen":
+        elif what == "seen" and detail != ["reference"]:
             seen.setdefault(int(pulse), int(ns))
     return [seen[pulse] for pulse in rises if pulse in seen]
 

@@ -381,6 +381,51 @@ class LoggerAgainstSimulator(unittest.TestCase):
         self.assertEqual(errors.count("cyclara-log: event: left the "), 2, errors)
         self.assertEqual(errors.count("cyclara-log: event: back in the "), 2, errors)
 
+    @unittest.skipIf(QUICK, ONE_SECOND_RUNS)
+    def test_a_reference_20_ppm_off_the_clock_measures_the_seconds_until_it_is_lost(self):
+        # A PPS on DCD whose seconds last 20 ppm longer than the machine's, silent after 36.
+        with tempfile.TemporaryDirectory() as folder:
+            record, events = os.path.join(folder, "record"), os.path.join(folder, "events")
+            code, _, errors = run(
+                [SIM, "--period", "1", "--count", "46", "--events", events, "--reference",
+                 "--reference-ppm", "20", "--reference-jitter-us", "5", "--reference-count",
+                 "36", "--", *LOGGER, "--port", "5", "--log-dir", folder, "--count", "43",
+                 "--record", record, "--nominal", "50", "--quiet", "--reference", "dcd"], 90)
+            rows = record_table(record)
+            lines = [line.split("\t") for line in read_bytes(events).decode().splitlines()]
+        self.assertEqual(code, 0, errors)
+        pulses_seen = seen_rises_ns("\n".join("\t".join(line) for line in lines))
+        reference_seen = [int(line[0]) for line in lines if line[1:] == ["seen", line[2],
+                                                                         "reference"]]
+        self.assertEqual([r["event"] for r in rows if r["event"].startswith("reference")],
+                         ["reference on", "reference lost"])
+        checked = 0
+        for row in (r for r in rows if r["frequency_hz"]):
+            # What the interval in the reference's seconds makes of the counter's: its ticks
+            # per reference second, as a rate error.
+            implied_ppm = (float(row["frequency_hz"]) * float(row["interval_us"]) / 50e6 - 1) * 1e6
+            if row["clock"] != "reference":
+                self.assertAlmostEqual(implied_ppm, 0, delta=0.15, msg=row)
+                continue
+            # The line through the reference rises the program had been shown by this pulse
+            # (pulse 3 is the measurement's reference), within a window of 64 s.
+            shown = [ns for ns in reference_seen if ns < pulses_seen[2 + int(row["seconds"])]]
+            shown = shown[-65:]
+            if len(shown) < 30:
+                continue
+            n = len(shown)
+            mean_x, mean_y = (n - 1) / 2, sum(shown) / n
+            sxx = sum((x - mean_x) ** 2 for x in range(n))
+            slope = sum((x - mean_x) * (y - mean_y) for x, y in enumerate(shown)) / sxx
+            # Each timestamp the program took lies within 20 us of the moment its wait
+            # returned; that moves a least-squares slope by at most this much.
+            bound_ppm = 20e-6 * sum(abs(x - mean_x) for x in range(n)) / sxx * 1e6 + 0.15
+            self.assertAlmostEqual(implied_ppm, (slope / 1e9 - 1) * 1e6, delta=bound_ppm,
+                                   msg=row)
+            checked += 1
+        self.assertGreaterEqual(checked, 3)
+        self.assertRegex(errors, r"reference on at \S+: the clock runs \+\d+\.\d{3} ppm")
+
     @unittest.skipIf(UNDER_WINE, "a pipe between a Windows and a Linux program is wine's")
     def test_a_reader_that_stops_reading_holds_up_nothing_else(self):
         # Standard output a pipe of one page that nobody reads: full after some 90 rows.

@@ -1,5 +1,6 @@
-// A thread that blocks in the driver's wait for a DSR change and reads the counter the moment
-// the wait returns, so the timestamp does not wait for the receive thread to wake.
+// A thread that blocks in the driver's wait for a change of one modem line (DSR for the pulses,
+// DCD for a reference second) and reads the counter the moment the wait returns, so the
+// timestamp does not wait for the receive thread to wake.
 #pragma once
 
 #include "serial/comm_device.h"
@@ -14,7 +15,10 @@
 
 namespace cyclara {
 
-class DsrWatcher {
+// The input lines a watch can follow.
+enum class ModemLine { kDsr, kDcd };
+
+class LineWatcher {
   public:
     // Bounds Stop, whatever the driver does: a USB adapter can take seconds to answer a status
     // read, and no signal ends that call.
@@ -24,10 +28,10 @@ class DsrWatcher {
     static constexpr size_t kQueueLimit = 1024;
 
     // `notify` is called on the watcher thread after each change it queues and when it fails.
-    DsrWatcher(int fd, std::function<void()> notify);
-    ~DsrWatcher();
-    DsrWatcher(const DsrWatcher&) = delete;
-    DsrWatcher& operator=(const DsrWatcher&) = delete;
+    LineWatcher(int fd, std::function<void()> notify, ModemLine line = ModemLine::kDsr);
+    ~LineWatcher();
+    LineWatcher(const LineWatcher&) = delete;
+    LineWatcher& operator=(const LineWatcher&) = delete;
 
     // Start and Stop are called by whichever thread changes the event mask, one at a time:
     // the receive thread starts the watch, the user-interface thread stops it.
@@ -58,6 +62,7 @@ class DsrWatcher {
 
     const int m_fd;
     const std::function<void()> m_notify;
+    const ModemLine m_line;
     // Start and Stop's only (see above); the thread itself holds its run, not this object.
     std::thread m_thread;
     // The current run: replaced by Start, read through CurrentRun by the receive thread and by

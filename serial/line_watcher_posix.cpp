@@ -5,7 +5,7 @@
 // waits in the driver, timestamps, queues and notifies; the receive thread takes the changes
 // and failures (Take, TakeFailure); any thread may read the reports (WaitKind,
 // RealTimePriority, NoModemLines, DroppedChanges).
-#include "serial/dsr_watcher_posix.h"
+#include "serial/line_watcher_posix.h"
 
 #include "measure/counter.h"
 #include "measure/drop_oldest_queue.h"
@@ -64,9 +64,17 @@ constexpr const char* kPollingWait = "1 ms polling (the driver has no TIOCMIWAIT
 constexpr std::chrono::milliseconds kFirstRetryPause{100};
 constexpr std::chrono::milliseconds kLongestRetryPause{1000};
 
+int StatusBit(ModemLine line) {
+    return line == ModemLine::kDsr ? TIOCM_DSR : TIOCM_CD;
+}
+
+uint32_t TransitionsSoFar(ModemLine line, const serial_icounter_struct& counts) {
+    return static_cast<uint32_t>(line == ModemLine::kDsr ? counts.dsr : counts.dcd);
+}
+
 // A signal (the stop's own wake-up among them) can interrupt the driver's answer: that is
 // asked again, not taken for a failed device.
-bool ReadDsr(int fd, bool& on) {
+bool ReadLine(int fd, ModemLine line, bool& on) {
     int status = 0;
     int result = 0;
     do {
@@ -75,7 +83,7 @@ bool ReadDsr(int fd, bool& on) {
     if (result != 0) {
         return false;
     }
-    on = (status & TIOCM_DSR) != 0;
+    on = (status & StatusBit(line)) != 0;
     return true;
 }
 
@@ -88,9 +96,9 @@ bool DriverLacksRequest(int error) {
 
 // One watch, shared by the watcher object and its thread, so that a thread let go by Stop
 // keeps what it touches until it ends.
-struct DsrWatcher::Run {
-    Run(int port, std::function<void()> notifyOwner)
-        : fd(port), notify(std::move(notifyOwner)) {}
+struct LineWatcher::Run {
+    Run(int port, ModemLine watched, std::function<void()> notifyOwner)
+        : fd(port), line(watched), notify(std::move(notifyOwner)) {}
     ~Run() {
         if (fd >= 0) {
             close(fd);
@@ -109,6 +117,7 @@ struct DsrWatcher::Run {
     // The watch's own duplicate of the port: a thread let go cannot reach a descriptor that
     // was closed and reused for another file.
     const int fd;
+    const ModemLine line;
     // Written by Stop, read by the watcher between its waits.
     std::atomic<bool> stopping{false};
     // Set by the watcher when a failure begins, cleared by the receive thread taking it.
@@ -132,13 +141,13 @@ struct DsrWatcher::Run {
     std::condition_variable changed;
 };
 
-void DsrWatcher::Run::Watch() {
+void LineWatcher::Run::Watch() {
     realTime = RaiseWatcherPriority();
     std::chrono::milliseconds pause = kFirstRetryPause;
     while (!stopping) {
         bool wasOn = false;
         const bool wasFailing = failing;
-        if (ReadDsr(fd, wasOn)) {
+        if (ReadLine(fd, line, wasOn)) {
             linesRead = true;
             WaitForChanges(wasOn);
         } else if (!linesRead && DriverLacksRequest(errno)) {
@@ -160,12 +169,12 @@ void DsrWatcher::Run::Watch() {
     changed.notify_all();
 }
 
-void DsrWatcher::Run::WaitForChanges(bool wasOn) {
+void LineWatcher::Run::WaitForChanges(bool wasOn) {
     serial_icounter_struct last{};
     const bool counted = ioctl(fd, TIOCGICOUNT, &last) == 0;
     waitKind = kDriverWait;
     while (!stopping) {
-        if (ioctl(fd, TIOCMIWAIT, TIOCM_DSR) != 0) {
+        if (ioctl(fd, TIOCMIWAIT, StatusBit(line)) != 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -177,13 +186,13 @@ void DsrWatcher::Run::WaitForChanges(bool wasOn) {
         // The timestamp comes first: everything after it only interprets the edge.
         const int64_t ticks = ReadCounter();
         bool isOn = false;
-        if (!ReadDsr(fd, isOn)) {
+        if (!ReadLine(fd, line, isOn)) {
             return;
         }
         uint32_t transitions = isOn != wasOn ? 1 : 2;
         serial_icounter_struct now{};
         if (counted && ioctl(fd, TIOCGICOUNT, &now) == 0) {
-            transitions = static_cast<uint32_t>(now.dsr) - static_cast<uint32_t>(last.dsr);
+            transitions = TransitionsSoFar(line, now) - TransitionsSoFar(line, last);
             last = now;
         }
         Publish(DsrChangeOfWake(wasOn, transitions, isOn, ticks));
@@ -193,13 +202,13 @@ void DsrWatcher::Run::WaitForChanges(bool wasOn) {
 
 // For drivers without TIOCMIWAIT: the line is read every millisecond, so a timestamp can be
 // up to a millisecond late.
-void DsrWatcher::Run::PollForChanges(bool wasOn) {
+void LineWatcher::Run::PollForChanges(bool wasOn) {
     waitKind = kPollingWait;
     while (!stopping) {
         const timespec period{0, 1'000'000};
         nanosleep(&period, nullptr);
         bool isOn = false;
-        if (!ReadDsr(fd, isOn)) {
+        if (!ReadLine(fd, line, isOn)) {
             return;
         }
         if (isOn != wasOn) {
@@ -209,7 +218,7 @@ void DsrWatcher::Run::PollForChanges(bool wasOn) {
     }
 }
 
-void DsrWatcher::Run::Publish(const std::optional<DsrChange>& change) {
+void LineWatcher::Run::Publish(const std::optional<DsrChange>& change) {
     if (!change) {
         return;
     }
@@ -221,7 +230,7 @@ void DsrWatcher::Run::Publish(const std::optional<DsrChange>& change) {
     }
 }
 
-void DsrWatcher::Run::Fail() {
+void LineWatcher::Run::Fail() {
     if (failing) {
         return;
     }
@@ -233,23 +242,23 @@ void DsrWatcher::Run::Fail() {
     }
 }
 
-bool DsrWatcher::Run::PauseUnlessStopped(std::chrono::milliseconds pause) {
+bool LineWatcher::Run::PauseUnlessStopped(std::chrono::milliseconds pause) {
     std::unique_lock lock(mutex);
     return !changed.wait_for(lock, pause, [this] { return stopping.load(); });
 }
 
-DsrWatcher::DsrWatcher(int fd, std::function<void()> notify)
-    : m_fd(fd), m_notify(std::move(notify)) {}
+LineWatcher::LineWatcher(int fd, std::function<void()> notify, ModemLine line)
+    : m_fd(fd), m_notify(std::move(notify)), m_line(line) {}
 
-DsrWatcher::~DsrWatcher() {
+LineWatcher::~LineWatcher() {
     Stop();
 }
 
-void DsrWatcher::Start() {
+void LineWatcher::Start() {
     InstallWakeHandler();
     // Changes queued before a restart belonged to a receive thread that has gone: a new run
     // starts empty.
-    auto run = std::make_shared<Run>(fcntl(m_fd, F_DUPFD_CLOEXEC, 0), m_notify);
+    auto run = std::make_shared<Run>(fcntl(m_fd, F_DUPFD_CLOEXEC, 0), m_line, m_notify);
     {
         std::lock_guard lock(m_runMutex);
         m_run = run;
@@ -257,7 +266,7 @@ void DsrWatcher::Start() {
     m_thread = std::thread([run] { run->Watch(); });
 }
 
-void DsrWatcher::Stop() {
+void LineWatcher::Stop() {
     if (!m_thread.joinable()) {
         return;
     }
@@ -286,12 +295,12 @@ void DsrWatcher::Stop() {
     }
 }
 
-std::shared_ptr<DsrWatcher::Run> DsrWatcher::CurrentRun() const {
+std::shared_ptr<LineWatcher::Run> LineWatcher::CurrentRun() const {
     std::lock_guard lock(m_runMutex);
     return m_run;
 }
 
-std::optional<DsrChange> DsrWatcher::Take() {
+std::optional<DsrChange> LineWatcher::Take() {
     const std::shared_ptr<Run> run = CurrentRun();
     if (!run) {
         return std::nullopt;
@@ -300,7 +309,7 @@ std::optional<DsrChange> DsrWatcher::Take() {
     return run->changes.TakeOne();
 }
 
-bool DsrWatcher::HasChange() {
+bool LineWatcher::HasChange() {
     const std::shared_ptr<Run> run = CurrentRun();
     if (!run) {
         return false;
@@ -309,27 +318,27 @@ bool DsrWatcher::HasChange() {
     return !run->changes.Empty();
 }
 
-bool DsrWatcher::TakeFailure() {
+bool LineWatcher::TakeFailure() {
     const std::shared_ptr<Run> run = CurrentRun();
     return run && run->failureUntaken.exchange(false);
 }
 
-const char* DsrWatcher::WaitKind() const {
+const char* LineWatcher::WaitKind() const {
     const std::shared_ptr<Run> run = CurrentRun();
     return run ? run->waitKind.load() : kWaitNotYetKnown;
 }
 
-bool DsrWatcher::RealTimePriority() const {
+bool LineWatcher::RealTimePriority() const {
     const std::shared_ptr<Run> run = CurrentRun();
     return run && run->realTime;
 }
 
-bool DsrWatcher::NoModemLines() const {
+bool LineWatcher::NoModemLines() const {
     const std::shared_ptr<Run> run = CurrentRun();
     return run && run->noModemLines;
 }
 
-uint64_t DsrWatcher::DroppedChanges() const {
+uint64_t LineWatcher::DroppedChanges() const {
     const std::shared_ptr<Run> run = CurrentRun();
     if (!run) {
         return 0;
