@@ -4,6 +4,7 @@
 #include "logger/check.h"
 #include "logger/clock_reader.h"
 #include "logger/console.h"
+#include "logger/epoch/anchor_file.h"
 #include "logger/epoch/epoch_file.h"
 #include "logger/events/events_output.h"
 #include "logger/logger_options.h"
@@ -27,6 +28,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 #include <thread>
 
@@ -42,7 +44,8 @@ constexpr int kExitNoModemLines = 3;
 constexpr std::chrono::milliseconds kReconnectPause{1000};
 // How often the main thread looks whether the pulses move, and tells the watchdog.
 constexpr std::chrono::milliseconds kLookEvery{1'000};
-// How many looks between readings of the clock's state and rate (a change is an event).
+// How many looks between readings of the clock's state and rate (a change is an event) and
+// of the grid time anchor's file.
 constexpr int kLooksPerClockRead = 5;
 
 // A folder the user named is made if it is not there, as the record's is: a new meter's first
@@ -160,10 +163,12 @@ void LookAtPipeline(PipelineWatch& watch, PulseDispatch& dispatch, const std::st
 // One opening of the port: a new log and measurement, until a stop or a failed device.
 // kForcedEnd when the receive thread had to be ended by force: it may still be inside what it
 // was given, so none of that may be destroyed, and the process must end.
+// `lookNowAndThen`: what the main thread looks at every few seconds (the clock, the anchor's
+// file).
 StopReason MeasureUntilStopped(CommDevice& device, CommDevice* reference,
                                const LoggerOptions& options, const std::string& port,
                                StopRequest& stop, LineAssembler& lines, PulseDispatch& dispatch,
-                               ClockReader& clock) {
+                               const std::function<void()>& lookNowAndThen) {
     auto opening = std::make_unique<Opening>(device, options, stop, lines);
     dispatch.StartRun(reference);
     opening->receiver.StartThread(opening->watched, dispatch);
@@ -174,7 +179,7 @@ StopReason MeasureUntilStopped(CommDevice& device, CommDevice* reference,
     StopReason reason = StopReason::kNone;
     for (int looks = 1; (reason = stop.WaitFor(kLookEvery)) == StopReason::kNone; ++looks) {
         if (looks % kLooksPerClockRead == 0) {
-            clock.Read();
+            lookNowAndThen();
         }
         LookAtPipeline(watch, dispatch, port);
     }
@@ -311,12 +316,26 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
     ClockReader clock(dispatch);
     std::fprintf(stderr, "cyclara-log: clock: %s\n",
                  DescribeClock(clock.Read(), options.nominal).c_str());
+    std::optional<AnchorFile> anchorFile;
+    if (!options.gridTimeAnchorFile.empty()) {
+        anchorFile.emplace(options.gridTimeAnchorFile);
+    }
+    if (const std::optional<GridTimeAnchor> anchor = ParseGridTimeAnchor(options.gridTimeAnchor)) {
+        dispatch.AnchorGridTime(*anchor);
+    }
+    const auto lookNowAndThen = [&clock, &anchorFile, &dispatch] {
+        clock.Read();
+        if (const std::optional<GridTimeAnchor> anchor = anchorFile ? anchorFile->Look()
+                                                                    : std::nullopt) {
+            dispatch.AnchorGridTime(*anchor);
+        }
+    };
     LineAssembler lines;
     for (;;) {
         CommDevice* reference =
             options.reference == kSamePortReference ? device.get() : referencePort.get();
         const StopReason reason = MeasureUntilStopped(*device, reference, options, port, stop,
-                                                      lines, dispatch, clock);
+                                                      lines, dispatch, lookNowAndThen);
         if (reason == StopReason::kForcedEnd) {
             dispatch.Event(record_event::kStop);
             CloseOutputs(outputs);

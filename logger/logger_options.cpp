@@ -1,6 +1,7 @@
 #include "logger/logger_options.h"
 
 #include "app/command_line.h"
+#include "logger/epoch/grid_time_anchor.h"
 #include "logger/events/grid_bands.h"
 #include "serial/serial_port.h"
 #include "ui/compiled_resources.h"
@@ -87,6 +88,20 @@ void AddMeasuringOptions(CLI::App& app, LoggerOptions& o) {
                        "true seconds, and the clock's rate (Linux)")
             ->check(CLI::IsMember({"dcd"}).description(""))
             ->type_name("dcd");
+    app.add_option("--grid-time-anchor", o.gridTimeAnchor,
+                   "The grid operator's grid time deviation at a moment, e.g. "
+                   "-12.345@2026-12-08T14:00:00Z: ours is moved to match from then on (the "
+                   "moment must lie within what this run measured, or after it)")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                return ParseGridTimeAnchor(text) ? "" : "not SECONDS@YYYY-MM-DDTHH:MM:SSZ";
+            },
+            ""))
+        ->type_name("SECONDS@UTC");
+    app.add_option("--grid-time-anchor-file", o.gridTimeAnchorFile,
+                   "A file holding the operator's latest figure as SECONDS@UTC, looked at "
+                   "every 5 s while running")
+        ->type_name("FILE");
     app.add_option("--reference-device", o.reference,
                    "The PPS on DCD of another serial port instead (Linux)")
         ->excludes(reference)

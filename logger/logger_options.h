@@ -19,6 +19,9 @@ struct LoggerOptions {
     // A reference second on DCD: "dcd" for the measuring port's own, or another port's path;
     // empty: none.
     std::string reference;
+    // The operator's grid time, SECONDS@UTC, given once or in a file read while running.
+    std::string gridTimeAnchor;
+    std::string gridTimeAnchorFile;
     struct Mqtt {
         std::string url;  // mqtt://host[:port] or mqtts://host[:port]; empty: no MQTT
         std::string caFile;

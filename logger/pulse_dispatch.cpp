@@ -86,15 +86,14 @@ void PulseDispatch::OnCountedPulse(const CountedPulse& pulse) {
     report.figures = m_clock->OnPulse(pulse.edgeTicks);
     report.frequencyText = m_frequencyText;
     report.event = EventOf(*report.figures);
-    if (const std::string bridged = m_epoch.Apply(report); !bridged.empty()) {
-        // A nanosecond before its pulse: a store keyed by time (InfluxDB) keeps both.
-        PulseReport gap;
-        gap.unixNanoseconds = report.unixNanoseconds - 1;
-        gap.event = bridged;
-        gap.clock = report.clock;
-        gap.gridTimeSinceNs = report.gridTimeSinceNs;
-        Hand(gap);
+    HandBefore(report, m_epoch.Apply(report));
+    {
+        std::lock_guard lock(m_anchorMutex);
+        if (m_anchor) {
+            m_epoch.Anchor(*std::exchange(m_anchor, std::nullopt));
+        }
     }
+    HandBefore(report, m_epoch.ApplyAnchor(report));
     WatchBands(report);
     if (report.figures->timestampNoiseSeconds && m_nominal != 0) {
         report.uncertainty = UncertaintyOf(*report.figures->timestampNoiseSeconds,
@@ -123,12 +122,9 @@ void PulseDispatch::FollowReference(const CountedPulse& pulse, const PulseReport
     const std::optional<ReferenceRate> rate = m_referenceSeconds->RateAt(pulse.edgeTicks);
     m_clock->SetTicksPerSecond(rate ? std::optional(rate->ticksPerSecond) : std::nullopt);
     if (rate.has_value() != m_referenceRate.has_value()) {
-        PulseReport change;
-        change.unixNanoseconds = report.unixNanoseconds - 1;
-        change.event = rate ? record_event::kReferenceOn : record_event::kReferenceLost;
-        change.clock = report.clock;
-        change.clock.reference = rate;
-        Hand(change);
+        PulseReport withRate = report;
+        withRate.clock.reference = rate;
+        HandBefore(withRate, rate ? record_event::kReferenceOn : record_event::kReferenceLost);
     }
     m_referenceRate = rate;
 }
@@ -168,6 +164,23 @@ void PulseDispatch::WatchBands(PulseReport& report) {
         Feed(watch, hertz, report);
     }
     Feed(m_rate, hertz, report);
+}
+
+void PulseDispatch::AnchorGridTime(const GridTimeAnchor& anchor) {
+    std::lock_guard lock(m_anchorMutex);
+    m_anchor = anchor;
+}
+
+void PulseDispatch::HandBefore(const PulseReport& pulse, const std::string& event) {
+    if (event.empty()) {
+        return;
+    }
+    PulseReport before;
+    before.unixNanoseconds = pulse.unixNanoseconds - 1;
+    before.event = event;
+    before.clock = pulse.clock;
+    before.gridTimeSinceNs = pulse.gridTimeSinceNs;
+    Hand(before);
 }
 
 void PulseDispatch::Hand(const PulseReport& report) {

@@ -38,6 +38,8 @@ class PulseDispatch : public MeasurementDisplay {
     void Event(const std::string& event);
     // The main thread, at any time: the clock as just read; a change is an event.
     void ClockRead(const ClockState& clock);
+    // Any thread: the operator's grid time at a moment, applied at a pulse after it.
+    void AnchorGridTime(const GridTimeAnchor& anchor);
 
     // The receive thread's, like the window's fields.
     void SetFieldText(int id, const char* text) override;
@@ -50,6 +52,9 @@ class PulseDispatch : public MeasurementDisplay {
 
   private:
     void Hand(const PulseReport& report);
+    // An event of the run's own just before a pulse's row: a store keyed by time (InfluxDB)
+    // keeps both.
+    void HandBefore(const PulseReport& pulse, const std::string& event);
     // Before the pulse's figures: the reference's rate for the interval the pulse ends, and
     // an event of its own when the reference is found or lost.
     void FollowReference(const CountedPulse& pulse, const PulseReport& report);
@@ -80,6 +85,9 @@ class PulseDispatch : public MeasurementDisplay {
     // Written by the main thread, read by the receive thread at each pulse.
     mutable std::mutex m_clockMutex;
     std::optional<ClockState> m_clockState;
+    // Written by any thread, taken by the receive thread at the next pulse.
+    std::mutex m_anchorMutex;
+    std::optional<GridTimeAnchor> m_anchor;
 };
 
 }  // namespace cyclara::logger

@@ -162,7 +162,7 @@ class PosixCommDevice : public CommDevice {
         rises.clear();
         if (!m_dcdWatcher.Started()) {
             if (FeedsKernelPps(m_tty.Get())) {
-                whyNot = "its DCD feeds the kernel's PPS (pps-ldisc), which a time daemon can "
+                whyNot = "its DCD feeds the kernel's PPS (pps-ldisc) for a time daemon to "
                          "discipline the clock with: the clock is then the reference";
                 return false;
             }

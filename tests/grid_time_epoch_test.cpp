@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 namespace cyclara::logger {
 namespace {
@@ -50,6 +51,70 @@ TEST(GridTimeEpochTest, AGapIsBridgedOnlyWhileItsWholeSecondsCanBeCounted) {
         EXPECT_EQ(reference.figures->gridTimeDeviationUs, gap.continues ? truth : 0) << gap.name;
         EXPECT_EQ(reference.gridTimeSinceNs, gap.continues ? 0 : reference.unixNanoseconds)
             << gap.name;
+    }
+}
+
+TEST(GridTimeAnchorTest, ReadsSecondsAtAUtcMoment) {
+    const struct {
+        const char* text;
+        std::optional<GridTimeAnchor> anchor;
+    } cases[] = {
+        {"-12.345@2026-12-08T14:00:00Z", GridTimeAnchor{-12'345'000, 1'796'738'400 * kSecondNs}},
+        {"+0.5@2026-12-08T14:00:00.250000Z",
+         GridTimeAnchor{500'000, 1'796'738'400 * kSecondNs + 250'000'000}},
+        {"12.345", std::nullopt},
+        {"x@2026-12-08T14:00:00Z", std::nullopt},
+        {"1@2026-13-08T14:00:00Z", std::nullopt},
+        {"1@2026-12-08 14:00:00", std::nullopt},
+        {"nan@2026-12-08T14:00:00Z", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseGridTimeAnchor(c.text), c.anchor) << c.text;
+    }
+}
+
+// Ten counted pulses a second apart from t0, ours running 1 ms a second behind, with the
+// operator's figure at `anchorAfterNs` after t0.
+struct AnchorCase {
+    const char* name;
+    int64_t anchorAfterNs;
+    const char* event;  // at the first pulse that says anything
+    int64_t lastDeviationUs;
+};
+
+TEST(GridTimeAnchorTest, MovesTheDeviationToTheOperatorsFigureAtItsMoment) {
+    const int64_t t0 = 1000 * kSecondNs;
+    const AnchorCase cases[] = {
+        {"between two pulses", 2'500'000'000,
+         "grid time anchored: +3.000000 s at 1970-01-01T00:16:42.500000Z; moved by +3.002500 s",
+         3'000'000 - 6'500},
+        {"in the future", 7 * kSecondNs,
+         "grid time anchored: +3.000000 s at 1970-01-01T00:16:47.000000Z; moved by +3.007000 s",
+         3'000'000 - 2'000},
+        {"before the epoch's first pulse", -kSecondNs,
+         "grid time anchor refused: 1970-01-01T00:16:39.000000Z lies before the oldest "
+         "reading held (1970-01-01T00:16:40.000000Z; an hour of this epoch at most)",
+         -9'000},
+    };
+    for (const AnchorCase& c : cases) {
+        GridTimeEpoch epoch(EpochState{t0, t0, 0, 50.0, 50});
+        epoch.Anchor(GridTimeAnchor{3'000'000, t0 + c.anchorAfterNs});
+        std::string said;
+        int64_t deviation = 0;
+        for (int second = 0; second < 10; ++second) {
+            PulseReport pulse;
+            pulse.unixNanoseconds = t0 + second * kSecondNs;
+            pulse.figures = PulseFigures{};
+            pulse.figures->kind = PulseFigures::Kind::kMeasured;
+            pulse.figures->gridTimeDeviationUs = -1000 * second;
+            epoch.Apply(pulse);
+            const std::string event = epoch.ApplyAnchor(pulse);
+            said = said.empty() ? event : said;
+            deviation = pulse.figures->gridTimeDeviationUs;
+        }
+        EXPECT_EQ(said, c.event) << c.name;
+        EXPECT_EQ(deviation, c.lastDeviationUs) << c.name;
+        EXPECT_EQ(epoch.State()->lastDeviationUs, deviation) << c.name;
     }
 }
 

@@ -1,5 +1,8 @@
 #include "logger/epoch/grid_time_epoch.h"
 
+#include "logger/record/record_layout.h"
+#include "measure/wall_clock.h"
+
 #include <cmath>
 
 namespace cyclara::logger {
@@ -28,6 +31,7 @@ std::string GridTimeEpoch::Apply(PulseReport& report) {
     const std::string bridged = StartsRun(figures) ? Bridge(report) : "";
     figures.gridTimeDeviationUs += m_runOffsetUs;
     if (IsCounted(figures) && m_state) {
+        m_history.Add(report.unixNanoseconds, figures.gridTimeDeviationUs);
         m_state->lastUnixNs = report.unixNanoseconds;
         m_state->lastDeviationUs = figures.gridTimeDeviationUs;
         if (figures.meanFrequency) {
@@ -63,7 +67,34 @@ std::string GridTimeEpoch::NewEpoch(const PulseReport& report, const std::string
     const int nominal = m_state ? m_state->nominal : 0;
     m_state = EpochState{report.unixNanoseconds, report.unixNanoseconds, 0, 0.0, nominal};
     m_runOffsetUs = 0;
+    m_history.Clear();
     return why;
+}
+
+std::string GridTimeEpoch::ApplyAnchor(PulseReport& report) {
+    if (!m_anchor || !report.figures || !IsCounted(*report.figures) || !m_state) {
+        return "";
+    }
+    const GridTimeAnchor anchor = *m_anchor;
+    const std::optional<int64_t> oldest = m_history.Oldest();
+    if (oldest && anchor.atUnixNs < *oldest) {
+        m_anchor.reset();
+        return std::string(record_event::kGridTimeAnchorRefused) + ": " + FormatUtc(anchor.atUnixNs) +
+               " lies before the oldest reading held (" + FormatUtc(*oldest) +
+               "; an hour of this epoch at most)";
+    }
+    const std::optional<int64_t> ours = m_history.At(anchor.atUnixNs);
+    if (!ours) {
+        return "";  // its moment is still to come
+    }
+    m_anchor.reset();
+    const int64_t moved = anchor.deviationUs - *ours;
+    m_runOffsetUs += moved;
+    m_history.Shift(moved);
+    report.figures->gridTimeDeviationUs += moved;
+    m_state->lastDeviationUs = report.figures->gridTimeDeviationUs;
+    return std::string(record_event::kGridTimeAnchored) + ": " + FormatSignedSeconds(anchor.deviationUs) + " s at " +
+           FormatUtc(anchor.atUnixNs) + "; moved by " + FormatSignedSeconds(moved) + " s";
 }
 
 }  // namespace cyclara::logger

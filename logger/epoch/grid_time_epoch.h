@@ -6,6 +6,7 @@
 // trusted across the gap, a new epoch starts at 0, and says so.
 #pragma once
 
+#include "logger/epoch/grid_time_anchor.h"
 #include "logger/output/pulse_report.h"
 
 #include <cstdint>
@@ -41,6 +42,14 @@ class GridTimeEpoch {
     // own: the pulse's own event ("start") stays what its readers know.
     std::string Apply(PulseReport& report);
 
+    // The receive thread: the operator's figure, applied by ApplyAnchor once a pulse after its
+    // moment has come, if the history still holds that moment.
+    void Anchor(const GridTimeAnchor& anchor) { m_anchor = anchor; }
+    // The receive thread, at every pulse after Apply: the words of an event when an anchor was
+    // applied ("grid time anchored: ...") or refused, else empty. The pulse's deviation and
+    // every later one move by what the anchor says ours was off.
+    std::string ApplyAnchor(PulseReport& report);
+
     // Any thread the owner orders after Apply: the state to keep for the next run.
     const std::optional<EpochState>& State() const { return m_state; }
 
@@ -50,6 +59,8 @@ class GridTimeEpoch {
 
     std::optional<EpochState> m_state;
     int64_t m_runOffsetUs = 0;  // the epoch's deviation at this run's reference pulse
+    DeviationHistory m_history;  // of this epoch's counted pulses
+    std::optional<GridTimeAnchor> m_anchor;  // given and not yet applied
 };
 
 }  // namespace cyclara::logger

@@ -41,7 +41,7 @@ class EventsDestination : public Destination {
             for (const PulseReport::BandEvent& event : report.bandEvents) {
                 Tell(event);
             }
-            TellReference(report);
+            TellRunEvent(report);
         }
         return Delivery::All(batch.size());
     }
@@ -53,7 +53,8 @@ class EventsDestination : public Destination {
     }
 
   private:
-    static void TellReference(const PulseReport& report) {
+    // The run's events that change what its figures mean, for the journal.
+    static void TellRunEvent(const PulseReport& report) {
         const std::string at = FormatUtc(report.unixNanoseconds);
         if (report.event == record_event::kReferenceOn && report.clock.reference) {
             std::fprintf(stderr,
@@ -66,7 +67,9 @@ class EventsDestination : public Destination {
                          "cyclara-log: reference lost at %s: the clock measures the intervals "
                          "again\n",
                          at.c_str());
-        } else if (report.event.rfind(record_event::kNoReference, 0) == 0) {
+        } else if (report.event.rfind(record_event::kNoReference, 0) == 0 ||
+                   report.event.rfind(record_event::kGridTimeAnchored, 0) == 0 ||
+                   report.event.rfind(record_event::kGridTimeAnchorRefused, 0) == 0) {
             std::fprintf(stderr, "cyclara-log: %s\n", report.event.c_str());
         }
     }

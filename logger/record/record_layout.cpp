@@ -3,6 +3,7 @@
 #include "logger/events/events_output.h"
 #include "measure/wall_clock.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace cyclara::logger {
@@ -51,6 +52,8 @@ std::string FormatRecordRow(const PulseReport& report) {
         std::snprintf(uncertainty, sizeof uncertainty, "%.5f", report.uncertainty->frequencyHz);
     }
     std::string event = report.event;
+    // A comma would move every later column; the record's readers split on them.
+    std::replace(event.begin(), event.end(), ',', ';');
     for (const PulseReport::BandEvent& band : report.bandEvents) {
         event += (event.empty() ? "" : "; ") + BandEventText(band);
     }

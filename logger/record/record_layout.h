@@ -35,6 +35,9 @@ inline constexpr const char* kClock = "clock";  // "clock synchronised": the clo
 inline constexpr const char* kReferenceOn = "reference on";
 inline constexpr const char* kReferenceLost = "reference lost";
 inline constexpr const char* kNoReference = "no reference";  // "no reference: why"
+// "grid time anchored: -12.345000 s at ..., moved by ...": the operator's figure applied.
+inline constexpr const char* kGridTimeAnchored = "grid time anchored";
+inline constexpr const char* kGridTimeAnchorRefused = "grid time anchor refused";
 }  // namespace record_event
 
 // What the figures say happened at a pulse; empty for an ordinary one.

@@ -426,6 +426,33 @@ class LoggerAgainstSimulator(unittest.TestCase):
         self.assertGreaterEqual(checked, 3)
         self.assertRegex(errors, r"reference on at \S+: the clock runs \+\d+\.\d{3} ppm")
 
+    @unittest.skipIf(QUICK, ONE_SECOND_RUNS)
+    def test_the_operators_figure_in_a_file_moves_the_grid_time_at_its_moment(self):
+        with tempfile.TemporaryDirectory() as folder:
+            record, anchor = os.path.join(folder, "record"), os.path.join(folder, "anchor")
+            moment = time.strftime("%Y-%m-%dT%H:%M:%S", time.gmtime(time.time() + 9))
+            with open(anchor, "w") as file:
+                file.write(f"-2.5@{moment}Z\n")
+            code, _, errors = run(
+                [SIM, "--period", "1", "--count", "17", "--offset-ppm", "300", "--", *LOGGER,
+                 "--port", "5", "--log-dir", folder, "--count", "13", "--record", record,
+                 "--nominal", "50", "--quiet", "--grid-time-anchor-file", anchor], 60)
+            rows = record_table(record)
+        self.assertEqual(code, 0, errors)
+        self.assertIn(f"grid time anchored: -2.500000 s at {moment}.000000Z", errors)
+        at = next(i for i, r in enumerate(rows) if r["event"].startswith("grid time anchored"))
+        moved = float(re.search(r"moved by ([-+]\d+\.\d+) s", rows[at]["event"])[1])
+        deviations = [float(r["grid_time_deviation_s"]) for r in rows if r["frequency_hz"]]
+        # Every figure from the anchor's pulse on moved by as much, and none before it.
+        first_moved = sum(1 for r in rows[:at] if r["frequency_hz"])
+        steps = [b - a for a, b in zip(deviations, deviations[1:])]
+        self.assertAlmostEqual(steps[first_moved - 1] - moved, steps[first_moved - 2], delta=1e-3)
+        # Ours at the moment, on the line between the pulses around it, was what it moved from.
+        before, after = deviations[first_moved - 1], deviations[first_moved] - moved
+        share = ((epoch_seconds(moment + ".0Z") - epoch_seconds(rows[at - 1]["utc"])) /
+                 (epoch_seconds(rows[at + 1]["utc"]) - epoch_seconds(rows[at - 1]["utc"])))
+        self.assertAlmostEqual(before + share * (after - before), -2.5 - moved, delta=2e-6)
+
     @unittest.skipIf(UNDER_WINE, "a pipe between a Windows and a Linux program is wine's")
     def test_a_reader_that_stops_reading_holds_up_nothing_else(self):
         # Standard output a pipe of one page that nobody reads: full after some 90 rows.
