@@ -91,22 +91,18 @@ void LiveFigures::Measured(const PulseReport& report) {
     if (m_metrics.nominal != nominal) {
         m_metrics.nominal = nominal;
         m_grid = GridFor(m_gridName, nominal);
-        m_metrics.outsideBands.clear();
+        m_sinceStart.emplace(m_grid->bands);
         for (const Band& band : m_grid->bands) {
-            m_metrics.outsideBands.push_back({band.name, 0});
             m_metrics.bandOutside.emplace(band.name, false);
         }
     }
-    CountOutside(hertz);
+    m_sinceStart->Add(report);
+    CountInHistogram(hertz);
     m_history.Add(report.unixNanoseconds, hertz,
                   static_cast<double>(figures.gridTimeDeviationUs) / 1e6);
 }
 
-void LiveFigures::CountOutside(double hertz) {
-    for (size_t i = 0; i < m_grid->bands.size(); ++i) {
-        const Band& band = m_grid->bands[i];
-        m_metrics.outsideBands[i].outside += hertz < band.lowHz || hertz > band.highHz ? 1 : 0;
-    }
+void LiveFigures::CountInHistogram(double hertz) {
     for (size_t i = 0; i < m_metrics.bucketOffsetsHz.size(); ++i) {
         m_metrics.bucketCounts[i] += hertz <= m_metrics.nominal + m_metrics.bucketOffsetsHz[i];
     }
@@ -166,7 +162,15 @@ std::string LiveFigures::Minutes(int64_t hours, int64_t nowNs) const {
 
 MetricsSnapshot LiveFigures::Metrics() const {
     std::lock_guard lock(m_mutex);
-    return m_metrics;
+    MetricsSnapshot metrics = m_metrics;
+    if (m_sinceStart) {
+        const std::vector<int64_t>& outside = m_sinceStart->SecondsOutsideBands();
+        for (size_t i = 0; i < outside.size(); ++i) {
+            metrics.outsideBands.push_back({m_sinceStart->Bands()[i].name,
+                                            static_cast<uint64_t>(outside[i])});
+        }
+    }
+    return metrics;
 }
 
 }  // namespace cyclara::logger

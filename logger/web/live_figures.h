@@ -75,7 +75,7 @@ class LiveFigures {
   private:
     void Measured(const PulseReport& report);
     void Events(const PulseReport& report);
-    void CountOutside(double hertz);
+    void CountInHistogram(double hertz);
     nlohmann::json LatestObject() const;
 
     const std::string m_gridName;
@@ -83,6 +83,8 @@ class LiveFigures {
     uint64_t m_sequence = 0;
     std::optional<PulseReport> m_latest;  // the last record, measured or not
     std::optional<Grid> m_grid;           // once the nominal frequency is known
+    // The readings since the start, by the grid's bands: their seconds outside each.
+    std::optional<PeriodFigures> m_sinceStart;
     MetricsSnapshot m_metrics;
     DayFigures m_day;
     std::deque<nlohmann::json> m_recentEvents;  // the last kRecentEvents, newest first
