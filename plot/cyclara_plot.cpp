@@ -21,6 +21,7 @@ struct PlotOptions {
     int width = 1200;
     int height = 800;
     std::string title = "Mains frequency";
+    std::string grid;
     bool stability = false;
 };
 
@@ -33,6 +34,15 @@ int ParseOptions(int argc, char** argv, PlotOptions& o) {
     app.add_option("--width", o.width, "Width in pixels")->check(CLI::Range(300, 10000));
     app.add_option("--height", o.height, "Height in pixels")->check(CLI::Range(200, 10000));
     app.add_option("--title", o.title, "Title above the frequency");
+    std::vector<std::string> grids;
+    for (const cyclara::logger::Grid& grid : cyclara::logger::KnownGrids()) {
+        grids.push_back(grid.name);
+    }
+    app.add_option("--grid", o.grid,
+                   "The synchronous area whose bands are drawn (default: the nominal "
+                   "frequency's usual, as cyclara-log's --grid)")
+        ->check(CLI::IsMember(grids))
+        ->type_name("NAME");
     app.add_flag("--stability", o.stability,
                  "Draw the Allan deviation and the time deviation against the averaging time "
                  "instead: at short times the timing path, at long times the grid");
@@ -91,6 +101,7 @@ int main(int argc, char** argv) {
     chart.size = QSize(options.width, options.height);
     chart.localTime = options.localTime;
     chart.title = QString::fromStdString(options.title);
+    chart.grid = options.grid;
     const QString output = QString::fromStdString(options.output);
     if (options.stability) {
         const auto points = cyclara::plot::Stability(cyclara::plot::PhaseRuns(rows));

@@ -1,7 +1,9 @@
-// The two charts of a record: the frequency, with its nominal line and the usual operating
-// band, and the grid time deviation; gaps in the record and lost pulses marked on both.
+// The two charts of a record: the frequency, with its nominal line, the usual operating band
+// and the grid's bands, and the grid time deviation; gaps in the record marked on both, lost
+// pulses and the frequency leaving a band on the first.
 #pragma once
 
+#include "logger/events/grid_bands.h"
 #include "logger/record/record_file.h"
 
 #include <QSize>
@@ -17,12 +19,15 @@ struct ChartOptions {
     QSize size{1200, 800};
     bool localTime = false;  // the time axis in the machine's local time instead of UTC
     QString title;
+    std::string grid;  // whose bands are drawn; empty: the nominal frequency's usual grid
 };
 
 // The colours a reader of the picture (and its test) tells the marks by.
 inline constexpr unsigned kBandColour = 0xFFD6EED6;  // the operating band's fill
 inline constexpr unsigned kGapColour = 0xFFC8C8C8;   // where the record has no pulses
 inline constexpr unsigned kLostColour = 0xFFE00000;  // a lost pulse
+inline constexpr unsigned kBandLineColour = 0xFF2E7D32;  // a band's limits, dashed
+inline constexpr unsigned kEventColour = 0xFFE65100;     // where the frequency left a band
 
 // Draws `rows` (of one or more files, in time order) to `path`: PNG, or SVG when the path ends
 // in ".svg". False when there is nothing to draw or the file cannot be written.

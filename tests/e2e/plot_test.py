@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""cyclara-plot drawing a simulated day of the per-pulse record (tools/sample-record: a step, a
-lost pulse, ten minutes without the device): the picture's size, and the marks a reader looks
-for, found by their colours. Usage: plot_test.py BUILD_DIR"""
+"""cyclara-plot drawing a simulated day of the per-pulse record (tools/sample-record: a step
+that leaves the standard range, a lost pulse, ten minutes without the device): the picture's
+size, and the marks a reader looks for, found by their colours. Usage: plot_test.py BUILD_DIR"""
 import os
 import subprocess
 import sys
@@ -16,6 +16,7 @@ PLOT = os.path.join(BUILD, "plot", "cyclara-plot")
 SAMPLE = os.path.join(os.path.dirname(__file__), "..", "..", "tools", "sample-record")
 # The colours grid_charts.h names.
 BAND, GAP, LOST = (0xD6, 0xEE, 0xD6), (0xC8, 0xC8, 0xC8), (0xE0, 0x00, 0x00)
+BAND_LINE, EVENT = (0x2E, 0x7D, 0x32), (0xE6, 0x51, 0x00)
 
 
 class PlotOfADay(unittest.TestCase):
@@ -47,13 +48,15 @@ class PlotOfADay(unittest.TestCase):
             with self.subTest(name), Image.open(
                     self.plot(name, "--width", "1000", "--height", "700", env=env)) as image:
                 self.assertEqual(image.size, (1000, 700))
-                counts = {colour: 0 for colour in (BAND, GAP, LOST)}
+                counts = {colour: 0 for colour in (BAND, GAP, LOST, BAND_LINE, EVENT)}
                 for colour in image.convert("RGB").getdata():
                     if colour in counts:
                         counts[colour] += 1
                 self.assertGreater(counts[BAND], 100_000, "the band fills most of the top")
                 self.assertGreater(counts[GAP], 1_000, "the ten minutes without the device")
                 self.assertGreater(counts[LOST], 20, "the lost pulse's mark")
+                self.assertGreater(counts[BAND_LINE], 1_000, "the standard range's limits")
+                self.assertGreater(counts[EVENT], 20, "the mark where it was left")
 
     def test_an_svg_and_the_stability_are_written_when_asked_for(self):
         with open(self.plot("day.svg"), encoding="utf-8") as svg:
