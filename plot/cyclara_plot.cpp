@@ -1,6 +1,7 @@
 // cyclara-plot: draws cyclara-log's per-pulse record files as a PNG or SVG picture.
 #include "app/command_line.h"
 #include "plot/grid_charts.h"
+#include "plot/shape_charts.h"
 #include "logger/record/record_file.h"
 #include "plot/stability_charts.h"
 
@@ -23,6 +24,8 @@ struct PlotOptions {
     std::string title = "Mains frequency";
     std::string grid;
     bool stability = false;
+    bool histogram = false;
+    bool profile = false;
 };
 
 int ParseOptions(int argc, char** argv, PlotOptions& o) {
@@ -43,6 +46,12 @@ int ParseOptions(int argc, char** argv, PlotOptions& o) {
                    "frequency's usual, as cyclara-log's --grid)")
         ->check(CLI::IsMember(grids))
         ->type_name("NAME");
+    app.add_flag("--histogram", o.histogram,
+                 "Draw how often each frequency was read on the last day, beside the day "
+                 "before when the files hold it, with the grid's bands");
+    app.add_flag("--profile", o.profile,
+                 "Draw the mean of each UTC minute of the day over the days given (with "
+                 "--histogram: below it)");
     app.add_flag("--stability", o.stability,
                  "Draw the Allan deviation and the time deviation against the averaging time "
                  "instead: at short times the timing path, at long times the grid");
@@ -116,7 +125,11 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    if (!cyclara::plot::DrawCharts(rows, chart, output)) {
+    const bool drawn = options.histogram || options.profile
+                           ? cyclara::plot::DrawShapes(rows, options.histogram, options.profile,
+                                                       chart, output)
+                           : cyclara::plot::DrawCharts(rows, chart, output);
+    if (!drawn) {
         std::fprintf(stderr, "cyclara-plot: cannot write the picture %s\n",
                      options.output.c_str());
         return 1;

@@ -36,11 +36,13 @@ bool WritePicture(QGraphicsScene& scene, QSize size, const QString& path) {
 bool WriteStacked(QChart* upper, QChart* lower, double upperShare, QSize size,
                   const QString& path) {
     QGraphicsScene scene(0, 0, size.width(), size.height());
-    const qreal top = size.height() * upperShare;
+    const qreal top = lower == nullptr ? size.height() : size.height() * upperShare;
     upper->setGeometry(0, 0, size.width(), top);
-    lower->setGeometry(0, top, size.width(), size.height() - top);
     scene.addItem(upper);
-    scene.addItem(lower);
+    if (lower != nullptr) {
+        lower->setGeometry(0, top, size.width(), size.height() - top);
+        scene.addItem(lower);
+    }
     return WritePicture(scene, size, path);
 }
 

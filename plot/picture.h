@@ -11,8 +11,8 @@ namespace cyclara::plot {
 // False when the file cannot be written.
 bool WritePicture(QGraphicsScene& scene, QSize size, const QString& path);
 
-// Two charts one above the other, the upper taking `upperShare` of the height; the picture
-// takes them over.
+// Two charts one above the other, the upper taking `upperShare` of the height, or the upper
+// alone when `lower` is null; the picture takes them over.
 bool WriteStacked(QChart* upper, QChart* lower, double upperShare, QSize size,
                   const QString& path);
 

@@ -17,14 +17,17 @@ SAMPLE = os.path.join(os.path.dirname(__file__), "..", "..", "tools", "sample-re
 # The colours grid_charts.h names.
 BAND, GAP, LOST = (0xD6, 0xEE, 0xD6), (0xC8, 0xC8, 0xC8), (0xE0, 0x00, 0x00)
 BAND_LINE, EVENT = (0x2E, 0x7D, 0x32), (0xE6, 0x51, 0x00)
+DAY, BEFORE = (0, 70, 160), (160, 175, 200)  # the shapes' lines
 
 
 class PlotOfADay(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.folder = tempfile.TemporaryDirectory()
-        cls.day = subprocess.run([sys.executable, SAMPLE, cls.folder.name], check=True,
-                                 capture_output=True, text=True).stdout.strip()
+        cls.before, cls.day = (subprocess.run([sys.executable, SAMPLE, cls.folder.name, day],
+                                              check=True, capture_output=True,
+                                              text=True).stdout.strip()
+                               for day in ("2026-12-06", "2026-12-07"))
         # A desktop whose numbers have decimal commas, compiled here from Debian's sources.
         locales = os.path.join(cls.folder.name, "locales")
         os.mkdir(locales)
@@ -36,10 +39,11 @@ class PlotOfADay(unittest.TestCase):
     def tearDownClass(cls):
         cls.folder.cleanup()
 
-    def plot(self, name, *options, env=None):
+    def plot(self, name, *options, env=None, files=None):
         picture = os.path.join(self.folder.name, name)
         started = time.monotonic()
-        subprocess.run([PLOT, self.day, "-o", picture, *options], check=True, env=env)
+        subprocess.run([PLOT, *(files or [self.day]), "-o", picture, *options], check=True,
+                       env=env)
         print(f"{name}: drawn in {time.monotonic() - started:.2f} s", file=sys.stderr)
         return picture
 
@@ -66,6 +70,16 @@ class PlotOfADay(unittest.TestCase):
             # The two curves, drawn in the charts' line colour.
             blue = sum(1 for r, g, b in image.convert("RGB").getdata() if b > 150 and r < 100)
             self.assertGreater(blue, 1000)
+
+    def test_the_histogram_shows_the_day_beside_the_day_before_over_the_profile(self):
+        with Image.open(self.plot("shapes.png", "--histogram", "--profile",
+                                  files=[self.before, self.day])) as image:
+            self.assertEqual(image.size, (1200, 800))
+            pixels = list(image.convert("RGB").getdata())
+            upper, lower = pixels[:len(pixels) // 2], pixels[len(pixels) // 2:]
+            for name, colour, half in (("the day", DAY, upper), ("the day before", BEFORE, upper),
+                                       ("the profile", DAY, lower)):
+                self.assertGreater(half.count(colour), 200, name)
 
     def test_a_picture_that_cannot_be_written_is_an_error(self):
         for name in ("day.png", "day.svg"):
