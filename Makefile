@@ -5,7 +5,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCYCLARA_WERROR=ON
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps linux win64 win32 arm64 sanitize tsan fuzz run demo install package test bench clean
+.PHONY: all deps linux win64 win32 arm64 sanitize tsan fuzz run demo demo-events install package test bench clean
 
 all: linux win64 win32
 
@@ -69,6 +69,10 @@ run: linux
 # The window against the simulated device, for trying Cyclara without the device.
 demo: linux
 	@tools/window demo $(BUILD)/linux
+
+# The headless logger and its live page against a simulated excursion below 49.8 Hz.
+demo-events: linux
+	@tools/demo-events $(BUILD)/linux
 
 # The program, its help page, its desktop entry and its icons under $(PREFIX).
 install: linux

@@ -1,3 +1,4 @@
+#include "logger/influx/line_protocol.h"
 #include "logger/output/output.h"
 #include "logger/record/pulse_record.h"
 #include "logger/record/record_layout.h"
@@ -169,6 +170,29 @@ TEST(PulseRecordTest, ADayBegunByAnOlderLayoutGoesOnBesideIt) {
     EXPECT_EQ(Lines(ReadWholeFile(folder.WithSeparator() + "2026-12-07-2.csv")),
               (std::vector<std::string>{kRecordVersionLine, kRecordColumns,
                                         "a row of today's layout"}));
+}
+
+TEST(LineProtocolTest, ABandLeftOrReEnteredIsAPointOfItsOwnMeasurementTaggedByTheBand) {
+    PulseReport report;
+    report.unixNanoseconds = 1'796'601'600'000'000'000;
+    const Excursion excursion{"alert (100 mHz, 5 min)", 49.9, 50.1, report.unixNanoseconds -
+                              300'000'000'000, report.unixNanoseconds, 49.8772,
+                              report.unixNanoseconds - 120'000'000'000};
+    report.bandEvents = {{true, excursion}, {false, excursion}};
+    const std::string lines = LineProtocol(report, "meter", "/dev/ttyUSB0");
+    const std::string tags = "cyclara_event,host=meter,device=/dev/ttyUSB0,band=alert\\ "
+                             "(100\\ mHz\\,\\ 5\\ min),unit=Hz ";
+    const std::string common = "low=49.900,high=50.100,extreme=49.877,extreme_time="
+                               "\"2026-12-06T23:58:00.000000Z\",start_time="
+                               "\"2026-12-06T23:55:00.000000Z\"";
+    EXPECT_NE(lines.find("\n" + tags + "state=\"started\"," + common +
+                         " 1796601600000000000\n"),
+              std::string::npos)
+        << lines;
+    EXPECT_NE(lines.find("\n" + tags + "state=\"ended\"," + common +
+                         ",duration_s=300 1796601600000000000\n"),
+              std::string::npos)
+        << lines;
 }
 
 TEST(PulseRecordTest, RowsOfPulsesAndOfEvents) {

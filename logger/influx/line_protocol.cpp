@@ -1,6 +1,7 @@
 #include "logger/influx/line_protocol.h"
 
 #include "logger/utf8_text.h"
+#include "measure/wall_clock.h"
 
 #include <cstdio>
 
@@ -37,6 +38,25 @@ std::string Number(const char* format, double value) {
 
 void Add(std::string& fields, const std::string& name, const std::string& value) {
     fields += (fields.empty() ? "" : ",") + name + "=" + value;
+}
+
+// A band left or re-entered: a measurement of its own, tagged by the band, at its pulse.
+std::string EventLine(const PulseReport::BandEvent& event, const std::string& tags,
+                      int64_t unixNanoseconds) {
+    const Excursion& excursion = event.excursion;
+    std::string fields;
+    Add(fields, "state", Quoted(event.started ? "started" : "ended"));
+    Add(fields, "low", Number("%.3f", excursion.lowHz));
+    Add(fields, "high", Number("%.3f", excursion.highHz));
+    Add(fields, "extreme", Number("%.3f", excursion.extremeHz));
+    Add(fields, "extreme_time", Quoted(FormatUtc(excursion.extremeNs)));
+    Add(fields, "start_time", Quoted(FormatUtc(excursion.startNs)));
+    if (!event.started) {
+        Add(fields, "duration_s", Number("%.0f", excursion.Seconds(0)));
+    }
+    return "cyclara_event" + tags + ",band=" + Escaped(excursion.band, ", =") +
+           ",unit=" + Escaped(excursion.unit, ", =") + " " + fields + " " +
+           std::to_string(unixNanoseconds) + "\n";
 }
 
 }  // namespace
@@ -79,8 +99,13 @@ std::string LineProtocol(const PulseReport& report, const std::string& host,
     if (!report.frequencyText.empty()) {
         Add(fields, "frequency_text", Quoted(ValidUtf8(report.frequencyText)));
     }
-    return "cyclara,host=" + Escaped(host, ", =") + ",device=" + Escaped(device, ", =") + " " +
-           fields + " " + std::to_string(report.unixNanoseconds) + "\n";
+    const std::string tags = ",host=" + Escaped(host, ", =") + ",device=" + Escaped(device, ", =");
+    std::string lines = "cyclara" + tags + " " + fields + " " +
+                        std::to_string(report.unixNanoseconds) + "\n";
+    for (const PulseReport::BandEvent& event : report.bandEvents) {
+        lines += EventLine(event, tags, report.unixNanoseconds);
+    }
+    return lines;
 }
 
 }  // namespace cyclara::logger
