@@ -1,5 +1,6 @@
 #include "logger/influx/line_protocol.h"
 #include "logger/output/output.h"
+#include "logger/record/day_compression.h"
 #include "logger/record/pulse_record.h"
 #include "logger/record/record_layout.h"
 #include "logger/record/record_output.h"
@@ -151,11 +152,24 @@ TEST(PulseRecordTest, EachUtcDayHasItsFileAndARestartAppendsAfterTheLastWholeRow
     PulseRecord restarted(folder.WithSeparator());
     ASSERT_TRUE(restarted.Append("2026-12-08", "after the restart\n"));
     const std::vector<std::string> header{kRecordVersionLine, kRecordColumns};
-    EXPECT_EQ(Lines(ReadWholeFile(folder.WithSeparator() + "2026-12-07.csv")),
-              (std::vector<std::string>{header[0], header[1], "before midnight"}));
     EXPECT_EQ(Lines(ReadWholeFile(secondDay)),
               (std::vector<std::string>{header[0], header[1], "after midnight",
                                         "after the restart"}));
+    // The day before was compressed once the new one began; rows that came late for it (the
+    // clock stepped back) are added to it once a later day's row comes again.
+    const std::string firstDay = folder.WithSeparator() + "2026-12-07.csv";
+    EXPECT_FALSE(std::filesystem::exists(firstDay));
+    ASSERT_TRUE(restarted.Append("2026-12-07", "late\n"));
+    ASSERT_TRUE(restarted.Append("2026-12-08", "on time\n"));
+    std::string text;
+    ASSERT_TRUE(ReadDayText(firstDay + ".gz", 1 << 20, text));
+    EXPECT_EQ(Lines(text), (std::vector<std::string>{header[0], header[1], "before midnight",
+                                                     header[0], header[1], "late"}));
+    EXPECT_FALSE(std::filesystem::exists(firstDay));
+    EXPECT_FALSE(ReadDayText(firstDay + ".gz", 10, text)) << "more text than the limit";
+    std::ofstream(firstDay + ".gz", std::ios::binary | std::ios::in | std::ios::out)
+        .seekp(20) << "damage";
+    EXPECT_FALSE(ReadDayText(firstDay + ".gz", 1 << 20, text)) << "a damaged file";
 }
 
 // A day an older layout began goes on in a file of its own; the old file is left as it was.

@@ -1,5 +1,6 @@
 #include "logger/record/pulse_record.h"
 
+#include "logger/record/day_compression.h"
 #include "logger/record/record_layout.h"
 #include "measure/log_files.h"
 
@@ -58,10 +59,14 @@ bool PulseRecord::Append(const std::string& date, const std::string& row) {
     return AppendWhole(m_path, row);
 }
 
-// A day's file is appended to, never rewritten: a restart goes on after its last row. A day
-// begun by an older layout goes on in a file of its own ("2026-12-08-2.csv"), so that no file
+// A day's file is appended to, never rewritten: a restart goes on after its last row. The days
+// before it, once a new day begins (or at the first row, for days a stop left), are
+// compressed. A day begun by an older layout goes on in a file of its own ("2026-12-08-2.csv"), so that no file
 // mixes two.
 bool PulseRecord::Open(const std::string& date) {
+    if (date != m_date) {
+        CompressDaysBefore(m_folder, date);
+    }
     std::string path = m_folder + date + ".csv";
     std::error_code ignored;
     for (int n = 2; std::filesystem::exists(path, ignored) && !TakesThisLayout(path); ++n) {

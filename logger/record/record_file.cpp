@@ -1,5 +1,7 @@
 #include "logger/record/record_file.h"
 
+#include "logger/record/day_compression.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -109,17 +111,20 @@ ParsedRecord ParseRecord(const std::string& text) {
     ParsedRecord parsed;
     std::stringstream lines(text);
     std::optional<Columns> columns;
+    std::string header;
     size_t number = 0;
     for (std::string line; std::getline(lines, line);) {
         ++number;
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();  // a file that went through Windows
         }
-        if (line.rfind('#', 0) == 0) {
+        // A compressed day with rows added later holds the header again.
+        if (line.rfind('#', 0) == 0 || line == header) {
             continue;
         }
         const std::vector<std::string> fields = Fields(line);
         if (!columns) {
+            header = line;
             columns = FindColumns(fields);
             if (!columns) {
                 parsed.problem = "line " + std::to_string(number) + " is not a record's header";
@@ -144,9 +149,9 @@ ParsedRecord ParseRecord(const std::string& text) {
 }
 
 ParsedRecord ReadRecordFile(const std::string& path) {
+    ParsedRecord unread;
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(path, error);
-    ParsedRecord unread;
     if (error) {
         unread.problem = "it cannot be read: " + error.message();
         return unread;
@@ -155,14 +160,13 @@ ParsedRecord ReadRecordFile(const std::string& path) {
         unread.problem = "it is " + std::to_string(size >> 20) + " MiB, too large for a record";
         return unread;
     }
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in) {
-        unread.problem = "it cannot be read";
+    std::string text;
+    if (!ReadDayText(path, kLargestFile, text)) {
+        unread.problem = "it cannot be read whole (damaged, or over " +
+                         std::to_string(kLargestFile >> 20) + " MiB of text)";
         return unread;
     }
-    return ParseRecord(text.str());
+    return ParseRecord(text);
 }
 
 }  // namespace cyclara::logger

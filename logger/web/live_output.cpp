@@ -42,17 +42,20 @@ class LivePage : public Destination {
     const std::unique_ptr<HttpServer> m_server;
 };
 
-// The record's day files of today and yesterday (UTC), oldest first; a file that cannot be
-// read gives nothing.
+// The record's day files of today and yesterday (UTC), compressed or not, oldest first; a
+// file that cannot be read gives nothing.
 std::vector<RecordRow> LastDayOfRecord(const std::string& folder) {
     const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
                             std::chrono::system_clock::now().time_since_epoch())
                             .count();
     std::vector<RecordRow> rows;
     for (const int64_t day : {now - kDayNs, now}) {
-        const ParsedRecord read =
-            ReadRecordFile((std::filesystem::path(folder) / (UtcDate(day) + ".csv")).string());
-        rows.insert(rows.end(), read.rows.begin(), read.rows.end());
+        // Yesterday's is compressed once today's first row was written.
+        for (const std::string suffix : {".csv", ".csv.gz"}) {
+            const ParsedRecord read = ReadRecordFile(
+                (std::filesystem::path(folder) / (UtcDate(day) + suffix)).string());
+            rows.insert(rows.end(), read.rows.begin(), read.rows.end());
+        }
     }
     return rows;
 }

@@ -72,8 +72,10 @@ class PlotOfADay(unittest.TestCase):
             self.assertGreater(blue, 1000)
 
     def test_the_histogram_shows_the_day_beside_the_day_before_over_the_profile(self):
+        # The day before as the logger keeps a completed day: compressed.
+        subprocess.run(["gzip", "-k", self.before], check=True)
         with Image.open(self.plot("shapes.png", "--histogram", "--profile",
-                                  files=[self.before, self.day])) as image:
+                                  files=[self.before + ".gz", self.day])) as image:
             self.assertEqual(image.size, (1200, 800))
             pixels = list(image.convert("RGB").getdata())
             upper, lower = pixels[:len(pixels) // 2], pixels[len(pixels) // 2:]
