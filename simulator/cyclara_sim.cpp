@@ -36,9 +36,10 @@ std::string RuntimeFolder() {
 
 int Simulate(SimOptions o) {
     std::optional<FrequencyProfile> profile;
-    if (!o.profile.empty()) {
+    if (!o.profile.empty() || !o.replay.empty()) {
         std::string whyNot;
-        profile = FrequencyProfile::Read(o.profile, whyNot);
+        profile = o.replay.empty() ? FrequencyProfile::Read(o.profile, whyNot)
+                                   : FrequencyProfile::ReadReplay(o.replay, o.frequency, whyNot);
         if (!profile) {
             std::fprintf(stderr, "cyclara-sim: %s\n", whyNot.c_str());
             return 2;

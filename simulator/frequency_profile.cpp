@@ -1,52 +1,139 @@
 #include "simulator/frequency_profile.h"
 
+#include "logger/record/record_file.h"
+
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 
 namespace cyclara::simulator {
 
-std::optional<FrequencyProfile> FrequencyProfile::Read(const std::string& path,
-                                                       std::string& whyNot) {
+namespace {
+
+// "2026-12-07 13:00:00", "2026-12-07T13:00:00.25Z": seconds since 1970; none for another text.
+std::optional<double> UtcSeconds(const std::string& text) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, length = 0;
+    double second = 0;
+    char separator = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%lf%n", &year, &month, &day, &separator,
+                    &hour, &minute, &second, &length) != 7 ||
+        (separator != ' ' && separator != 'T')) {
+        return std::nullopt;
+    }
+    const std::chrono::year_month_day date{std::chrono::year(year),
+                                           std::chrono::month(static_cast<unsigned>(month)),
+                                           std::chrono::day(static_cast<unsigned>(day))};
+    if (!date.ok()) {
+        return std::nullopt;
+    }
+    const auto days = std::chrono::sys_days(date).time_since_epoch();
+    return static_cast<double>(std::chrono::duration_cast<std::chrono::seconds>(days).count()) +
+           (hour * 60.0 + minute) * 60.0 + second;
+}
+
+// The time field of a line: seconds, or a UTC time, which the caller counts from the first.
+std::optional<double> TimeOf(const std::string& field, bool& utc) {
+    if (const std::optional<double> seconds = UtcSeconds(field)) {
+        utc = true;
+        return seconds;
+    }
+    double seconds = 0;
+    int length = 0;
+    if (std::sscanf(field.c_str(), "%lf%n", &seconds, &length) == 1 &&
+        static_cast<size_t>(length) == field.size()) {
+        return seconds;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool FrequencyProfile::Add(double seconds, double hertz) {
+    if (hertz <= 0 || (!m_points.empty() && seconds <= m_points.back().first)) {
+        return false;
+    }
+    m_points.emplace_back(seconds, hertz);
+    return true;
+}
+
+std::optional<FrequencyProfile> FrequencyProfile::ReadLines(
+    const std::string& path, double (*hertz)(double value, double nominal), double nominalHz,
+    std::string& whyNot) {
     std::ifstream file(path);
     if (!file) {
-        whyNot = "cannot read the profile " + path;
+        whyNot = "cannot read " + path;
         return std::nullopt;
     }
     FrequencyProfile profile;
+    std::optional<double> firstUtc;
     int number = 0;
     for (std::string line; std::getline(file, line);) {
         ++number;
-        double seconds = 0, hertz = 0;
-        if (line.empty() || line[0] == '#' || std::sscanf(line.c_str(), "%lf,%lf", &seconds,
-                                                          &hertz) != 2) {
+        const size_t comma = line.find(',');
+        double value = 0;
+        bool utc = false;
+        const std::optional<double> time =
+            comma == std::string::npos ? std::nullopt : TimeOf(line.substr(0, comma), utc);
+        if (line[0] == '#' || !time || std::sscanf(line.c_str() + comma + 1, "%lf", &value) != 1) {
             continue;
         }
-        if (hertz <= 0 || (!profile.m_points.empty() && seconds <= profile.m_points.back().first)) {
+        firstUtc = utc ? firstUtc.value_or(*time) : firstUtc;
+        if (!profile.Add(utc ? *time - *firstUtc : *time, hertz(value, nominalHz))) {
             whyNot = path + " line " + std::to_string(number) +
                      ": times must rise and frequencies be positive";
             return std::nullopt;
         }
-        profile.m_points.emplace_back(seconds, hertz);
     }
     if (profile.m_points.empty()) {
-        whyNot = path + " has no \"seconds,hertz\" line";
+        whyNot = path + " has no \"time,value\" line";
+        return std::nullopt;
+    }
+    return profile;
+}
+
+std::optional<FrequencyProfile> FrequencyProfile::Read(const std::string& path,
+                                                       std::string& whyNot) {
+    return ReadLines(path, [](double hertz, double) { return hertz; }, 0, whyNot);
+}
+
+std::optional<FrequencyProfile> FrequencyProfile::ReadReplay(const std::string& path,
+                                                             double nominalHz,
+                                                             std::string& whyNot) {
+    const logger::ParsedRecord record = logger::ReadRecordFile(path);
+    if (!record.problem.empty()) {
+        return ReadLines(
+            path, [](double millihertz, double nominal) { return nominal + millihertz / 1000; },
+            nominalHz, whyNot);
+    }
+    FrequencyProfile profile;
+    for (const logger::RecordRow& row : record.rows) {
+        const double seconds =
+            static_cast<double>(row.unixMilliseconds - record.rows.front().unixMilliseconds) / 1e3;
+        if (row.frequency) {
+            profile.Add(seconds, *row.frequency);  // a row out of order is passed over
+        }
+    }
+    if (profile.m_points.empty()) {
+        whyNot = path + " holds no reading to replay";
         return std::nullopt;
     }
     return profile;
 }
 
 double FrequencyProfile::HertzAt(double seconds) const {
-    if (seconds <= m_points.front().first) {
+    const auto after = std::upper_bound(
+        m_points.begin(), m_points.end(), seconds,
+        [](double time, const std::pair<double, double>& point) { return time < point.first; });
+    if (after == m_points.begin()) {
         return m_points.front().second;
     }
-    for (size_t i = 1; i < m_points.size(); ++i) {
-        const auto& [t1, f1] = m_points[i];
-        if (seconds <= t1) {
-            const auto& [t0, f0] = m_points[i - 1];
-            return f0 + (f1 - f0) * (seconds - t0) / (t1 - t0);
-        }
+    if (after == m_points.end()) {
+        return m_points.back().second;
     }
-    return m_points.back().second;
+    const auto& [t0, f0] = *std::prev(after);
+    const auto& [t1, f1] = *after;
+    return f0 + (f1 - f0) * (seconds - t0) / (t1 - t0);
 }
 
 }  // namespace cyclara::simulator

@@ -46,9 +46,17 @@ void AddRunOptions(CLI::App& app, SimOptions& o) {
                    "The clock state the started program reads: unsynchronised, or "
                    "synchronised:PPM with that frequency correction (default: the machine's)")
         ->type_name("STATE");
-    app.add_option("--profile", o.profile,
-                   "A CSV of seconds,hertz the grid's frequency follows, in straight lines between "
-                   "the points (the --frequency figure is the nominal)")
+    CLI::Option* profile =
+        app.add_option("--profile", o.profile,
+                       "A CSV of time,hertz the grid's frequency follows, in straight lines "
+                       "between the points; the time in seconds from the start or as UTC (the "
+                       "--frequency figure is the nominal)")
+            ->type_name("FILE");
+    app.add_option("--replay", o.replay,
+                   "Play a recording instead: cyclara-log's record (.csv or .csv.gz), or the "
+                   "open power-grid-frequency database's one-second file (UTC time, deviation "
+                   "in mHz)")
+        ->excludes(profile)
         ->type_name("FILE");
     app.add_option("--slew", o.slew,
                    "PPM:AFTER:FOR: the started program's CLOCK_MONOTONIC runs PPM fast from AFTER "

@@ -27,6 +27,7 @@ struct SimOptions {
     std::string clock;    // the clock state the started program reads; empty for the machine's
     std::string slew;     // "PPM:AFTER:FOR", seconds; empty for none
     std::string profile;  // a "seconds,hertz" file the grid's frequency follows; empty: none
+    std::string replay;   // a recording the grid's frequency follows instead; empty: none
     ReferenceShape reference;
     int64_t count = 0;
     int64_t removeAfter = 0;

@@ -453,6 +453,47 @@ class LoggerAgainstSimulator(unittest.TestCase):
                  (epoch_seconds(rows[at + 1]["utc"]) - epoch_seconds(rows[at - 1]["utc"])))
         self.assertAlmostEqual(before + share * (after - before), -2.5 - moved, delta=2e-6)
 
+    @unittest.skipIf(QUICK, ONE_SECOND_RUNS)
+    def test_a_recording_replayed_through_the_simulator_is_what_the_logger_reads(self):
+        # Three seconds at 50.5 Hz and three at 49.5 Hz, over and over: as a compressed record
+        # of the logger's own, and as the open database's deviations in mHz.
+        plateaus = [50.5 if (second // 3) % 2 == 0 else 49.5 for second in range(24)]
+
+        def replay(layout, folder):
+            recording = os.path.join(folder, "recording.csv")
+            with open(recording, "w") as file:
+                if layout == "record":
+                    file.write("utc,seconds,interval_us,frequency_hz,mean_frequency_hz,"
+                               "grid_time_deviation_s,event\n")
+                for second, hertz in enumerate(plateaus):
+                    utc = f"2026-12-07T13:00:{second:02d}"
+                    file.write(f"{utc}.000000Z,{second},,{hertz:.5f},,,\n" if layout == "record"
+                               else f"{utc.replace('T', ' ')},{(hertz - 50) * 1000:.1f}\n")
+            if layout == "record":
+                subprocess.run(["gzip", recording], check=True)
+                recording += ".gz"
+            record = os.path.join(folder, "record")
+            code, _, errors = run(
+                [SIM, "--period", "1", "--count", "20", "--replay", recording, "--", *LOGGER,
+                 "--port", "5", "--log-dir", folder, "--count", "16", "--record", record,
+                 "--nominal", "50", "--quiet"], 60)
+            return code, errors, record_table(record)
+
+        with tempfile.TemporaryDirectory() as first, tempfile.TemporaryDirectory() as second:
+            with concurrent.futures.ThreadPoolExecutor(2) as pool:
+                results = list(pool.map(replay, ("record", "database"), (first, second)))
+        for layout, (code, errors, rows) in zip(("record", "database"), results):
+            with self.subTest(layout):
+                self.assertEqual(code, 0, errors)
+                # The row of second s reads the recording's second s + 1.5 (pulse 3 is the
+                # reference): every third lies inside a plateau, 0.5 Hz from the other one.
+                readings = {int(r["seconds"]): float(r["frequency_hz"]) for r in rows
+                            if r["frequency_hz"]}
+                inside = [s for s in readings if s % 3 == 0]
+                self.assertGreaterEqual(len(inside), 5)
+                for s in inside:
+                    self.assertLess(abs(readings[s] - plateaus[s + 1]), 0.25, (s, readings))
+
     @unittest.skipIf(UNDER_WINE, "a pipe between a Windows and a Linux program is wine's")
     def test_a_reader_that_stops_reading_holds_up_nothing_else(self):
         # Standard output a pipe of one page that nobody reads: full after some 90 rows.
