@@ -226,7 +226,7 @@ void RecordCost() {
     cyclara::testing::TempFolder folder;
     const auto record = cyclara::logger::OpenRecordOutput(folder.Path().string());
     cyclara::logger::StopRequest stop;
-    cyclara::logger::PulseDispatch dispatch(50, 0, stop, {record.get()}, "");
+    cyclara::logger::PulseDispatch dispatch(50, 0, stop, {record.get()}, {});
     dispatch.StartRun();
     const int64_t second = ReadCounterFrequency();
     std::vector<double> costs;
@@ -328,7 +328,7 @@ void Throughput() {
 // The timestamp latency while each pulse goes to `outputs` as cyclara-log hands it on.
 void DispatchLatency(const char* label, std::vector<cyclara::logger::Output*> outputs) {
     cyclara::logger::StopRequest stop;
-    cyclara::logger::PulseDispatch dispatch(50, 0, stop, std::move(outputs), "");
+    cyclara::logger::PulseDispatch dispatch(50, 0, stop, std::move(outputs), {});
     dispatch.StartRun();
     int32_t count = 0;
     TimestampLatency(label, [&](int64_t ticks) {

@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "logger/epoch/grid_time_anchor.h"
+#include "logger/events/band_option.h"
 #include "logger/events/grid_bands.h"
 #include "serial/serial_port.h"
 #include "ui/compiled_resources.h"
@@ -73,13 +74,14 @@ void AddMeasuringOptions(CLI::App& app, LoggerOptions& o) {
     for (const Grid& grid : KnownGrids()) {
         grids.push_back(grid.name);
     }
-    app.add_option("--grid", o.grid,
+    app.add_option("--grid", o.grid.name,
                    "The synchronous area whose bands events are told by: continental-europe "
                    "(default at 50 Hz), great-britain, nordic, north-america-eastern (default at "
                    "60 Hz) or north-america-western")
         ->check(kNotEmpty)
             ->check(CLI::IsMember(grids).description(""))
         ->type_name("NAME");
+    AddOwnBandOption(app, o.grid.own);
     app.add_flag("--no-reconnect", o.noReconnect,
                  "End with exit code 1 when the device is lost, instead of waiting for it");
     CLI::Option* reference =

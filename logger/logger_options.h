@@ -1,6 +1,8 @@
 // cyclara-log's command line.
 #pragma once
 
+#include "logger/events/grid_bands.h"
+
 #include <cstdint>
 #include <string>
 
@@ -14,7 +16,7 @@ struct LoggerOptions {
     int64_t count = 0;   // counted pulses before stopping; 0 runs until stopped
     std::string recordDir;   // the per-pulse record's folder; empty keeps none
     int nominal = 0;         // 50 or 60; 0 takes it from the device's lines
-    std::string grid;        // whose bands events are told by; empty: the nominal's usual
+    GridChoice grid;         // whose bands events are told by, and the user's own
     bool noReconnect = false;  // end when the device is lost instead of waiting for it
     // A reference second on DCD: "dcd" for the measuring port's own, or another port's path;
     // empty: none.

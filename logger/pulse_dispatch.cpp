@@ -11,7 +11,7 @@
 namespace cyclara::logger {
 
 PulseDispatch::PulseDispatch(int nominal, int64_t count, StopRequest& stop,
-                             std::vector<Output*> outputs, std::string grid,
+                             std::vector<Output*> outputs, GridChoice grid,
                              std::optional<EpochState> epoch)
     : m_nominalFixed(nominal != 0),
       m_count(count),

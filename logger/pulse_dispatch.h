@@ -24,10 +24,10 @@ class PulseDispatch : public MeasurementDisplay {
   public:
     // `nominal` 50 or 60 fixes the nominal frequency, 0 leaves it to the device's lines.
     // Asks for a stop after `count` measured pulses (0: never).
-    // `grid` names the bands (empty: the nominal frequency's usual grid). `epoch` is the grid
+    // `grid` names the bands (empty: the nominal frequency's usual grid), with the user's own. `epoch` is the grid
     // time's state an earlier run left, which this one goes on from where it can.
     PulseDispatch(int nominal, int64_t count, StopRequest& stop, std::vector<Output*> outputs,
-                  std::string grid, std::optional<EpochState> epoch = std::nullopt);
+                  GridChoice grid, std::optional<EpochState> epoch = std::nullopt);
 
     // The main thread, before each receive thread starts: a new measurement, from its
     // reference pulse; `reference` is the device whose DCD carries a reference second, if any,
@@ -70,7 +70,7 @@ class PulseDispatch : public MeasurementDisplay {
     int m_nominal;
     std::optional<GridClock> m_clock;
     std::string m_frequencyText;
-    const std::string m_grid;
+    const GridChoice m_grid;
     std::vector<BandWatch> m_bands;  // once the nominal frequency is known
     RateWatch m_rate;
     GridTimeEpoch m_epoch;

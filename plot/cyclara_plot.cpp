@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 #include "plot/grid_charts.h"
 #include "plot/shape_charts.h"
+#include "logger/events/band_option.h"
 #include "logger/record/record_file.h"
 #include "plot/stability_charts.h"
 
@@ -22,7 +23,7 @@ struct PlotOptions {
     int width = 1200;
     int height = 800;
     std::string title = "Mains frequency";
-    std::string grid;
+    cyclara::logger::GridChoice grid;
     bool stability = false;
     bool histogram = false;
     bool profile = false;
@@ -41,11 +42,12 @@ int ParseOptions(int argc, char** argv, PlotOptions& o) {
     for (const cyclara::logger::Grid& grid : cyclara::logger::KnownGrids()) {
         grids.push_back(grid.name);
     }
-    app.add_option("--grid", o.grid,
+    app.add_option("--grid", o.grid.name,
                    "The synchronous area whose bands are drawn (default: the nominal "
                    "frequency's usual, as cyclara-log's --grid)")
         ->check(CLI::IsMember(grids))
         ->type_name("NAME");
+    cyclara::logger::AddOwnBandOption(app, o.grid.own);
     app.add_flag("--histogram", o.histogram,
                  "Draw how often each frequency was read on the last day, beside the day "
                  "before when the files hold it, with the grid's bands");

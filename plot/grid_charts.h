@@ -19,7 +19,7 @@ struct ChartOptions {
     QSize size{1200, 800};
     bool localTime = false;  // the time axis in the machine's local time instead of UTC
     QString title;
-    std::string grid;  // whose bands are drawn; empty: the nominal frequency's usual grid
+    logger::GridChoice grid;  // whose bands are drawn, and the user's own
 };
 
 // The colours a reader of the picture (and its test) tells the marks by.

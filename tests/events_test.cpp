@@ -1,10 +1,13 @@
 #include "logger/events/band_watch.h"
+#include "logger/events/grid_bands.h"
 #include "logger/events/rate_watch.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <tuple>
 
 namespace cyclara::logger {
 namespace {
@@ -39,6 +42,35 @@ std::vector<std::string> Told(Watch watch, const std::vector<double>& readings) 
 // Through a watch of 49.8 to 50.2 Hz with a minimum of `minimum` seconds.
 std::vector<std::string> Told(const std::vector<double>& readings, int64_t minimum) {
     return Told(BandWatch(Band{"full reserve activation", 49.8, 50.2, minimum}), readings);
+}
+
+TEST(GridBandsTest, OnesOwnBandsFollowTheGridsAndAreReadWhole) {
+    const struct {
+        const char* text;
+        std::optional<Band> band;
+    } cases[] = {
+        {"my limit:49.9:50.1", Band{"my limit", 49.9, 50.1, 2}},
+        {"held:59.97:60.03:300", Band{"held", 59.97, 60.03, 300}},
+        {"upside down:50.1:49.9", std::nullopt},
+        {"one reading:49.9:50.1:1", std::nullopt},
+        {"comma:49,9:50,1", std::nullopt},
+        {":49.9:50.1", std::nullopt},
+        {"short:49.9", std::nullopt},
+        {"fraction:49.9:50.1:2.5", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::optional<Band> band = ParseBand(c.text);
+        ASSERT_EQ(band.has_value(), c.band.has_value()) << c.text;
+        if (band) {
+            EXPECT_EQ(std::tie(band->name, band->lowHz, band->highHz, band->minimumSeconds),
+                      std::tie(c.band->name, c.band->lowHz, c.band->highHz,
+                               c.band->minimumSeconds))
+                << c.text;
+        }
+    }
+    const Grid grid = GridFor({"great-britain", {*ParseBand("mine:49.9:50.1")}}, 50);
+    EXPECT_EQ(grid.bands.size(), GridFor({"great-britain", {}}, 50).bands.size() + 1);
+    EXPECT_EQ(grid.bands.back().name, "mine");
 }
 
 TEST(BandWatchTest, WhatAnExcursionTells) {

@@ -1,6 +1,9 @@
 #include "logger/events/grid_bands.h"
 
 #include <cctype>
+#include <cmath>
+#include <charconv>
+#include <sstream>
 
 namespace cyclara::logger {
 
@@ -43,9 +46,48 @@ Grid DefaultGrid(int nominal) {
     return *GridNamed(nominal == 60 ? "north-america-eastern" : "continental-europe");
 }
 
-Grid GridFor(const std::string& name, int nominal) {
-    const std::optional<Grid> named = GridNamed(name);
-    return named ? *named : DefaultGrid(nominal);
+Grid GridFor(const GridChoice& choice, int nominal) {
+    const std::optional<Grid> named = GridNamed(choice.name);
+    Grid grid = named ? *named : DefaultGrid(nominal);
+    grid.bands.insert(grid.bands.end(), choice.own.begin(), choice.own.end());
+    return grid;
+}
+
+namespace {
+
+// The whole of `text` as a number, whatever the locale; none when any of it is not.
+std::optional<double> Number(const std::string& text) {
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && stop == end && std::isfinite(value) ? std::optional(value)
+                                                                       : std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Band> ParseBand(const std::string& text) {
+    std::vector<std::string> fields;
+    std::stringstream parts(text);
+    for (std::string field; std::getline(parts, field, ':');) {
+        fields.push_back(field);
+    }
+    if (fields.size() < 3 || fields.size() > 4 || fields[0].empty()) {
+        return std::nullopt;
+    }
+    const std::optional<double> low = Number(fields[1]);
+    const std::optional<double> high = Number(fields[2]);
+    const std::optional<double> seconds = fields.size() == 4 ? Number(fields[3]) : 2.0;
+    if (!low || !high || !seconds || *low <= 0 || *low >= *high || *seconds < 2 ||
+        *seconds != std::floor(*seconds)) {
+        return std::nullopt;
+    }
+    Band band;
+    band.name = fields[0];
+    band.lowHz = *low;
+    band.highHz = *high;
+    band.minimumSeconds = static_cast<int64_t>(*seconds);
+    return band;
 }
 
 std::string BandId(const std::string& name) {

@@ -22,12 +22,23 @@ struct Grid {
     std::vector<Band> bands;
 };
 
+// The user's choice: a synchronous area by name (empty: the nominal frequency's usual one),
+// and bands of their own beside its bands.
+struct GridChoice {
+    std::string name;
+    std::vector<Band> own;
+};
+
 const std::vector<Grid>& KnownGrids();
 std::optional<Grid> GridNamed(const std::string& name);
 // Continental Europe for 50 Hz, North America's Eastern Interconnection for 60 Hz.
 Grid DefaultGrid(int nominal);
-// The grid `name` names, else the nominal frequency's usual one.
-Grid GridFor(const std::string& name, int nominal);
+// The grid the choice names, else the nominal frequency's usual one, with the own bands
+// after its own.
+Grid GridFor(const GridChoice& choice, int nominal);
+// "NAME:LOW:HIGH" or "NAME:LOW:HIGH:SECONDS" (the minimum duration, 2 s at the least, the
+// default: no event starts on one reading); none for another text.
+std::optional<Band> ParseBand(const std::string& text);
 // "alert (50 mHz for 15 min)" as "alert_50_mhz_for_15_min": for topics and entity ids.
 std::string BandId(const std::string& name);
 

@@ -67,7 +67,7 @@ struct Periods {
 
 class Statistics : public Destination {
   public:
-    Statistics(const std::string& recordFolder, std::string grid)
+    Statistics(const std::string& recordFolder, GridChoice grid)
         : m_folder(std::filesystem::path(recordFolder) / "statistics"), m_grid(std::move(grid)) {}
 
     Delivery Deliver(const std::vector<PulseReport>& batch, uint64_t) override {
@@ -134,7 +134,7 @@ class Statistics : public Destination {
     }
 
     const std::filesystem::path m_folder;
-    const std::string m_grid;
+    const GridChoice m_grid;
     std::vector<Band> m_bands;
     Periods m_periods[3] = {{10 * kSecondNs, "10s-", false, -1, PeriodFigures()},
                             {900 * kSecondNs, "15min-", true, -1, PeriodFigures()},
@@ -145,7 +145,7 @@ class Statistics : public Destination {
 }  // namespace
 
 std::unique_ptr<Output> OpenStatisticsOutput(const std::string& recordFolder,
-                                             const std::string& grid) {
+                                             const GridChoice& grid) {
     return std::make_unique<Output>("the statistics",
                                     std::make_unique<Statistics>(recordFolder, grid),
                                     kStatisticsPolicy);

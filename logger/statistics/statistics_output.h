@@ -13,6 +13,8 @@
 // it saw: `readings` and `seconds_without_reading` tell how whole it is.
 #pragma once
 
+#include "logger/events/grid_bands.h"
+
 #include "logger/output/output.h"
 
 #include <memory>
@@ -20,8 +22,8 @@
 
 namespace cyclara::logger {
 
-// `grid` names the bands (empty: the nominal frequency's usual grid).
+// `grid` names the bands (empty: the nominal frequency's usual grid), with the user's own.
 std::unique_ptr<Output> OpenStatisticsOutput(const std::string& recordFolder,
-                                             const std::string& grid);
+                                             const GridChoice& grid);
 
 }  // namespace cyclara::logger

@@ -25,7 +25,7 @@ const std::vector<double>& LiveFigures::BucketOffsetsHz() {
     return offsets;
 }
 
-LiveFigures::LiveFigures(std::string grid) : m_gridName(std::move(grid)) {
+LiveFigures::LiveFigures(GridChoice grid) : m_gridChoice(std::move(grid)) {
     m_metrics.bucketOffsetsHz = BucketOffsetsHz();
     m_metrics.bucketCounts.assign(BucketOffsetsHz().size(), 0);
 }
@@ -90,7 +90,7 @@ void LiveFigures::Measured(const PulseReport& report) {
     const int nominal = NominalNear(hertz);
     if (m_metrics.nominal != nominal) {
         m_metrics.nominal = nominal;
-        m_grid = GridFor(m_gridName, nominal);
+        m_grid = GridFor(m_gridChoice, nominal);
         m_sinceStart.emplace(m_grid->bands);
         for (const Band& band : m_grid->bands) {
             m_metrics.bandOutside.emplace(band.name, false);

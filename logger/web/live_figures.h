@@ -53,7 +53,7 @@ class LiveFigures {
     static const std::vector<double>& BucketOffsetsHz();
 
     // `grid` names the bands whose outside seconds are counted (empty: the nominal's usual).
-    explicit LiveFigures(std::string grid);
+    explicit LiveFigures(GridChoice grid);
 
     // The live output's thread.
     void Add(const PulseReport& report);
@@ -78,7 +78,7 @@ class LiveFigures {
     void CountInHistogram(double hertz);
     nlohmann::json LatestObject() const;
 
-    const std::string m_gridName;
+    const GridChoice m_gridChoice;
     mutable std::mutex m_mutex;
     uint64_t m_sequence = 0;
     std::optional<PulseReport> m_latest;  // the last record, measured or not

@@ -62,7 +62,7 @@ std::vector<RecordRow> LastDayOfRecord(const std::string& folder) {
 
 }  // namespace
 
-std::unique_ptr<Output> OpenLiveOutput(const std::string& address, const std::string& grid,
+std::unique_ptr<Output> OpenLiveOutput(const std::string& address, const GridChoice& grid,
                                        const std::string& recordFolder,
                                        std::vector<const Output*> watched, std::string& whyNot) {
     auto figures = std::make_shared<LiveFigures>(grid);

@@ -2,6 +2,8 @@
 // so no request, slow client or stalled stream ever reaches the measurement.
 #pragma once
 
+#include "logger/events/grid_bands.h"
+
 #include "logger/output/output.h"
 
 #include <memory>
@@ -14,7 +16,7 @@ namespace cyclara::logger {
 // when it cannot. `grid` names the bands whose outside seconds are counted; `watched` are the
 // outputs whose counts the page and the metrics show, open for as long as this one. The history
 // begins with the last day of the record in `recordFolder`, when one is given.
-std::unique_ptr<Output> OpenLiveOutput(const std::string& address, const std::string& grid,
+std::unique_ptr<Output> OpenLiveOutput(const std::string& address, const GridChoice& grid,
                                        const std::string& recordFolder,
                                        std::vector<const Output*> watched, std::string& whyNot);
 

@@ -592,7 +592,9 @@ class CommandLine(unittest.TestCase):
 
     def test_usage_errors_are_one_line_and_exit_2(self):
         for args in (["--bogus"], ["--port"], [], ["--port", "21"], ["--port", "5", "--count", "0"],
-                     ["--speed", "1234", "--port", "5"], ["--port", "5", "--device", "/dev/null"]):
+                     ["--speed", "1234", "--port", "5"], ["--port", "5", "--device", "/dev/null"],
+                     ["--port", "5", "--band", "mine:50.1:49.9"],
+                     ["--port", "5", "--grid-time-anchor", "1.5"]):
             with self.subTest(args=args):
                 code, out, errors = self.logger(*args)
                 self.assertEqual(code, 2)
