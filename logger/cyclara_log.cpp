@@ -69,8 +69,9 @@ const char* Granted(bool granted) {
     return granted ? "granted" : "not granted";
 }
 
-// Waits, within a bound, until the receive thread created its log and began to wait.
-void ReportStart(WatchedDevice& device) {
+// Waits, within a bound, until the receive thread created its log and began to wait; the
+// timing path is an event too, so the record and the live page say how each opening measured.
+void ReportStart(WatchedDevice& device, PulseDispatch& dispatch) {
     const auto deadline = std::chrono::steady_clock::now() + kStartReportWait;
     std::future<std::string> logPath = device.LogPath();
     if (logPath.wait_until(deadline) != std::future_status::ready) {
@@ -84,6 +85,8 @@ void ReportStart(WatchedDevice& device) {
     }
     std::fprintf(stderr, "cyclara-log: timing: %s; raised priority %s; CPU latency request %s\n",
                  timing.wait, Granted(timing.raisedPriority), Granted(timing.latencyRequest));
+    dispatch.Event(std::string(record_event::kTiming) + ": " + timing.wait + "; " +
+                   (timing.raisedPriority ? "real-time" : "normal") + " priority");
     std::fprintf(stderr, "cyclara-log: log: %s\n",
                  path.empty() ? "none (no folder takes a new file)" : path.c_str());
 }
@@ -172,7 +175,7 @@ StopReason MeasureUntilStopped(CommDevice& device, CommDevice* reference,
     auto opening = std::make_unique<Opening>(device, options, stop, lines);
     dispatch.StartRun(reference);
     opening->receiver.StartThread(opening->watched, dispatch);
-    ReportStart(opening->watched);
+    ReportStart(opening->watched, dispatch);
     NotifyReady("measuring on " + port);
     PipelineWatch watch;
     watch.Waiting(PipelineWatch::Clock::now());

@@ -31,6 +31,8 @@ inline constexpr const char* kStop = "stop";
 inline constexpr const char* kNoPulses = "no pulses";  // the device is there, but sends none
 inline constexpr const char* kPulsesAgain = "pulses again";
 inline constexpr const char* kClock = "clock";  // "clock synchronised": the clock changed
+// "timing: driver wait (TIOCMIWAIT); real-time priority": how an opening timestamps its edges.
+inline constexpr const char* kTiming = "timing";
 // A reference second measures the intervals from this pulse on, or no longer does.
 inline constexpr const char* kReferenceOn = "reference on";
 inline constexpr const char* kReferenceLost = "reference lost";

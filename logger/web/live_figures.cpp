@@ -54,6 +54,10 @@ void LiveFigures::Events(const PulseReport& report) {
         // An excursion counts once, when it starts.
         told.emplace_back(event.started ? "excursion" : "", BandEventText(event));
     }
+    const std::string timing = std::string(record_event::kTiming) + ": ";
+    if (report.event.rfind(timing, 0) == 0) {
+        m_timing = report.event.substr(timing.size());
+    }
     if (!report.pulse && !report.event.empty()) {
         // Counted by kind where the kind is one word of the record's; the rest only listed.
         const bool counted = report.event == record_event::kDeviceLost ||
@@ -139,6 +143,7 @@ std::string LiveFigures::State(const nlohmann::json& meter) const {
     state["today"] = m_day.Today();
     state["meter"] = meter;
     state["meter"]["device_up"] = m_metrics.deviceUp;
+    state["meter"]["timing"] = m_timing;
     state["nominal_hz"] = m_metrics.nominal;
     state["events"] = m_recentEvents;
     state["grid"] = m_grid ? m_grid->name : "";

@@ -88,6 +88,7 @@ class LiveFigures {
     MetricsSnapshot m_metrics;
     DayFigures m_day;
     std::deque<nlohmann::json> m_recentEvents;  // the last kRecentEvents, newest first
+    std::string m_timing;  // how the latest opening timestamps its edges
     SecondHistory m_history;
 };
 

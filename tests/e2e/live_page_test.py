@@ -104,6 +104,11 @@ class PageInChromium(unittest.TestCase):
             self.assertEqual(frequency, f"{float(row['frequency_hz']):.3f}")
             self.assertEqual(grid_time, f"{float(row['grid_time_deviation_s']):+.3f}")
             self.assertEqual(mean, f"{float(row['mean_frequency_hz']):.4f}")
+        with self.subTest("the meter's line names the timing path the record names"):
+            timing = next(r["event"] for r in record_table(os.path.join(self.folder, "record"))
+                          if r["event"].startswith("timing"))
+            meter = self.browser.find_element("id", "meter").text
+            self.assertIn(timing.removeprefix("timing: "), meter)
         with self.subTest("the count advances without a reload"):
             wait_for(lambda: (self.count_shown() or 0) >= first + 2, "the count to advance")
         with self.subTest("the frequency's line is drawn"):

@@ -168,7 +168,8 @@ function showMeter(state) {
   const meter = state.meter || {};
   const outputs = (meter.outputs || []).map((o) => `${o.name}: ${o.dropped} dropped`).join(', ');
   byId('meter').textContent = `${meter.device_up ? 'device up' : 'device away'} · ` +
-    `${state.grid || ''} · clock ${state.clock || '?'} · ${outputs}`;
+    `${meter.timing || 'timing path not yet known'} · ${state.grid || ''} · ` +
+    `clock ${state.clock || '?'} · ${outputs}`;
 }
 
 async function fetchJson(path) {
