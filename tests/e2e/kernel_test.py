@@ -4,9 +4,11 @@ under qemu with the USB gadget loopback, whose host side is the cdc-acm driver t
 serial adapters use. The guest's first process (tests/kernel/guest_init.sh) plays the device
 and runs the programs; this side builds the guest and checks what it reports. Under software
 emulation the guest's timing scatters by milliseconds, so the logger's intervals are checked
-against the ones the source actually made.
+against the ones the source actually made. The guest also shows what the service's device
+allow-list goes by and serves the live page from the real driver's measurement.
 Usage: kernel_test.py BUILD_DIR"""
 import glob
+import json
 import os
 import re
 import shutil
@@ -20,6 +22,7 @@ from harness import run
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/linux")
 HERE = os.path.dirname(os.path.abspath(__file__))
 GUEST_INIT = os.path.join(HERE, "..", "kernel", "guest_init.sh")
+SERVICE_UNIT = os.path.join(HERE, "..", "..", "packaging", "cyclara-log@.service")
 KERNEL_CACHE = os.path.join(BUILD, "kernel")
 MODULES = ["usb-common", "usbcore", "udc-core", "configfs", "libcomposite", "u_serial",
            "usb_f_acm", "dummy_hcd", "cdc-acm", "g_serial"]
@@ -176,6 +179,20 @@ class LoggerOnRealDriver(unittest.TestCase):
         # The mean of 600 intervals minus one second.
         self.assertAlmostEqual(int(csv[1][2]), sum(sent[:600]) / 600 - 1_000_000,
                                delta=EDGE_PATH_US / 600 + 1)
+
+    def test_the_services_device_allow_list_admits_the_real_cdc_acm_device(self):
+        # systemd resolves "char-ttyACM" to the majors /proc/devices lists under that name.
+        registered = dict(line.split()[::-1] for line in findings(self.lines, "registered"))
+        major = int(findings(self.lines, "acm-major")[0], 16)
+        self.assertEqual(int(registered["ttyACM"]), major)
+        with open(SERVICE_UNIT) as unit:
+            self.assertIn("DeviceAllow=char-ttyACM rw", unit.read().splitlines())
+
+    def test_the_live_page_serves_the_real_drivers_measurement(self):
+        state = json.loads(findings(self.lines, "state")[0])
+        self.assertTrue(state["meter"]["device_up"], state)
+        self.assertEqual(state["meter"]["timing"], "driver wait (TIOCMIWAIT); real-time priority")
+        self.assertIn("<html", findings(self.lines, "page")[0].lower())
 
     def test_a_pulled_cable_is_reported_waited_for_without_spinning_and_measured_again(self):
         errors = "\n".join(findings(self.lines, "stderr"))

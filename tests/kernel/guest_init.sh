@@ -9,6 +9,7 @@ mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t devtmpfs dev /dev
 mount -t tmpfs tmp /tmp
+ip link set lo up
 
 report() { echo "@@ $*"; }
 uptime_s() { cut -d' ' -f1 /proc/uptime; }
@@ -30,6 +31,9 @@ if ! wait_for_file /dev/ttyACM0 || ! wait_for_file /dev/ttyGS0; then
     finish
 fi
 report "loopback $(ls /sys/class/udc)"
+# What the service's device allow-list goes by: the major numbers the drivers registered.
+report "acm-major $(stat -c %t /dev/ttyACM0)"
+grep -E ' tty(ACM|USB|S)$' /proc/devices | sed 's/^ */@@ registered /'
 
 # The backend's own hardware test: pulses once a second.
 pulse_source /dev/ttyGS0 1 0.1 10 &
@@ -63,7 +67,7 @@ sed 's/^/@@ rise /' /tmp/rises
 # The adapter pulled during a measurement (its gadget driver unloaded), and plugged back.
 pulse_source /dev/ttyGS0 0.1 0.02 100000 &
 source_pid=$!
-cyclara-log --device /dev/ttyACM0 --log-dir /tmp/logs >/tmp/rows 2>/tmp/errors &
+cyclara-log --device /dev/ttyACM0 --log-dir /tmp/logs --http 8080 >/tmp/rows 2>/tmp/errors &
 logger_pid=$!
 sleep 3
 kill $source_pid; wait $source_pid
@@ -81,6 +85,8 @@ pulse_source /dev/ttyGS0 0.1 0.02 100000 &
 source_pid=$!
 sleep 6
 report "rows $rows_before $(wc -l </tmp/rows)"
+wget -q -O /tmp/state http://127.0.0.1:8080/api/v1/state && report "state $(cat /tmp/state)"
+wget -q -O /tmp/page http://127.0.0.1:8080/ && report "page $(head -c 200 /tmp/page | tr -d '\n')"
 start=$(uptime_s)
 kill -TERM $logger_pid
 wait $logger_pid
