@@ -2,6 +2,7 @@
 
 #include "simulator/modem_lines.h"
 #include "simulator/run_signals.h"
+#include "simulator/utc_time.h"
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -67,6 +68,22 @@ bool ExportSlew(const std::string& slew) {
     const std::string played = std::to_string(ppm) + ":" + std::to_string(start) + ":" +
                                std::to_string(std::llround(length * 1e9));
     setenv(CYCLARA_SLEW_VARIABLE, played.c_str(), 1);
+    return true;
+}
+
+bool ExportUtcStart(const std::string& utc) {
+    if (utc.empty()) {
+        return true;
+    }
+    const std::optional<double> seconds = UtcSeconds(utc);
+    if (!seconds) {
+        return false;
+    }
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const long long offset = std::llround(*seconds * 1e9) -
+                             (static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec);
+    setenv(CYCLARA_REALTIME_OFFSET_VARIABLE, std::to_string(offset).c_str(), 1);
     return true;
 }
 

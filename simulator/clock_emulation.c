@@ -4,7 +4,8 @@
  * clock goes to the real adjtimex, as does every call while CYCLARA_CLOCK is unset.
  * clock_gettime: CYCLARA_SLEW is "PPM:START:LENGTH", nanoseconds of CLOCK_MONOTONIC: from START
  * for LENGTH, CLOCK_MONOTONIC runs PPM fast, as while a time daemon slews an offset away;
- * CLOCK_MONOTONIC_RAW, the crystal, does not. */
+ * CLOCK_MONOTONIC_RAW, the crystal, does not. CYCLARA_REALTIME_OFFSET is nanoseconds added to
+ * CLOCK_REALTIME, so a run can cross a UTC midnight whenever it is made. */
 #define _GNU_SOURCE
 #include "modem_lines.h"
 
@@ -66,6 +67,25 @@ static const struct Slew* PlayedSlew(void) {
     return seen == 2 ? &slew : NULL;
 }
 
+/* Parsed once, as the slew. */
+static long long PlayedRealtimeOffset(void) {
+    static long long offset;
+    static int state; /* 0: not parsed, 1: parsed */
+    if (__atomic_load_n(&state, __ATOMIC_ACQUIRE) == 0) {
+        const char* text = getenv(CYCLARA_REALTIME_OFFSET_VARIABLE);
+        long long parsed = 0;
+        offset = text != NULL && sscanf(text, "%lld", &parsed) == 1 ? parsed : 0;
+        __atomic_store_n(&state, 1, __ATOMIC_RELEASE);
+    }
+    return offset;
+}
+
+static void Add(struct timespec* now, long long ns) {
+    const long long played = (long long)now->tv_sec * 1000000000LL + now->tv_nsec + ns;
+    now->tv_sec = (time_t)(played / 1000000000LL);
+    now->tv_nsec = (long)(played % 1000000000LL);
+}
+
 int clock_gettime(clockid_t clock, struct timespec* now) {
     static ClockGettimeFunction real;
     ClockGettimeFunction function = __atomic_load_n(&real, __ATOMIC_ACQUIRE);
@@ -79,9 +99,10 @@ int clock_gettime(clockid_t clock, struct timespec* now) {
         const long long ns = (long long)now->tv_sec * 1000000000LL + now->tv_nsec;
         long long slewed = ns - slew->start;
         slewed = slewed < 0 ? 0 : (slewed > slew->length ? slew->length : slewed);
-        const long long played = ns + (long long)((double)slewed * slew->ppm * 1e-6);
-        now->tv_sec = (time_t)(played / 1000000000LL);
-        now->tv_nsec = (long)(played % 1000000000LL);
+        Add(now, (long long)((double)slewed * slew->ppm * 1e-6));
+    }
+    if (clock == CLOCK_REALTIME && result == 0) {
+        Add(now, PlayedRealtimeOffset());
     }
     return result;
 }

@@ -64,6 +64,11 @@ int Simulate(SimOptions o) {
     if (!o.clock.empty()) {
         setenv(CYCLARA_CLOCK_VARIABLE, o.clock.c_str(), 1);
     }
+    if (!ExportUtcStart(o.utcStart)) {
+        std::fprintf(stderr, "cyclara-sim: --utc-start takes a UTC time, not %s\n",
+                     o.utcStart.c_str());
+        return 2;
+    }
     if (!ExportSlew(o.slew)) {
         std::fprintf(stderr, "cyclara-sim: --slew takes PPM:AFTER:FOR, not %s\n", o.slew.c_str());
         return 2;

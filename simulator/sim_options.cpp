@@ -73,6 +73,10 @@ void AddRunOptions(CLI::App& app, SimOptions& o) {
     app.add_option("--reference-count", o.reference.count,
                    "Reference rises before it falls silent, as a receiver losing its fix")
         ->check(CLI::NonNegativeNumber);
+    app.add_option("--utc-start", o.utcStart,
+                   "The UTC time the started program's clock reads at the start, e.g. "
+                   "2026-12-07T23:59:45Z, so a run crosses a midnight whenever it is made")
+        ->type_name("UTC");
     app.add_option("--count", o.count, "Pulses to send; 0 runs until stopped")
         ->check(CLI::NonNegativeNumber);
     app.add_option("--remove-after", o.removeAfter,

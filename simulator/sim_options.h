@@ -26,6 +26,7 @@ struct SimOptions {
     bool pollingOnly = false;  // a driver without TIOCMIWAIT
     std::string clock;    // the clock state the started program reads; empty for the machine's
     std::string slew;     // "PPM:AFTER:FOR", seconds; empty for none
+    std::string utcStart;  // the UTC time the started program's clock reads at the start
     std::string profile;  // a "seconds,hertz" file the grid's frequency follows; empty: none
     std::string replay;   // a recording the grid's frequency follows instead; empty: none
     ReferenceShape reference;

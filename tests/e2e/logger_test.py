@@ -501,6 +501,37 @@ class LoggerAgainstSimulator(unittest.TestCase):
                 for s in inside:
                     self.assertLess(abs(readings[s] - plateaus[s + 1]), 0.25, (s, readings))
 
+    @unittest.skipIf(QUICK, ONE_SECOND_RUNS)
+    def test_an_excursion_open_across_midnight_and_a_restart_is_told_by_each_run(self):
+        # 49.75 Hz from second 5 to 28 of a run that starts ten seconds before UTC midnight; the
+        # logger stops after 12 readings and starts again on the same record.
+        with tempfile.TemporaryDirectory() as folder:
+            profile, record = os.path.join(folder, "profile.csv"), os.path.join(folder, "record")
+            with open(profile, "w") as file:
+                file.write("seconds,hertz\n0,50\n4.9,50\n5,49.75\n28,49.75\n28.1,50\n")
+            logger = shlex.join([*LOGGER, "--port", "5", "--log-dir", folder, "--record", record,
+                                 "--nominal", "50", "--quiet", "--count"])
+            code, _, errors = run(
+                [SIM, "--period", "1", "--count", "36", "--profile", profile, "--utc-start",
+                 "2026-12-07T23:59:50Z", "--", "sh", "-c", f"{logger} 12 && {logger} 16"], 90)
+            with open(os.path.join(record, "events.csv")) as file:
+                events = list(csv.DictReader(file))
+            days = sorted(os.listdir(record))
+            rows = record_table(record) if "2026-12-07.csv" in days else []
+            statistics = csv_rows(record, "statistics", "days.csv")
+        self.assertEqual(code, 0, errors)
+        # The first run's stop writes the excursions still open, begun before midnight, without
+        # their end; the second run finds them again and tells them whole when they end.
+        told = [(e["band"], e["start_utc"][:10], e["end_utc"][:10]) for e in events]
+        self.assertEqual(sorted(told[:2]), [("full reserve activation", "2026-12-07", ""),
+                                            ("standard range", "2026-12-07", "")], events)
+        self.assertEqual(sorted(told[2:]), [("full reserve activation", "2026-12-08", "2026-12-08"),
+                                            ("standard range", "2026-12-08", "2026-12-08")])
+        self.assertEqual(rows, [], "the day before midnight is compressed")
+        self.assertIn("2026-12-07.csv.gz", days)
+        self.assertIn("2026-12-08.csv", days)
+        self.assertEqual([d["utc"][:10] for d in statistics], ["2026-12-07"], statistics)
+
     @unittest.skipIf(UNDER_WINE, "a pipe between a Windows and a Linux program is wine's")
     def test_a_reader_that_stops_reading_holds_up_nothing_else(self):
         # Standard output a pipe of one page that nobody reads: full after some 90 rows.
