@@ -2,6 +2,7 @@
 
 #include "logger/record/record_layout.h"
 #include "plot/axis_ticks.h"
+#include "plot/chart_parts.h"
 #include "plot/picture.h"
 
 #include <QAreaSeries>
@@ -128,17 +129,6 @@ QDateTimeAxis* TimeAxis(const Series& series, const ChartOptions& options) {
     return axis;
 }
 
-// An axis from the round value at or below `low` to the one at or above `high`.
-QValueAxis* ValueAxis(qreal low, qreal high, const QString& title) {
-    const Ticks ticks = ValueTicks(low, high);
-    auto* axis = new QValueAxis;
-    axis->setRange(ticks.first, ticks.Last());
-    axis->setTickCount(ticks.intervals + 1);
-    axis->setLabelFormat(QString("%.%1f").arg(DecimalsOf(ticks.step)));
-    axis->setTitleText(title);
-    return axis;
-}
-
 QLineSeries* Line(const QList<QPointF>& points, const QColor& colour) {
     auto* line = new QLineSeries;
     line->replace(points);
@@ -156,12 +146,6 @@ QAreaSeries* Band(qreal from, qreal to, qreal low, qreal high, unsigned colour) 
     band->setBrush(QColor::fromRgba(colour));
     band->setPen(Qt::NoPen);
     return band;
-}
-
-void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
-    chart->addSeries(series);
-    series->attachAxis(x);
-    series->attachAxis(y);
 }
 
 // Everything a chart of the time shares: its axes.

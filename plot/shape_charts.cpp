@@ -1,7 +1,7 @@
 #include "plot/shape_charts.h"
 
 #include "logger/events/grid_bands.h"
-#include "plot/axis_ticks.h"
+#include "plot/chart_parts.h"
 #include "plot/picture.h"
 
 #include <QChart>
@@ -19,27 +19,11 @@ namespace {
 
 constexpr int64_t kDayMs = 86'400'000;
 
-QValueAxis* RoundAxis(double low, double high, const QString& title) {
-    const Ticks ticks = ValueTicks(low, high);
-    auto* axis = new QValueAxis;
-    axis->setRange(ticks.first, ticks.Last());
-    axis->setTickCount(ticks.intervals + 1);
-    axis->setLabelFormat(QString("%.%1f").arg(DecimalsOf(ticks.step)));
-    axis->setTitleText(title);
-    return axis;
-}
-
 QChart* NewChart(const QString& title) {
     auto* chart = new QChart;
     chart->setTitle(title);
     chart->setAnimationOptions(QChart::NoAnimation);
     return chart;
-}
-
-void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
-    chart->addSeries(series);
-    series->attachAxis(x);
-    series->attachAxis(y);
 }
 
 int NominalOf(const std::vector<RecordRow>& rows) {
@@ -86,8 +70,8 @@ QChart* HistogramChart(const std::vector<RecordRow>& rows, const ChartOptions& o
     }
     days.push_back(Steps(HistogramOf(rows, day, nominal - half, nominal + half, kHistogramBinHz),
                          DayName(day), QColor(0, 70, 160), highest));
-    QValueAxis* x = RoundAxis(nominal - half, nominal + half, "frequency (Hz)");
-    QValueAxis* y = RoundAxis(0, std::max(highest, 0.1), "share of the day's seconds (%)");
+    QValueAxis* x = ValueAxis(nominal - half, nominal + half, "frequency (Hz)");
+    QValueAxis* y = ValueAxis(0, std::max(highest, 0.1), "share of the day's seconds (%)");
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     for (const logger::Band& band : logger::GridFor(options.grid, nominal).bands) {
@@ -128,7 +112,7 @@ QChart* ProfileChart(const std::vector<RecordRow>& rows) {
     x->setTickCount(9);
     x->setLabelFormat("%.0f");
     x->setTitleText("hour of the day (UTC)");
-    QValueAxis* y = RoundAxis(low, high, "frequency (Hz)");
+    QValueAxis* y = ValueAxis(low, high, "frequency (Hz)");
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     Attach(chart, line, x, y);

@@ -1,6 +1,7 @@
 #include "simulator/utc_time.h"
 
-#include <chrono>
+#include "logger/record/record_file.h"
+
 #include <cstdio>
 
 namespace cyclara::simulator {
@@ -11,18 +12,16 @@ std::optional<double> UtcSeconds(const std::string& text) {
     char separator = 0;
     if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%lf%n", &year, &month, &day, &separator,
                     &hour, &minute, &second, &length) != 7 ||
-        (separator != ' ' && separator != 'T')) {
+        (separator != ' ' && separator != 'T') || second < 0 || second >= 61) {
         return std::nullopt;
     }
-    const std::chrono::year_month_day date{std::chrono::year(year),
-                                           std::chrono::month(static_cast<unsigned>(month)),
-                                           std::chrono::day(static_cast<unsigned>(day))};
-    if (!date.ok()) {
+    const std::string rest = text.substr(static_cast<size_t>(length));
+    const std::optional<int64_t> minuteStart =
+        logger::UnixMinute(year, month, day, hour, minute);
+    if (!minuteStart || (!rest.empty() && rest != "Z")) {
         return std::nullopt;
     }
-    const auto days = std::chrono::sys_days(date).time_since_epoch();
-    return static_cast<double>(std::chrono::duration_cast<std::chrono::seconds>(days).count()) +
-           (hour * 60.0 + minute) * 60.0 + second;
+    return static_cast<double>(*minuteStart) + second;
 }
 
 }  // namespace cyclara::simulator

@@ -89,6 +89,18 @@ std::optional<RecordRow> ParseRow(const std::vector<std::string>& fields, const 
 
 }  // namespace
 
+std::optional<int64_t> UnixMinute(int year, int month, int day, int hour, int minute) {
+    const std::chrono::year_month_day date{std::chrono::year(year),
+                                           std::chrono::month(static_cast<unsigned>(month)),
+                                           std::chrono::day(static_cast<unsigned>(day))};
+    if (!date.ok() || hour < 0 || hour > 23 || minute < 0 || minute > 59) {
+        return std::nullopt;
+    }
+    const auto days = std::chrono::sys_days(date).time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::seconds>(days).count() +
+           (hour * 60LL + minute) * 60;
+}
+
 std::optional<int64_t> ParseUtc(const std::string& text) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, micro = 0, length = 0;
     if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%6dZ%n", &year, &month, &day, &hour,
@@ -96,15 +108,11 @@ std::optional<int64_t> ParseUtc(const std::string& text) {
         static_cast<size_t>(length) != text.size()) {
         return std::nullopt;
     }
-    const std::chrono::year_month_day date{std::chrono::year(year),
-                                           std::chrono::month(static_cast<unsigned>(month)),
-                                           std::chrono::day(static_cast<unsigned>(day))};
-    if (!date.ok()) {
+    const std::optional<int64_t> minuteStart = UnixMinute(year, month, day, hour, minute);
+    if (!minuteStart) {
         return std::nullopt;
     }
-    const auto days = std::chrono::sys_days(date).time_since_epoch();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(days).count() +
-           ((hour * 60LL + minute) * 60 + second) * 1000 + micro / 1000;
+    return (*minuteStart + second) * 1000 + micro / 1000;
 }
 
 ParsedRecord ParseRecord(const std::string& text) {

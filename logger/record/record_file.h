@@ -31,6 +31,9 @@ ParsedRecord ParseRecord(const std::string& text);
 // A file read whole: its rows, or `problem` naming the file and why it could not be read.
 ParsedRecord ReadRecordFile(const std::string& path);
 
+// Seconds since 1970 at the start of a UTC minute; none for one that does not exist.
+std::optional<int64_t> UnixMinute(int year, int month, int day, int hour, int minute);
+
 // "2026-12-07T03:40:12.123456Z" as milliseconds since 1970; none if it is not one.
 std::optional<int64_t> ParseUtc(const std::string& text);
 
