@@ -70,18 +70,7 @@ void AddMeasuringOptions(CLI::App& app, LoggerOptions& o) {
         ->check(kNotEmpty)
             ->check(CLI::IsMember({50, 60}).description(""))
         ->type_name("HZ");
-    std::vector<std::string> grids;
-    for (const Grid& grid : KnownGrids()) {
-        grids.push_back(grid.name);
-    }
-    app.add_option("--grid", o.grid.name,
-                   "The synchronous area whose bands events are told by: continental-europe "
-                   "(default at 50 Hz), great-britain, nordic, north-america-eastern (default at "
-                   "60 Hz) or north-america-western")
-        ->check(kNotEmpty)
-            ->check(CLI::IsMember(grids).description(""))
-        ->type_name("NAME");
-    AddOwnBandOption(app, o.grid.own);
+    AddGridOptions(app, o.grid);
     app.add_flag("--no-reconnect", o.noReconnect,
                  "End with exit code 1 when the device is lost, instead of waiting for it");
     CLI::Option* reference =

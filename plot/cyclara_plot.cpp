@@ -38,16 +38,7 @@ int ParseOptions(int argc, char** argv, PlotOptions& o) {
     app.add_option("--width", o.width, "Width in pixels")->check(CLI::Range(300, 10000));
     app.add_option("--height", o.height, "Height in pixels")->check(CLI::Range(200, 10000));
     app.add_option("--title", o.title, "Title above the frequency");
-    std::vector<std::string> grids;
-    for (const cyclara::logger::Grid& grid : cyclara::logger::KnownGrids()) {
-        grids.push_back(grid.name);
-    }
-    app.add_option("--grid", o.grid.name,
-                   "The synchronous area whose bands are drawn (default: the nominal "
-                   "frequency's usual, as cyclara-log's --grid)")
-        ->check(CLI::IsMember(grids))
-        ->type_name("NAME");
-    cyclara::logger::AddOwnBandOption(app, o.grid.own);
+    cyclara::logger::AddGridOptions(app, o.grid);
     app.add_flag("--histogram", o.histogram,
                  "Draw how often each frequency was read on the last day, beside the day "
                  "before when the files hold it, with the grid's bands");

@@ -6,7 +6,22 @@
 
 namespace cyclara::logger {
 
-void AddOwnBandOption(CLI::App& app, std::vector<Band>& bands) {
+void AddGridOptions(CLI::App& app, GridChoice& grid) {
+    std::vector<std::string> grids;
+    for (const Grid& known : KnownGrids()) {
+        grids.push_back(known.name);
+    }
+    // CLI11 lets an empty value past a member check.
+    const CLI::Validator notEmpty(
+        [](const std::string& value) { return value.empty() ? "a value is required" : ""; }, "");
+    app.add_option("--grid", grid.name,
+                   "The synchronous area whose bands are told and drawn: continental-europe "
+                   "(default at 50 Hz), great-britain, nordic, north-america-eastern (default at "
+                   "60 Hz) or north-america-western")
+        ->check(notEmpty)
+        ->check(CLI::IsMember(grids).description(""))
+        ->type_name("NAME");
+    std::vector<Band>& bands = grid.own;
     app.add_option_function<std::vector<std::string>>(
            "--band",
            [&bands](const std::vector<std::string>& texts) {

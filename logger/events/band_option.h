@@ -1,4 +1,4 @@
-// The --band option of every program that tells or draws the grid's bands.
+// The --grid and --band options of every program that tells or draws the grid's bands.
 #pragma once
 
 #include "logger/events/grid_bands.h"
@@ -11,6 +11,6 @@ class App;
 
 namespace cyclara::logger {
 
-void AddOwnBandOption(CLI::App& app, std::vector<Band>& bands);
+void AddGridOptions(CLI::App& app, GridChoice& grid);
 
 }  // namespace cyclara::logger
