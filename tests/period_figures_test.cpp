@@ -1,8 +1,15 @@
 #include "logger/period_figures.h"
+#include "logger/statistics/statistics_output.h"
+#include "tests/temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
 
 namespace cyclara::logger {
 namespace {
@@ -56,6 +63,100 @@ TEST(PeriodFiguresTest, WhatAPeriodOfReadingsShows) {
         EXPECT_EQ(period.SecondsOutsideStandardRange(), c.outside) << c.name;
         EXPECT_EQ(period.MinutesOutsideStandardRange(), c.minutesOutside) << c.name;
         EXPECT_EQ(period.SecondsOutsideBands(), std::vector<int64_t>{c.outsideBand}) << c.name;
+    }
+}
+
+// One CSV file's rows by its header's names.
+std::vector<std::map<std::string, std::string>> CsvRows(const std::string& path) {
+    std::ifstream file(path);
+    std::vector<std::string> names;
+    std::vector<std::map<std::string, std::string>> rows;
+    for (std::string line; std::getline(file, line);) {
+        std::vector<std::string> fields;
+        std::stringstream parts(line);
+        for (std::string field; std::getline(parts, field, ',');) {
+            fields.push_back(field);
+        }
+        if (names.empty()) {
+            names = fields;
+            continue;
+        }
+        std::map<std::string, std::string>& row = rows.emplace_back();
+        for (size_t i = 0; i < fields.size() && i < names.size(); ++i) {
+            row[names[i]] = fields[i];
+        }
+    }
+    return rows;
+}
+
+// A simulated UTC day of one reading a second, a slow wander and a dip below 49.9 Hz, through
+// the statistics output; every quarter-hour and the day checked against sums made here.
+TEST(StatisticsOutputTest, ADaysQuarterHoursAndTheDayAreTheirReadingsFigures) {
+    constexpr int64_t kDayStart = 1'796'601'600;  // 2026-12-07T00:00:00Z
+    const auto hertzAt = [](int64_t second) {
+        const double dip = second >= 40'000 && second < 40'120 ? -0.15 : 0.0;
+        return std::round((50 + 0.04 * std::sin(second / 3000.0) + dip) * 1e5) / 1e5;
+    };
+    cyclara::testing::TempFolder folder;
+    const std::string statistics = folder.Path().string() + "/statistics/";
+    {
+        const std::unique_ptr<Output> output =
+            OpenStatisticsOutput(folder.Path().string(), GridChoice{"continental-europe", {}});
+        PulseReport report;
+        report.pulse = CountedPulse{};
+        report.pulse->count = 1;
+        report.figures = PulseFigures{};
+        report.figures->kind = PulseFigures::Kind::kMeasured;
+        // The next day's first second completes the day.
+        for (int64_t second = 0; second <= 86'400; ++second) {
+            report.unixNanoseconds = (kDayStart + second) * kSecondNs;
+            report.figures->frequency = std::llround(hertzAt(second) * 1e5);
+            output->Take(report);
+        }
+        // A close delivers only within its bound; a sanitized build takes longer than that.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        while ((CsvRows(statistics + "15min-2026-12-07.csv").size() < 96 ||
+                CsvRows(statistics + "days.csv").empty()) &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        output->Close();
+    }
+    const auto quarters = CsvRows(statistics + "15min-2026-12-07.csv");
+    const auto days = CsvRows(statistics + "days.csv");
+    ASSERT_EQ(quarters.size(), 96u);
+    ASSERT_EQ(days.size(), 1u);
+    for (size_t block = 0; block <= quarters.size(); ++block) {
+        const bool day = block == quarters.size();
+        const auto& row = day ? days[0] : quarters[block];
+        const int64_t first = day ? 0 : static_cast<int64_t>(block) * 900;
+        const int64_t count = day ? 86'400 : 900;
+        double sum = 0, squares = 0, lowest = 99, highest = 0;
+        int64_t outside = 0, outsideAlert = 0;
+        for (int64_t second = first; second < first + count; ++second) {
+            const double hertz = hertzAt(second);
+            sum += hertz;
+            lowest = std::min(lowest, hertz);
+            highest = std::max(highest, hertz);
+            outside += std::abs(hertz - 50) > 0.05 ? 1 : 0;
+            outsideAlert += hertz < 49.9 || hertz > 50.1 ? 1 : 0;
+        }
+        const double mean = sum / static_cast<double>(count);
+        for (int64_t second = first; second < first + count; ++second) {
+            squares += (hertzAt(second) - mean) * (hertzAt(second) - mean);
+        }
+        const std::string where = day ? "the day" : "quarter-hour " + std::to_string(block);
+        EXPECT_EQ(row.at("readings"), std::to_string(count)) << where;
+        EXPECT_NEAR(std::stod(row.at("mean_hz")), mean, 0.6e-5) << where;
+        EXPECT_NEAR(std::stod(row.at("standard_deviation_hz")),
+                    std::sqrt(squares / static_cast<double>(count - 1)), 0.6e-5)
+            << where;
+        EXPECT_NEAR(std::stod(row.at("lowest_hz")), lowest, 1e-9) << where;
+        EXPECT_NEAR(std::stod(row.at("highest_hz")), highest, 1e-9) << where;
+        EXPECT_EQ(row.at("seconds_outside_standard_range"), std::to_string(outside)) << where;
+        EXPECT_EQ(row.at("seconds_outside:alert (100 mHz for 5 min)"),
+                  std::to_string(outsideAlert))
+            << where;
     }
 }
 
