@@ -450,10 +450,13 @@ class LoggerAgainstSimulator(unittest.TestCase):
         at = next(i for i, r in enumerate(rows) if r["event"].startswith("grid time anchored"))
         moved = float(re.search(r"moved by ([-+]\d+\.\d+) s", rows[at]["event"])[1])
         deviations = [float(r["grid_time_deviation_s"]) for r in rows if r["frequency_hz"]]
-        # Every figure from the anchor's pulse on moved by as much, and none before it.
+        # Each second moves the deviation by one second less its measured interval, and the
+        # anchor's pulse by what it moved as well: every figure from it on moved, none before.
         first_moved = sum(1 for r in rows[:at] if r["frequency_hz"])
-        steps = [b - a for a, b in zip(deviations, deviations[1:])]
-        self.assertAlmostEqual(steps[first_moved - 1] - moved, steps[first_moved - 2], delta=1e-3)
+        intervals = [float(r["interval_us"]) / 1e6 for r in rows if r["frequency_hz"]]
+        for i, (earlier, later) in enumerate(zip(deviations, deviations[1:]), start=1):
+            self.assertAlmostEqual(later - earlier - (moved if i == first_moved else 0),
+                                   1 - intervals[i], delta=2e-6, msg=i)
         # Ours at the moment, on the line between the pulses around it, was what it moved from.
         before, after = deviations[first_moved - 1], deviations[first_moved] - moved
         share = ((epoch_seconds(moment + ".0Z") - epoch_seconds(rows[at - 1]["utc"])) /
