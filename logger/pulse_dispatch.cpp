@@ -82,7 +82,6 @@ void PulseDispatch::OnCountedPulse(const CountedPulse& pulse) {
     report.pulse = pulse;
     report.clock = Clock();
     FollowReference(pulse, report);
-    report.clock.reference = m_referenceRate;
     report.figures = m_clock->OnPulse(pulse.edgeTicks);
     report.frequencyText = m_frequencyText;
     report.event = EventOf(*report.figures);
@@ -106,7 +105,7 @@ void PulseDispatch::OnCountedPulse(const CountedPulse& pulse) {
     }
 }
 
-void PulseDispatch::FollowReference(const CountedPulse& pulse, const PulseReport& report) {
+void PulseDispatch::FollowReference(const CountedPulse& pulse, PulseReport& report) {
     if (m_reference == nullptr) {
         return;
     }
@@ -121,10 +120,9 @@ void PulseDispatch::FollowReference(const CountedPulse& pulse, const PulseReport
     }
     const std::optional<ReferenceRate> rate = m_referenceSeconds->RateAt(pulse.edgeTicks);
     m_clock->SetTicksPerSecond(rate ? std::optional(rate->ticksPerSecond) : std::nullopt);
+    report.clock.reference = rate;
     if (rate.has_value() != m_referenceRate.has_value()) {
-        PulseReport withRate = report;
-        withRate.clock.reference = rate;
-        HandBefore(withRate, rate ? record_event::kReferenceOn : record_event::kReferenceLost);
+        HandBefore(report, rate ? record_event::kReferenceOn : record_event::kReferenceLost);
     }
     m_referenceRate = rate;
 }

@@ -55,9 +55,9 @@ class PulseDispatch : public MeasurementDisplay {
     // An event of the run's own just before a pulse's row: a store keyed by time (InfluxDB)
     // keeps both.
     void HandBefore(const PulseReport& pulse, const std::string& event);
-    // Before the pulse's figures: the reference's rate for the interval the pulse ends, and
-    // an event of its own when the reference is found or lost.
-    void FollowReference(const CountedPulse& pulse, const PulseReport& report);
+    // Before the pulse's figures: the reference's rate for the interval the pulse ends, into
+    // the report's clock, and an event of its own when the reference is found or lost.
+    void FollowReference(const CountedPulse& pulse, PulseReport& report);
     void WatchBands(PulseReport& report);
     ClockState Clock() const;
 
@@ -77,7 +77,7 @@ class PulseDispatch : public MeasurementDisplay {
     int64_t m_measured = 0;
     CommDevice* m_reference = nullptr;
     std::optional<ReferenceSeconds> m_referenceSeconds;
-    std::optional<ReferenceRate> m_referenceRate;  // the last pulse's
+    std::optional<ReferenceRate> m_referenceRate;  // the last pulse's, to tell a change
     std::vector<int64_t> m_referenceRises;
     // Written by the receive thread, read by any.
     std::atomic<int64_t> m_rises{0};
