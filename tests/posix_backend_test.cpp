@@ -1,6 +1,5 @@
 // The Linux serial backend end to end on real pseudo-terminals, with modem lines emulated at
 // the ioctl boundary.
-#include "measure/counter.h"
 #include "measure/line_assembler.h"
 #include "measure/measurement_log.h"
 #include "measure/receive_thread.h"
@@ -157,31 +156,6 @@ TEST(PosixPortTest, SetsTheExactRateAndRawEightBitLineAndKeepsFlowControl) {
     close(reader);
 }
 
-std::string ReadAll(CommDevice& device, size_t expected) {
-    std::string received;
-    while (received.size() < expected) {
-        uint32_t events = 0;
-        if (!device.WaitEvent(events)) {
-            break;
-        }
-        if (events & kEvRxChar) {
-            char buffer[kReadChunkBytes];
-            received.append(buffer, device.Read(buffer, sizeof buffer));
-        }
-    }
-    return received;
-}
-
-TEST(PosixPortTest, PassesEveryByteUnchanged) {
-    EmulatedPort emulated;
-    ASSERT_EQ(emulated.port.Open(1, 9600), 1);
-    emulated.Device().SetEventMask(kEvRxChar);
-    std::string bytes("60Hz\r\n\x11\x13\x00\xff\r\x7f\x03\x04\n", 15);
-    bytes += std::string(100, 'x');  // more than one read
-    emulated.Line().Send(bytes);
-    EXPECT_EQ(ReadAll(emulated.Device(), bytes.size()), bytes);
-}
-
 // Waits for the next DSR change the device reports.
 DsrChange NextDsrChange(CommDevice& device) {
     for (;;) {
@@ -193,30 +167,6 @@ DsrChange NextDsrChange(CommDevice& device) {
         }
     }
 }
-
-class DsrEdgeTest : public ::testing::TestWithParam<bool> {};
-
-TEST_P(DsrEdgeTest, EdgesCarryTheirTimestamps) {
-    EmulatedPort emulated;
-    emulated.Modem().SetNoWait(emulated.Slot(), GetParam());
-    ASSERT_EQ(emulated.port.Open(1, 9600), 1);
-    CommDevice& device = emulated.Device();
-    device.SetEventMask(kEvRxChar | kEvDsr);
-    emulated.Edge(true);
-    const DsrChange rise = NextDsrChange(device);
-    EXPECT_TRUE(rise.pulse);
-    EXPECT_TRUE(rise.on);
-    EXPECT_GE(rise.pulseTicks, emulated.Modem().EdgeNanoseconds(emulated.Slot()));
-    EXPECT_LT(rise.pulseTicks, ReadCounter());
-
-    emulated.Edge(false);
-    const DsrChange fall = NextDsrChange(device);
-    EXPECT_FALSE(fall.pulse);
-    EXPECT_FALSE(fall.on);
-}
-
-INSTANTIATE_TEST_SUITE_P(WaitOrPoll, DsrEdgeTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Polled" : "Waited"; });
 
 TEST(LineWatcherTest, AReaderFarBehindLosesOnlyTheOldestChangesAndCountsThem) {
     Pty pty;
@@ -287,17 +237,6 @@ class PosixReceiveTest : public ::testing::Test {
     WaitableDisplay display;
     Receiver receiver;
 };
-
-TEST_F(PosixReceiveTest, StopsPromptlyWhileBlockedAgainAndAgain) {
-    ASSERT_EQ(emulated.port.Open(1, 9600), 1);
-    for (int cycle = 0; cycle < 20; ++cycle) {
-        receiver.StartThread(emulated.Device(), display);
-        std::this_thread::sleep_for(milliseconds(cycle % 4));
-        receiver.EndThread();
-        ASSERT_FALSE(receiver.LastStopWasForced()) << "cycle " << cycle;
-        EXPECT_FALSE(receiver.Stop().IsRequested());
-    }
-}
 
 // Modem lines that fail (a driver error) take the lamp, not the text.
 TEST_F(PosixReceiveTest, AFailedDsrWatchLeavesTheTextGoing) {

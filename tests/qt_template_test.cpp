@@ -31,21 +31,6 @@ DialogTemplate Dialog(uint16_t id) {
     return *ParseDialog(*Resources().Find(kRtDialog, id));
 }
 
-TEST(DialogUnitsTest, MapsQuarterWidthsAndEighthHeightsRounded) {
-    const DialogUnits units{6, 12};
-    struct Case {
-        int x, y, cx, cy;
-        QRect pixels;
-    };
-    const Case cases[] = {{4, 8, 4, 8, QRect(6, 12, 6, 12)},
-                          {80, 7, 18, 10, QRect(120, 11, 27, 15)},
-                          {140, 76, 1, 1, QRect(210, 114, 2, 2)},
-                          {0, 0, 0, 0, QRect(0, 0, 0, 0)}};
-    for (const Case& c : cases) {
-        EXPECT_EQ(units.ToPixels(c.x, c.y, c.cx, c.cy), c.pixels) << c.x << "," << c.y;
-    }
-}
-
 TEST(TemplateFontTest, MatchesTheWindowsFontsToTheIpaFonts) {
     App();
     const QFont main = TemplateFont(Dialog(IDD_MAIN));

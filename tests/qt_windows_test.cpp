@@ -8,12 +8,9 @@
 #include "serial/serial_port.h"
 #include "simulator/modem_control.h"
 #include "simulator/pty.h"
-#include "tests/process_memory.h"
 #include "tests/qt_app.h"
 #include "tests/temp_folder.h"
-#include "ui/compiled_resources.h"
 #include "ui/main_dialog.h"
-#include "ui/qt/template_widgets.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,12 +28,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <cstdio>
 #include <functional>
-#include <thread>
 #include <string>
 #include <vector>
 
@@ -286,24 +278,6 @@ TEST_F(MainWindowTest, AFailedOpeningWarnsKeepsTheMenuAndOffersTheChoiceAgain) {
     EXPECT_EQ(cyclara::ProcessSerialPort().IsOpen(), 0);
 }
 
-TEST(QtClassLibraryTest, AModifiedMenuItemSendsItsNewCommand) {
-    App();
-    const auto resources = cyclara::ResourceFile::Parse(cyclara::CompiledResources());
-    const auto items = cyclara::ParseMenu(*resources->Find(cyclara::kRtMenu, IDR_MENU));
-    QMenuBar bar;
-    std::vector<uint16_t> sent;
-    cyclara::qt::BuildMenuBar(*items, &bar, [&](uint16_t id) { sent.push_back(id); });
-    CMenu menu;
-    menu.m_hMenu = reinterpret_cast<HMENU>(&bar);
-    ASSERT_TRUE(menu.ModifyMenu(IDM_PORT, MF_BYCOMMAND | MF_STRING, IDM_ABOUT, "Moved"));
-    for (QAction* action : bar.findChildren<QAction*>()) {
-        if (action->text() == "Moved") {
-            action->trigger();
-        }
-    }
-    EXPECT_EQ(sent, std::vector<uint16_t>{IDM_ABOUT});
-}
-
 // The icon's opaque pixels, where the window's ordinary painting shows only the background.
 struct IconCheck {
     int compared = 0;
@@ -451,76 +425,6 @@ TEST_F(OpenPortTest, MeasuresWhileOpenAndKeepsTheFieldsAfterClosing) {
     EXPECT_EQ(afterClose, "    0:00:03") << "closing keeps the last texts";
     EXPECT_EQ(unlitAfterClose, kUnlit);
     EXPECT_EQ(cyclara::ProcessSerialPort().IsOpen(), 0);
-}
-
-// DSR toggling at 1 kHz for ten seconds: the window keeps answering, memory stays put, and Exit
-// with the port open in the middle of it all stops and closes as quickly as ever.
-TEST_F(OpenPortTest, APulseStormLeavesTheWindowResponsiveAndExitQuick) {
-    using Clock = std::chrono::steady_clock;
-    std::atomic<bool> stormDone{false};
-    std::atomic<bool> stormLong{false};
-    std::thread storm;
-    QTimer heartbeat;
-    Clock::time_point lastBeat = Clock::now();
-    Clock::duration longestGap{};
-    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, Clock::now() - lastBeat);
-        lastBeat = Clock::now();
-    });
-    long kibAtStart = 0, kibAtClose = 0;
-    Clock::duration closeTook{};
-    QString counted;
-    Drive({{On::kMain, [] { Choose("&Port Open"); }},
-           {On::kPortDialog,
-            [] {
-                List(0)->setCurrentIndex(4);
-                QTest::keyClick(Modal(), Qt::Key_Return);
-            }},
-           {On::kMain,
-            [&] {
-                storm = std::thread([&] {
-                    const auto start = Clock::now();
-                    for (bool on = true; !stormDone; on = !on) {
-                        modem.SetDsr(slot, on);
-                        std::this_thread::sleep_for(std::chrono::microseconds(500));
-                        stormLong = Clock::now() - start > std::chrono::seconds(10);
-                    }
-                });
-                kibAtStart = cyclara::testing::ResidentKib().value_or(0);
-                lastBeat = Clock::now();
-                heartbeat.start(20);
-            },
-            [] { return MenuAction("&Port Close") != nullptr; }},
-           {On::kMain,
-            [&] {
-                heartbeat.stop();
-                counted = FieldText(IDC_ELAPSED);
-                Choose("E&xit");
-            },
-            [&] { return stormLong.load(); }},
-           {On::kMessageBox,
-            [&] {
-                const auto start = Clock::now();
-                Answer(QMessageBox::Yes);
-                closeTook = Clock::now() - start;
-                kibAtClose = cyclara::testing::ResidentKib().value_or(0);
-            }}});
-    EXPECT_EQ(window.DoModal(), IDOK);
-    stormDone = true;
-    storm.join();
-    EXPECT_EQ(cyclara::ProcessSerialPort().IsOpen(), 0);
-    EXPECT_FALSE(cyclara::ProcessReceiver().Stop().IsRequested());
-    const auto ms = [](Clock::duration d) {
-        return static_cast<long long>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
-    };
-    std::printf("storm: counted %s, longest gap %lld ms, close %lld ms, %ld -> %ld KiB\n",
-                counted.toStdString().c_str(), ms(longestGap), ms(closeTook), kibAtStart,
-                kibAtClose);
-    EXPECT_LT(longestGap, std::chrono::milliseconds(500)) << "the window kept answering";
-    EXPECT_LT(closeTook, cyclara::Receiver::kStopWait);
-    EXPECT_FALSE(cyclara::ProcessReceiver().LastStopWasForced());
-    EXPECT_LT(kibAtClose - kibAtStart, 8 * 1024);
 }
 
 }  // namespace

@@ -72,12 +72,6 @@ TEST_F(ReceiveThreadTest, StartsWithAnEmptyLogAndArmedMaskAndStopsByNarrowingIt)
     EXPECT_TRUE(display.updates.empty());
 }
 
-TEST_F(ReceiveThreadTest, EndThreadWithoutAWorkerReturnsAtOnce) {
-    receiver.EndThread();
-    EXPECT_FALSE(receiver.LastStopWasForced());
-    EXPECT_TRUE(device.masks.empty());
-}
-
 struct WakeCase {
     const char* name;
     FakeStep step;

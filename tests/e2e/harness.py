@@ -1,4 +1,6 @@
-"""What the end-to-end tests share: a private X display, waiting with a deadline, files."""
+"""What the end-to-end tests share: the programs under test, servers of their own on loopback,
+a private X display, waiting with a deadline, files. Each test is given the build's folder."""
+import calendar
 import csv
 import ctypes
 import os
@@ -12,6 +14,9 @@ import time
 import unittest
 
 
+BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/linux")
+SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
+LOGGER = os.path.join(BUILD, "logger", "cyclara-log")
 PR_SET_PDEATHSIG = 1
 
 
@@ -38,6 +43,46 @@ def free_port():
     with socket.socket() as probe:
         probe.bind(("127.0.0.1", 0))
         return probe.getsockname()[1]
+
+
+def logger_on_simulator(folder, *logger_args, period="0.1", count=None, sim=()):
+    """cyclara-log's command line on the simulator's port, its CSV logs in `folder`."""
+    counted = ["--count", str(count)] if count else []
+    return [SIM, "--period", period, "--width", str(float(period) / 5), *counted, *sim, "--",
+            LOGGER, "--port", "5", "--log-dir", folder, "--nominal", "50", *logger_args]
+
+
+def answers_on(port):
+    """Whether something listens on that loopback port."""
+    with socket.socket() as probe:
+        return probe.connect_ex(("127.0.0.1", port)) == 0
+
+
+class LoopbackServer:
+    """A server of the test's own, started until `answers` holds; stop() may come twice."""
+
+    def __init__(self, command, answers, timeout=30):
+        self.command, self.answers, self.timeout = command, answers, timeout
+        self.start()
+
+    def start(self):
+        self.process = start_server(self.command)
+        wait_for(self.answers, f"{self.command[0]} to answer", self.timeout, interval=0.05)
+
+    def stop(self):
+        stop_server(self.process)
+
+
+def child_pid(process):
+    """The program a simulator started, by its parent: a pattern could match another test's."""
+    return int(subprocess.run(["pgrep", "-P", str(process.pid)], capture_output=True, text=True,
+                              check=True).stdout.split()[0])
+
+
+def utc_seconds(utc):
+    """Seconds since 1970 of the programs' "2026-12-08T11:52:20.123456Z"."""
+    whole, _, fraction = utc.rstrip("Z").partition(".")
+    return calendar.timegm(time.strptime(whole, "%Y-%m-%dT%H:%M:%S")) + float("0." + fraction)
 
 
 def exit_unless_wine_runs(wine_run, program):
@@ -79,7 +124,7 @@ def intervals_sent_us(events_path, count, timeout=10):
     """measured_intervals_us of a simulator still running, which writes when the program
     learnt of a change only at its next change: waits until it has written `count`."""
     def complete():
-        sent = measured_intervals_us(read_bytes(events_path).decode(), count)
+        sent = measured_intervals_us(read_bytes(events_path).decode(errors="replace"), count)
         return sent if len(sent) == count else None
     return wait_for(complete, f"{count} intervals in the simulator's events", timeout=timeout,
                     interval=0.05)

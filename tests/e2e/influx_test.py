@@ -13,14 +13,10 @@ import unittest
 import urllib.parse
 import urllib.request
 
-from harness import free_port, record_table, run, start_server, stop_server, wait_for
-
-BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
-SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
-LOGGER = os.path.join(BUILD, "logger", "cyclara-log")
+from harness import LoopbackServer, free_port, logger_on_simulator, record_table, run
 
 
-class InfluxServer:
+class InfluxServer(LoopbackServer):
     def __init__(self, folder):
         self.port = free_port()
         self.config = os.path.join(folder, "influxdb.conf")
@@ -39,13 +35,8 @@ bind-address = "127.0.0.1:{free_port()}"
 [monitor]
   store-enabled = false
 """)
-        self.process = None
-        self.start()
+        super().__init__(["influxd", "-config", self.config], self.answers)
         self.query("CREATE DATABASE grid", post=True)
-
-    def start(self):
-        self.process = start_server(["influxd", "-config", self.config])
-        wait_for(self.answers, "influxd to answer", timeout=30, interval=0.1)
 
     def answers(self):
         try:
@@ -53,9 +44,6 @@ bind-address = "127.0.0.1:{free_port()}"
                 return reply.status == 204
         except OSError:
             return False
-
-    def stop(self):
-        stop_server(self.process)
 
     def query(self, text, post=False):
         data = urllib.parse.urlencode({"q": text, "db": "grid", "epoch": "ns"}).encode()
@@ -76,9 +64,8 @@ bind-address = "127.0.0.1:{free_port()}"
         return f"http://127.0.0.1:{self.port}/write?db=grid"
 
 
-def logger_command(folder, url, *extra, count="40", sim=()):
-    return [SIM, "--period", "0.1", "--width", "0.02", "--count", count, *sim, "--", LOGGER, "--port",
-            "5", "--log-dir", folder, "--influx", url, "--nominal", "50", *extra]
+def logger_command(folder, url, *extra, count=40):
+    return logger_on_simulator(folder, "--influx", url, *extra, count=count)
 
 
 class InfluxAgainstInfluxd(unittest.TestCase):

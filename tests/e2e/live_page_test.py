@@ -19,11 +19,9 @@ import urllib.error
 import urllib.parse
 import urllib.request
 
-from harness import end_group, free_port, record_table, start_server, stop_server, wait_for
+from harness import (BUILD, LOGGER, SIM, child_pid, end_group, free_port, record_table,
+                     start_server, stop_server, wait_for)
 
-BUILD = sys.argv[1] if len(sys.argv) > 1 else "build/linux"
-SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
-LOGGER = os.path.join(BUILD, "logger", "cyclara-log")
 SCREENSHOT = os.path.join(BUILD, "live-page.png")
 LINE_RGB = (0x0B, 0x6B, 0xCB)  # the frequency's line on the page
 
@@ -191,9 +189,7 @@ class MetricsInPrometheus(unittest.TestCase):
 
 def resident_kib(meter):
     """The logger's resident memory: the simulator's child."""
-    children = subprocess.run(["pgrep", "-P", str(meter.sim.pid)], capture_output=True,
-                              text=True).stdout.split()
-    with open(f"/proc/{children[0]}/status") as status:
+    with open(f"/proc/{child_pid(meter.sim)}/status") as status:
         return next(int(line.split()[1]) for line in status if line.startswith("VmRSS:"))
 
 

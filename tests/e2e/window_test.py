@@ -12,12 +12,10 @@ import unittest
 
 from PIL import Image
 
-from harness import (TIMESTAMP_PATH_US, WindowOnSimulator, csv_logs, intervals_sent_us,
-                     read_bytes, wait_for)
+from harness import (BUILD, SIM, TIMESTAMP_PATH_US, WindowOnSimulator, csv_logs,
+                     intervals_sent_us, read_bytes, wait_for)
 
-BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/linux")
 SHOTS = sys.argv[2] if len(sys.argv) > 2 else None
-SIM = os.path.join(BUILD, "simulator", "cyclara-sim")
 GRAB = os.path.join(BUILD, "tools", "window_shots")
 
 

@@ -7,11 +7,10 @@ import os
 import sys
 import unittest
 
-from harness import (WINE_TIMESTAMP_PATH_US, WindowOnSimulator, csv_logs, exit_unless_wine_runs,
-                     intervals_sent_us, read_bytes, run, wait_for)
+from harness import (SIM, WINE_TIMESTAMP_PATH_US, WindowOnSimulator, csv_logs,
+                     exit_unless_wine_runs, intervals_sent_us, read_bytes, run, wait_for)
 
-HOST_BUILD, WINE_RUN, PROGRAM, PROBE = sys.argv[1:5]
-SIM = os.path.join(HOST_BUILD, "simulator", "cyclara-sim")
+WINE_RUN, PROGRAM, PROBE = sys.argv[2:5]
 PORT = "5"
 
 
