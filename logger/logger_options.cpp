@@ -134,7 +134,7 @@ void AddOutputOptions(CLI::App& app, LoggerOptions& o) {
     app.add_option("--influx", o.influx.url,
                    "Write each counted pulse to this InfluxDB write endpoint, e.g. "
                    "http://host:8086/write?db=grid or http://host:8086/api/v2/write?org=O&"
-                   "bucket=B (Linux)")
+                   "bucket=B")
         ->type_name("URL");
     app.add_option("--influx-token-file", o.influx.tokenFile,
                    "File holding an InfluxDB 2.x API token")

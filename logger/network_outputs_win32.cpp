@@ -1,14 +1,25 @@
+#include "logger/influx/influx_output.h"
 #include "logger/network_outputs.h"
 
 namespace cyclara::logger {
 
-// The MQTT and HTTP client libraries are Debian's, built for Linux only.
+// InfluxDB goes through Windows' own HTTP client. The MQTT client and the page's HTTP server
+// are Debian's libraries, built for Linux only.
 std::vector<std::unique_ptr<Output>> OpenNetworkOutputs(const LoggerOptions& options,
                                                         std::string& whyNot) {
-    if (!options.mqtt.url.empty() || !options.influx.url.empty()) {
-        whyNot = "--mqtt and --influx are in the Linux build only";
+    if (!options.mqtt.url.empty()) {
+        whyNot = "--mqtt is in the Linux build only";
+        return {};
     }
-    return {};
+    std::vector<std::unique_ptr<Output>> outputs;
+    if (!options.influx.url.empty()) {
+        std::unique_ptr<Output> influx = OpenInfluxOutput(options, whyNot);
+        if (!influx) {
+            return {};
+        }
+        outputs.push_back(std::move(influx));
+    }
+    return outputs;
 }
 
 std::unique_ptr<Output> OpenLivePage(const LoggerOptions&, std::vector<const Output*>,

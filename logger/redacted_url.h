@@ -10,4 +10,7 @@ namespace cyclara::logger {
 // not parse is not shown at all.
 std::string RedactedUrl(const std::string& url);
 
+// A URL's query (after its '?') without the parameters that carry credentials.
+std::string QueryWithoutCredentials(const std::string& query);
+
 }  // namespace cyclara::logger

@@ -3,7 +3,6 @@
 #include <curl/curl.h>
 
 #include <memory>
-#include <sstream>
 
 namespace cyclara::logger {
 
@@ -11,22 +10,6 @@ namespace {
 
 using UrlHandle = std::unique_ptr<CURLU, decltype(&curl_url_cleanup)>;
 using CurlText = std::unique_ptr<char, decltype(&curl_free)>;
-
-bool CarriesCredential(const std::string& parameter) {
-    const std::string name = parameter.substr(0, parameter.find('='));
-    return name == "u" || name == "p" || name == "token" || name == "password";
-}
-
-std::string WithoutCredentials(const std::string& query) {
-    std::istringstream parameters(query);
-    std::string kept;
-    for (std::string parameter; std::getline(parameters, parameter, '&');) {
-        if (!CarriesCredential(parameter)) {
-            kept += (kept.empty() ? "" : "&") + parameter;
-        }
-    }
-    return kept;
-}
 
 std::string Part(CURLU* url, CURLUPart part) {
     char* text = nullptr;
@@ -46,7 +29,7 @@ std::string RedactedUrl(const std::string& text) {
     }
     curl_url_set(url.get(), CURLUPART_USER, nullptr, 0);
     curl_url_set(url.get(), CURLUPART_PASSWORD, nullptr, 0);
-    const std::string query = WithoutCredentials(Part(url.get(), CURLUPART_QUERY));
+    const std::string query = QueryWithoutCredentials(Part(url.get(), CURLUPART_QUERY));
     curl_url_set(url.get(), CURLUPART_QUERY, query.empty() ? nullptr : query.c_str(), 0);
     return Part(url.get(), CURLUPART_URL);
 }

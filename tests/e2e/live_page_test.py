@@ -33,7 +33,7 @@ class Meter:
         self.folder, self.port = folder, port
         self.err = open(os.path.join(folder, "stderr"), "ab")
         self.sim = subprocess.Popen(
-            [SIM, "--period", "1", "--width", "0.2", *sim_args, "--", LOGGER, "--port", "5",
+            [SIM, "--period", "1", "--width", "0.2", *sim_args, "--", *LOGGER, "--port", "5",
              "--log-dir", folder, "--record", os.path.join(folder, "record"), "--quiet",
              "--http", f"127.0.0.1:{port}"],
             stdout=subprocess.DEVNULL, stderr=self.err, start_new_session=True)

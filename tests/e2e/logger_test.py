@@ -23,13 +23,10 @@ import tempfile
 import time
 import unittest
 
-from harness import (SIM, TIMESTAMP_PATH_US, WINE_TIMESTAMP_PATH_US, child_pid, csv_logs,
-                     exit_unless_wine_runs, measured_intervals_us, read_bytes, record_table,
-                     run, seen_rises_ns, utc_seconds)
+from harness import (LOGGER, SIM, TIMESTAMP_PATH_US, UNDER_WINE, WINE_TIMESTAMP_PATH_US,
+                     child_pid, csv_logs, exit_unless_wine_runs, measured_intervals_us,
+                     read_bytes, record_table, run, seen_rises_ns, utc_seconds)
 
-# Under wine the port is COM5 of the prefix, mapped to the simulator's pty by wine-run.
-UNDER_WINE = len(sys.argv) > 3 and os.path.basename(sys.argv[2]) == "wine-run"
-LOGGER = sys.argv[2:4] if len(sys.argv) > 3 else [os.path.join(sys.argv[1], "logger", "cyclara-log")]
 PERIOD_US = 300_000 if UNDER_WINE else 100_000
 # The runs at one pulse a second test the figures, the same in every build: the plain build's.
 # A build under wine, qemu-user or ThreadSanitizer (CYCLARA_E2E_QUICK) leaves them out.

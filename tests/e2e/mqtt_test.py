@@ -254,7 +254,7 @@ class MqttAgainstMosquitto(unittest.TestCase):
                 (["--mqtt", "mqtts://127.0.0.1", "--mqtt-ca", "/no/such/ca.pem"],
                  "/no/such/ca.pem", None)):
             with self.subTest(options):
-                code, _, errors = run([LOGGER, "--device", "/dev/null", *options], 10)
+                code, _, errors = run([*LOGGER, "--device", "/dev/null", *options], 10)
                 self.assertEqual(code, 2, errors)
                 self.assertIn(said, errors)
                 if secret:

@@ -2,14 +2,10 @@
 
 #include "logger/credentials.h"
 #include "logger/host_name.h"
+#include "logger/influx/http_post.h"
 #include "logger/influx/line_protocol.h"
 #include "logger/redacted_url.h"
 #include "serial/serial_port.h"
-
-#include <curl/curl.h>
-
-#include <algorithm>
-#include <cstdio>
 
 namespace cyclara::logger {
 
@@ -22,23 +18,12 @@ using namespace std::chrono_literals;
 // after 1 s, then twice as long each time, at most a minute; a clean exit waits 3 s.
 constexpr OutputPolicy kInfluxPolicy{
     .queueLimit = 86'400, .batchLimit = 5000, .batchPeriod = 1000ms, .closeWait = 3000ms};
-constexpr long kRequestTimeoutSeconds = 10;
 
 std::string WithNanosecondPrecision(const std::string& url) {
     if (url.find("precision=") != std::string::npos) {
         return url;
     }
     return url + (url.find('?') == std::string::npos ? "?" : "&") + "precision=ns";
-}
-
-// What the server says of a refused batch, as much as a message can show.
-constexpr size_t kShownAnswerBytes = 200;
-
-size_t KeepAnswer(char* bytes, size_t size, size_t count, void* answer) {
-    auto& kept = *static_cast<std::string*>(answer);
-    kept.append(bytes, std::min(size * count, kShownAnswerBytes - std::min(kShownAnswerBytes,
-                                                                            kept.size())));
-    return size * count;
 }
 
 // The server's verdict on a batch. A 4xx other than a time-out or a rate limit says the points
@@ -49,15 +34,17 @@ struct WriteResult {
     bool permanent = false;
 };
 
-WriteResult Verdict(CURLcode result, long status, const std::string& answer) {
-    if (result != CURLE_OK) {
-        return {curl_easy_strerror(result)};
+WriteResult Verdict(const PostAnswer& answer) {
+    if (!answer.failure.empty()) {
+        return {answer.failure};
     }
-    if (status / 100 == 2) {
+    if (answer.status / 100 == 2) {
         return {};
     }
-    const bool permanent = status / 100 == 4 && status != 408 && status != 429;
-    return {"HTTP status " + std::to_string(status) + (answer.empty() ? "" : ": " + answer),
+    const bool permanent =
+        answer.status / 100 == 4 && answer.status != 408 && answer.status != 429;
+    return {"HTTP status " + std::to_string(answer.status) +
+                (answer.body.empty() ? "" : ": " + answer.body),
             permanent};
 }
 
@@ -68,16 +55,14 @@ class InfluxWriter : public Destination {
           m_token(std::move(token)),
           m_host(HostName()),
           m_device(std::move(device)),
-          m_curl(curl_easy_init()) {}
-
-    ~InfluxWriter() override { curl_easy_cleanup(m_curl); }
+          m_client(MakeHttpPost()) {}
 
     Delivery Deliver(const std::vector<PulseReport>& batch, uint64_t) override {
         std::string lines;
         for (const PulseReport& point : batch) {
             lines += LineProtocol(point, m_host, m_device);
         }
-        const WriteResult written = Write(m_curl, lines);
+        const WriteResult written = Verdict(m_client->Post(m_url, m_token, lines));
         if (written.problem.empty()) {
             return Delivery::All(batch.size());
         }
@@ -91,38 +76,11 @@ class InfluxWriter : public Destination {
     }
 
   private:
-    WriteResult Write(CURL* curl, const std::string& batch) const {
-        if (curl == nullptr) {
-            return {"no HTTP client"};
-        }
-        curl_slist* headers = nullptr;
-        const std::string authorisation = "Authorization: Token " + m_token;
-        if (!m_token.empty()) {
-            headers = curl_slist_append(headers, authorisation.c_str());
-        }
-        headers = curl_slist_append(headers, "Content-Type: text/plain; charset=utf-8");
-        curl_easy_reset(curl);
-        curl_easy_setopt(curl, CURLOPT_URL, m_url.c_str());
-        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, batch.data());
-        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(batch.size()));
-        curl_easy_setopt(curl, CURLOPT_TIMEOUT, kRequestTimeoutSeconds);
-        curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-        std::string answer;
-        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &KeepAnswer);
-        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
-        const CURLcode result = curl_easy_perform(curl);
-        long status = 0;
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-        curl_slist_free_all(headers);
-        return Verdict(result, status, answer);
-    }
-
     const std::string m_url;
     const std::string m_token;
     const std::string m_host;
     const std::string m_device;
-    CURL* const m_curl;  // the output's thread's
+    const std::unique_ptr<HttpPost> m_client;  // the output's thread's
 };
 
 }  // namespace
@@ -142,8 +100,6 @@ std::unique_ptr<Output> OpenInfluxOutput(const LoggerOptions& options, std::stri
         }
         token = *fromFile;
     }
-    static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
-    static_cast<void>(initialised);
     const std::string device = options.device.empty() ? DevicePath(options.port) : options.device;
     return std::make_unique<Output>(
         "InfluxDB", std::make_unique<InfluxWriter>(url, token, device), kInfluxPolicy);
