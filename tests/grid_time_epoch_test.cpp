@@ -1,4 +1,6 @@
+#include "logger/epoch/epoch_file.h"
 #include "logger/epoch/grid_time_epoch.h"
+#include "tests/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -36,8 +38,9 @@ TEST(GridTimeEpochTest, AGapIsBridgedOnlyWhileItsWholeSecondsCanBeCounted) {
          "new epoch: the clock is not synchronised", false},
     };
     for (const Gap& gap : gaps) {
-        // The last pulse before the gap: 12.345 ms ahead, at a mean of 50.1 Hz.
-        const EpochState before{0, 1000 * kSecondNs, 12'345, 50.1, 50};
+        // The last pulse before the gap: 12.345 ms ahead, at a mean of 50.1 Hz, on a deviation
+        // the operator anchored at 500 s.
+        const EpochState before{0, 1000 * kSecondNs, 12'345, 50.1, 50, 500 * kSecondNs};
         GridTimeEpoch epoch(before);
         const double counted = gap.pulses;
         const double trueSeconds = counted * 50 / gap.gapHz;
@@ -50,6 +53,8 @@ TEST(GridTimeEpochTest, AGapIsBridgedOnlyWhileItsWholeSecondsCanBeCounted) {
         const int64_t truth = before.lastDeviationUs + std::llround((counted - trueSeconds) * 1e6);
         EXPECT_EQ(reference.figures->gridTimeDeviationUs, gap.continues ? truth : 0) << gap.name;
         EXPECT_EQ(reference.gridTimeSinceNs, gap.continues ? 0 : reference.unixNanoseconds)
+            << gap.name;
+        EXPECT_EQ(reference.gridTimeAnchoredNs, gap.continues ? before.anchoredUnixNs : 0)
             << gap.name;
     }
 }
@@ -97,10 +102,10 @@ TEST(GridTimeAnchorTest, MovesTheDeviationToTheOperatorsFigureAtItsMoment) {
          -9'000},
     };
     for (const AnchorCase& c : cases) {
-        GridTimeEpoch epoch(EpochState{t0, t0, 0, 50.0, 50});
+        GridTimeEpoch epoch(EpochState{t0, t0, 0, 50.0, 50, 0});
         epoch.Anchor(GridTimeAnchor{3'000'000, t0 + c.anchorAfterNs});
         std::string said;
-        int64_t deviation = 0;
+        int64_t deviation = 0, anchored = 0;
         for (int second = 0; second < 10; ++second) {
             PulseReport pulse;
             pulse.unixNanoseconds = t0 + second * kSecondNs;
@@ -111,10 +116,17 @@ TEST(GridTimeAnchorTest, MovesTheDeviationToTheOperatorsFigureAtItsMoment) {
             const std::string event = epoch.ApplyAnchor(pulse);
             said = said.empty() ? event : said;
             deviation = pulse.figures->gridTimeDeviationUs;
+            anchored = pulse.gridTimeAnchoredNs;
         }
         EXPECT_EQ(said, c.event) << c.name;
         EXPECT_EQ(deviation, c.lastDeviationUs) << c.name;
         EXPECT_EQ(epoch.State()->lastDeviationUs, deviation) << c.name;
+        // Every later figure says it was anchored there, also after a restart.
+        const bool applied = said.rfind("grid time anchored", 0) == 0;
+        EXPECT_EQ(anchored, applied ? t0 + c.anchorAfterNs : 0) << c.name;
+        testing::TempFolder folder;
+        ASSERT_TRUE(WriteEpochFile(folder.Path().string(), *epoch.State()));
+        EXPECT_EQ(ReadEpochFile(folder.Path().string())->anchoredUnixNs, anchored) << c.name;
     }
 }
 

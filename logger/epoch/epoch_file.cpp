@@ -61,7 +61,8 @@ class EpochKeeper : public Destination {
         }
         const double mean = static_cast<double>(*report.figures->meanFrequency) / 1e5;
         m_state = EpochState{report.gridTimeSinceNs, report.unixNanoseconds,
-                             report.figures->gridTimeDeviationUs, mean, NominalNear(mean)};
+                             report.figures->gridTimeDeviationUs, mean, NominalNear(mean),
+                             report.gridTimeAnchoredNs};
     }
 
     void Write() {
@@ -100,6 +101,8 @@ std::optional<EpochState> ReadEpochFile(const std::string& folder) {
                        Parse(values, "last_deviation_us", state.lastDeviationUs) &&
                        Parse(values, "last_mean_hz", state.lastMeanHz) &&
                        Parse(values, "nominal", state.nominal);
+    // Files from before anchors were kept have none.
+    Parse(values, "anchored_unix_ns", state.anchoredUnixNs);
     return whole ? std::optional(state) : std::nullopt;
 }
 
@@ -110,7 +113,8 @@ bool WriteEpochFile(const std::string& folder, const EpochState& state) {
     text << kFirstLine << "\nsince_unix_ns=" << state.sinceUnixNs
          << "\nlast_unix_ns=" << state.lastUnixNs
          << "\nlast_deviation_us=" << state.lastDeviationUs << "\nlast_mean_hz=" << mean
-         << "\nnominal=" << state.nominal << "\n";
+         << "\nnominal=" << state.nominal << "\nanchored_unix_ns=" << state.anchoredUnixNs
+         << "\n";
     // Replaced whole: a stop in the middle leaves the old state, never half of the new.
     const std::string path = PathIn(folder);
     {

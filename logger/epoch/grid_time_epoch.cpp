@@ -40,6 +40,7 @@ std::string GridTimeEpoch::Apply(PulseReport& report) {
         }
     }
     report.gridTimeSinceNs = m_state ? m_state->sinceUnixNs : 0;
+    report.gridTimeAnchoredNs = m_state ? m_state->anchoredUnixNs : 0;
     return bridged;
 }
 
@@ -65,7 +66,7 @@ std::string GridTimeEpoch::Bridge(const PulseReport& report) {
 
 std::string GridTimeEpoch::NewEpoch(const PulseReport& report, const std::string& why) {
     const int nominal = m_state ? m_state->nominal : 0;
-    m_state = EpochState{report.unixNanoseconds, report.unixNanoseconds, 0, 0.0, nominal};
+    m_state = EpochState{report.unixNanoseconds, report.unixNanoseconds, 0, 0.0, nominal, 0};
     m_runOffsetUs = 0;
     m_history.Clear();
     return why;
@@ -93,6 +94,7 @@ std::string GridTimeEpoch::ApplyAnchor(PulseReport& report) {
     m_history.Shift(moved);
     report.figures->gridTimeDeviationUs += moved;
     m_state->lastDeviationUs = report.figures->gridTimeDeviationUs;
+    m_state->anchoredUnixNs = report.gridTimeAnchoredNs = anchor.atUnixNs;
     return std::string(record_event::kGridTimeAnchored) + ": " + FormatSignedSeconds(anchor.deviationUs) + " s at " +
            FormatUtc(anchor.atUnixNs) + "; moved by " + FormatSignedSeconds(moved) + " s";
 }

@@ -22,6 +22,7 @@ struct EpochState {
     int64_t lastDeviationUs = 0;
     double lastMeanHz = 0;
     int nominal = 0;
+    int64_t anchoredUnixNs = 0;  // the operator's moment the deviation was set to; 0 for none
 };
 
 class GridTimeEpoch {

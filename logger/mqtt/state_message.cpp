@@ -35,6 +35,8 @@ Json StateObject(const PulseReport& report) {
          figures ? Json(static_cast<double>(figures->gridTimeDeviationUs) / 1e6) : Json()},
         {"grid_time_since",
          report.gridTimeSinceNs != 0 ? Json(FormatUtc(report.gridTimeSinceNs)) : Json()},
+        {"grid_time_anchored",
+         report.gridTimeAnchoredNs != 0 ? Json(FormatUtc(report.gridTimeAnchoredNs)) : Json()},
         {"interval_us", IntervalOrNull(report)},
         {"difference_us", report.IsMeasured() ? Json(report.pulse->differenceUs) : Json()},
         {"count", report.pulse ? Json(report.pulse->count) : Json()},

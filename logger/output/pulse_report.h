@@ -31,6 +31,8 @@ struct PulseReport {
     std::vector<BandEvent> bandEvents;
     // When the epoch the grid time deviation counts from began (UTC); 0 without figures.
     int64_t gridTimeSinceNs = 0;
+    // The operator's moment an anchor set the deviation to, in this epoch (UTC); 0 for none.
+    int64_t gridTimeAnchoredNs = 0;
 
     // A measured pulse: one row of the window's fields.
     bool IsMeasured() const { return pulse && pulse->count > 0; }

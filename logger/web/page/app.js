@@ -23,8 +23,12 @@ function signed(value, digits) {
   return value === null || value === undefined ? '–' : (value >= 0 ? '+' : '') + value.toFixed(digits);
 }
 
+function utcText(utc) {
+  return utc ? utc.replace('T', ' ').replace(/\.\d+Z$/, ' UTC') : '';
+}
+
 function withLocalTime(element, utc) {
-  element.textContent = utc ? utc.replace('T', ' ').replace(/\.\d+Z$/, ' UTC') : '';
+  element.textContent = utcText(utc);
   element.title = utc ? new Date(utc).toLocaleString() + ' local time' : '';
 }
 
@@ -32,7 +36,9 @@ function showPulse(pulse) {
   byId('frequency').textContent = fixed(pulse.frequency_hz, 3);
   byId('grid-time').textContent = signed(pulse.grid_time_deviation_s, 3);
   withLocalTime(byId('grid-time-since'), pulse.grid_time_since);
-  byId('grid-time-since').textContent = `s since ${byId('grid-time-since').textContent || '–'}`;
+  const anchored = utcText(pulse.grid_time_anchored);
+  byId('grid-time-since').textContent = `s since ${byId('grid-time-since').textContent || '–'}` +
+    (anchored ? `, anchored at ${anchored}` : '');
   byId('mean').textContent = fixed(pulse.mean_frequency_hz, 4);
   byId('count').textContent = pulse.count ?? '–';
   withLocalTime(byId('utc'), pulse.utc);
