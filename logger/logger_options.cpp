@@ -76,7 +76,7 @@ void AddMeasuringOptions(CLI::App& app, LoggerOptions& o) {
     CLI::Option* reference =
         app.add_option("--reference", o.reference,
                        "dcd: a GPS receiver's PPS on the port's DCD measures each interval in "
-                       "true seconds, and the clock's rate (Linux)")
+                       "true seconds, and the clock's rate")
             ->check(CLI::IsMember({"dcd"}).description(""))
             ->type_name("dcd");
     app.add_option("--grid-time-anchor", o.gridTimeAnchor,

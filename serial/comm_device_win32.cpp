@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 namespace cyclara {
 
@@ -99,40 +101,37 @@ class Win32CommDevice : public CommDevice {
     // SetCommMask completes a pending wait. A change that comes while no wait is pending,
     // or just before one starts, is caught by the generation and the event.
     void SetEventMask(uint32_t mask) override {
+        m_mask = mask;
         ++m_maskGeneration;
-        SetCommMask(m_port.Get(), mask);
+        SetCommMask(m_port.Get(), mask | (m_watchDcd ? EV_RLSD : 0));
         SetEvent(m_maskChanged.Get());
     }
 
+    // One handle has one wait: DCD is watched by the receive thread's wait on this port, so a
+    // port that no receive thread waits on cannot carry the reference.
+    bool TakeDcdRises(std::vector<int64_t>& rises, std::string& whyNot) override {
+        rises.clear();
+        if (!m_waited) {
+            whyNot = "on Windows the reference goes on DCD of the measuring port (--reference dcd)";
+            return false;
+        }
+        if (!m_watchDcd.exchange(true)) {
+            SetEventMask(m_mask);
+        }
+        std::lock_guard lock(m_dcdMutex);
+        rises.swap(m_dcdRises);
+        return true;
+    }
+
     bool WaitEvent(uint32_t& events) override {
-        events = 0;
-        const uint32_t generation = m_maskGeneration.load();
-        if (generation != m_seenGeneration) {
-            ResetEvent(m_maskChanged.Get());
-            m_seenGeneration = generation;
-            return true;
-        }
-        if (!m_waitPending && !StartWait(events)) {
+        m_waited = true;
+        if (!WaitDriverEvent(events)) {
             return false;
         }
-        if (!m_waitPending) {
-            return true;
+        if ((events & EV_RLSD) != 0) {
+            NoteDcd();
+            events &= ~static_cast<uint32_t>(EV_RLSD);
         }
-        const HANDLE handles[2] = {m_waitDone.Get(), m_maskChanged.Get()};
-        const DWORD woken = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
-        if (woken == WAIT_OBJECT_0 + 1) {
-            // The mask changed; the wait stays pending for the next call to finish.
-            return true;
-        }
-        if (woken != WAIT_OBJECT_0) {
-            return false;
-        }
-        m_waitPending = false;
-        DWORD ignored = 0;
-        if (!GetOverlappedResult(m_port.Get(), &m_wait->overlapped, &ignored, FALSE)) {
-            return false;
-        }
-        events = m_wait->events;
         return true;
     }
 
@@ -168,6 +167,58 @@ class Win32CommDevice : public CommDevice {
 
   private:
     static constexpr DWORD kWaitEndMs = 1000;
+    // More than the reference's estimate looks back over (64 s).
+    static constexpr size_t kDcdRisesKept = 256;
+
+    bool WaitDriverEvent(uint32_t& events) {
+        events = 0;
+        const uint32_t generation = m_maskGeneration.load();
+        if (generation != m_seenGeneration) {
+            ResetEvent(m_maskChanged.Get());
+            m_seenGeneration = generation;
+            return true;
+        }
+        if (!m_waitPending && !StartWait(events)) {
+            return false;
+        }
+        if (!m_waitPending) {
+            return true;
+        }
+        const HANDLE handles[2] = {m_waitDone.Get(), m_maskChanged.Get()};
+        const DWORD woken = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+        if (woken == WAIT_OBJECT_0 + 1) {
+            // The mask changed; the wait stays pending for the next call to finish.
+            return true;
+        }
+        if (woken != WAIT_OBJECT_0) {
+            return false;
+        }
+        m_waitPending = false;
+        DWORD ignored = 0;
+        if (!GetOverlappedResult(m_port.Get(), &m_wait->overlapped, &ignored, FALSE)) {
+            return false;
+        }
+        events = m_wait->events;
+        return true;
+    }
+
+    // A rise is timestamped as a DSR edge is, as the wait that reported it returns.
+    void NoteDcd() {
+        const int64_t ticks = ReadCounter();
+        DWORD status = 0;
+        if (!GetCommModemStatus(m_port.Get(), &status)) {
+            return;
+        }
+        const bool on = (status & MS_RLSD_ON) != 0;
+        if (on && !m_dcdOn) {
+            std::lock_guard lock(m_dcdMutex);
+            if (m_dcdRises.size() == kDcdRisesKept) {
+                m_dcdRises.erase(m_dcdRises.begin());  // nobody took them: the oldest go
+            }
+            m_dcdRises.push_back(ticks);
+        }
+        m_dcdOn = on;
+    }
 
     // Starts an overlapped wait; true with `events` set if it completed at once, true with
     // m_waitPending if it is under way, false if it failed.
@@ -229,6 +280,16 @@ class Win32CommDevice : public CommDevice {
     OVERLAPPED m_readOverlapped{};
     // Written by the receive thread as it starts, read by any thread for a report.
     std::atomic<bool> m_raisedPriority{false};
+    // Written by SetEventMask on either thread; read there and by TakeDcdRises.
+    std::atomic<uint32_t> m_mask{0};
+    // Set by the receive thread at its first wait; read by the thread that takes the rises.
+    std::atomic<bool> m_waited{false};
+    // Set once by the thread that takes the rises; read by SetEventMask on either thread.
+    std::atomic<bool> m_watchDcd{false};
+    bool m_dcdOn = false;  // the receive thread's own
+    // The receive thread appends under the mutex; the thread that takes the rises swaps them out.
+    std::mutex m_dcdMutex;
+    std::vector<int64_t> m_dcdRises;
 };
 
 // The one place that turns a Windows error from opening into words for the user.

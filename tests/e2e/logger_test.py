@@ -401,6 +401,19 @@ class LoggerAgainstSimulator(unittest.TestCase):
         self.assertGreaterEqual(checked, 3)
         self.assertRegex(errors, r"reference on at \S+: the clock runs \+\d+\.\d{3} ppm")
 
+    @unittest.skipUnless(UNDER_WINE, "the plain build's run above measures it exactly")
+    def test_a_reference_on_dcd_is_followed_until_it_is_lost(self):
+        # The port's wait reports DCD as well; wine's timing path is too coarse to measure
+        # the rate closely, so this run checks only that the seconds follow the reference.
+        with tempfile.TemporaryDirectory() as folder:
+            code, _, errors, rows, _ = one_second_run(
+                folder, ["--count", "22", "--reference", "--reference-count", "14"],
+                ["--count", "17", "--reference", "dcd"], 90)
+        self.assertEqual(code, 0, errors)
+        self.assertEqual([r["event"] for r in rows if r["event"].startswith("reference")],
+                         ["reference on", "reference lost"])
+        self.assertIn("reference", {r["clock"] for r in rows})
+
     @unittest.skipIf(QUICK, ONE_SECOND_RUNS)
     def test_the_operators_figure_in_a_file_moves_the_grid_time_at_its_moment(self):
         with tempfile.TemporaryDirectory() as folder:
