@@ -19,6 +19,11 @@ std::string Hertz(const std::optional<int64_t>& frequency) {
     return frequency ? FormatHertz(*frequency) : "-";
 }
 
+std::string Anchored(const PulseReport& report) {
+    return report.gridTimeAnchoredNs != 0 ? ", anchored at " + FormatUtc(report.gridTimeAnchoredNs)
+                                          : "";
+}
+
 class Summary : public Destination {
   public:
     explicit Summary(std::chrono::seconds every)
@@ -51,11 +56,12 @@ class Summary : public Destination {
         const bool timed = last && last->figures;
         std::fprintf(stderr,
                      "cyclara-log: summary: %lld pulses, frequency %s to %s Hz, grid time "
-                     "deviation %s s since %s, %lld lost, %lld glitches, %llu not summarised\n",
+                     "deviation %s s since %s%s, %lld lost, %lld glitches, %llu not summarised\n",
                      static_cast<long long>(m_period.Pulses()), Hertz(m_period.Lowest()).c_str(),
                      Hertz(m_period.Highest()).c_str(),
                      timed ? FormatSignedSeconds(last->figures->gridTimeDeviationUs).c_str() : "-",
                      timed ? FormatUtc(last->gridTimeSinceNs).c_str() : "-",
+                     timed ? Anchored(*last).c_str() : "",
                      static_cast<long long>(m_period.Lost()),
                      static_cast<long long>(m_period.Glitches()),
                      static_cast<unsigned long long>(m_missed));

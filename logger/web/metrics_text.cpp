@@ -61,6 +61,11 @@ void Readings(Exposition& out, const PulseReport& last) {
     out.Gauge("cyclara_grid_time_epoch_start_timestamp_seconds",
               "When the epoch the grid time deviation counts from began (UNIX time).",
               static_cast<double>(last.gridTimeSinceNs) / 1e9);
+    if (last.gridTimeAnchoredNs != 0) {
+        out.Gauge("cyclara_grid_time_anchor_timestamp_seconds",
+                  "The operator's moment the grid time deviation was anchored to (UNIX time).",
+                  static_cast<double>(last.gridTimeAnchoredNs) / 1e9);
+    }
     out.Gauge("cyclara_interval_seconds", "The last interval between counted pulses.",
               static_cast<double>(figures.intervalTicks) /
                   static_cast<double>(last.pulse->counterFrequency));

@@ -90,6 +90,13 @@ def utc_seconds(utc):
     return calendar.timegm(time.strptime(whole, "%Y-%m-%dT%H:%M:%S")) + float("0." + fraction)
 
 
+def main():
+    """Runs the module's tests; a Windows build's end with 77 where wine cannot run it."""
+    if UNDER_WINE:
+        exit_unless_wine_runs(*LOGGER)
+    unittest.main(argv=sys.argv[:1], verbosity=2)
+
+
 def exit_unless_wine_runs(wine_run, program):
     """Ends the run with 77, which CTest reads as skipped, where this machine cannot run
     `program` (a 32-bit one on a kernel without 32-bit support); wine-run says why."""
@@ -144,6 +151,13 @@ def wait_for(condition, what, timeout=30, interval=0.1):
             return found
         time.sleep(interval)
     raise AssertionError("timed out waiting for " + what)
+
+
+def written(path, text):
+    """A new file at `path` holding `text`; returns the path."""
+    with open(path, "w") as file:
+        file.write(text)
+    return path
 
 
 def read_bytes(path):

@@ -6,15 +6,14 @@ Usage: influx_test.py BUILD_DIR [tools/wine-run CYCLARA_LOG_EXE] for the Windows
 import json
 import os
 import subprocess
-import sys
 import tempfile
 import time
 import unittest
 import urllib.parse
 import urllib.request
 
-from harness import (LOGGER, UNDER_WINE, LoopbackServer, exit_unless_wine_runs, free_port,
-                     logger_on_simulator, record_table, run)
+from harness import (UNDER_WINE, LoopbackServer, free_port, logger_on_simulator, main,
+                     record_table, run, written)
 
 DEVICE = "\\\\.\\COM5" if UNDER_WINE else "/dev/ttyUSB0"  # what port 5 names
 
@@ -22,9 +21,7 @@ DEVICE = "\\\\.\\COM5" if UNDER_WINE else "/dev/ttyUSB0"  # what port 5 names
 class InfluxServer(LoopbackServer):
     def __init__(self, folder):
         self.port = free_port()
-        self.config = os.path.join(folder, "influxdb.conf")
-        with open(self.config, "w") as file:
-            file.write(f"""reporting-disabled = true
+        self.config = written(os.path.join(folder, "influxdb.conf"), f"""reporting-disabled = true
 bind-address = "127.0.0.1:{free_port()}"
 [meta]
   dir = "{folder}/meta"
@@ -73,9 +70,7 @@ def logger_command(folder, url, *extra, count=40):
 
 class InfluxAgainstInfluxd(unittest.TestCase):
     def setUp(self):
-        folder = tempfile.TemporaryDirectory()
-        self.addCleanup(folder.cleanup)
-        self.dir = folder.name
+        self.dir = self.enterContext(tempfile.TemporaryDirectory())
         self.server = InfluxServer(self.dir)
         self.addCleanup(self.server.stop)
 
@@ -134,6 +129,4 @@ class InfluxAgainstInfluxd(unittest.TestCase):
         self.assertNotIn("trying again", errors)
 
 if __name__ == "__main__":
-    if UNDER_WINE:
-        exit_unless_wine_runs(*LOGGER)
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    main()

@@ -20,7 +20,7 @@ import urllib.parse
 import urllib.request
 
 from harness import (BUILD, LOGGER, SIM, child_pid, end_group, free_port, record_table,
-                     start_server, stop_server, wait_for)
+                     start_server, stop_server, wait_for, written)
 
 SCREENSHOT = os.path.join(BUILD, "live-page.png")
 LINE_RGB = (0x0B, 0x6B, 0xCB)  # the frequency's line on the page
@@ -148,18 +148,18 @@ class MetricsInPrometheus(unittest.TestCase):
         folder = tempfile.mkdtemp()
         self.addCleanup(shutil.rmtree, folder)
         # The grid leaves the standard range for four seconds.
-        with open(os.path.join(folder, "profile"), "w") as profile:
-            profile.write("seconds,hertz\n0,50\n4,50\n4.01,49.9\n7.99,49.9\n8,50\n")
-        meter = Meter(folder, free_port(), "--profile", os.path.join(folder, "profile"))
+        profile = written(os.path.join(folder, "profile"),
+                          "seconds,hertz\n0,50\n4,50\n4.01,49.9\n7.99,49.9\n8,50\n")
+        meter = Meter(folder, free_port(), "--profile", profile)
         self.addCleanup(meter.stop)
         status, metrics, _ = meter.get("/metrics")
         check = subprocess.run(["promtool", "check", "metrics"], input=metrics,
                                capture_output=True)
         self.assertEqual((status, check.returncode, check.stdout + check.stderr), (200, 0, b""))
         prometheus_port = free_port()
-        with open(os.path.join(folder, "prometheus.yml"), "w") as config:
-            config.write("scrape_configs:\n  - job_name: cyclara\n    scrape_interval: 1s\n"
-                         f"    static_configs:\n      - targets: ['127.0.0.1:{meter.port}']\n")
+        written(os.path.join(folder, "prometheus.yml"),
+                "scrape_configs:\n  - job_name: cyclara\n    scrape_interval: 1s\n"
+                f"    static_configs:\n      - targets: ['127.0.0.1:{meter.port}']\n")
         prometheus = start_server(
             ["prometheus", f"--config.file={folder}/prometheus.yml",
              f"--storage.tsdb.path={folder}/tsdb", f"--web.listen-address=127.0.0.1:{prometheus_port}"])

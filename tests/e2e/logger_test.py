@@ -24,8 +24,8 @@ import time
 import unittest
 
 from harness import (LOGGER, SIM, TIMESTAMP_PATH_US, UNDER_WINE, WINE_TIMESTAMP_PATH_US,
-                     child_pid, csv_logs, exit_unless_wine_runs, measured_intervals_us,
-                     read_bytes, record_table, run, seen_rises_ns, utc_seconds)
+                     child_pid, csv_logs, main, measured_intervals_us, read_bytes, record_table,
+                     run, seen_rises_ns, utc_seconds, written)
 
 PERIOD_US = 300_000 if UNDER_WINE else 100_000
 # The runs at one pulse a second test the figures, the same in every build: the plain build's.
@@ -232,11 +232,9 @@ class LoggerAgainstSimulator(unittest.TestCase):
         # Jitter of 20 and 90 us, side by side; the first beside a chrony that answers, whose
         # rate error then stands for the assumed one.
         def measure(jitter_us, folder):
-            chronyc = os.path.join(folder, "chronyc")
-            with open(chronyc, "w") as script:
-                script.write("#!/bin/sh\necho 'A,ntp,2,1796600000.0,0.000001,0.000002,"
-                             "0.000003,-3.5,0.001,0.021,0.01,0.001,64.0,Normal'\n")
-            os.chmod(chronyc, 0o755)
+            os.chmod(written(os.path.join(folder, "chronyc"),
+                             "#!/bin/sh\necho 'A,ntp,2,1796600000.0,0.000001,0.000002,0.000003,"
+                             "-3.5,0.001,0.021,0.01,0.001,64.0,Normal'\n"), 0o755)
             path = folder + ":" + os.environ["PATH"] if jitter_us == 20 else os.environ["PATH"]
             code, _, errors, rows, events = one_second_run(
                 folder, ["--jitter-us", str(jitter_us), "--count", "24", "--clock",
@@ -329,10 +327,9 @@ class LoggerAgainstSimulator(unittest.TestCase):
         # 20 s at 49.75 Hz from second 9, then one second of 49.02 Hz at second 34: the device
         # counting one cycle too many.
         with tempfile.TemporaryDirectory() as folder:
-            profile = os.path.join(folder, "profile.csv")
-            with open(profile, "w") as file:
-                file.write("seconds,hertz\n0,50\n8,50\n9,49.75\n29,49.75\n30,50\n34,50\n"
-                           "34.01,49.02\n34.99,49.02\n35,50\n")
+            profile = written(os.path.join(folder, "profile.csv"),
+                              "seconds,hertz\n0,50\n8,50\n9,49.75\n29,49.75\n30,50\n34,50\n"
+                              "34.01,49.02\n34.99,49.02\n35,50\n")
             code, _, errors, rows, sent = one_second_run(
                 folder, ["--count", "41", "--profile", profile], ["--count", "38"], 90)
             shown_us = measured_intervals_us(sent, 38)
@@ -417,15 +414,14 @@ class LoggerAgainstSimulator(unittest.TestCase):
     @unittest.skipIf(QUICK, ONE_SECOND_RUNS)
     def test_the_operators_figure_in_a_file_moves_the_grid_time_at_its_moment(self):
         with tempfile.TemporaryDirectory() as folder:
-            anchor = os.path.join(folder, "anchor")
             moment = time.strftime("%Y-%m-%dT%H:%M:%S", time.gmtime(time.time() + 9))
-            with open(anchor, "w") as file:
-                file.write(f"-2.5@{moment}Z\n")
+            anchor = written(os.path.join(folder, "anchor"), f"-2.5@{moment}Z\n")
             code, _, errors, rows, _ = one_second_run(
                 folder, ["--count", "17", "--offset-ppm", "300"],
-                ["--count", "13", "--grid-time-anchor-file", anchor])
+                ["--count", "13", "--grid-time-anchor-file", anchor, "--summary-every", "5"])
         self.assertEqual(code, 0, errors)
         self.assertIn(f"grid time anchored: -2.500000 s at {moment}.000000Z", errors)
+        self.assertIn(f"anchored at {moment}.000000Z, ", errors.split("summary: ")[-1])
         at = next(i for i, r in enumerate(rows) if r["event"].startswith("grid time anchored"))
         moved = float(re.search(r"moved by ([-+]\d+\.\d+) s", rows[at]["event"])[1])
         deviations = [float(r["grid_time_deviation_s"]) for r in rows if r["frequency_hz"]]
@@ -485,9 +481,9 @@ class LoggerAgainstSimulator(unittest.TestCase):
         # 49.75 Hz from second 5 to 28 of a run that starts ten seconds before UTC midnight; the
         # logger stops after 12 readings and starts again on the same record.
         with tempfile.TemporaryDirectory() as folder:
-            profile, record = os.path.join(folder, "profile.csv"), os.path.join(folder, "record")
-            with open(profile, "w") as file:
-                file.write("seconds,hertz\n0,50\n4.9,50\n5,49.75\n28,49.75\n28.1,50\n")
+            record = os.path.join(folder, "record")
+            profile = written(os.path.join(folder, "profile.csv"),
+                              "seconds,hertz\n0,50\n4.9,50\n5,49.75\n28,49.75\n28.1,50\n")
             logger = shlex.join([*LOGGER, "--port", "5", "--log-dir", folder, "--record", record,
                                  "--nominal", "50", "--quiet", "--count"])
             code, _, errors = run(
@@ -643,6 +639,4 @@ class CommandLine(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if UNDER_WINE:
-        exit_unless_wine_runs(*LOGGER)
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    main()

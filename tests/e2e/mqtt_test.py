@@ -9,14 +9,13 @@ import pwd
 import signal
 import socket
 import subprocess
-import sys
 import tempfile
 import time
 import unittest
 
 from harness import (LOGGER, TIMESTAMP_PATH_US, LoopbackServer, answers_on, child_pid,
-                     end_group, free_port, intervals_sent_us, logger_on_simulator, run, start_server, stop_server,
-                     utc_seconds, wait_for)
+                     end_group, free_port, intervals_sent_us, logger_on_simulator, main, run,
+                     start_server, stop_server, utc_seconds, wait_for, written)
 
 PREFIX = "cyclara/test"
 
@@ -26,7 +25,6 @@ class Broker(LoopbackServer):
 
     def __init__(self, folder, password=None):
         self.port = free_port()
-        self.config = os.path.join(folder, "mosquitto.conf")
         # As root, mosquitto would drop to its own user, which cannot read the test's folder.
         lines = [f"listener {self.port} 127.0.0.1", "persistence false",
                  f"user {pwd.getpwuid(os.getuid()).pw_name}"]
@@ -37,9 +35,8 @@ class Broker(LoopbackServer):
             subprocess.run(["mosquitto_passwd", "-b", "-c", passwords, "meter", password],
                            check=True)
             lines += ["allow_anonymous false", f"password_file {passwords}"]
-        with open(self.config, "w") as file:
-            file.write("\n".join(lines) + "\n")
-        super().__init__(["mosquitto", "-c", self.config], lambda: answers_on(self.port))
+        config = written(os.path.join(folder, "mosquitto.conf"), "\n".join(lines) + "\n")
+        super().__init__(["mosquitto", "-c", config], lambda: answers_on(self.port))
 
     def url(self):
         return f"mqtt://127.0.0.1:{self.port}"
@@ -76,9 +73,7 @@ def logger_command(folder, broker_url, *extra, count=40, **options):
 
 class MqttAgainstMosquitto(unittest.TestCase):
     def setUp(self):
-        folder = tempfile.TemporaryDirectory()
-        self.addCleanup(folder.cleanup)
-        self.dir = folder.name
+        self.dir = self.enterContext(tempfile.TemporaryDirectory())
 
     def start_broker(self, password=None):
         """A broker stopped when the test ends, whether it passes or not."""
@@ -93,9 +88,9 @@ class MqttAgainstMosquitto(unittest.TestCase):
             # True seconds, as the grid figures need; Home Assistant's state every 2 s; the
             # grid leaves the standard range (49.95 Hz) from the sixth second to the ninth; a
             # bit error in every line from the device.
-            events, profile = os.path.join(self.dir, "events"), os.path.join(self.dir, "profile")
-            with open(profile, "w") as file:
-                file.write("seconds,hertz\n0,50\n5,50\n5.01,49.9\n8.99,49.9\n9,50\n")
+            events = os.path.join(self.dir, "events")
+            profile = written(os.path.join(self.dir, "profile"),
+                              "seconds,hertz\n0,50\n5,50\n5.01,49.9\n8.99,49.9\n9,50\n")
             code, out, errors = run(logger_command(self.dir, broker.url(), "--count", "10",
                                                    "--mqtt-every", "2", period="1", count="15",
                                                    sim=["--events", events, "--profile", profile,
@@ -262,12 +257,9 @@ class MqttAgainstMosquitto(unittest.TestCase):
 
     def test_a_password_file_is_honoured_and_a_wrong_password_said(self):
         broker = self.start_broker(password="right")
-        right = os.path.join(self.dir, "right")
-        wrong = os.path.join(self.dir, "wrong")
         # Written on Windows: the line ends in CR LF.
-        for path, word in ((right, "right\r\n"), (wrong, "wrong\r\n")):
-            with open(path, "w") as file:
-                file.write(word)
+        right, wrong = (written(os.path.join(self.dir, word), word + "\r\n")
+                        for word in ("right", "wrong"))
         code, _, errors = run(logger_command(self.dir, broker.url(), "--count", "3",
                                              "--mqtt-user", "meter",
                                              "--mqtt-password-file", wrong), 30)
@@ -285,4 +277,4 @@ class MqttAgainstMosquitto(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    main()
