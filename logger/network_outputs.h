@@ -15,6 +15,10 @@ namespace cyclara::logger {
 std::vector<std::unique_ptr<Output>> OpenNetworkOutputs(const LoggerOptions& options,
                                                         std::string& whyNot);
 
+// The MQTT output the options ask for, from the platform's backend. Null with `whyNot` set
+// when it cannot be made.
+std::unique_ptr<Output> OpenMqtt(const LoggerOptions& options, std::string& whyNot);
+
 // The live page, when the options ask for it; `watched` are the outputs whose counts it shows.
 // Null with `whyNot` set when it cannot be served.
 std::unique_ptr<Output> OpenLivePage(const LoggerOptions& options,
