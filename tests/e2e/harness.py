@@ -112,16 +112,22 @@ TIMESTAMP_PATH_US = 200
 WINE_TIMESTAMP_PATH_US = 15_000
 
 
-def seen_rises_ns(events):
-    """When the program learnt of each rise the simulator sent, from its events file: with the
-    fall when the pulse was over before the program looked."""
-    rises, seen = [], {}
+def seen_by_pulse(events):
+    """When the program learnt of each pulse's rise, by the pulse's number, from the
+    simulator's events file: with the fall when the pulse was over before the program looked."""
+    seen = {}
     for line in events.splitlines():
         ns, what, pulse, *detail = line.split("\t")
-        if what == "rise":
-            rises.append(int(pulse))
-        elif what == "seen" and detail != ["reference"]:
+        if what == "seen" and detail != ["reference"]:
             seen.setdefault(int(pulse), int(ns))
+    return seen
+
+
+def seen_rises_ns(events):
+    """seen_by_pulse of each rise the simulator sent, in order; a rise nobody saw is left out."""
+    seen = seen_by_pulse(events)
+    rises = [int(line.split("\t")[2]) for line in events.splitlines()
+             if line.split("\t")[1] == "rise"]
     return [seen[pulse] for pulse in rises if pulse in seen]
 
 
