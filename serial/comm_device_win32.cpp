@@ -7,6 +7,8 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace cyclara {
@@ -123,13 +125,17 @@ class Win32CommDevice : public CommDevice {
         return true;
     }
 
+    // A DCD change is timestamped as the wait returns, and its state read only at the next
+    // call, after the caller has read a DSR edge the same wait reported: that edge's timestamp
+    // waits for no more than one counter reading.
     bool WaitEvent(uint32_t& events) override {
         m_waited = true;
+        NoteDcd();
         if (!WaitDriverEvent(events)) {
             return false;
         }
         if ((events & EV_RLSD) != 0) {
-            NoteDcd();
+            m_dcdChangeTicks = ReadCounter();
             events &= ~static_cast<uint32_t>(EV_RLSD);
         }
         return true;
@@ -202,9 +208,12 @@ class Win32CommDevice : public CommDevice {
         return true;
     }
 
-    // A rise is timestamped as a DSR edge is, as the wait that reported it returns.
+    // Whether the change the last wait reported was a rise, kept with its timestamp.
     void NoteDcd() {
-        const int64_t ticks = ReadCounter();
+        if (!m_dcdChangeTicks) {
+            return;
+        }
+        const int64_t ticks = *std::exchange(m_dcdChangeTicks, std::nullopt);
         DWORD status = 0;
         if (!GetCommModemStatus(m_port.Get(), &status)) {
             return;
@@ -286,7 +295,9 @@ class Win32CommDevice : public CommDevice {
     std::atomic<bool> m_waited{false};
     // Set once by the thread that takes the rises; read by SetEventMask on either thread.
     std::atomic<bool> m_watchDcd{false};
-    bool m_dcdOn = false;  // the receive thread's own
+    // The receive thread's own: the line's last state, and a change not yet read.
+    bool m_dcdOn = false;
+    std::optional<int64_t> m_dcdChangeTicks;
     // The receive thread appends under the mutex; the thread that takes the rises swaps them out.
     std::mutex m_dcdMutex;
     std::vector<int64_t> m_dcdRises;

@@ -50,11 +50,16 @@ def free_port():
         return probe.getsockname()[1]
 
 
+def pulse_timing(period=PERIOD):
+    """The simulator's options for a pulse every `period` seconds, high for a fifth of it."""
+    return ["--period", period, "--width", str(float(period) / 5)]
+
+
 def logger_on_simulator(folder, *logger_args, period=PERIOD, count=None, sim=()):
     """cyclara-log's command line on the simulator's port, its CSV logs in `folder`."""
     counted = ["--count", str(count)] if count else []
-    return [SIM, "--period", period, "--width", str(float(period) / 5), *counted, *sim, "--",
-            *LOGGER, "--port", "5", "--log-dir", folder, "--nominal", "50", *logger_args]
+    return [SIM, *pulse_timing(period), *counted, *sim, "--", *LOGGER, "--port", "5",
+            "--log-dir", folder, "--nominal", "50", *logger_args]
 
 
 def answers_on(port):
@@ -112,12 +117,16 @@ TIMESTAMP_PATH_US = 200
 WINE_TIMESTAMP_PATH_US = 15_000
 
 
+def event_fields(events):
+    """The simulator's events, each as its tab-separated fields: nanoseconds, what, pulse..."""
+    return [line.split("\t") for line in events.splitlines()]
+
+
 def seen_by_pulse(events):
     """When the program learnt of each pulse's rise, by the pulse's number, from the
     simulator's events file: with the fall when the pulse was over before the program looked."""
     seen = {}
-    for line in events.splitlines():
-        ns, what, pulse, *detail = line.split("\t")
+    for ns, what, pulse, *detail in event_fields(events):
         if what == "seen" and detail != ["reference"]:
             seen.setdefault(int(pulse), int(ns))
     return seen
@@ -126,8 +135,7 @@ def seen_by_pulse(events):
 def seen_rises_ns(events):
     """seen_by_pulse of each rise the simulator sent, in order; a rise nobody saw is left out."""
     seen = seen_by_pulse(events)
-    rises = [int(line.split("\t")[2]) for line in events.splitlines()
-             if line.split("\t")[1] == "rise"]
+    rises = [int(fields[2]) for fields in event_fields(events) if fields[1] == "rise"]
     return [seen[pulse] for pulse in rises if pulse in seen]
 
 
