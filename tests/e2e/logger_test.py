@@ -81,6 +81,12 @@ def spans_of(widths, intervals, merged_allowed):
     return spans
 
 
+def rms_of_differences(values):
+    """The root mean square of the differences of successive values."""
+    differences = [b - a for a, b in zip(values, values[1:])]
+    return math.sqrt(sum(d * d for d in differences) / len(differences))
+
+
 def csv_rows(*path):
     with open(os.path.join(*path)) as file:
         return list(csv.DictReader(file))
@@ -267,14 +273,20 @@ class LoggerAgainstSimulator(unittest.TestCase):
                 self.assertIn("clock: synchronised, frequency correction +12.000 ppm", errors)
                 # The scatter of what the simulator sent: successive seconds' differences,
                 # whose variance is six times the timestamps'; with the clock's rate error.
-                seconds = [later - earlier for earlier, later in zip(rises[2:], rises[3:])][:21]
-                differences = [(b - a) / 1e9 for a, b in zip(seconds, seconds[1:])]
-                sigma = math.sqrt(sum(d * d for d in differences) / len(differences) / 6)
+                seconds_s = [(b - a) / 1e9 for a, b in zip(rises[2:], rises[3:])][:21]
+                sigma = rms_of_differences(seconds_s) / math.sqrt(6)
                 expected = 50 * math.hypot(math.sqrt(2) * sigma, rate_ppm * 1e-6)
                 found = float(rows[-2]["frequency_uncertainty_hz"])
                 print(f"jitter {jitter_us} us: the record says {found * 1e3:.3f} mHz, the "
                       f"simulator's rises {expected * 1e3:.3f} mHz", file=sys.stderr)
-                self.assertAlmostEqual(found, expected, delta=expected * 0.05)
+                # The program's own timestamps lie within the timing path of those, which on a
+                # loaded machine moves a few of them: the scatter it saw differs from the one
+                # sent by at most the scatter of those moves.
+                measured_s = [float(r["interval_us"]) / 1e6 for r in rows if r["frequency_hz"]]
+                path_sigma = rms_of_differences(
+                    [m - s for m, s in zip(measured_s, seconds_s)]) / math.sqrt(6)
+                self.assertAlmostEqual(found, expected, delta=expected * 0.05 +
+                                       50 * math.sqrt(2) * path_sigma)
                 self.assertEqual({r["clock"] for r in rows}, {"synchronised"})
         self.assertIn("rate error 0.021 ppm (chrony)", results[0][1])
 
