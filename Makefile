@@ -1,7 +1,10 @@
 # The two commands of the README: `make run` and `make test`. Both install what they need.
 BUILD ?= build
 JOBS ?= $(shell nproc)
-CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCYCLARA_WERROR=ON
+# Each build compiles its sources a batch to a file: on 2 cores a fresh tree builds in about
+# half the time, as each batch reads the shared headers once.
+UNITY = -DCMAKE_UNITY_BUILD=ON
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCYCLARA_WERROR=ON $(UNITY)
 
 PREFIX ?= /usr/local
 
@@ -34,14 +37,14 @@ CLANG = CC=clang-14 CXX=clang++-14
 SANITIZED_TESTS = measure_test receive_test logger_test resource_test posix_backend_test
 FUZZERS = line_assembler_fuzz receive_thread_fuzz resource_reader_fuzz logger_options_fuzz
 sanitize: deps
-	$(CLANG) cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DCYCLARA_WERROR=ON \
+	$(CLANG) cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DCYCLARA_WERROR=ON $(UNITY) \
 	    -DCYCLARA_SANITIZE=address
 	cmake --build $(BUILD)/sanitize -j $(JOBS) --target $(SANITIZED_TESTS) $(FUZZERS)
 
 # The same tests, the windows' open and close, and cyclara-log run as a user runs it, under
 # ThreadSanitizer.
 tsan: deps
-	$(CLANG) cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DCYCLARA_WERROR=ON \
+	$(CLANG) cmake -S . -B $(BUILD)/tsan -DCMAKE_BUILD_TYPE=Debug -DCYCLARA_WERROR=ON $(UNITY) \
 	    -DCYCLARA_SANITIZE=thread
 	cmake --build $(BUILD)/tsan -j $(JOBS) --target $(SANITIZED_TESTS) qt_windows_test \
 	    cyclara-log cyclara-sim cyclara_modem
@@ -84,10 +87,11 @@ package: all arm64
 	cd $(BUILD)/arm64 && cpack --config CPackConfig.cmake -B $(abspath $(BUILD))/packages
 	tools/windows-zip $(BUILD) $(BUILD)/packages/cyclara-windows.zip
 
-# One CTest run over the three builds, so the run ends with one summary line.
+# One CTest run over the builds, so the run ends with one summary line. Three at a time on two
+# cores: the longest, at a pulse a second, mostly waits.
 test: all arm64 sanitize tsan
 	printf 'subdirs(linux win64 win32 arm64 sanitize tsan)\n' > $(BUILD)/CTestTestfile.cmake
-	ctest --test-dir $(BUILD) --output-on-failure -j 2
+	ctest --test-dir $(BUILD) --output-on-failure -j 3
 
 # Figures, not pass or fail: run on a quiet machine and compare side by side.
 bench: linux

@@ -1,13 +1,13 @@
 #include "logger/period_figures.h"
 
+#include "measure/time_spans.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace cyclara::logger {
 
 namespace {
-
-constexpr int64_t kMinuteNs = 60'000'000'000;
 
 bool OutsideStandardRange(double hertz) {
     return std::abs(hertz - NominalNear(hertz)) > PeriodFigures::kStandardRangeHz;

@@ -15,7 +15,7 @@ using namespace std::chrono_literals;
 constexpr OutputPolicy kSummaryPolicy{
     .queueLimit = 1000, .batchLimit = 1000, .longestRetry = 1000ms, .closeWait = 1000ms};
 
-std::string Hertz(const std::optional<int64_t>& frequency) {
+std::string HertzText(const std::optional<int64_t>& frequency) {
     return frequency ? FormatHertz(*frequency) : "-";
 }
 
@@ -57,8 +57,8 @@ class Summary : public Destination {
         std::fprintf(stderr,
                      "cyclara-log: summary: %lld pulses, frequency %s to %s Hz, grid time "
                      "deviation %s s since %s%s, %lld lost, %lld glitches, %llu not summarised\n",
-                     static_cast<long long>(m_period.Pulses()), Hertz(m_period.Lowest()).c_str(),
-                     Hertz(m_period.Highest()).c_str(),
+                     static_cast<long long>(m_period.Pulses()), HertzText(m_period.Lowest()).c_str(),
+                     HertzText(m_period.Highest()).c_str(),
                      timed ? FormatSignedSeconds(last->figures->gridTimeDeviationUs).c_str() : "-",
                      timed ? FormatUtc(last->gridTimeSinceNs).c_str() : "-",
                      timed ? Anchored(*last).c_str() : "",

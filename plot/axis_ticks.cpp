@@ -1,5 +1,7 @@
 #include "plot/axis_ticks.h"
 
+#include "measure/time_spans.h"
+
 #include <array>
 #include <cmath>
 
@@ -7,9 +9,6 @@ namespace cyclara::plot {
 
 namespace {
 
-constexpr double kMinuteMs = 60'000;
-constexpr double kHourMs = 60 * kMinuteMs;
-constexpr double kDayMs = 24 * kHourMs;
 constexpr std::array<double, 14> kTimeSteps{
     kMinuteMs,     2 * kMinuteMs, 5 * kMinuteMs, 10 * kMinuteMs, 15 * kMinuteMs,
     30 * kMinuteMs, kHourMs,      2 * kHourMs,   3 * kHourMs,    6 * kHourMs,

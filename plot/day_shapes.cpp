@@ -1,13 +1,12 @@
 #include "plot/day_shapes.h"
 
+#include "measure/time_spans.h"
+
 #include <cmath>
 
 namespace cyclara::plot {
 
 namespace {
-
-constexpr int64_t kDayMs = 86'400'000;
-constexpr int64_t kMinuteMs = 60'000;
 
 int64_t DayStartOf(int64_t ms) {
     return ms - (ms % kDayMs + kDayMs) % kDayMs;

@@ -1,6 +1,7 @@
 #include "plot/shape_charts.h"
 
 #include "logger/events/grid_bands.h"
+#include "measure/time_spans.h"
 #include "plot/chart_parts.h"
 #include "plot/picture.h"
 
@@ -16,8 +17,6 @@
 namespace cyclara::plot {
 
 namespace {
-
-constexpr int64_t kDayMs = 86'400'000;
 
 QChart* NewChart(const QString& title) {
     auto* chart = new QChart;

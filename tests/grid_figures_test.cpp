@@ -1,14 +1,14 @@
 #include "measure/grid_figures.h"
 #include "measure/wall_clock.h"
 
+#include "tests/nanosecond_counter.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 namespace cyclara {
 namespace {
-
-constexpr int64_t kGigahertz = 1'000'000'000;
 
 struct FigureCase {
     const char* name;

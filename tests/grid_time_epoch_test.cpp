@@ -1,5 +1,6 @@
 #include "logger/epoch/epoch_file.h"
 #include "logger/epoch/grid_time_epoch.h"
+#include "measure/time_spans.h"
 #include "tests/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +11,6 @@
 
 namespace cyclara::logger {
 namespace {
-
-constexpr int64_t kSecondNs = 1'000'000'000;
 
 // A run's reference pulse after a gap of `pulses` seconds the device counted, against a grid
 // that ran at `gapHz` through it: what the epoch says and the deviation it goes on from.

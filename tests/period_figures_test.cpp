@@ -1,5 +1,6 @@
 #include "logger/period_figures.h"
 #include "logger/statistics/statistics_output.h"
+#include "measure/time_spans.h"
 #include "tests/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,6 @@
 namespace cyclara::logger {
 namespace {
 
-constexpr int64_t kSecondNs = 1'000'000'000;
 constexpr int64_t kStart = 1'800'000'000;  // a UTC minute's start, in seconds
 constexpr double kGlitch = -1;  // an edge too early, repeating the last reading
 

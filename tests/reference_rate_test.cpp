@@ -1,6 +1,8 @@
 #include "measure/grid_figures.h"
 #include "measure/reference_rate.h"
 
+#include "tests/nanosecond_counter.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -9,7 +11,6 @@
 namespace cyclara {
 namespace {
 
-constexpr int64_t kGigahertz = 1'000'000'000;
 // The reference's second on a counter that runs 20 ppm fast.
 constexpr int64_t kFastSecond = 1'000'020'000;
 

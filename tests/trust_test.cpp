@@ -1,6 +1,8 @@
 #include "measure/clock_state.h"
 #include "measure/timestamp_noise.h"
 
+#include "tests/nanosecond_counter.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,8 +12,6 @@
 
 namespace cyclara {
 namespace {
-
-constexpr int64_t kGigahertz = 1'000'000'000;
 
 // Edges one grid second apart with white timestamp noise of `sigmaUs`, the grid's frequency
 // wandering by `wanderMilliHertz` a second (a random walk round 50 Hz); the estimate at each of

@@ -1,10 +1,11 @@
 #include "logger/events/rate_watch.h"
 
+#include "measure/time_spans.h"
+
 namespace cyclara::logger {
 
 namespace {
 
-constexpr int64_t kSecondNs = 1'000'000'000;
 // Fewer readings than this in a window (pulses lost, the device away) make no slope.
 constexpr size_t kFewestReadings = 4;
 

@@ -1,6 +1,7 @@
 #include "logger/statistics/statistics_output.h"
 
 #include "logger/period_figures.h"
+#include "measure/time_spans.h"
 #include "measure/wall_clock.h"
 
 #include <cstdio>
@@ -13,16 +14,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int64_t kSecondNs = 1'000'000'000;
 constexpr OutputPolicy kStatisticsPolicy{
     .queueLimit = 100'000, .batchLimit = 1000, .longestRetry = 1000ms, .closeWait = 1000ms};
 
-std::string Hertz(const std::optional<int64_t>& frequency) {
+std::string HertzField(const std::optional<int64_t>& frequency) {
     return frequency ? FormatHertz(*frequency) : "";
 }
 
 std::string Row10s(const PeriodFigures& period) {
-    return std::to_string(period.Readings()) + "," + Hertz(period.Mean());
+    return std::to_string(period.Readings()) + "," + HertzField(period.Mean());
 }
 
 std::string FullRow(const PeriodFigures& period, int64_t lengthNs) {
@@ -32,9 +32,9 @@ std::string FullRow(const PeriodFigures& period, int64_t lengthNs) {
     }
     const bool read = period.Readings() > 0;
     std::string row = std::to_string(period.Readings()) + "," + std::to_string(period.Lost()) +
-                      "," + Hertz(period.Mean()) + "," + deviation + "," +
-                      Hertz(period.Lowest()) + "," + (read ? FormatUtc(period.LowestNs()) : "") +
-                      "," + Hertz(period.Highest()) + "," +
+                      "," + HertzField(period.Mean()) + "," + deviation + "," +
+                      HertzField(period.Lowest()) + "," + (read ? FormatUtc(period.LowestNs()) : "") +
+                      "," + HertzField(period.Highest()) + "," +
                       (read ? FormatUtc(period.HighestNs()) : "") + "," +
                       std::to_string(period.SecondsOutsideStandardRange()) + "," +
                       std::to_string(period.MinutesOutsideStandardRange());

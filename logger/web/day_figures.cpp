@@ -1,5 +1,6 @@
 #include "logger/web/day_figures.h"
 
+#include "measure/time_spans.h"
 #include "measure/wall_clock.h"
 
 #include <algorithm>
@@ -8,8 +9,6 @@
 namespace cyclara::logger {
 
 namespace {
-
-constexpr int64_t kDayNs = 86'400'000'000'000;
 
 double Hertz(int64_t hundredThousandths) {
     return static_cast<double>(hundredThousandths) / 1e5;

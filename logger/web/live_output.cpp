@@ -3,6 +3,7 @@
 #include "logger/web/http_server.h"
 #include "logger/web/live_figures.h"
 
+#include "measure/time_spans.h"
 #include "measure/wall_clock.h"
 
 #include <chrono>
@@ -14,8 +15,6 @@ namespace cyclara::logger {
 namespace {
 
 using namespace std::chrono_literals;
-
-constexpr int64_t kDayNs = 86'400'000'000'000;
 
 // A view: behind a stalled thread the oldest records go first, as the page only shows the
 // latest and the history it keeps itself.

@@ -1,12 +1,8 @@
 #include "logger/web/second_history.h"
 
+#include "measure/time_spans.h"
+
 #include <algorithm>
-
-namespace {
-
-constexpr int64_t kMinuteNs = 60'000'000'000;
-
-}  // namespace
 
 namespace cyclara::logger {
 
