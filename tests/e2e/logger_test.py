@@ -381,13 +381,17 @@ class AtOneSecond(unittest.TestCase):
         self.assertEqual(code, 0, errors)
         readings = [float(r["frequency_hz"]) for r in rows if r["frequency_hz"]]
         self.assertIn(49.02, [round(hertz, 2) for hertz in readings], "the slip was read")
-        self.assertEqual([e["band"] for e in events], ["full reserve activation",
-                                                       "standard range"], events)
+        # A stalled machine can move a timestamp by milliseconds, which the rate of change
+        # rightly sees; the excursion's bands are what is checked here.
+        bands = sorted((e for e in events if e["band"] != "rate of change"),
+                       key=lambda e: e["band"])
+        self.assertEqual([e["band"] for e in bands], ["full reserve activation", "standard range"],
+                         events)
         # The counted second of each row: pulse 3 is the reference, so the row of second s
         # closes the profile's interval from 1 + s to 2 + s, read at its middle. The profile
         # crosses 49.8 Hz at 8.8 and 29.2 s, 49.95 Hz (49.952 back) at 8.2 and 29.8 s.
         second_at = {r["utc"]: int(r["seconds"]) for r in rows if r["seconds"]}
-        for event, first_outside, first_back in zip(events, (8, 7), (28, 29)):
+        for event, first_outside, first_back in zip(bands, (8, 7), (28, 29)):
             self.assertAlmostEqual(second_at[event["start_utc"]], first_outside, delta=1)
             self.assertAlmostEqual(second_at[event["end_utc"]], first_back, delta=1)
             self.assertAlmostEqual(float(event["extreme_hz"]),
@@ -396,8 +400,8 @@ class AtOneSecond(unittest.TestCase):
             at = second_at[event["extreme_utc"]]
             self.assertAlmostEqual(float(event["extreme_hz"]), 50e6 / shown_us[at - 1],
                                    delta=50 * TOLERANCE_US / 1e6)
-        self.assertEqual(errors.count("cyclara-log: event: left the "), 2, errors)
-        self.assertEqual(errors.count("cyclara-log: event: back in the "), 2, errors)
+        for said in ("left the", "back in the"):
+            self.assertEqual(len(re.findall(f"cyclara-log: event: {said} (?!rate)", errors)), 2)
 
     def test_a_reference_20_ppm_off_the_clock_measures_the_seconds_until_it_is_lost(self):
         # A PPS on DCD whose seconds last 20 ppm longer than the machine's, silent after 36.
@@ -522,7 +526,8 @@ class AtOneSecond(unittest.TestCase):
         self.assertEqual(code, 0, errors)
         # The first run's stop writes the excursions still open, begun before midnight, without
         # their end; the second run finds them again and tells them whole when they end.
-        told = [(e["band"], e["start_utc"][:10], e["end_utc"][:10]) for e in events]
+        told = [(e["band"], e["start_utc"][:10], e["end_utc"][:10]) for e in events
+                if e["band"] != "rate of change"]
         self.assertEqual(sorted(told[:2]), [("full reserve activation", "2026-12-07", ""),
                                             ("standard range", "2026-12-07", "")], events)
         self.assertEqual(sorted(told[2:]), [("full reserve activation", "2026-12-08", "2026-12-08"),
