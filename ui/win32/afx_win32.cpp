@@ -215,10 +215,12 @@ int CDialog::DoModal() {
         return -1;
     }
     Centre(window, owner);
-    ShowWindow(window, SW_SHOW);
+    // The owner is disabled before the dialog shows, as Windows' own dialog boxes do: once
+    // the dialog can be seen, the window behind it takes no input.
     if (owner != nullptr) {
         EnableWindow(owner, FALSE);
     }
+    ShowWindow(window, SW_SHOW);
     MSG message{};
     while (!run.ended && GetMessageA(&message, nullptr, 0, 0) > 0) {
         const bool ours = message.hwnd == window || IsChild(window, message.hwnd);
