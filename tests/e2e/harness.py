@@ -3,6 +3,7 @@ a private X display, waiting with a deadline, files. Each test is given the buil
 import calendar
 import csv
 import ctypes
+import gzip
 import os
 import shutil
 import signal
@@ -142,11 +143,16 @@ def seen_rises_ns(events):
     return [seen[pulse] for pulse in rises if pulse in seen]
 
 
+def seen_intervals_us(events):
+    """The intervals between the rises a program was shown, from the first on."""
+    rises = seen_rises_ns(events)
+    return [(later - earlier) / 1000 for earlier, later in zip(rises, rises[1:])]
+
+
 def measured_intervals_us(events, count):
     """The `count` intervals a program counts from its first pulse on, as it was shown them:
     two pulses warm up and the third is the reference, so the first closes on the fourth."""
-    rises = seen_rises_ns(events)
-    return [(later - earlier) / 1000 for earlier, later in zip(rises, rises[1:])][2:2 + count]
+    return seen_intervals_us(events)[2:2 + count]
 
 
 def intervals_sent_us(events_path, count, timeout=10):
@@ -185,11 +191,13 @@ def read_bytes(path):
 def record_table(folder):
     """Every row of the per-pulse record's day files (not its events.csv), in day order, as a
     dict by the header's column names; the layout's version line and each day's header are not
-    rows."""
+    rows. A run across UTC midnight compresses the day before, as a reader must expect."""
     rows = []
     for day in sorted(name for name in os.listdir(folder) if name[:4].isdigit()):
-        lines = [line for line in read_bytes(os.path.join(folder, day)).decode().splitlines()
-                 if not line.startswith("#")]
+        text = read_bytes(os.path.join(folder, day))
+        if day.endswith(".gz"):
+            text = gzip.decompress(text)
+        lines = [line for line in text.decode().splitlines() if not line.startswith("#")]
         rows += list(csv.DictReader(lines))
     return rows
 

@@ -25,8 +25,8 @@ import unittest
 
 from harness import (LOGGER, SIM, TIMESTAMP_PATH_US, UNDER_WINE, WINE_TIMESTAMP_PATH_US,
                      child_pid, csv_logs, event_fields, main, measured_intervals_us, pulse_timing,
-                     read_bytes, record_table, run, seen_by_pulse, seen_rises_ns, utc_seconds,
-                     written)
+                     read_bytes, record_table, run, seen_by_pulse, seen_intervals_us,
+                     seen_rises_ns, utc_seconds, written)
 
 # The runs at one pulse a second test the figures, the same in every build: the plain build's.
 # A build under wine, qemu-user or ThreadSanitizer (CYCLARA_E2E_QUICK) leaves them out.
@@ -105,8 +105,7 @@ class LoggerAgainstSimulator(unittest.TestCase):
         were when its wait began, so an edge that comes before the wait is pending again is
         never reported: there a width may span several intervals, and the first counted rise
         be a later one, but never part of an interval."""
-        rises = seen_rises_ns(events)
-        sent = [(later - earlier) / 1000 for earlier, later in zip(rises, rises[1:])]
+        sent = seen_intervals_us(events)
         starts = range(2, 6) if UNDER_WINE else [2]
         spans = [spans_of(widths, sent[start:], UNDER_WINE) for start in starts]
         self.assertTrue(any(spans), (widths, sent))

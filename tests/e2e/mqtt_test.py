@@ -86,21 +86,22 @@ class MqttAgainstMosquitto(unittest.TestCase):
         subscriber = Subscriber(broker, self.dir, "all")
         try:
             # True seconds, as the grid figures need; Home Assistant's state every 2 s; the
-            # grid leaves the standard range (49.95 Hz) from the sixth second to the ninth; a
-            # bit error in every line from the device.
+            # grid leaves the standard range (49.95 Hz) from the sixth second to the ninth,
+            # and five readings back inside end it although a loaded machine may delay one
+            # timestamp enough to spoil two of them; a bit error in every line from the device.
             events = os.path.join(self.dir, "events")
             profile = written(os.path.join(self.dir, "profile"),
                               "seconds,hertz\n0,50\n5,50\n5.01,49.9\n8.99,49.9\n9,50\n")
-            code, out, errors = run(logger_command(self.dir, broker.url(), "--count", "10",
-                                                   "--mqtt-every", "2", period="1", count="15",
+            code, out, errors = run(logger_command(self.dir, broker.url(), "--count", "12",
+                                                   "--mqtt-every", "2", period="1", count="17",
                                                    sim=["--events", events, "--profile", profile,
                                                         "--text", b"\xb50Hz"]),
                                     60)
             self.assertEqual(code, 0, errors)
             time.sleep(0.3)
             states = [s for s in subscriber.states() if s["count"]]
-            self.assertEqual([s["elapsed_s"] for s in states], list(range(1, 11)), states)
-            sent = intervals_sent_us(events, 10)
+            self.assertEqual([s["elapsed_s"] for s in states], list(range(1, 13)), states)
+            sent = intervals_sent_us(events, 12)
             for state, interval in zip(states, sent):
                 self.assertAlmostEqual(state["interval_us"], interval, delta=TIMESTAMP_PATH_US)
                 self.assertAlmostEqual(state["frequency_hz"], 50e6 / state["interval_us"],
@@ -110,7 +111,7 @@ class MqttAgainstMosquitto(unittest.TestCase):
             # The window's difference times the count, negated: the difference is truncated to
             # the microsecond (up to 1 us an interval) and the deviation rounded to one.
             self.assertAlmostEqual(states[-1]["grid_time_deviation_s"],
-                                   -states[-1]["difference_us"] * 10 / 1e6, delta=10.5e-6)
+                                   -states[-1]["difference_us"] * 12 / 1e6, delta=12.5e-6)
             availability = [p for t, p in subscriber.messages() if t == PREFIX + "/availability"]
             self.assertEqual(availability, ["online", "offline"])
             summaries = [json.loads(p) for t, p in subscriber.messages()
@@ -125,8 +126,11 @@ class MqttAgainstMosquitto(unittest.TestCase):
         self.assertEqual([(e["event_type"], e["band"]) for e in grid_events],
                          [("excursion_start", "standard range"),
                           ("excursion_end", "standard range")], grid_events)
-        # Its extreme is the lowest one-second frequency the states carried.
-        self.assertEqual(grid_events[1]["extreme_hz"], min(s["frequency_hz"] for s in states))
+        # Its extreme is the lowest one-second frequency the states carried while it lasted.
+        start, end = (utc_seconds(grid_events[1][moment]) for moment in ("start_utc", "end_utc"))
+        self.assertEqual(grid_events[1]["extreme_hz"],
+                         min(s["frequency_hz"] for s in states
+                             if start <= utc_seconds(s["utc"]) < end))
         self.assertEqual([state for i, state in enumerate(standard)
                           if i == 0 or standard[i - 1] != state], ["OFF", "ON", "OFF"], standard)
         # Each period's summary holds its pulses' lowest, mean and highest frequency.
