@@ -1,5 +1,7 @@
 #include "measure/clock_state.h"
 
+#include "measure/time_spans.h"
+
 #include <sys/timex.h>
 #include <time.h>
 
@@ -59,7 +61,7 @@ std::optional<ClockPair> ReadClockPair() {
     const auto read = [](clockid_t clock) {
         timespec now{};
         clock_gettime(clock, &now);
-        return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+        return static_cast<int64_t>(now.tv_sec) * kSecondNs + now.tv_nsec;
     };
     const int64_t before = read(CLOCK_MONOTONIC_RAW);
     const int64_t disciplined = read(CLOCK_MONOTONIC);

@@ -1,6 +1,7 @@
 #include "measure/wall_clock.h"
 
 #include "measure/grid_figures.h"
+#include "measure/time_spans.h"
 
 #include <chrono>
 #include <cstdint>
@@ -45,7 +46,7 @@ WallPairing TightestPairing(const std::function<int64_t()>& readCounter,
 
 int64_t UnixNanosecondsOf(int64_t ticks, const WallPairing& pairing, int64_t counterFrequency) {
     return pairing.unixNanoseconds +
-           ScaleTicks(ticks - pairing.ticks, counterFrequency, 1'000'000'000);
+           ScaleTicks(ticks - pairing.ticks, counterFrequency, kSecondNs);
 }
 
 std::string FormatUtc(int64_t unixNanoseconds) {

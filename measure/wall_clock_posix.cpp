@@ -1,4 +1,5 @@
 #include "measure/counter.h"
+#include "measure/time_spans.h"
 #include "measure/wall_clock.h"
 
 #include <time.h>
@@ -9,7 +10,7 @@ WallPairing ReadWallPairing() {
     return TightestPairing(ReadCounter, [] {
         timespec now{};
         clock_gettime(CLOCK_REALTIME, &now);
-        return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+        return static_cast<int64_t>(now.tv_sec) * kSecondNs + now.tv_nsec;
     });
 }
 

@@ -1,6 +1,7 @@
 #include "plot/grid_charts.h"
 
 #include "logger/record/record_layout.h"
+#include "measure/time_spans.h"
 #include "plot/axis_ticks.h"
 #include "plot/chart_parts.h"
 #include "plot/picture.h"
@@ -123,7 +124,7 @@ QDateTimeAxis* TimeAxis(const Series& series, const ChartOptions& options) {
     // The axis shows the process's local time, which main sets to UTC unless asked not to.
     axis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(series.first)),
                    QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(series.last)));
-    axis->setFormat(series.last - series.first > 2 * 86'400'000.0 ? "MM-dd HH:mm" : "HH:mm");
+    axis->setFormat(series.last - series.first > 2.0 * kDayMs ? "MM-dd HH:mm" : "HH:mm");
     axis->setTitleText(options.localTime ? "local time" : "UTC");
     axis->setTickCount(ticks.intervals + 1);
     return axis;

@@ -9,6 +9,7 @@
 #include "logger/mqtt/summary_message.h"
 #include "logger/period_figures.h"
 #include "logger/redacted_url.h"
+#include "measure/time_spans.h"
 
 #include <mosquitto.h>
 #include <unistd.h>
@@ -39,7 +40,7 @@ class MqttClient : public Destination {
                std::vector<Band> bands)
         : m_qos(options.qos),
           m_discovery(!options.noDiscovery),
-          m_everyNs(options.everySeconds * 1'000'000'000),
+          m_everyNs(options.everySeconds * kSecondNs),
           m_broker(std::move(broker)),
           m_host(HostName()),
           m_prefix(std::move(prefix)),
@@ -184,7 +185,7 @@ class MqttClient : public Destination {
         mosquitto_publish(m_client, nullptr, availability.c_str(), 6, "online", 1, true);
         if (m_discovery) {
             for (const auto& [topic, text] :
-                 DiscoveryMessages(m_host, m_prefix, m_bands, m_everyNs / 1'000'000'000)) {
+                 DiscoveryMessages(m_host, m_prefix, m_bands, m_everyNs / kSecondNs)) {
                 mosquitto_publish(m_client, nullptr, topic.c_str(),
                                   static_cast<int>(text.size()), text.data(), 1, true);
             }

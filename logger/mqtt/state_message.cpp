@@ -2,6 +2,7 @@
 
 #include "logger/mqtt/json_text.h"
 #include "logger/utf8_text.h"
+#include "measure/time_spans.h"
 #include "measure/wall_clock.h"
 
 namespace cyclara::logger {
@@ -19,7 +20,7 @@ Json IntervalOrNull(const PulseReport& report) {
         return Json();
     }
     return static_cast<double>(ScaleTicks(report.figures->intervalTicks,
-                                          report.pulse->counterFrequency, 1'000'000'000)) /
+                                          report.pulse->counterFrequency, kSecondNs)) /
            1e3;
 }
 

@@ -1,6 +1,7 @@
 #include "logger/mqtt/summary_message.h"
 
 #include "logger/mqtt/json_text.h"
+#include "measure/time_spans.h"
 #include "measure/wall_clock.h"
 
 namespace cyclara::logger {
@@ -30,7 +31,7 @@ std::string SummaryMessage(const PeriodFigures& period, int64_t periodEndNanosec
                             : Json()},
         {"interval_us", interval ? Json(static_cast<double>(ScaleTicks(
                                             figures->intervalTicks, last->pulse->counterFrequency,
-                                            1'000'000'000)) /
+                                            kSecondNs)) /
                                         1e3)
                                  : Json()},
         {"frequency_uncertainty_hz",

@@ -138,7 +138,7 @@ class Statistics : public Destination {
     std::vector<Band> m_bands;
     Periods m_periods[3] = {{10 * kSecondNs, "10s-", false, -1, PeriodFigures()},
                             {900 * kSecondNs, "15min-", true, -1, PeriodFigures()},
-                            {86'400 * kSecondNs, "", true, -1, PeriodFigures()}};
+                            {kDayNs, "", true, -1, PeriodFigures()}};
     bool m_told = false;
 };
 
