@@ -133,11 +133,17 @@ class LoggerAgainstSimulator(unittest.TestCase):
 
     def test_a_removed_device_ends_the_run_with_exit_1(self):
         started = time.monotonic()
-        code, lines, errors, csv, _ = run_logged(["--remove-after", "8"], ["--no-reconnect"])
+        code, lines, errors, csv, events = run_logged(["--remove-after", "8"],
+                                                      ["--no-reconnect"])
         self.assertEqual(code, 1, errors)
         self.assertIn("stopped answering", errors)
         self.assertLess(time.monotonic() - started, 10)
-        self.assertEqual(len(parse_rows(lines)), 5)
+        # Every pulse before the removal is a row; under wine, which may lose an edge, a row
+        # may span two, and the edge just before the removal may never be told.
+        rows = parse_rows(lines)
+        self.assert_widths_sent([r[1] for r in rows], events)
+        if not UNDER_WINE:
+            self.assertEqual(len(rows), 5)
         self.assertIsNotNone(CSV_ROW.match(csv))
 
     def test_a_device_pulled_out_twice_is_waited_for_and_every_opening_recorded(self):
