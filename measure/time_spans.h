@@ -1,4 +1,4 @@
-// The spans the outputs group readings by, in the units each one counts in: nanoseconds of the
+// Spans of time in the units each part counts in: nanoseconds of the clocks and of the
 // record's UTC times, milliseconds of the charts' time axes.
 #pragma once
 

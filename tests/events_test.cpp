@@ -1,6 +1,7 @@
 #include "logger/events/band_watch.h"
 #include "logger/events/grid_bands.h"
 #include "logger/events/rate_watch.h"
+#include "measure/time_spans.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +13,6 @@
 namespace cyclara::logger {
 namespace {
 
-constexpr int64_t kSecond = 1'000'000'000;
-
 // Readings one a second (NaN for a pulse without one) through a watch; what it told, as
 // "start@s" and "end@s extreme@s" words.
 template <typename Watch>
@@ -24,15 +23,16 @@ std::vector<std::string> Told(Watch watch, const std::vector<double>& readings) 
             watch.NoReading();
             continue;
         }
-        const auto change = watch.Reading(readings[second], static_cast<int64_t>(second) * kSecond);
+        const auto change =
+            watch.Reading(readings[second], static_cast<int64_t>(second) * kSecondNs);
         const Excursion& e = *watch.Current();
         if (change == BandWatch::Change::kStarted) {
-            told.push_back("start@" + std::to_string(e.startNs / kSecond));
+            told.push_back("start@" + std::to_string(e.startNs / kSecondNs));
         } else if (change == BandWatch::Change::kEnded) {
             char extreme[64];
             std::snprintf(extreme, sizeof extreme, "end@%lld %.3f@%lld",
-                          static_cast<long long>(e.endNs / kSecond), e.extremeHz,
-                          static_cast<long long>(e.extremeNs / kSecond));
+                          static_cast<long long>(e.endNs / kSecondNs), e.extremeHz,
+                          static_cast<long long>(e.extremeNs / kSecondNs));
             told.push_back(extreme);
         }
     }
