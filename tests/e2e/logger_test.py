@@ -23,7 +23,7 @@ import tempfile
 import time
 import unittest
 
-from harness import (LOGGER, SIM, TIMESTAMP_PATH_US, UNDER_WINE, WINE_TIMESTAMP_PATH_US,
+from harness import (LOGGER, PROGRAM_TIMESTAMP_PATH_US, SIM, TIMESTAMP_PATH_US, UNDER_WINE,
                      child_pid, csv_logs, event_fields, main, measured_intervals_us, pulse_timing,
                      read_bytes, record_table, run, seen_by_pulse, seen_intervals_us,
                      seen_rises_ns, utc_seconds, written)
@@ -32,7 +32,7 @@ from harness import (LOGGER, SIM, TIMESTAMP_PATH_US, UNDER_WINE, WINE_TIMESTAMP_
 # A build under wine, qemu-user or ThreadSanitizer (CYCLARA_E2E_QUICK) leaves them out.
 QUICK = UNDER_WINE or os.environ.get("CYCLARA_E2E_QUICK") == "1"
 ONE_SECOND_RUNS = "a run of one pulse a second; the plain build runs it"
-TOLERANCE_US = WINE_TIMESTAMP_PATH_US if UNDER_WINE else TIMESTAMP_PATH_US
+TOLERANCE_US = PROGRAM_TIMESTAMP_PATH_US
 SIM_TIMING = pulse_timing()
 ROW = re.compile(r"^(\d+):(\d\d):(\d\d)\t(-?\d+)\t([-+]?\d+)\t(\S+)\t(-|\d+\.\d{5})\t"
                  r"([-+]\d+\.\d{6})$")
