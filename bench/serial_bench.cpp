@@ -2,7 +2,9 @@
 // stop latency, DSR timestamp latency beside a minimal waiter, the idle cost of waiting, and
 // the throughput of the pulse path. Prints medians and percentiles; asserts nothing.
 #include "logger/network_outputs.h"
-#include "logger/pulse_dispatch.h"
+#include "grid/pulse_pipeline.h"
+#include "logger/output/output.h"
+#include "measure/clock.h"
 #include "logger/record/record_output.h"
 #include "measure/counted_pulse.h"
 #include "measure/counter.h"
@@ -225,9 +227,11 @@ void RecordCost() {
     constexpr int kPulses = 20'000;
     cyclara::testing::TempFolder folder;
     const auto record = cyclara::logger::OpenRecordOutput(folder.Path().string());
-    cyclara::logger::StopRequest stop;
-    cyclara::logger::PulseDispatch dispatch(50, 0, stop, {record.get()}, {});
-    dispatch.StartRun();
+    cyclara::PulsePipeline dispatch(cyclara::SystemClock(), {50, {}, std::nullopt},
+                                    [&record](const cyclara::PulseReport& report) {
+                                        record->Take(report);
+                                    });
+    dispatch.StartRun(false);
     const int64_t second = ReadCounterFrequency();
     std::vector<double> costs;
     for (int32_t pulse = 1; pulse <= kPulses; ++pulse) {
@@ -327,9 +331,13 @@ void Throughput() {
 
 // The timestamp latency while each pulse goes to `outputs` as cyclara-log hands it on.
 void DispatchLatency(const char* label, std::vector<cyclara::logger::Output*> outputs) {
-    cyclara::logger::StopRequest stop;
-    cyclara::logger::PulseDispatch dispatch(50, 0, stop, std::move(outputs), {});
-    dispatch.StartRun();
+    cyclara::PulsePipeline dispatch(cyclara::SystemClock(), {50, {}, std::nullopt},
+                                    [&outputs](const cyclara::PulseReport& report) {
+                                        for (cyclara::logger::Output* output : outputs) {
+                                            output->Take(report);
+                                        }
+                                    });
+    dispatch.StartRun(false);
     int32_t count = 0;
     TimestampLatency(label, [&](int64_t ticks) {
         dispatch.OnCountedPulse(

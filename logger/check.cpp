@@ -1,6 +1,8 @@
 #include "logger/check.h"
 
+#include "logger/output/output.h"
 #include "logger/pulse_dispatch.h"
+#include "measure/clock.h"
 #include "logger/watched_device.h"
 #include "measure/clock_state.h"
 #include "measure/line_assembler.h"
@@ -155,14 +157,17 @@ int RunCheck(const LoggerOptions& options, StopRequest& stop) {
     report.Fine("device", "opens; " + DescribeAdapter(FindAdapter(path)));
     const auto tally = std::make_shared<Tally>();
     Output output("the check", std::make_unique<TallyDestination>(tally), OutputPolicy{});
-    PulseDispatch dispatch(options.nominal, 0, stop, {&output}, options.grid);
-    const ClockState clock = ReadClockState();
-    dispatch.ClockRead(clock);
+    Clock& time = SystemClock();
+    PulsePipeline pipeline(time, {options.nominal, options.grid, std::nullopt},
+                           [&output](const PulseReport& report) { output.Take(report); });
+    PulseDispatch dispatch(pipeline, 0, stop);
+    const ClockState clock = time.Discipline();
+    pipeline.ClockRead(clock);
     LineAssembler lines;
     MeasurementLog log(SystemLocalTime, {});
     WatchedDevice watched(*device, log, stop);
     Receiver receiver(log, lines);
-    dispatch.StartRun();
+    dispatch.StartRun(nullptr);
     receiver.StartThread(watched, dispatch);
     const auto started = std::chrono::steady_clock::now();
     stop.WaitFor(std::chrono::seconds(options.checkSeconds));

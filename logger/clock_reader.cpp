@@ -3,18 +3,18 @@
 namespace cyclara::logger {
 
 const ClockState& ClockReader::Read() {
-    const auto now = std::chrono::steady_clock::now();
-    if (!m_read || now - m_stateReadAt >= kStateEvery) {
+    const int64_t nowNs = m_clock.MonotonicNs();
+    if (!m_read || nowNs - m_stateReadAtNs >= kStateEveryNs) {
         const bool slewing = m_state.slewing;
-        m_state = ReadClockState();
+        m_state = m_clock.Discipline();
         m_state.slewing = slewing;
-        m_stateReadAt = now;
+        m_stateReadAtNs = nowNs;
         m_read = true;
     }
-    if (const std::optional<ClockPair> pair = ReadClockPair()) {
+    if (const std::optional<ClockPair> pair = m_clock.RawAndDisciplined()) {
         m_state.slewing = m_slew.Sample(pair->rawNs, pair->disciplinedNs);
     }
-    m_dispatch.ClockRead(m_state);
+    m_pipeline.ClockRead(m_state);
     return m_state;
 }
 

@@ -1,30 +1,33 @@
 // The clock as cyclara-log follows it on its main thread: the kernel's state once a minute, the
-// rate against the raw crystal at every read, handed to the dispatch, which makes a change an
+// rate against the raw crystal at every read, handed to the pipeline, which makes a change an
 // event.
 #pragma once
 
-#include "logger/pulse_dispatch.h"
+#include "grid/pulse_pipeline.h"
+#include "measure/clock.h"
 #include "measure/clock_state.h"
+#include "measure/time_spans.h"
 
-#include <chrono>
+#include <cstdint>
 
 namespace cyclara::logger {
 
 class ClockReader {
   public:
-    explicit ClockReader(PulseDispatch& dispatch) : m_dispatch(dispatch) {}
+    ClockReader(Clock& clock, PulsePipeline& pipeline) : m_clock(clock), m_pipeline(pipeline) {}
 
     // The main thread, every few seconds: reads, hands on and returns the state.
     const ClockState& Read();
 
   private:
     // A daemon's estimate comes from a program it answers through; once a minute is enough.
-    static constexpr std::chrono::seconds kStateEvery{60};
+    static constexpr int64_t kStateEveryNs = 60 * kSecondNs;
 
-    PulseDispatch& m_dispatch;
+    Clock& m_clock;
+    PulsePipeline& m_pipeline;
     SlewWatch m_slew;
     ClockState m_state;
-    std::chrono::steady_clock::time_point m_stateReadAt;
+    int64_t m_stateReadAtNs = 0;
     bool m_read = false;
 };
 

@@ -1,6 +1,7 @@
 // cyclara-log: the window's measurement without the window, for a machine without a desktop.
 // It opens a port, runs the same receive thread, pulse measurement, frequency lines and CSV log
 // as the window, and prints one row per counted pulse on standard output.
+#include "grid/pulse_pipeline.h"
 #include "logger/check.h"
 #include "logger/clock_reader.h"
 #include "logger/console.h"
@@ -11,13 +12,13 @@
 #include "logger/network_outputs.h"
 #include "logger/pipeline_watch.h"
 #include "logger/pulse_dispatch.h"
-#include "logger/record/record_layout.h"
 #include "logger/record/record_output.h"
 #include "logger/service_notify.h"
 #include "logger/standard_output.h"
 #include "logger/statistics/statistics_output.h"
 #include "logger/summary.h"
 #include "logger/watched_device.h"
+#include "measure/clock.h"
 #include "measure/line_assembler.h"
 #include "measure/measurement_log.h"
 #include "measure/receive_thread.h"
@@ -71,7 +72,7 @@ const char* Granted(bool granted) {
 
 // Waits, within a bound, until the receive thread created its log and began to wait; the
 // timing path is an event too, so the record and the live page say how each opening measured.
-void ReportStart(WatchedDevice& device, PulseDispatch& dispatch) {
+void ReportStart(WatchedDevice& device, PulsePipeline& pipeline) {
     const auto deadline = std::chrono::steady_clock::now() + kStartReportWait;
     std::future<std::string> logPath = device.LogPath();
     if (logPath.wait_until(deadline) != std::future_status::ready) {
@@ -85,8 +86,10 @@ void ReportStart(WatchedDevice& device, PulseDispatch& dispatch) {
     }
     std::fprintf(stderr, "cyclara-log: timing: %s; raised priority %s; CPU latency request %s\n",
                  timing.wait, Granted(timing.raisedPriority), Granted(timing.latencyRequest));
-    dispatch.Event(std::string(record_event::kTiming) + ": " + timing.wait + "; " +
-                   (timing.raisedPriority ? "real-time" : "normal") + " priority");
+    RunEvent event = EventOfKind(RunEvent::Kind::kTiming);
+    event.timingWait = timing.wait;
+    event.realTimePriority = timing.raisedPriority;
+    pipeline.Event(event);
     std::fprintf(stderr, "cyclara-log: log: %s\n",
                  path.empty() ? "none (no folder takes a new file)" : path.c_str());
 }
@@ -141,18 +144,19 @@ struct Opening {
 
 // Tells the watchdog the pipeline moves, and says once when the pulses stop or come back
 // while the device is there.
-void LookAtPipeline(PipelineWatch& watch, PulseDispatch& dispatch, const std::string& port) {
+void LookAtPipeline(PipelineWatch& watch, const PulseDispatch& dispatch, PulsePipeline& pipeline,
+                    const std::string& port) {
     switch (watch.Look(dispatch.Rises(), PipelineWatch::Clock::now())) {
         case PipelineWatch::Change::kQuiet:
             std::fprintf(stderr, "cyclara-log: no pulses from %s for %lld s, though it is there\n",
                          port.c_str(),
                          static_cast<long long>(PipelineWatch::kQuietAfter.count()));
-            dispatch.Event(record_event::kNoPulses);
+            pipeline.Event(EventOfKind(RunEvent::Kind::kNoPulses));
             NotifyStatus("no pulses from " + port);
             break;
         case PipelineWatch::Change::kPulsesAgain:
             std::fprintf(stderr, "cyclara-log: pulses from %s again\n", port.c_str());
-            dispatch.Event(record_event::kPulsesAgain);
+            pipeline.Event(EventOfKind(RunEvent::Kind::kPulsesAgain));
             NotifyStatus("measuring on " + port);
             break;
         case PipelineWatch::Change::kNone:
@@ -171,11 +175,12 @@ void LookAtPipeline(PipelineWatch& watch, PulseDispatch& dispatch, const std::st
 StopReason MeasureUntilStopped(CommDevice& device, CommDevice* reference,
                                const LoggerOptions& options, const std::string& port,
                                StopRequest& stop, LineAssembler& lines, PulseDispatch& dispatch,
+                               PulsePipeline& pipeline,
                                const std::function<void()>& lookNowAndThen) {
     auto opening = std::make_unique<Opening>(device, options, stop, lines);
     dispatch.StartRun(reference);
     opening->receiver.StartThread(opening->watched, dispatch);
-    ReportStart(opening->watched, dispatch);
+    ReportStart(opening->watched, pipeline);
     NotifyReady("measuring on " + port);
     PipelineWatch watch;
     watch.Waiting(PipelineWatch::Clock::now());
@@ -184,7 +189,7 @@ StopReason MeasureUntilStopped(CommDevice& device, CommDevice* reference,
         if (looks % kLooksPerClockRead == 0) {
             lookNowAndThen();
         }
-        LookAtPipeline(watch, dispatch, port);
+        LookAtPipeline(watch, dispatch, pipeline, port);
     }
     if (reason == StopReason::kDeviceFailed && opening->watched.Timing().noModemLines) {
         reason = StopReason::kNoModemLines;
@@ -311,12 +316,19 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
         std::fprintf(stderr, "cyclara-log: %s\n", whyNot.c_str());
         return 2;
     }
-    PulseDispatch dispatch(options.nominal, options.count, stop, Pointers<Output>(outputs),
-                           options.grid,
-                           options.recordDir.empty() ? std::nullopt
-                                                     : ReadEpochFile(options.recordDir));
+    Clock& time = SystemClock();
+    PulsePipeline pipeline(
+        time,
+        {options.nominal, options.grid,
+         options.recordDir.empty() ? std::nullopt : ReadEpochFile(options.recordDir)},
+        [&outputs](const PulseReport& report) {
+            for (const std::unique_ptr<Output>& output : outputs) {
+                output->Take(report);
+            }
+        });
+    PulseDispatch dispatch(pipeline, options.count, stop);
     std::fprintf(stderr, "cyclara-log: adapter: %s\n", DescribeAdapter(FindAdapter(path)).c_str());
-    ClockReader clock(dispatch);
+    ClockReader clock(time, pipeline);
     std::fprintf(stderr, "cyclara-log: clock: %s\n",
                  DescribeClock(clock.Read(), options.nominal).c_str());
     std::optional<AnchorFile> anchorFile;
@@ -324,13 +336,13 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
         anchorFile.emplace(options.gridTimeAnchorFile);
     }
     if (const std::optional<GridTimeAnchor> anchor = ParseGridTimeAnchor(options.gridTimeAnchor)) {
-        dispatch.AnchorGridTime(*anchor);
+        pipeline.AnchorGridTime(*anchor);
     }
-    const auto lookNowAndThen = [&clock, &anchorFile, &dispatch] {
+    const auto lookNowAndThen = [&clock, &anchorFile, &pipeline] {
         clock.Read();
         if (const std::optional<GridTimeAnchor> anchor = anchorFile ? anchorFile->Look()
                                                                     : std::nullopt) {
-            dispatch.AnchorGridTime(*anchor);
+            pipeline.AnchorGridTime(*anchor);
         }
     };
     LineAssembler lines;
@@ -338,32 +350,33 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
         CommDevice* reference =
             options.reference == kSamePortReference ? device.get() : referencePort.get();
         const StopReason reason = MeasureUntilStopped(*device, reference, options, port, stop,
-                                                      lines, dispatch, lookNowAndThen);
+                                                      lines, dispatch, pipeline, lookNowAndThen);
         if (reason == StopReason::kForcedEnd) {
-            dispatch.Event(record_event::kStop);
+            pipeline.Event(EventOfKind(RunEvent::Kind::kStop));
             CloseOutputs(outputs);
-            // Without destroying the device, the lines or the dispatch: the thread may still
-            // be inside them.
+            // Without destroying the device, the lines, the dispatch or the pipeline: the
+            // thread may still be inside them.
             std::_Exit(1);
         }
         device.reset();
         if (reason != StopReason::kDeviceFailed || options.noReconnect) {
-            dispatch.Event(reason == StopReason::kDeviceFailed ? record_event::kDeviceLost
-                                                               : record_event::kStop);
+            pipeline.Event(EventOfKind(reason == StopReason::kDeviceFailed
+                                           ? RunEvent::Kind::kDeviceLost
+                                           : RunEvent::Kind::kStop));
             CloseOutputs(outputs);
             return ReportStop(reason, port);
         }
-        dispatch.Event(record_event::kDeviceLost);
+        pipeline.Event(EventOfKind(RunEvent::Kind::kDeviceLost));
         std::fprintf(stderr, "cyclara-log: %s stopped answering; waiting for it to come back\n",
                      port.c_str());
         stop.ClearDeviceFailure();
         device = AwaitDevice(path, options.speed, stop);
         if (!device) {
-            dispatch.Event(record_event::kStop);
+            pipeline.Event(EventOfKind(RunEvent::Kind::kStop));
             CloseOutputs(outputs);
             return 0;
         }
-        dispatch.Event(record_event::kDeviceBack);
+        pipeline.Event(EventOfKind(RunEvent::Kind::kDeviceBack));
         std::fprintf(stderr, "cyclara-log: %s is back; a new measurement starts\n", port.c_str());
     }
 }

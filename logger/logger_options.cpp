@@ -1,9 +1,9 @@
 #include "logger/logger_options.h"
 
 #include "app/command_line.h"
-#include "logger/epoch/grid_time_anchor.h"
+#include "grid/grid_bands.h"
+#include "logger/epoch/anchor_file.h"
 #include "logger/events/band_option.h"
-#include "logger/events/grid_bands.h"
 #include "serial/serial_port.h"
 #include "ui/compiled_resources.h"
 

@@ -1,7 +1,7 @@
 // cyclara-log's command line.
 #pragma once
 
-#include "logger/events/grid_bands.h"
+#include "grid/grid_bands.h"
 
 #include <cstdint>
 #include <string>

@@ -25,8 +25,8 @@ void PeriodFigures::Add(const PulseReport& report) {
     m_glitches += figures.kind == PulseFigures::Kind::kGlitch ? 1 : 0;
     m_last = report;
     // A glitch repeats the last reading's figures: it is no reading of its own.
-    if (figures.frequency && figures.kind == PulseFigures::Kind::kMeasured) {
-        AddReading(*figures.frequency, report.unixNanoseconds);
+    if (figures.frequencyTenMicroHz && figures.kind == PulseFigures::Kind::kMeasured) {
+        AddReading(*figures.frequencyTenMicroHz, report.unixNanoseconds);
     }
 }
 
@@ -41,7 +41,7 @@ void PeriodFigures::AddReading(int64_t frequency, int64_t unixNs) {
         m_highest = frequency;
         m_highestNs = unixNs;
     }
-    const double hertz = static_cast<double>(frequency) / 1e5;
+    const double hertz = HertzOf(frequency);
     const double step = hertz - m_meanHz;
     m_meanHz += step / static_cast<double>(m_frequencies);
     m_squares += step * (hertz - m_meanHz);
@@ -77,7 +77,7 @@ int64_t PeriodFigures::MinutesOutsideStandardRange() const {
     if (m_minuteReadings == 0) {
         return m_minutesOutside;
     }
-    const double mean = static_cast<double>(m_minuteSum) / 1e5 / static_cast<double>(m_minuteReadings);
+    const double mean = HertzOf(m_minuteSum) / static_cast<double>(m_minuteReadings);
     return m_minutesOutside + (OutsideStandardRange(mean) ? 1 : 0);
 }
 

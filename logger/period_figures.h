@@ -2,8 +2,8 @@
 // the journal's summary, Home Assistant's state, the statistics files and the live page's day.
 #pragma once
 
-#include "logger/events/grid_bands.h"
-#include "logger/output/pulse_report.h"
+#include "grid/grid_bands.h"
+#include "grid/pulse_report.h"
 
 #include <cstdint>
 #include <optional>

@@ -57,11 +57,11 @@ class StandardOutput : public Destination {
 std::string FormatRow(const PulseReport& report) {
     const CountedPulse& pulse = *report.pulse;
     const std::optional<PulseFigures>& figures = report.figures;
-    const bool measured = figures && figures->frequency;
+    const bool measured = figures && figures->frequencyTenMicroHz;
     return WithoutLeadingSpaces(ElapsedText(pulse.count)) + "\t" + WidthText(pulse.widthUs) +
            "\t" + WithoutLeadingSpaces(DifferenceText(pulse.differenceUs)) + "\t" +
            (report.frequencyText.empty() ? "-" : report.frequencyText) + "\t" +
-           (measured ? FormatHertz(*figures->frequency) : "-") + "\t" +
+           (measured ? FormatHertz(*figures->frequencyTenMicroHz) : "-") + "\t" +
            (figures ? FormatSignedSeconds(figures->gridTimeDeviationUs) : "-");
 }
 

@@ -1,7 +1,7 @@
 #include "logger/summary.h"
 
 #include "logger/period_figures.h"
-#include "measure/grid_figures.h"
+#include "grid/grid_figures.h"
 #include "measure/wall_clock.h"
 
 #include <cstdio>

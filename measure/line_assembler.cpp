@@ -14,6 +14,7 @@ void LineAssembler::AppendLineChar(char ch, MeasurementDisplay& display) {
     if (m_buffer[2] == 'H' && m_buffer[3] == 'z') {
         m_buffer[2] = '\0';
         display.SetFieldText(IDC_FREQ, m_buffer.data());
+        display.OnDeviceFigure(m_buffer.data());
     }
     m_position = 0;
 }

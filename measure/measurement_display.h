@@ -21,6 +21,10 @@ class MeasurementDisplay {
     // The reference pulse (count 0) and then each measured one, after its fields were set:
     // the numbers the fields were made from, for a display that needs numbers.
     virtual void OnCountedPulse(const CountedPulse&) {}
+
+    // The figure of each frequency line ("50"), as the device sent it, after IDC_FREQ shows
+    // it: for a display that decides on it rather than reading its own field back.
+    virtual void OnDeviceFigure(const char*) {}
 };
 
 }  // namespace cyclara

@@ -1,6 +1,6 @@
 #include "measure/reference_rate.h"
 
-#include "measure/grid_figures.h"
+#include "measure/tick_scaling.h"
 
 #include <cmath>
 #include <cstdlib>

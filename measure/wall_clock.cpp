@@ -1,6 +1,6 @@
 #include "measure/wall_clock.h"
 
-#include "measure/grid_figures.h"
+#include "measure/tick_scaling.h"
 #include "measure/time_spans.h"
 
 #include <chrono>

@@ -23,7 +23,7 @@ struct PlotOptions {
     int width = 1200;
     int height = 800;
     std::string title = "Mains frequency";
-    cyclara::logger::GridChoice grid;
+    cyclara::GridChoice grid;
     bool stability = false;
     bool histogram = false;
     bool profile = false;

@@ -174,7 +174,7 @@ void AddGaps(QChart* chart, const Series& series, QValueAxis* y) {
 void AddBandLines(QChart* chart, const Series& series, int nominal, const ChartOptions& options,
                   QValueAxis* y) {
     QAbstractAxis* x = chart->axes(Qt::Horizontal).front();
-    for (const logger::Band& band : logger::GridFor(options.grid, nominal).bands) {
+    for (const cyclara::Band& band : GridFor(options.grid, nominal).bands) {
         for (const double limit : {band.lowHz, band.highHz}) {
             if (band.unit == "Hz" && limit > y->min() && limit < y->max()) {
                 QLineSeries* edge =

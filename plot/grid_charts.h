@@ -3,7 +3,7 @@
 // pulses and the frequency leaving a band on the first.
 #pragma once
 
-#include "logger/events/grid_bands.h"
+#include "grid/grid_bands.h"
 #include "logger/record/record_file.h"
 
 #include <QSize>
@@ -19,7 +19,7 @@ struct ChartOptions {
     QSize size{1200, 800};
     bool localTime = false;  // the time axis in the machine's local time instead of UTC
     QString title;
-    logger::GridChoice grid;  // whose bands are drawn, and the user's own
+    GridChoice grid;  // whose bands are drawn, and the user's own
 };
 
 // The colours a reader of the picture (and its test) tells the marks by.

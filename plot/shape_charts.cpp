@@ -1,6 +1,6 @@
 #include "plot/shape_charts.h"
 
-#include "logger/events/grid_bands.h"
+#include "grid/grid_bands.h"
 #include "measure/time_spans.h"
 #include "plot/chart_parts.h"
 #include "plot/picture.h"
@@ -73,7 +73,7 @@ QChart* HistogramChart(const std::vector<RecordRow>& rows, const ChartOptions& o
     QValueAxis* y = ValueAxis(0, std::max(highest, 0.1), "share of the day's seconds (%)");
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    for (const logger::Band& band : logger::GridFor(options.grid, nominal).bands) {
+    for (const cyclara::Band& band : GridFor(options.grid, nominal).bands) {
         for (const double limit : {band.lowHz, band.highHz}) {
             if (band.unit == "Hz" && limit > x->min() && limit < x->max()) {
                 auto* edge = new QLineSeries;

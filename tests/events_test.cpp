@@ -1,6 +1,6 @@
-#include "logger/events/band_watch.h"
-#include "logger/events/grid_bands.h"
-#include "logger/events/rate_watch.h"
+#include "grid/band_watch.h"
+#include "grid/grid_bands.h"
+#include "grid/rate_watch.h"
 #include "measure/time_spans.h"
 
 #include <gtest/gtest.h>

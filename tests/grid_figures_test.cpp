@@ -1,4 +1,4 @@
-#include "measure/grid_figures.h"
+#include "grid/grid_figures.h"
 #include "measure/wall_clock.h"
 
 #include "tests/nanosecond_counter.h"
@@ -46,8 +46,8 @@ TEST_P(GridFiguresTest, FollowTheLastPulse) {
     EXPECT_EQ(figures.kind, c.kind);
     EXPECT_EQ(figures.seconds, c.seconds);
     EXPECT_EQ(figures.lost, c.lost);
-    EXPECT_EQ(HertzOrDash(figures.frequency), c.frequency);
-    EXPECT_EQ(HertzOrDash(figures.meanFrequency), c.meanFrequency);
+    EXPECT_EQ(HertzOrDash(figures.frequencyTenMicroHz), c.frequency);
+    EXPECT_EQ(HertzOrDash(figures.meanFrequencyTenMicroHz), c.meanFrequency);
     EXPECT_EQ(FormatSignedSeconds(figures.gridTimeDeviationUs), c.gridTime);
 }
 

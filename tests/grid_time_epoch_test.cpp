@@ -1,5 +1,7 @@
+#include "grid/grid_time_epoch.h"
+#include "logger/epoch/anchor_file.h"
 #include "logger/epoch/epoch_file.h"
-#include "logger/epoch/grid_time_epoch.h"
+#include "logger/record/record_layout.h"
 #include "measure/time_spans.h"
 #include "tests/temp_folder.h"
 
@@ -11,6 +13,12 @@
 
 namespace cyclara::logger {
 namespace {
+
+std::string WordsOf(const RunEvent& event) {
+    PulseReport report;
+    report.event = event;
+    return EventWords(report);
+}
 
 // A run's reference pulse after a gap of `pulses` seconds the device counted, against a grid
 // that ran at `gapHz` through it: what the epoch says and the deviation it goes on from.
@@ -46,9 +54,9 @@ TEST(GridTimeEpochTest, AGapIsBridgedOnlyWhileItsWholeSecondsCanBeCounted) {
         PulseReport reference;
         reference.unixNanoseconds = before.lastUnixNs + std::llround(trueSeconds * 1e9);
         reference.figures = PulseFigures{};
-        reference.event = "start";
+        reference.event = EventOfKind(RunEvent::Kind::kStart);
         reference.clock.discipline = gap.clock;
-        EXPECT_EQ(epoch.Apply(reference), gap.event) << gap.name;
+        EXPECT_EQ(WordsOf(epoch.Apply(reference)), gap.event) << gap.name;
         const int64_t truth = before.lastDeviationUs + std::llround((counted - trueSeconds) * 1e6);
         EXPECT_EQ(reference.figures->gridTimeDeviationUs, gap.continues ? truth : 0) << gap.name;
         EXPECT_EQ(reference.gridTimeSinceNs, gap.continues ? 0 : reference.unixNanoseconds)
@@ -112,7 +120,7 @@ TEST(GridTimeAnchorTest, MovesTheDeviationToTheOperatorsFigureAtItsMoment) {
             pulse.figures->kind = PulseFigures::Kind::kMeasured;
             pulse.figures->gridTimeDeviationUs = -1000 * second;
             epoch.Apply(pulse);
-            const std::string event = epoch.ApplyAnchor(pulse);
+            const std::string event = WordsOf(epoch.ApplyAnchor(pulse));
             said = said.empty() ? event : said;
             deviation = pulse.figures->gridTimeDeviationUs;
             anchored = pulse.gridTimeAnchoredNs;

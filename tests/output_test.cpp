@@ -215,30 +215,37 @@ TEST(PulseRecordTest, RowsOfPulsesAndOfEvents) {
     lost.seconds = 3;
     lost.intervalTicks = 2'000'020'000;
     lost.lost = 1;
-    lost.frequency = 4'999'950;
-    lost.meanFrequency = 4'999'967;
+    lost.frequencyTenMicroHz = 4'999'950;
+    lost.meanFrequencyTenMicroHz = 4'999'967;
     lost.gridTimeDeviationUs = -20;
     PulseReport pulse;
     pulse.unixNanoseconds = 1'796'601'600'000'001'000;  // 2026-12-07 00:00:00.000001 UTC
     pulse.pulse = CountedPulse{0, 0, 3, 0, 0, 1'000'000'000};
     pulse.figures = lost;
-    pulse.event = EventOf(lost);
+    pulse.event.kind = RunEvent::Kind::kLost;
+    pulse.event.lostPulses = 1;
     pulse.uncertainty = Uncertainty{0.0014142, 0, 0};
     pulse.clock = KernelClockState(false, 50'000, 0);
     EXPECT_EQ(FormatRecordRow(pulse), "2026-12-07T00:00:00.000001Z,3,2000020.000,49.99950,"
                                       "49.99967,-0.000020,lost 1,0.00141,synchronised\n");
     PulseReport event;
     event.unixNanoseconds = pulse.unixNanoseconds;
-    event.event = record_event::kDeviceLost;
+    event.event = EventOfKind(RunEvent::Kind::kDeviceLost);
     EXPECT_EQ(FormatRecordRow(event),
               "2026-12-07T00:00:00.000001Z,,,,,,device lost,,unsynchronised\n");
 }
 
+// An event whose words carry `name`, to tell the rows apart.
 PulseReport Event(const std::string& name) {
     PulseReport report;
     report.unixNanoseconds = 1'796'601'600'000'000'000;
-    report.event = name;
+    report.event = EventOfKind(RunEvent::Kind::kNoReference);
+    report.event.reason = name;
     return report;
+}
+
+std::string WordsOf(const std::string& name) {
+    return EventWords(Event(name));
 }
 
 // Every event the record's only day file holds, in order: the seventh column.
@@ -260,7 +267,8 @@ std::vector<std::string> Events(const std::string& folder) {
 // Handed to the record one by one, each written before the next is handed.
 void Record(Output& record, const std::string& folder, const std::string& event) {
     record.Take(Event(event));
-    for (int i = 0; i < 200 && (Events(folder).empty() || Events(folder).back() != event); ++i) {
+    for (int i = 0;
+         i < 200 && (Events(folder).empty() || Events(folder).back() != WordsOf(event)); ++i) {
         std::this_thread::sleep_for(10ms);
     }
 }
@@ -281,8 +289,9 @@ TEST(PulseRecordTest, ADeletedDayIsBegunAgainAndRowsWaitWhileTheFolderCannotBeWr
     std::filesystem::rename(record + ".away", record);
     Record(*output, record, "back");
     output->Close();
-    EXPECT_EQ(Events(record), (std::vector<std::string>{"after the day was deleted", "kept",
-                                                        "kept too", "back"}));
+    EXPECT_EQ(Events(record),
+              (std::vector<std::string>{WordsOf("after the day was deleted"), WordsOf("kept"),
+                                        WordsOf("kept too"), WordsOf("back")}));
     EXPECT_EQ(output->Dropped(), 0u);
 }
 

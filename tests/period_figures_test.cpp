@@ -29,7 +29,7 @@ PeriodFigures PeriodOfReadings(const std::vector<double>& hertz) {
         const bool glitch = hertz[i] == kGlitch;
         PulseFigures figures = report.figures.value_or(PulseFigures{});
         figures.kind = glitch ? PulseFigures::Kind::kGlitch : PulseFigures::Kind::kMeasured;
-        figures.frequency = glitch ? figures.frequency : std::llround(hertz[i] * 1e5);
+        figures.frequencyTenMicroHz = glitch ? figures.frequencyTenMicroHz : std::llround(hertz[i] * 1e5);
         report.figures = figures;
         period.Add(report);
     }
@@ -107,10 +107,11 @@ TEST(StatisticsOutputTest, ADaysQuarterHoursAndTheDayAreTheirReadingsFigures) {
         report.pulse->count = 1;
         report.figures = PulseFigures{};
         report.figures->kind = PulseFigures::Kind::kMeasured;
+        report.nominalHz = 50;
         // The next day's first second completes the day.
         for (int64_t second = 0; second <= 86'400; ++second) {
             report.unixNanoseconds = (kDayStart + second) * kSecondNs;
-            report.figures->frequency = std::llround(hertzAt(second) * 1e5);
+            report.figures->frequencyTenMicroHz = std::llround(hertzAt(second) * 1e5);
             output->Take(report);
         }
         // A close delivers only within its bound; a sanitized build takes longer than that.

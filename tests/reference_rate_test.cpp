@@ -1,4 +1,4 @@
-#include "measure/grid_figures.h"
+#include "grid/grid_figures.h"
 #include "measure/reference_rate.h"
 
 #include "tests/nanosecond_counter.h"
@@ -81,7 +81,7 @@ TEST(GridClockWithReference, MeasuresInItsSecondsAndCarriesTheGridTimeAcrossItsL
         ticks += kGigahertz;
         figures = clock.OnPulse(ticks);
     }
-    EXPECT_EQ(FormatHertz(*figures.frequency), "50.00100");
+    EXPECT_EQ(FormatHertz(*figures.frequencyTenMicroHz), "50.00100");
     EXPECT_EQ(FormatSignedSeconds(figures.gridTimeDeviationUs), "+0.000200");
     // ...then ten more by the counter itself: the 200 us the reference found stay.
     clock.SetTicksPerSecond(std::nullopt);
@@ -89,8 +89,8 @@ TEST(GridClockWithReference, MeasuresInItsSecondsAndCarriesTheGridTimeAcrossItsL
         ticks += kGigahertz;
         figures = clock.OnPulse(ticks);
     }
-    EXPECT_EQ(FormatHertz(*figures.frequency), "50.00000");
-    EXPECT_EQ(FormatHertz(*figures.meanFrequency), "50.00050");
+    EXPECT_EQ(FormatHertz(*figures.frequencyTenMicroHz), "50.00000");
+    EXPECT_EQ(FormatHertz(*figures.meanFrequencyTenMicroHz), "50.00050");
     EXPECT_EQ(FormatSignedSeconds(figures.gridTimeDeviationUs), "+0.000200");
 }
 

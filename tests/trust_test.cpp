@@ -1,5 +1,5 @@
 #include "measure/clock_state.h"
-#include "measure/timestamp_noise.h"
+#include "grid/timestamp_noise.h"
 
 #include "tests/nanosecond_counter.h"
 

@@ -2,12 +2,16 @@
 // (a fetch from the operator's site, or a hand) rewrites while the logger runs.
 #pragma once
 
-#include "logger/epoch/grid_time_anchor.h"
+#include "grid/grid_time_anchor.h"
 
 #include <optional>
 #include <string>
 
 namespace cyclara::logger {
+
+// "SECONDS@UTC": "-12.345@2026-12-08T14:00:00Z", the UTC time with or without six decimals.
+std::optional<GridTimeAnchor> ParseGridTimeAnchor(const std::string& text);
+
 
 class AnchorFile {
   public:

@@ -56,12 +56,12 @@ class EpochKeeper : public Destination {
 
   private:
     void Note(const PulseReport& report) {
-        if (!report.IsMeasured() || !report.figures || !report.figures->meanFrequency) {
+        if (!report.IsMeasured() || !report.figures || !report.figures->meanFrequencyTenMicroHz) {
             return;
         }
-        const double mean = static_cast<double>(*report.figures->meanFrequency) / 1e5;
+        const double mean = HertzOf(*report.figures->meanFrequencyTenMicroHz);
         m_state = EpochState{report.gridTimeSinceNs, report.unixNanoseconds,
-                             report.figures->gridTimeDeviationUs, mean, NominalNear(mean),
+                             report.figures->gridTimeDeviationUs, mean, report.nominalHz,
                              report.gridTimeAnchoredNs};
     }
 

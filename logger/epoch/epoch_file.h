@@ -2,7 +2,7 @@
 // text file, replaced whole, written by an output of its own at most every kWriteEvery.
 #pragma once
 
-#include "logger/epoch/grid_time_epoch.h"
+#include "grid/grid_time_epoch.h"
 #include "logger/output/output.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 // The --grid and --band options of every program that tells or draws the grid's bands.
 #pragma once
 
-#include "logger/events/grid_bands.h"
+#include "grid/grid_bands.h"
 
 #include <vector>
 

@@ -56,21 +56,22 @@ class EventsDestination : public Destination {
     // The run's events that change what its figures mean, for the journal.
     static void TellRunEvent(const PulseReport& report) {
         const std::string at = FormatUtc(report.unixNanoseconds);
-        if (report.event == record_event::kReferenceOn && report.clock.reference) {
+        const RunEvent::Kind kind = report.event.kind;
+        if (kind == RunEvent::Kind::kReferenceOn && report.clock.reference) {
             std::fprintf(stderr,
                          "cyclara-log: reference on at %s: the clock runs %+.3f ppm against it "
                          "(uncertainty %.3f ppm)\n",
                          at.c_str(), report.clock.reference->clockPpm,
                          report.clock.reference->uncertaintyPpm);
-        } else if (report.event == record_event::kReferenceLost) {
+        } else if (kind == RunEvent::Kind::kReferenceLost) {
             std::fprintf(stderr,
                          "cyclara-log: reference lost at %s: the clock measures the intervals "
                          "again\n",
                          at.c_str());
-        } else if (report.event.rfind(record_event::kNoReference, 0) == 0 ||
-                   report.event.rfind(record_event::kGridTimeAnchored, 0) == 0 ||
-                   report.event.rfind(record_event::kGridTimeAnchorRefused, 0) == 0) {
-            std::fprintf(stderr, "cyclara-log: %s\n", report.event.c_str());
+        } else if (kind == RunEvent::Kind::kNoReference ||
+                   kind == RunEvent::Kind::kGridTimeAnchored ||
+                   kind == RunEvent::Kind::kGridTimeAnchorRefused) {
+            std::fprintf(stderr, "cyclara-log: %s\n", EventWords(report).c_str());
         }
     }
 

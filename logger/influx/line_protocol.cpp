@@ -1,5 +1,6 @@
 #include "logger/influx/line_protocol.h"
 
+#include "logger/record/record_layout.h"
 #include "logger/utf8_text.h"
 #include "measure/wall_clock.h"
 
@@ -65,11 +66,11 @@ std::string LineProtocol(const PulseReport& report, const std::string& host,
                          const std::string& device) {
     std::string fields;
     if (const std::optional<PulseFigures>& figures = report.figures) {
-        if (figures->frequency) {
-            Add(fields, "frequency", FormatHertz(*figures->frequency));
+        if (figures->frequencyTenMicroHz) {
+            Add(fields, "frequency", FormatHertz(*figures->frequencyTenMicroHz));
         }
-        if (figures->meanFrequency) {
-            Add(fields, "mean_frequency", FormatHertz(*figures->meanFrequency));
+        if (figures->meanFrequencyTenMicroHz) {
+            Add(fields, "mean_frequency", FormatHertz(*figures->meanFrequencyTenMicroHz));
         }
         Add(fields, "grid_time_deviation",
             Unsigned(FormatSignedSeconds(figures->gridTimeDeviationUs)));
@@ -83,8 +84,8 @@ std::string LineProtocol(const PulseReport& report, const std::string& host,
     if (report.IsMeasured()) {
         Add(fields, "difference_us", std::to_string(report.pulse->differenceUs) + "i");
     }
-    if (!report.event.empty()) {
-        Add(fields, "event", Quoted(ValidUtf8(report.event)));
+    if (report.event.kind != RunEvent::Kind::kNone) {
+        Add(fields, "event", Quoted(ValidUtf8(EventWords(report))));
     }
     if (report.uncertainty) {
         Add(fields, "frequency_uncertainty", Number("%.5f", report.uncertainty->frequencyHz));

@@ -2,7 +2,7 @@
 // tags, the figures as fields, the edge's UTC time in nanoseconds.
 #pragma once
 
-#include "logger/output/pulse_report.h"
+#include "grid/pulse_report.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 // Home Assistant's MQTT discovery for a meter: its sensors, bound to the meter's availability.
 #pragma once
 
-#include "logger/events/grid_bands.h"
+#include "grid/grid_bands.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,6 @@
 #include "logger/mqtt/event_messages.h"
 
 #include "logger/mqtt/json_text.h"
-#include "logger/record/record_layout.h"
 #include "measure/wall_clock.h"
 
 namespace cyclara::logger {
@@ -10,13 +9,13 @@ namespace {
 
 using Json = nlohmann::json;
 
-// The run's events an entity tells, by the record's words.
-const std::map<std::string, std::string>& RunEventTypes() {
-    static const std::map<std::string, std::string> types{
-        {record_event::kDeviceLost, "device_lost"},
-        {record_event::kDeviceBack, "device_back"},
-        {record_event::kNoPulses, "no_pulses"},
-        {record_event::kPulsesAgain, "pulses_again"}};
+// The run's events an entity tells, by kind.
+const std::map<RunEvent::Kind, std::string>& RunEventTypes() {
+    static const std::map<RunEvent::Kind, std::string> types{
+        {RunEvent::Kind::kDeviceLost, "device_lost"},
+        {RunEvent::Kind::kDeviceBack, "device_back"},
+        {RunEvent::Kind::kNoPulses, "no_pulses"},
+        {RunEvent::Kind::kPulsesAgain, "pulses_again"}};
     return types;
 }
 
@@ -41,7 +40,7 @@ Json BandEventObject(const PulseReport::BandEvent& event) {
 
 std::vector<std::string> EventTypes() {
     std::vector<std::string> types{"excursion_start", "excursion_end"};
-    for (const auto& [word, type] : RunEventTypes()) {
+    for (const auto& [kind, type] : RunEventTypes()) {
         types.push_back(type);
     }
     return types;
@@ -52,7 +51,7 @@ std::vector<MqttMessage> EventMessages(const PulseReport& report, const std::str
     for (const PulseReport::BandEvent& event : report.bandEvents) {
         messages.push_back({prefix + "/event", Serialised(BandEventObject(event))});
     }
-    if (const auto type = RunEventTypes().find(report.event); type != RunEventTypes().end()) {
+    if (const auto type = RunEventTypes().find(report.event.kind); type != RunEventTypes().end()) {
         messages.push_back({prefix + "/event",
                             Serialised({{"event_type", type->second},
                                         {"utc", FormatUtc(report.unixNanoseconds)}})});

@@ -4,7 +4,7 @@
 // frequency is outside it (a binary sensor of the problem class).
 #pragma once
 
-#include "logger/output/pulse_report.h"
+#include "grid/pulse_report.h"
 
 #include <map>
 #include <string>

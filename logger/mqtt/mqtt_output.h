@@ -2,7 +2,7 @@
 // quarter of an hour of states is kept while the broker is away, the oldest dropped beyond.
 #pragma once
 
-#include "logger/events/grid_bands.h"
+#include "grid/grid_bands.h"
 #include "logger/logger_options.h"
 #include "logger/output/output.h"
 

@@ -1,6 +1,7 @@
 #include "logger/mqtt/state_message.h"
 
 #include "logger/mqtt/json_text.h"
+#include "logger/record/record_layout.h"
 #include "logger/utf8_text.h"
 #include "measure/time_spans.h"
 #include "measure/wall_clock.h"
@@ -11,8 +12,8 @@ namespace {
 
 using Json = nlohmann::json;
 
-Json NumberOrNull(const std::optional<int64_t>& hundredThousandths) {
-    return hundredThousandths ? Json(static_cast<double>(*hundredThousandths) / 1e5) : Json();
+Json NumberOrNull(const std::optional<int64_t>& tenMicroHz) {
+    return tenMicroHz ? Json(HertzOf(*tenMicroHz)) : Json();
 }
 
 Json IntervalOrNull(const PulseReport& report) {
@@ -30,8 +31,8 @@ Json StateObject(const PulseReport& report) {
     const std::optional<PulseFigures>& figures = report.figures;
     return {
         {"utc", FormatUtc(report.unixNanoseconds)},
-        {"frequency_hz", figures ? NumberOrNull(figures->frequency) : Json()},
-        {"mean_frequency_hz", figures ? NumberOrNull(figures->meanFrequency) : Json()},
+        {"frequency_hz", figures ? NumberOrNull(figures->frequencyTenMicroHz) : Json()},
+        {"mean_frequency_hz", figures ? NumberOrNull(figures->meanFrequencyTenMicroHz) : Json()},
         {"grid_time_deviation_s",
          figures ? Json(static_cast<double>(figures->gridTimeDeviationUs) / 1e6) : Json()},
         {"grid_time_since",
@@ -43,7 +44,7 @@ Json StateObject(const PulseReport& report) {
         {"count", report.pulse ? Json(report.pulse->count) : Json()},
         {"elapsed_s", figures ? Json(figures->seconds) : Json()},
         {"frequency_text", ValidUtf8(report.frequencyText)},
-        {"event", ValidUtf8(report.event)},
+        {"event", ValidUtf8(EventWords(report))},
         {"frequency_uncertainty_hz",
          report.uncertainty ? Json(report.uncertainty->frequencyHz) : Json()},
         {"mean_frequency_uncertainty_hz",

@@ -2,7 +2,7 @@
 // the pulse has none of is null, which Home Assistant shows as "unknown" without a warning.
 #pragma once
 
-#include "logger/output/pulse_report.h"
+#include "grid/pulse_report.h"
 
 #include <nlohmann/json.hpp>
 

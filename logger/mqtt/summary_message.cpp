@@ -10,8 +10,8 @@ namespace {
 
 using Json = nlohmann::json;
 
-Json Hertz(const std::optional<int64_t>& hundredThousandths) {
-    return hundredThousandths ? Json(static_cast<double>(*hundredThousandths) / 1e5) : Json();
+Json Hertz(const std::optional<int64_t>& tenMicroHz) {
+    return tenMicroHz ? Json(HertzOf(*tenMicroHz)) : Json();
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // stalled or absent destination holds up only itself, never the measurement or another output.
 #pragma once
 
-#include "logger/output/pulse_report.h"
+#include "grid/pulse_report.h"
 
 #include <chrono>
 #include <cstdint>

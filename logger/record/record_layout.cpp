@@ -16,24 +16,6 @@ std::string Optional(const std::optional<int64_t>& hertz) {
 
 }  // namespace
 
-std::string EventOf(const PulseFigures& figures) {
-    switch (figures.kind) {
-        case PulseFigures::Kind::kReference:
-            return record_event::kStart;
-        case PulseFigures::Kind::kIrregular:
-            return record_event::kIrregular;
-        case PulseFigures::Kind::kCounterBack:
-            return record_event::kCounterBack;
-        case PulseFigures::Kind::kGlitch:
-            return record_event::kGlitch;
-        case PulseFigures::Kind::kMeasured:
-            break;
-    }
-    return figures.lost > 0 ? std::string(record_event::kLost) + " " +
-                                  std::to_string(figures.lost)
-                            : "";
-}
-
 std::string FormatRecordRow(const PulseReport& report) {
     std::string row = FormatUtc(report.unixNanoseconds) + ",";
     if (const std::optional<PulseFigures>& figures = report.figures) {
@@ -42,16 +24,17 @@ std::string FormatRecordRow(const PulseReport& report) {
                (interval ? FormatIntervalMicroseconds(figures->intervalTicks,
                                                       report.pulse->counterFrequency)
                          : "") +
-               "," + Optional(figures->frequency) + "," + Optional(figures->meanFrequency) + "," +
+               "," + Optional(figures->frequencyTenMicroHz) + "," +
+               Optional(figures->meanFrequencyTenMicroHz) + "," +
                FormatSignedSeconds(figures->gridTimeDeviationUs);
     } else {
         row += ",,,,";
     }
     char uncertainty[32] = "";
-    if (report.uncertainty && report.figures && report.figures->frequency) {
+    if (report.uncertainty && report.figures && report.figures->frequencyTenMicroHz) {
         std::snprintf(uncertainty, sizeof uncertainty, "%.5f", report.uncertainty->frequencyHz);
     }
-    std::string event = report.event;
+    std::string event = EventWords(report);
     // A comma would move every later column; the record's readers split on them.
     std::replace(event.begin(), event.end(), ',', ';');
     for (const PulseReport::BandEvent& band : report.bandEvents) {

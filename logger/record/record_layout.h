@@ -4,7 +4,8 @@
 // header's names reads every version. A file without the version line is version 1.
 #pragma once
 
-#include "logger/output/pulse_report.h"
+#include "grid/pulse_report.h"
+#include "grid/run_event.h"
 
 #include <optional>
 #include <string>
@@ -42,8 +43,11 @@ inline constexpr const char* kGridTimeAnchored = "grid time anchored";
 inline constexpr const char* kGridTimeAnchorRefused = "grid time anchor refused";
 }  // namespace record_event
 
-// What the figures say happened at a pulse; empty for an ordinary one.
-std::string EventOf(const PulseFigures& figures);
+// The words of a record's event, for the record's event column and whoever reads them:
+// "lost 2", "clock synchronised", "grid time anchored: ..."; empty for none.
+std::string EventWords(const PulseReport& report);
+// "driver wait (TIOCMIWAIT); real-time priority": how an opening timestamps its edges.
+std::string TimingWords(const RunEvent& event);
 
 // A pulse's row has its figures; an event's row only its time, its name and the clock.
 std::string FormatRecordRow(const PulseReport& report);

@@ -96,11 +96,10 @@ class Statistics : public Destination {
     }
 
     void ResolveBands(const PulseReport& report) {
-        if (!m_bands.empty() || !report.figures->frequency) {
+        if (!m_bands.empty() || report.nominalHz == 0) {
             return;
         }
-        const int nominal = NominalNear(static_cast<double>(*report.figures->frequency) / 1e5);
-        m_bands = GridFor(m_grid, nominal).bands;
+        m_bands = GridFor(m_grid, report.nominalHz).bands;
     }
 
     void Write(const Periods& periods) {

@@ -13,7 +13,7 @@
 // it saw: `readings` and `seconds_without_reading` tell how whole it is.
 #pragma once
 
-#include "logger/events/grid_bands.h"
+#include "grid/grid_bands.h"
 
 #include "logger/output/output.h"
 

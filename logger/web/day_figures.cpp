@@ -8,14 +8,6 @@
 
 namespace cyclara::logger {
 
-namespace {
-
-double Hertz(int64_t hundredThousandths) {
-    return static_cast<double>(hundredThousandths) / 1e5;
-}
-
-}  // namespace
-
 void DayFigures::Add(const PulseReport& report) {
     const int64_t date = PeriodOf(report.unixNanoseconds, kDayNs);
     if (date != m_date) {
@@ -25,10 +17,10 @@ void DayFigures::Add(const PulseReport& report) {
         m_date = date;
     }
     m_today.Add(report);
-    const std::optional<int64_t>& frequency = report.figures->frequency;
+    const std::optional<int64_t>& frequency = report.figures->frequencyTenMicroHz;
     if (frequency && report.figures->kind == PulseFigures::Kind::kMeasured) {
-        m_nominal = NominalNear(Hertz(*frequency));
-        const long bin = std::lround((Hertz(*frequency) - m_nominal) / kBinHz) + kBins / 2;
+        m_nominal = report.nominalHz;
+        const long bin = std::lround((HertzOf(*frequency) - m_nominal) / kBinHz) + kBins / 2;
         ++m_bins[std::clamp<long>(bin, 0, kBins - 1)];
     }
 }
@@ -41,11 +33,11 @@ nlohmann::json DayFigures::Today() const {
     }
     return {{"date", UtcDate(m_date * kDayNs)},
             {"readings", day.Readings()},
-            {"lowest_hz", Hertz(*day.Lowest())},
+            {"lowest_hz", HertzOf(*day.Lowest())},
             {"lowest_utc", FormatUtc(day.LowestNs())},
-            {"highest_hz", Hertz(*day.Highest())},
+            {"highest_hz", HertzOf(*day.Highest())},
             {"highest_utc", FormatUtc(day.HighestNs())},
-            {"mean_hz", Hertz(*day.Mean())},
+            {"mean_hz", HertzOf(*day.Mean())},
             {"standard_deviation_hz", day.StandardDeviationHz().value_or(0.0)},
             {"seconds_outside_standard_range", day.SecondsOutsideStandardRange()},
             {"lost", day.Lost()},

@@ -13,8 +13,24 @@ namespace cyclara::logger {
 
 namespace {
 
-bool EndsMeasurement(const std::string& event) {
-    return event == record_event::kDeviceLost || event == record_event::kStop;
+bool EndsMeasurement(const RunEvent& event) {
+    return event.kind == RunEvent::Kind::kDeviceLost || event.kind == RunEvent::Kind::kStop;
+}
+
+// The run's events counted by kind in the metrics; the rest are only listed.
+const char* CountedKind(RunEvent::Kind kind) {
+    switch (kind) {
+        case RunEvent::Kind::kDeviceLost:
+            return record_event::kDeviceLost;
+        case RunEvent::Kind::kDeviceBack:
+            return record_event::kDeviceBack;
+        case RunEvent::Kind::kNoPulses:
+            return record_event::kNoPulses;
+        case RunEvent::Kind::kPulsesAgain:
+            return record_event::kPulsesAgain;
+        default:
+            return "";
+    }
 }
 
 }  // namespace
@@ -54,17 +70,11 @@ void LiveFigures::Events(const PulseReport& report) {
         // An excursion counts once, when it starts.
         told.emplace_back(event.started ? "excursion" : "", BandEventText(event));
     }
-    const std::string timing = std::string(record_event::kTiming) + ": ";
-    if (report.event.rfind(timing, 0) == 0) {
-        m_timing = report.event.substr(timing.size());
+    if (report.event.kind == RunEvent::Kind::kTiming) {
+        m_timing = TimingWords(report.event);
     }
-    if (!report.pulse && !report.event.empty()) {
-        // Counted by kind where the kind is one word of the record's; the rest only listed.
-        const bool counted = report.event == record_event::kDeviceLost ||
-                             report.event == record_event::kDeviceBack ||
-                             report.event == record_event::kNoPulses ||
-                             report.event == record_event::kPulsesAgain;
-        told.emplace_back(counted ? report.event : "", report.event);
+    if (!report.pulse && report.event.kind != RunEvent::Kind::kNone) {
+        told.emplace_back(CountedKind(report.event.kind), EventWords(report));
     }
     for (const auto& [kind, text] : told) {
         if (!kind.empty()) {
@@ -87,11 +97,11 @@ void LiveFigures::Measured(const PulseReport& report) {
     const PulseFigures& figures = *report.figures;
     m_metrics.lost += static_cast<uint64_t>(figures.lost);
     m_day.Add(report);
-    if (!figures.frequency || figures.kind != PulseFigures::Kind::kMeasured) {
+    if (!figures.frequencyTenMicroHz || figures.kind != PulseFigures::Kind::kMeasured) {
         return;
     }
-    const double hertz = static_cast<double>(*figures.frequency) / 1e5;
-    const int nominal = NominalNear(hertz);
+    const double hertz = HertzOf(*figures.frequencyTenMicroHz);
+    const int nominal = report.nominalHz;
     if (m_metrics.nominal != nominal) {
         m_metrics.nominal = nominal;
         m_grid = GridFor(m_gridChoice, nominal);

@@ -4,8 +4,8 @@
 // member under `m_mutex`, which is taken after the server's own and never before it.
 #pragma once
 
-#include "logger/events/grid_bands.h"
-#include "logger/output/pulse_report.h"
+#include "grid/grid_bands.h"
+#include "grid/pulse_report.h"
 #include "logger/record/record_file.h"
 #include "logger/web/day_figures.h"
 #include "logger/web/second_history.h"

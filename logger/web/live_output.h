@@ -2,7 +2,7 @@
 // so no request, slow client or stalled stream ever reaches the measurement.
 #pragma once
 
-#include "logger/events/grid_bands.h"
+#include "grid/grid_bands.h"
 
 #include "logger/output/output.h"
 

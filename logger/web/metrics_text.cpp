@@ -47,13 +47,13 @@ std::string Label(const std::string& name, const std::string& value) {
 
 void Readings(Exposition& out, const PulseReport& last) {
     const PulseFigures& figures = *last.figures;
-    if (figures.frequency) {
+    if (figures.frequencyTenMicroHz) {
         out.Gauge("cyclara_frequency_hertz", "The last one-second frequency of the grid.",
-                  static_cast<double>(*figures.frequency) / 1e5);
+                  HertzOf(*figures.frequencyTenMicroHz));
     }
-    if (figures.meanFrequency) {
+    if (figures.meanFrequencyTenMicroHz) {
         out.Gauge("cyclara_mean_frequency_hertz", "The mean frequency since the reference pulse.",
-                  static_cast<double>(*figures.meanFrequency) / 1e5);
+                  HertzOf(*figures.meanFrequencyTenMicroHz));
     }
     out.Gauge("cyclara_grid_time_deviation_seconds",
               "Counted nominal seconds minus true elapsed time since the epoch began.",

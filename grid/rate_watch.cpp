@@ -1,8 +1,8 @@
-#include "logger/events/rate_watch.h"
+#include "grid/rate_watch.h"
 
 #include "measure/time_spans.h"
 
-namespace cyclara::logger {
+namespace cyclara {
 
 namespace {
 
@@ -48,4 +48,4 @@ std::optional<double> RateWatch::Slope() const {
     return covariance / variance;
 }
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

@@ -6,14 +6,14 @@
 // trusted across the gap, a new epoch starts at 0, and says so.
 #pragma once
 
-#include "logger/epoch/grid_time_anchor.h"
-#include "logger/output/pulse_report.h"
+#include "grid/grid_time_anchor.h"
+#include "grid/pulse_report.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
-namespace cyclara::logger {
+namespace cyclara {
 
 struct EpochState {
     int64_t sinceUnixNs = 0;  // when the epoch began: its deviation counts from 0 there
@@ -37,26 +37,26 @@ class GridTimeEpoch {
     // `stored`: the state a run before this one left, if any.
     explicit GridTimeEpoch(std::optional<EpochState> stored = std::nullopt);
 
-    // The receive thread, at every counted pulse: the run's deviation becomes the epoch's. A
+    // The pulses' thread, at every counted pulse: the run's deviation becomes the epoch's. A
     // run's reference pulse is bridged to the last pulse before it, or begins a new epoch, and
-    // the word for which ("bridged 31 s", "new epoch: ...") is returned, for an event of its
-    // own: the pulse's own event ("start") stays what its readers know.
-    std::string Apply(PulseReport& report);
+    // which is returned, for an event of its own: the pulse's own event (kStart) stays.
+    RunEvent Apply(PulseReport& report);
 
-    // The receive thread: the operator's figure, applied by ApplyAnchor once a pulse after its
+    // The pulses' thread: the operator's figure, applied by ApplyAnchor once a pulse after its
     // moment has come, if the history still holds that moment.
     void Anchor(const GridTimeAnchor& anchor) { m_anchor = anchor; }
-    // The receive thread, at every pulse after Apply: the words of an event when an anchor was
-    // applied ("grid time anchored: ...") or refused, else empty. The pulse's deviation and
-    // every later one move by what the anchor says ours was off.
-    std::string ApplyAnchor(PulseReport& report);
+    // The pulses' thread, at every pulse after Apply: kGridTimeAnchored when an anchor was
+    // applied, kGridTimeAnchorRefused, else kNone. The pulse's deviation and every later one
+    // move by what the anchor says ours was off.
+    RunEvent ApplyAnchor(PulseReport& report);
 
     // Any thread the owner orders after Apply: the state to keep for the next run.
     const std::optional<EpochState>& State() const { return m_state; }
 
   private:
-    std::string Bridge(const PulseReport& report);
-    std::string NewEpoch(const PulseReport& report, const std::string& why);
+    RunEvent Bridge(const PulseReport& report);
+    RunEvent NewEpoch(const PulseReport& report, RunEvent::NewEpochCause cause,
+                      int64_t gapSeconds = 0);
 
     std::optional<EpochState> m_state;
     int64_t m_runOffsetUs = 0;  // the epoch's deviation at this run's reference pulse
@@ -64,4 +64,4 @@ class GridTimeEpoch {
     std::optional<GridTimeAnchor> m_anchor;  // given and not yet applied
 };
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

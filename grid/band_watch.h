@@ -4,13 +4,13 @@
 // minimum.
 #pragma once
 
-#include "logger/events/grid_bands.h"
+#include "grid/grid_bands.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
-namespace cyclara::logger {
+namespace cyclara {
 
 // 2 mHz: past a good meter's one-second noise (1.4 mHz at 20 us), so a frequency hovering at
 // the limit makes one event, not one a second.
@@ -62,4 +62,4 @@ class BandWatch {
     std::optional<std::pair<double, int64_t>> m_pending;
 };
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

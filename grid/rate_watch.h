@@ -6,13 +6,13 @@
 // that for the next, never three. A real loss of generation holds its rate for seconds.
 #pragma once
 
-#include "logger/events/band_watch.h"
+#include "grid/band_watch.h"
 
 #include <cstdint>
 #include <deque>
 #include <optional>
 
-namespace cyclara::logger {
+namespace cyclara {
 
 class RateWatch {
   public:
@@ -35,4 +35,4 @@ class RateWatch {
     BandWatch m_watch;
 };
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

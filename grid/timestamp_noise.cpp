@@ -1,4 +1,4 @@
-#include "measure/timestamp_noise.h"
+#include "grid/timestamp_noise.h"
 
 #include <cmath>
 

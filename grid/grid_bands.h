@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace cyclara::logger {
+namespace cyclara {
 
 struct Band {
     std::string name;            // "standard range"
@@ -42,4 +42,4 @@ std::optional<Band> ParseBand(const std::string& text);
 // "alert (50 mHz for 15 min)" as "alert_50_mhz_for_15_min": for topics and entity ids.
 std::string BandId(const std::string& name);
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

@@ -2,7 +2,8 @@
 // frequency, its mean, the grid time deviation, and the pulses that were lost.
 #pragma once
 
-#include "measure/timestamp_noise.h"
+#include "grid/timestamp_noise.h"
+#include "measure/tick_scaling.h"
 
 #include <cstdint>
 #include <optional>
@@ -10,10 +11,11 @@
 
 namespace cyclara {
 
-// `ticks` of a counter running at `frequency` ticks a second, in units of 1/`unit` second,
-// rounded; exact for any interval of the program's life (no intermediate product overflows
-// for counters up to 9 GHz and units up to 1e9).
-int64_t ScaleTicks(int64_t ticks, int64_t frequency, int64_t unit);
+// Frequencies are integers of 10 uHz: five decimals of a hertz, exact in every text.
+inline constexpr double kTenMicroHzPerHz = 1e5;
+inline double HertzOf(int64_t tenMicroHz) {
+    return static_cast<double>(tenMicroHz) / kTenMicroHzPerHz;
+}
 
 struct PulseFigures {
     enum class Kind {
@@ -27,9 +29,9 @@ struct PulseFigures {
     int64_t seconds = 0;        // nominal seconds counted since the reference pulse
     int64_t intervalTicks = 0;  // since the last counted pulse
     int64_t lost = 0;           // pulses missing inside the interval
-    // In units of 0.00001 Hz; none while the nominal frequency is unknown, or for no interval.
-    std::optional<int64_t> frequency;
-    std::optional<int64_t> meanFrequency;
+    // None while the nominal frequency is unknown, or for no interval.
+    std::optional<int64_t> frequencyTenMicroHz;
+    std::optional<int64_t> meanFrequencyTenMicroHz;
     // Counted nominal seconds minus true elapsed time since the reference, in microseconds:
     // positive when the grid's clock is ahead.
     int64_t gridTimeDeviationUs = 0;
@@ -96,8 +98,8 @@ inline int NominalNear(double hertz) {
     return hertz > 55.0 ? 60 : 50;
 }
 
-// "49.99950": hertz with five decimals, from units of 0.00001 Hz.
-std::string FormatHertz(int64_t hundredThousandths);
+// "49.99950": hertz with five decimals.
+std::string FormatHertz(int64_t tenMicroHz);
 // "+0.000123" or "-1.250000": seconds with six decimals and a sign, from microseconds.
 std::string FormatSignedSeconds(int64_t microseconds);
 // "1000010.123": an interval in microseconds, with as many decimals (none to three) as the

@@ -1,4 +1,4 @@
-#include "measure/grid_figures.h"
+#include "grid/grid_figures.h"
 
 #include <cmath>
 #include <cstdio>
@@ -16,13 +16,6 @@ std::string WithDecimals(int64_t whole, int64_t fraction, int decimals) {
 }
 
 }  // namespace
-
-int64_t ScaleTicks(int64_t ticks, int64_t frequency, int64_t unit) {
-    const int64_t whole = ticks / frequency;
-    const int64_t rest = ticks % frequency;
-    const int64_t half = rest >= 0 ? frequency / 2 : -frequency / 2;
-    return whole * unit + (rest * unit + half) / frequency;
-}
 
 GridClock::GridClock(int64_t counterFrequency) : m_counterFrequency(counterFrequency) {}
 
@@ -47,7 +40,7 @@ PulseFigures GridClock::OnPulse(int64_t ticks) {
         glitch.kind = PulseFigures::Kind::kGlitch;
         glitch.intervalTicks = interval;
         glitch.lost = 0;
-        glitch.frequency.reset();
+        glitch.frequencyTenMicroHz.reset();
         return glitch;
     }
     const int64_t whole = milliseconds < 1500 ? 1 : (milliseconds + 500) / 1000;
@@ -70,14 +63,14 @@ PulseFigures GridClock::OnPulse(int64_t ticks) {
     // it as the nearest whole number of seconds. Without a reference the counter's own
     // seconds are exact integers, and kept so.
     if (m_correctionSeconds == 0) {
-        figures.frequency = near ? FrequencyOf(whole, interval) : std::nullopt;
-        figures.meanFrequency = FrequencyOf(m_seconds, ticks - m_reference);
+        figures.frequencyTenMicroHz = near ? FrequencyOf(whole, interval) : std::nullopt;
+        figures.meanFrequencyTenMicroHz = FrequencyOf(m_seconds, ticks - m_reference);
     } else {
         const double frequency = static_cast<double>(m_counterFrequency);
-        figures.frequency =
+        figures.frequencyTenMicroHz =
             near ? FrequencyOver(whole, static_cast<double>(interval) / frequency + correction)
                  : std::nullopt;
-        figures.meanFrequency = FrequencyOver(
+        figures.meanFrequencyTenMicroHz = FrequencyOver(
             m_seconds, static_cast<double>(ticks - m_reference) / frequency + m_correctionSeconds);
     }
     figures.gridTimeDeviationUs =
@@ -99,13 +92,13 @@ PulseFigures GridClock::StartFrom(int64_t ticks, PulseFigures::Kind kind) {
     return m_latest;
 }
 
-// In double: nominal x 1e5 x seconds x counter frequency overflows 64 bits within a day, and
+// In double: nominal x 1e5 (10 uHz a hertz) x seconds x counter frequency overflows 64 bits within a day, and
 // a double's 53 bits resolve the result to far below its 0.00001 Hz.
 std::optional<int64_t> GridClock::FrequencyOf(int64_t seconds, int64_t ticks) const {
     if (m_nominal == 0) {
         return std::nullopt;
     }
-    return std::llround(static_cast<double>(m_nominal) * 1e5 * static_cast<double>(seconds) *
+    return std::llround(static_cast<double>(m_nominal) * kTenMicroHzPerHz * static_cast<double>(seconds) *
                         static_cast<double>(m_counterFrequency) / static_cast<double>(ticks));
 }
 
@@ -113,7 +106,7 @@ std::optional<int64_t> GridClock::FrequencyOver(int64_t seconds, double trueSeco
     if (m_nominal == 0) {
         return std::nullopt;
     }
-    return std::llround(static_cast<double>(m_nominal) * 1e5 * static_cast<double>(seconds) /
+    return std::llround(static_cast<double>(m_nominal) * kTenMicroHzPerHz * static_cast<double>(seconds) /
                         trueSeconds);
 }
 
@@ -125,8 +118,8 @@ double GridClock::ReferenceCorrection(int64_t ticks) const {
     return interval / *m_ticksPerSecond - interval / static_cast<double>(m_counterFrequency);
 }
 
-std::string FormatHertz(int64_t hundredThousandths) {
-    return WithDecimals(hundredThousandths / 100'000, hundredThousandths % 100'000, 5);
+std::string FormatHertz(int64_t tenMicroHz) {
+    return WithDecimals(tenMicroHz / 100'000, tenMicroHz % 100'000, 5);
 }
 
 std::string FormatSignedSeconds(int64_t microseconds) {

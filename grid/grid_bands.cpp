@@ -1,11 +1,11 @@
-#include "logger/events/grid_bands.h"
+#include "grid/grid_bands.h"
 
 #include <cctype>
 #include <cmath>
 #include <charconv>
 #include <sstream>
 
-namespace cyclara::logger {
+namespace cyclara {
 
 // The sources are in the README. An event needs two readings outside (a one-cycle slip is one
 // reading), so no band's minimum is below 2 s; where an operator counts only excursions held
@@ -105,4 +105,4 @@ std::string BandId(const std::string& name) {
     return id;
 }
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

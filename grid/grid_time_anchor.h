@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-namespace cyclara::logger {
+namespace cyclara {
 
 struct GridTimeAnchor {
     int64_t deviationUs = 0;  // the operator's figure
@@ -17,9 +17,6 @@ struct GridTimeAnchor {
 
     bool operator==(const GridTimeAnchor&) const = default;
 };
-
-// "SECONDS@UTC": "-12.345@2026-12-08T14:00:00Z", the UTC time with or without six decimals.
-std::optional<GridTimeAnchor> ParseGridTimeAnchor(const std::string& text);
 
 // The last hour of one epoch's deviation, pulse by pulse, to find it at an anchor's moment.
 // Owned by one thread.
@@ -41,4 +38,4 @@ class DeviationHistory {
     std::deque<std::pair<int64_t, int64_t>> m_points;  // (UTC ns, deviation us), oldest first
 };
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

@@ -1,35 +1,9 @@
-#include "logger/epoch/grid_time_anchor.h"
-
-#include "logger/record/record_file.h"
+#include "grid/grid_time_anchor.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
-namespace cyclara::logger {
-
-std::optional<GridTimeAnchor> ParseGridTimeAnchor(const std::string& text) {
-    const size_t at = text.find('@');
-    if (at == std::string::npos) {
-        return std::nullopt;
-    }
-    double seconds = 0;
-    const char* first = text.data();
-    const auto [end, error] = std::from_chars(first + (text[0] == '+' ? 1 : 0), first + at,
-                                              seconds);
-    if (error != std::errc() || end != first + at || !std::isfinite(seconds)) {
-        return std::nullopt;
-    }
-    std::string utc = text.substr(at + 1);
-    if (utc.find('.') == std::string::npos && !utc.empty() && utc.back() == 'Z') {
-        utc.insert(utc.size() - 1, ".000000");
-    }
-    const std::optional<int64_t> milliseconds = ParseUtc(utc);
-    if (!milliseconds) {
-        return std::nullopt;
-    }
-    return GridTimeAnchor{std::llround(seconds * 1e6), *milliseconds * 1'000'000};
-}
+namespace cyclara {
 
 void DeviationHistory::Add(int64_t unixNs, int64_t deviationUs) {
     if (!m_points.empty() && unixNs <= m_points.back().first) {
@@ -71,4 +45,4 @@ std::optional<int64_t> DeviationHistory::Oldest() const {
     return m_points.empty() ? std::nullopt : std::optional(m_points.front().first);
 }
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

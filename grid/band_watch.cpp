@@ -1,8 +1,8 @@
-#include "logger/events/band_watch.h"
+#include "grid/band_watch.h"
 
 #include <cmath>
 
-namespace cyclara::logger {
+namespace cyclara {
 
 double BandWatch::Distance(double hertz) const {
     return hertz < m_band.lowHz ? m_band.lowHz - hertz : hertz - m_band.highHz;
@@ -48,4 +48,4 @@ BandWatch::Change BandWatch::Reading(double hertz, int64_t unixNs) {
     return Change::kNone;
 }
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

@@ -1,26 +1,29 @@
-// What the measurement hands each output: one typed record per counted pulse, and one per
-// event of the run (the device lost or back, the stop).
+// What the pipeline hands each output: one typed record per counted pulse, and one per event
+// of the run (the device lost or back, the stop).
 #pragma once
 
-#include "logger/events/band_watch.h"
+#include "grid/band_watch.h"
+#include "grid/grid_figures.h"
+#include "grid/run_event.h"
+#include "grid/timestamp_noise.h"
 #include "measure/clock_state.h"
 #include "measure/counted_pulse.h"
-#include "measure/grid_figures.h"
-#include "measure/timestamp_noise.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace cyclara::logger {
+namespace cyclara {
 
 struct PulseReport {
     int64_t unixNanoseconds = 0;        // the edge's UTC time, or the event's
     std::optional<CountedPulse> pulse;  // none for an event of the run
     std::optional<PulseFigures> figures;
     std::string frequencyText;  // the device's latest line as it sent it, empty before one
-    std::string event;          // "start", "lost 2", "glitch", "device lost"... or empty
+    RunEvent event;             // kNone for an ordinary pulse
+    // 50 or 60, decided once per run from the device's lines or the user's choice; 0 until then.
+    int nominalHz = 0;
     ClockState clock;           // as last read
     std::optional<Uncertainty> uncertainty;  // once the noise and the nominal are known
     // Bands this pulse's reading confirmed as left (started) or re-entered (ended).
@@ -38,4 +41,4 @@ struct PulseReport {
     bool IsMeasured() const { return pulse && pulse->count > 0; }
 };
 
-}  // namespace cyclara::logger
+}  // namespace cyclara
