@@ -1,11 +1,11 @@
 #include "logger/logger_options.h"
 
-#include "app/command_line.h"
+#include "command_line/band_option.h"
+#include "command_line/command_line.h"
+#include "command_line/version.h"
 #include "grid/grid_bands.h"
 #include "logger/epoch/anchor_file.h"
-#include "logger/events/band_option.h"
 #include "serial/serial_port.h"
-#include "ui/compiled_resources.h"
 
 #include <CLI/CLI.hpp>
 
@@ -15,17 +15,7 @@
 namespace cyclara::logger {
 
 std::string VersionText() {
-    std::string version = "cyclara-log";
-    const std::optional<ResourceFile> resources = ResourceFile::Parse(CompiledResources());
-    const std::optional<Bytes> block = resources ? resources->Find(kRtVersion, 1) : std::nullopt;
-    const std::optional<VersionInfo> info = block ? ParseVersion(*block) : std::nullopt;
-    if (!info) {
-        return version;
-    }
-    for (size_t i = 0; i < info->fileVersion.size(); ++i) {
-        version += (i == 0 ? " " : ".") + std::to_string(info->fileVersion[i]);
-    }
-    return version;
+    return std::string("cyclara-log ") + kVersion;
 }
 
 namespace {

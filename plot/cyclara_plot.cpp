@@ -1,9 +1,9 @@
 // cyclara-plot: draws cyclara-log's per-pulse record files as a PNG or SVG picture.
-#include "app/command_line.h"
+#include "command_line/command_line.h"
 #include "plot/grid_charts.h"
 #include "plot/shape_charts.h"
-#include "logger/events/band_option.h"
-#include "logger/record/record_file.h"
+#include "command_line/band_option.h"
+#include "record/record_file.h"
 #include "plot/stability_charts.h"
 
 #include <CLI/CLI.hpp>
@@ -38,7 +38,7 @@ int ParseOptions(int argc, char** argv, PlotOptions& o) {
     app.add_option("--width", o.width, "Width in pixels")->check(CLI::Range(300, 10000));
     app.add_option("--height", o.height, "Height in pixels")->check(CLI::Range(200, 10000));
     app.add_option("--title", o.title, "Title above the frequency");
-    cyclara::logger::AddGridOptions(app, o.grid);
+    cyclara::AddGridOptions(app, o.grid);
     app.add_flag("--histogram", o.histogram,
                  "Draw how often each frequency was read on the last day, beside the day "
                  "before when the files hold it, with the grid's bands");
@@ -53,10 +53,10 @@ int ParseOptions(int argc, char** argv, PlotOptions& o) {
 
 // The rows of every file, in time order; false, having said why, when a file gave none.
 bool ReadRecords(const std::vector<std::string>& files,
-                 std::vector<cyclara::logger::RecordRow>& rows) {
+                 std::vector<cyclara::RecordRow>& rows) {
     bool allRead = true;
     for (const std::string& file : files) {
-        const cyclara::logger::ParsedRecord read = cyclara::logger::ReadRecordFile(file);
+        const cyclara::ParsedRecord read = cyclara::ReadRecordFile(file);
         if (!read.problem.empty()) {
             std::fprintf(stderr, "cyclara-plot: %s: %s\n", file.c_str(), read.problem.c_str());
             allRead = false;
@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
-    std::vector<cyclara::logger::RecordRow> rows;
+    std::vector<cyclara::RecordRow> rows;
     if (!ReadRecords(options.files, rows)) {
         return 1;
     }

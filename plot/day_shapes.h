@@ -4,7 +4,7 @@
 // hours and quarter-hours).
 #pragma once
 
-#include "logger/record/record_file.h"
+#include "record/record_file.h"
 
 #include <cstdint>
 #include <optional>
@@ -12,7 +12,6 @@
 
 namespace cyclara::plot {
 
-using logger::RecordRow;
 
 inline constexpr int kMinutesADay = 1440;
 

@@ -1,6 +1,6 @@
 #include "plot/grid_charts.h"
 
-#include "logger/record/record_layout.h"
+#include "record/record_layout.h"
 #include "measure/time_spans.h"
 #include "plot/axis_ticks.h"
 #include "plot/chart_parts.h"
@@ -71,18 +71,18 @@ Series SeriesOf(const std::vector<RecordRow>& rows) {
     qreal awaySince = -1;  // when the record last lost its device; -1 while it has it
     for (const RecordRow& row : rows) {
         const qreal time = static_cast<qreal>(row.unixMilliseconds);
-        if (row.event == logger::record_event::kStart || series.stretches.empty()) {
+        if (row.event == record_event::kStart || series.stretches.empty()) {
             series.stretches.emplace_back();
         }
-        if (row.event == logger::record_event::kDeviceLost || row.event == logger::record_event::kStop) {
+        if (row.event == record_event::kDeviceLost || row.event == record_event::kStop) {
             awaySince = time;
-        } else if (awaySince >= 0 && row.event == logger::record_event::kStart) {
+        } else if (awaySince >= 0 && row.event == record_event::kStart) {
             series.gaps.emplace_back(awaySince, time);
             awaySince = -1;
         }
         if (row.frequency) {
             series.stretches.back().frequency.append({time, *row.frequency});
-            if (row.event.rfind(std::string(logger::record_event::kLost) + " ", 0) == 0) {
+            if (row.event.rfind(std::string(record_event::kLost) + " ", 0) == 0) {
                 series.lost.append({time, *row.frequency});
             }
             for (const QString& band : BandsLeftIn(row.event)) {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "grid/grid_bands.h"
-#include "logger/record/record_file.h"
+#include "record/record_file.h"
 
 #include <QSize>
 #include <QString>
@@ -13,7 +13,6 @@
 
 namespace cyclara::plot {
 
-using logger::RecordRow;
 
 struct ChartOptions {
     QSize size{1200, 800};

@@ -1,6 +1,6 @@
 #include "plot/stability.h"
 
-#include "logger/record/record_layout.h"
+#include "record/record_layout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -41,13 +41,13 @@ void AddRun(const std::vector<double>& x, size_t m, Sums& sums) {
 std::vector<std::vector<double>> PhaseRuns(const std::vector<RecordRow>& rows) {
     std::vector<std::vector<double>> runs(1);
     for (const RecordRow& row : rows) {
-        if (row.event == logger::record_event::kGlitch) {
+        if (row.event == record_event::kGlitch) {
             continue;
         }
         if (!row.event.empty() || !row.gridTime) {
             runs.emplace_back();
         }
-        if (row.gridTime && (row.event.empty() || row.event == logger::record_event::kStart)) {
+        if (row.gridTime && (row.event.empty() || row.event == record_event::kStart)) {
             runs.back().push_back(*row.gridTime);
         }
     }

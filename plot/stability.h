@@ -4,13 +4,12 @@
 // Allan deviation, flat-to-falling in the time deviation); at long times mostly the grid.
 #pragma once
 
-#include "logger/record/record_file.h"
+#include "record/record_file.h"
 
 #include <vector>
 
 namespace cyclara::plot {
 
-using logger::RecordRow;
 
 struct StabilityPoint {
     double tauSeconds = 0;

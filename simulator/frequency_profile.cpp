@@ -1,6 +1,6 @@
 #include "simulator/frequency_profile.h"
 
-#include "logger/record/record_file.h"
+#include "record/record_file.h"
 #include "simulator/utc_time.h"
 
 #include <algorithm>
@@ -79,14 +79,14 @@ std::optional<FrequencyProfile> FrequencyProfile::Read(const std::string& path,
 std::optional<FrequencyProfile> FrequencyProfile::ReadReplay(const std::string& path,
                                                              double nominalHz,
                                                              std::string& whyNot) {
-    const logger::ParsedRecord record = logger::ReadRecordFile(path);
+    const ParsedRecord record = ReadRecordFile(path);
     if (!record.problem.empty()) {
         return ReadLines(
             path, [](double millihertz, double nominal) { return nominal + millihertz / 1000; },
             nominalHz, whyNot);
     }
     FrequencyProfile profile;
-    for (const logger::RecordRow& row : record.rows) {
+    for (const RecordRow& row : record.rows) {
         const double seconds =
             static_cast<double>(row.unixMilliseconds - record.rows.front().unixMilliseconds) / 1e3;
         if (row.frequency) {

@@ -1,6 +1,6 @@
 #include "simulator/sim_options.h"
 
-#include "app/command_line.h"
+#include "command_line/command_line.h"
 
 namespace cyclara::simulator {
 

@@ -1,6 +1,6 @@
 #include "simulator/utc_time.h"
 
-#include "logger/record/record_file.h"
+#include "record/record_file.h"
 
 #include <cstdio>
 
@@ -17,7 +17,7 @@ std::optional<double> UtcSeconds(const std::string& text) {
     }
     const std::string rest = text.substr(static_cast<size_t>(length));
     const std::optional<int64_t> minuteStart =
-        logger::UnixMinute(year, month, day, hour, minute);
+        UnixMinute(year, month, day, hour, minute);
     if (!minuteStart || (!rest.empty() && rest != "Z")) {
         return std::nullopt;
     }

@@ -1,7 +1,7 @@
 #include "grid/grid_time_epoch.h"
 #include "logger/epoch/anchor_file.h"
 #include "logger/epoch/epoch_file.h"
-#include "logger/record/record_layout.h"
+#include "record/record_layout.h"
 #include "measure/time_spans.h"
 #include "tests/temp_folder.h"
 

@@ -1,8 +1,8 @@
 #include "logger/influx/line_protocol.h"
 #include "logger/output/output.h"
-#include "logger/record/day_compression.h"
+#include "record/day_compression.h"
 #include "logger/record/pulse_record.h"
-#include "logger/record/record_layout.h"
+#include "record/record_layout.h"
 #include "logger/record/record_output.h"
 #include "tests/temp_folder.h"
 

@@ -1,7 +1,7 @@
 // The pipeline driven by a script of edges, lines and events on a virtual clock: every record
 // it makes is checked exactly against what the script implies.
 #include "grid/pulse_pipeline.h"
-#include "logger/record/record_layout.h"
+#include "record/record_layout.h"
 #include "measure/time_spans.h"
 #include "measure/wall_clock.h"
 #include "tests/virtual_clock.h"

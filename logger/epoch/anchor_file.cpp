@@ -1,6 +1,6 @@
 #include "logger/epoch/anchor_file.h"
 
-#include "logger/record/record_file.h"
+#include "record/record_file.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,8 +1,8 @@
 #include "logger/events/events_output.h"
 
-#include "logger/record/record_layout.h"
 #include "measure/log_files.h"
 #include "measure/wall_clock.h"
+#include "record/record_layout.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -13,12 +13,6 @@ namespace cyclara::logger {
 
 namespace {
 
-std::string Hertz(double hertz) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", hertz);
-    return text;
-}
-
 std::string EventRow(const Excursion& excursion) {
     char duration[32] = "";
     if (excursion.endNs != 0) {
@@ -26,8 +20,8 @@ std::string EventRow(const Excursion& excursion) {
     }
     return FormatUtc(excursion.startNs) + "," +
            (excursion.endNs != 0 ? FormatUtc(excursion.endNs) : "") + "," + duration + "," +
-           excursion.band + "," + Hertz(excursion.lowHz) + "," + Hertz(excursion.highHz) + "," +
-           Hertz(excursion.extremeHz) + "," + FormatUtc(excursion.extremeNs) + "," +
+           excursion.band + "," + HertzToTheMillihertz(excursion.lowHz) + "," + HertzToTheMillihertz(excursion.highHz) + "," +
+           HertzToTheMillihertz(excursion.extremeHz) + "," + FormatUtc(excursion.extremeNs) + "," +
            excursion.unit + "\n";
 }
 
@@ -85,7 +79,7 @@ class EventsDestination : public Destination {
         }
         std::fprintf(stderr, "cyclara-log: event: %s at %s after %.0f s; extreme %s %s at %s\n",
                      BandEventText(event).c_str(), FormatUtc(excursion.endNs).c_str(),
-                     excursion.Seconds(0), Hertz(excursion.extremeHz).c_str(),
+                     excursion.Seconds(0), HertzToTheMillihertz(excursion.extremeHz).c_str(),
                      excursion.unit.c_str(), FormatUtc(excursion.extremeNs).c_str());
         m_open.erase(excursion.band);
         Write(excursion);
@@ -113,12 +107,6 @@ class EventsDestination : public Destination {
 };
 
 }  // namespace
-
-std::string BandEventText(const PulseReport::BandEvent& event) {
-    const Excursion& excursion = event.excursion;
-    return (event.started ? "left the " : "back in the ") + excursion.band + " (" +
-           Hertz(excursion.lowHz) + " to " + Hertz(excursion.highHz) + " " + excursion.unit + ")";
-}
 
 std::unique_ptr<Output> OpenEventsOutput(const std::string& recordFolder) {
     return std::make_unique<Output>("the events",

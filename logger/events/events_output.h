@@ -16,8 +16,5 @@ inline constexpr const char* kEventsColumns =
 // no end, so a restart's record shows where it was when the logger went away.
 std::unique_ptr<Output> OpenEventsOutput(const std::string& recordFolder);
 
-// "left the standard range (49.950 to 50.050 Hz)", "back in the standard range (...)": the
-// record's event column and standard error.
-std::string BandEventText(const PulseReport::BandEvent& event);
 
 }  // namespace cyclara::logger

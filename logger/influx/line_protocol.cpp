@@ -1,6 +1,6 @@
 #include "logger/influx/line_protocol.h"
 
-#include "logger/record/record_layout.h"
+#include "record/record_layout.h"
 #include "logger/utf8_text.h"
 #include "measure/wall_clock.h"
 

@@ -1,7 +1,7 @@
 #include "logger/mqtt/state_message.h"
 
 #include "logger/mqtt/json_text.h"
-#include "logger/record/record_layout.h"
+#include "record/record_layout.h"
 #include "logger/utf8_text.h"
 #include "measure/time_spans.h"
 #include "measure/wall_clock.h"

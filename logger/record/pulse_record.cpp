@@ -1,7 +1,7 @@
 #include "logger/record/pulse_record.h"
 
-#include "logger/record/day_compression.h"
-#include "logger/record/record_layout.h"
+#include "record/day_compression.h"
+#include "record/record_layout.h"
 #include "measure/log_files.h"
 
 #include <filesystem>

@@ -1,7 +1,7 @@
 #include "logger/record/record_output.h"
 
 #include "logger/record/pulse_record.h"
-#include "logger/record/record_layout.h"
+#include "record/record_layout.h"
 #include "measure/wall_clock.h"
 
 namespace cyclara::logger {

@@ -3,7 +3,7 @@
 #include "logger/events/events_output.h"
 #include "logger/mqtt/json_text.h"
 #include "logger/mqtt/state_message.h"
-#include "logger/record/record_layout.h"
+#include "record/record_layout.h"
 
 #include "measure/wall_clock.h"
 

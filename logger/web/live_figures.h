@@ -6,7 +6,7 @@
 
 #include "grid/grid_bands.h"
 #include "grid/pulse_report.h"
-#include "logger/record/record_file.h"
+#include "record/record_file.h"
 #include "logger/web/day_figures.h"
 #include "logger/web/second_history.h"
 

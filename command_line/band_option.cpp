@@ -1,10 +1,10 @@
-#include "logger/events/band_option.h"
+#include "command_line/band_option.h"
 
 #include <CLI/CLI.hpp>
 
 #include <string>
 
-namespace cyclara::logger {
+namespace cyclara {
 
 void AddGridOptions(CLI::App& app, GridChoice& grid) {
     std::vector<std::string> grids;
@@ -40,4 +40,4 @@ void AddGridOptions(CLI::App& app, GridChoice& grid) {
         ->type_name("BAND");
 }
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

@@ -1,4 +1,4 @@
-#include "logger/record/day_compression.h"
+#include "record/day_compression.h"
 
 #include <zlib.h>
 
@@ -10,7 +10,7 @@
 #include <iterator>
 #include <system_error>
 
-namespace cyclara::logger {
+namespace cyclara {
 
 namespace {
 
@@ -112,4 +112,4 @@ bool ReadDayText(const std::string& path, size_t limit, std::string& text) {
     return gzclose(in) == Z_OK && count == 0 && text.size() <= limit;
 }
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

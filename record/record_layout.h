@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-namespace cyclara::logger {
+namespace cyclara {
 
 // Layout 2 added the frequency's uncertainty and the clock's state.
 inline constexpr const char* kRecordVersionLine = "# cyclara-log record, layout 2";
@@ -46,6 +46,10 @@ inline constexpr const char* kGridTimeAnchorRefused = "grid time anchor refused"
 // The words of a record's event, for the record's event column and whoever reads them:
 // "lost 2", "clock synchronised", "grid time anchored: ..."; empty for none.
 std::string EventWords(const PulseReport& report);
+// "49.950": hertz to the millihertz, as the events give their limits and extremes.
+std::string HertzToTheMillihertz(double hertz);
+// "left the standard range (49.950 to 50.050 Hz)", "back in the standard range (...)".
+std::string BandEventText(const PulseReport::BandEvent& event);
 // "driver wait (TIOCMIWAIT); real-time priority": how an opening timestamps its edges.
 std::string TimingWords(const RunEvent& event);
 
@@ -54,4 +58,4 @@ std::string FormatRecordRow(const PulseReport& report);
 // A row for rows that are missing: "unrecorded N" at the time of the row after them.
 std::string FormatUnrecordedRow(int64_t unixNanoseconds, uint64_t missing);
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

@@ -1,12 +1,11 @@
-#include "logger/record/record_layout.h"
+#include "record/record_layout.h"
 
-#include "logger/events/events_output.h"
 #include "measure/wall_clock.h"
 
 #include <algorithm>
 #include <cstdio>
 
-namespace cyclara::logger {
+namespace cyclara {
 
 namespace {
 
@@ -49,4 +48,4 @@ std::string FormatUnrecordedRow(int64_t unixNanoseconds, uint64_t missing) {
            std::to_string(missing) + ",,\n";
 }
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

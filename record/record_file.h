@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace cyclara::logger {
+namespace cyclara {
 
 struct RecordRow {
     int64_t unixMilliseconds = 0;
@@ -37,4 +37,4 @@ std::optional<int64_t> UnixMinute(int year, int month, int day, int hour, int mi
 // "2026-12-07T03:40:12.123456Z" as milliseconds since 1970; none if it is not one.
 std::optional<int64_t> ParseUtc(const std::string& text);
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-namespace cyclara::logger {
+namespace cyclara {
 
 inline constexpr const char* kCompressedSuffix = ".gz";
 
@@ -24,4 +24,4 @@ void CompressDaysBefore(const std::string& folder, const std::string& today);
 // would pass `limit` bytes.
 bool ReadDayText(const std::string& path, size_t limit, std::string& text);
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

@@ -1,8 +1,10 @@
-#include "logger/record/record_layout.h"
+#include "record/record_layout.h"
 
 #include "measure/wall_clock.h"
 
-namespace cyclara::logger {
+#include <cstdio>
+
+namespace cyclara {
 
 namespace {
 
@@ -78,8 +80,20 @@ std::string TimingWords(const RunEvent& event) {
            " priority";
 }
 
+std::string HertzToTheMillihertz(double hertz) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", hertz);
+    return text;
+}
+
+std::string BandEventText(const PulseReport::BandEvent& event) {
+    const Excursion& excursion = event.excursion;
+    return (event.started ? "left the " : "back in the ") + excursion.band + " (" +
+           HertzToTheMillihertz(excursion.lowHz) + " to " + HertzToTheMillihertz(excursion.highHz) + " " + excursion.unit + ")";
+}
+
 std::string EventWords(const PulseReport& report) {
     return Words(report.event, report.clock);
 }
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

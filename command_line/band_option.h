@@ -9,8 +9,8 @@ namespace CLI {
 class App;
 }
 
-namespace cyclara::logger {
+namespace cyclara {
 
 void AddGridOptions(CLI::App& app, GridChoice& grid);
 
-}  // namespace cyclara::logger
+}  // namespace cyclara

@@ -1,6 +1,6 @@
-#include "logger/record/record_file.h"
+#include "record/record_file.h"
 
-#include "logger/record/day_compression.h"
+#include "record/day_compression.h"
 
 #include <algorithm>
 #include <charconv>
@@ -11,7 +11,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace cyclara::logger {
+namespace cyclara {
 
 namespace {
 
@@ -177,4 +177,4 @@ ParsedRecord ReadRecordFile(const std::string& path) {
     return ParseRecord(text);
 }
 
-}  // namespace cyclara::logger
+}  // namespace cyclara
