@@ -39,13 +39,14 @@ std::string FormatRecordRow(const PulseReport& report) {
     for (const PulseReport::BandEvent& band : report.bandEvents) {
         event += (event.empty() ? "" : "; ") + BandEventText(band);
     }
-    return row + "," + event + "," + uncertainty + "," +
-           ClockWord(report.clock) + "\n";
+    const std::string nominal = report.nominalHz != 0 ? std::to_string(report.nominalHz) : "";
+    return row + "," + event + "," + uncertainty + "," + ClockWord(report.clock) + "," + nominal +
+           "," + std::to_string(kRecordLayout) + "\n";
 }
 
 std::string FormatUnrecordedRow(int64_t unixNanoseconds, uint64_t missing) {
     return FormatUtc(unixNanoseconds) + ",,,,,," + record_event::kUnrecorded + " " +
-           std::to_string(missing) + ",,\n";
+           std::to_string(missing) + ",,,," + std::to_string(kRecordLayout) + "\n";
 }
 
 }  // namespace cyclara

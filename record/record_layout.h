@@ -1,7 +1,9 @@
 // The per-pulse record's layout, defined once for its writer, its readers and their tests.
-// A file starts with a line naming the layout's version, then the header of its columns;
-// later versions only add columns at the end, so a reader that finds its columns by the
-// header's names reads every version. A file without the version line is version 1.
+// A file's first line is the header of its columns, named as identifiers, so a CSV reader's
+// defaults (pandas.read_csv, R's read.csv) take it as it is. The layout's version is the
+// `layout` column of every row. Older files began with a comment line naming it
+// ("# cyclara-log record, layout 2"), or, in layout 1, with the header alone. Later layouts
+// only add columns, so a reader that finds its columns by the header's names reads every one.
 #pragma once
 
 #include "grid/pulse_report.h"
@@ -12,11 +14,12 @@
 
 namespace cyclara {
 
-// Layout 2 added the frequency's uncertainty and the clock's state.
-inline constexpr const char* kRecordVersionLine = "# cyclara-log record, layout 2";
+// Layout 2 added the frequency's uncertainty and the clock's state; layout 3 the nominal
+// frequency the run decided on, and the layout in every row in place of a comment line.
+inline constexpr int kRecordLayout = 3;
 inline constexpr const char* kRecordColumns =
     "utc,seconds,interval_us,frequency_hz,mean_frequency_hz,grid_time_deviation_s,event,"
-    "frequency_uncertainty_hz,clock";
+    "frequency_uncertainty_hz,clock,nominal_hz,layout";
 
 // The event column's words: what the figures say of a pulse, and what happened to the run.
 namespace record_event {

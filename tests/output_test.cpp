@@ -151,10 +151,8 @@ TEST(PulseRecordTest, EachUtcDayHasItsFileAndARestartAppendsAfterTheLastWholeRow
     std::ofstream(secondDay, std::ios::binary | std::ios::app) << "a row the power cut o";
     PulseRecord restarted(folder.WithSeparator());
     ASSERT_TRUE(restarted.Append("2026-12-08", "after the restart\n"));
-    const std::vector<std::string> header{kRecordVersionLine, kRecordColumns};
     EXPECT_EQ(Lines(ReadWholeFile(secondDay)),
-              (std::vector<std::string>{header[0], header[1], "after midnight",
-                                        "after the restart"}));
+              (std::vector<std::string>{kRecordColumns, "after midnight", "after the restart"}));
     // The day before was compressed once the new one began; rows that came late for it (the
     // clock stepped back) are added to it once a later day's row comes again.
     const std::string firstDay = folder.WithSeparator() + "2026-12-07.csv";
@@ -163,8 +161,8 @@ TEST(PulseRecordTest, EachUtcDayHasItsFileAndARestartAppendsAfterTheLastWholeRow
     ASSERT_TRUE(restarted.Append("2026-12-08", "on time\n"));
     std::string text;
     ASSERT_TRUE(ReadDayText(firstDay + ".gz", 1 << 20, text));
-    EXPECT_EQ(Lines(text), (std::vector<std::string>{header[0], header[1], "before midnight",
-                                                     header[0], header[1], "late"}));
+    EXPECT_EQ(Lines(text), (std::vector<std::string>{kRecordColumns, "before midnight",
+                                                     kRecordColumns, "late"}));
     EXPECT_FALSE(std::filesystem::exists(firstDay));
     EXPECT_FALSE(ReadDayText(firstDay + ".gz", 10, text)) << "more text than the limit";
     std::ofstream(firstDay + ".gz", std::ios::binary | std::ios::in | std::ios::out)
@@ -175,15 +173,15 @@ TEST(PulseRecordTest, EachUtcDayHasItsFileAndARestartAppendsAfterTheLastWholeRow
 // A day an older layout began goes on in a file of its own; the old file is left as it was.
 TEST(PulseRecordTest, ADayBegunByAnOlderLayoutGoesOnBesideIt) {
     TempFolder folder;
-    const std::string older = "utc,seconds,interval_us,frequency_hz,mean_frequency_hz,"
-                              "grid_time_deviation_s,event\nan older row\n";
+    const std::string older = "# cyclara-log record, layout 2\nutc,seconds,interval_us,"
+                              "frequency_hz,mean_frequency_hz,grid_time_deviation_s,event,"
+                              "frequency_uncertainty_hz,clock\nan older row\n";
     std::ofstream(folder.WithSeparator() + "2026-12-07.csv", std::ios::binary) << older;
     PulseRecord record(folder.WithSeparator());
     ASSERT_TRUE(record.Append("2026-12-07", "a row of today's layout\n"));
     EXPECT_EQ(ReadWholeFile(folder.WithSeparator() + "2026-12-07.csv"), older);
     EXPECT_EQ(Lines(ReadWholeFile(folder.WithSeparator() + "2026-12-07-2.csv")),
-              (std::vector<std::string>{kRecordVersionLine, kRecordColumns,
-                                        "a row of today's layout"}));
+              (std::vector<std::string>{kRecordColumns, "a row of today's layout"}));
 }
 
 TEST(LineProtocolTest, ABandLeftOrReEnteredIsAPointOfItsOwnMeasurementTaggedByTheBand) {
@@ -226,13 +224,14 @@ TEST(PulseRecordTest, RowsOfPulsesAndOfEvents) {
     pulse.event.lostPulses = 1;
     pulse.uncertainty = Uncertainty{0.0014142, 0, 0};
     pulse.clock = KernelClockState(false, 50'000, 0);
+    pulse.nominalHz = 50;
     EXPECT_EQ(FormatRecordRow(pulse), "2026-12-07T00:00:00.000001Z,3,2000020.000,49.99950,"
-                                      "49.99967,-0.000020,lost 1,0.00141,synchronised\n");
+                                      "49.99967,-0.000020,lost 1,0.00141,synchronised,50,3\n");
     PulseReport event;
     event.unixNanoseconds = pulse.unixNanoseconds;
     event.event = EventOfKind(RunEvent::Kind::kDeviceLost);
     EXPECT_EQ(FormatRecordRow(event),
-              "2026-12-07T00:00:00.000001Z,,,,,,device lost,,unsynchronised\n");
+              "2026-12-07T00:00:00.000001Z,,,,,,device lost,,unsynchronised,,3\n");
 }
 
 // An event whose words carry `name`, to tell the rows apart.
@@ -252,7 +251,7 @@ std::string WordsOf(const std::string& name) {
 std::vector<std::string> Events(const std::string& folder) {
     std::vector<std::string> events;
     for (const std::string& row : Lines(ReadWholeFile(folder + "/2026-12-07.csv"))) {
-        if (row != kRecordVersionLine && row != kRecordColumns) {
+        if (row != kRecordColumns) {
             std::istringstream fields(row);
             std::string event;
             for (int column = 0; column < 7; ++column) {

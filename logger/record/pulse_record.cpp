@@ -27,7 +27,7 @@ size_t CutTornTail(const std::string& path) {
 }
 
 std::string Header() {
-    return std::string(kRecordVersionLine) + "\n" + kRecordColumns + "\n";
+    return std::string(kRecordColumns) + "\n";
 }
 
 // Whether rows of today's layout may follow what the file holds: nothing yet, or the same
