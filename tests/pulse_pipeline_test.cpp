@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cyclara::logger {
@@ -17,30 +19,40 @@ namespace {
 constexpr int64_t kUtcAtZeroNs = 1'796'601'600 * kSecondNs;  // 2026-12-07T00:00:00Z
 
 struct Step {
-    enum class What { kEdge, kFigure, kEvent, kClock };
+    enum class What { kEdge, kFigure, kEvent, kClock, kReferenceRise, kAnchor };
     What what;
-    int64_t atNs = 0;  // the edge's counter, or when the event happens
+    int64_t atNs = 0;  // the edge's or the reference rise's counter, or the event's moment
     std::string figure;
     RunEvent::Kind event = RunEvent::Kind::kNone;
-    ClockState::Discipline discipline = ClockState::Discipline::kSynchronised;
+    ClockState clock;
+    GridTimeAnchor anchor;
 };
 
 Step Edge(int64_t atNs) {
-    return {Step::What::kEdge, atNs, "", RunEvent::Kind::kNone};
+    return {Step::What::kEdge, atNs, "", RunEvent::Kind::kNone, {}, {}};
 }
 Step Figure(const char* figure) {
-    return {Step::What::kFigure, 0, figure};
+    return {Step::What::kFigure, 0, figure, RunEvent::Kind::kNone, {}, {}};
 }
 Step Happens(RunEvent::Kind kind, int64_t atNs) {
-    return {Step::What::kEvent, atNs, "", kind};
+    return {Step::What::kEvent, atNs, "", kind, {}, {}};
 }
-Step ClockIs(ClockState::Discipline discipline) {
-    return {Step::What::kClock, 0, "", RunEvent::Kind::kNone, discipline};
+Step ClockIs(ClockState::Discipline discipline, bool slewing = false) {
+    ClockState state;
+    state.discipline = discipline;
+    state.slewing = slewing;
+    return {Step::What::kClock, 0, "", RunEvent::Kind::kNone, state, {}};
+}
+Step ReferenceRise(int64_t atNs) {
+    return {Step::What::kReferenceRise, atNs, "", RunEvent::Kind::kNone, {}, {}};
+}
+Step Anchor(int64_t deviationUs, int64_t atUtcNs) {
+    return {Step::What::kAnchor, 0, "", RunEvent::Kind::kNone, {}, {deviationUs, atUtcNs}};
 }
 
 // One record as "UTC | event | frequency | nominal | the device's line | bands started(+) or
-// ended(-)". An event
-// the pulse's own figures cause (a new epoch) comes 1 ns before the pulse's row.
+// ended(-)". An event the pulse's own figures cause (a new epoch) comes 1 ns before the
+// pulse's row.
 std::string Summary(const PulseReport& report) {
     std::string summary = FormatUtc(report.unixNanoseconds) + " | " + EventWords(report) + " | ";
     if (report.figures && report.figures->frequencyTenMicroHz) {
@@ -53,20 +65,36 @@ std::string Summary(const PulseReport& report) {
     return summary;
 }
 
-std::vector<std::string> RecordsOf(const std::vector<Step>& script, int nominalHz) {
+// The grid time's view of a record: "UTC | event | frequency | deviation | clock".
+std::string GridTimeSummary(const PulseReport& report) {
+    std::string summary = FormatUtc(report.unixNanoseconds) + " | " + EventWords(report) + " | ";
+    if (report.figures && report.figures->frequencyTenMicroHz) {
+        summary += FormatHertz(*report.figures->frequencyTenMicroHz);
+    }
+    summary += " | ";
+    if (report.figures) {
+        summary += FormatSignedSeconds(report.figures->gridTimeDeviationUs);
+    }
+    return summary + " | " + ClockWord(report.clock);
+}
+
+// Drives a pipeline through `script` on a virtual clock whose counter reads UTC 2026-12-07
+// 00:00:00 at 0; the reference rises the script gives are handed over before the next edge.
+std::vector<PulseReport> Play(const std::vector<Step>& script, PipelineSettings settings,
+                              bool followsReference = false) {
     testing::VirtualClock clock(kUtcAtZeroNs);
-    std::vector<std::string> records;
-    PulsePipeline pipeline(clock, {nominalHz, {}, std::nullopt},
-                           [&records](const PulseReport& report) {
-                               records.push_back(Summary(report));
-                           });
-    pipeline.StartRun(false);
+    std::vector<PulseReport> records;
+    PulsePipeline pipeline(clock, std::move(settings),
+                           [&records](const PulseReport& report) { records.push_back(report); });
+    pipeline.StartRun(followsReference);
     int32_t count = 0;
     int64_t last = 0;
+    std::vector<int64_t> rises;
     for (const Step& step : script) {
         switch (step.what) {
             case Step::What::kEdge:
                 clock.SetTicks(step.atNs);
+                pipeline.OnReferenceRises(std::exchange(rises, {}));
                 pipeline.OnCountedPulse(
                     CountedPulse{step.atNs, count == 0 ? 0 : step.atNs - last, count, 0, 0,
                                  kGigahertz});
@@ -81,11 +109,23 @@ std::vector<std::string> RecordsOf(const std::vector<Step>& script, int nominalH
                 pipeline.Event(EventOfKind(step.event));
                 break;
             case Step::What::kClock:
-                ClockState state;
-                state.discipline = step.discipline;
-                pipeline.ClockRead(state);
+                pipeline.ClockRead(step.clock);
+                break;
+            case Step::What::kReferenceRise:
+                rises.push_back(step.atNs);
+                break;
+            case Step::What::kAnchor:
+                pipeline.AnchorGridTime(step.anchor);
                 break;
         }
+    }
+    return records;
+}
+
+std::vector<std::string> RecordsOf(const std::vector<Step>& script, int nominalHz) {
+    std::vector<std::string> records;
+    for (const PulseReport& report : Play(script, {nominalHz, {}, std::nullopt})) {
+        records.push_back(Summary(report));
     }
     return records;
 }
@@ -105,6 +145,9 @@ TEST_P(PulsePipelineTest, MakesTheRecordsTheScriptImplies) {
 }
 
 constexpr int64_t kS = kSecondNs;
+constexpr auto kSynchronised = ClockState::Discipline::kSynchronised;
+constexpr auto kUnsynchronised = ClockState::Discipline::kUnsynchronised;
+constexpr int64_t k4975 = 1'005'025'126;  // a second of a grid at 49.75 Hz
 
 INSTANTIATE_TEST_SUITE_P(
     Scenarios, PulsePipelineTest,
@@ -167,7 +210,181 @@ INSTANTIATE_TEST_SUITE_P(
                   "2026-12-07T00:00:02.001502Z |  | 49.92500 | 50 |  |",
                   "2026-12-07T00:00:03.003004Z |  | 49.92500 | 50 |  | +standard range",
                   "2026-12-07T00:00:04.003004Z |  | 50.00000 | 50 |  |",
-                  "2026-12-07T00:00:05.003004Z |  | 50.00000 | 50 |  | -standard range"}}));
+                  "2026-12-07T00:00:05.003004Z |  | 50.00000 | 50 |  | -standard range"}},
+        Scenario{"three readings of 49.75 Hz leave the full reserve's band as well, and two back "
+                 "at 50 Hz end both",
+                 50,
+                 {Edge(kS), Edge(kS + k4975), Edge(kS + 2 * k4975), Edge(kS + 3 * k4975),
+                  Edge(2 * kS + 3 * k4975), Edge(3 * kS + 3 * k4975)},
+                 {"2026-12-07T00:00:00.999999Z | new epoch |  | 50 |  |",
+                  "2026-12-07T00:00:01.000000Z | start |  | 50 |  |",
+                  "2026-12-07T00:00:02.005025Z |  | 49.75000 | 50 |  |",
+                  "2026-12-07T00:00:03.010050Z |  | 49.75000 | 50 |  | +standard range "
+                  "+full reserve activation",
+                  "2026-12-07T00:00:04.015075Z |  | 49.75000 | 50 |  |",
+                  "2026-12-07T00:00:05.015075Z |  | 50.00000 | 50 |  |",
+                  "2026-12-07T00:00:06.015075Z |  | 50.00000 | 50 |  | -standard range "
+                  "-full reserve activation"}}));
+
+// Timestamps jittered by +-`jitterNs` in turn, on a clock whose daemon states `rateErrorPpm`:
+// a one-second frequency's uncertainty is the nominal times the two timestamps' scatter and
+// the rate error combined, the scatter told by successive seconds' differences (six times the
+// timestamps' variance), once sixteen of them are in.
+TEST(PulsePipelineTest, EachFrequencyCarriesTheUncertaintyItsTimestampsAndClockMake) {
+    const struct {
+        int64_t jitterNs;
+        double rateErrorPpm;
+    } cases[] = {{20'000, 0.021}, {0, 1.0}, {90'000, 20.0}};
+    for (const auto& c : cases) {
+        ClockState clock;
+        clock.discipline = kSynchronised;
+        clock.rateErrorPpm = c.rateErrorPpm;
+        std::vector<Step> script{{Step::What::kClock, 0, "", RunEvent::Kind::kNone, clock, {}}};
+        std::vector<int64_t> edges;
+        for (int k = 1; k <= 20; ++k) {
+            edges.push_back(k * kS + (k % 2 == 0 ? c.jitterNs : -c.jitterNs));
+            script.push_back(Edge(edges.back()));
+        }
+        double sumOfSquares = 0;
+        for (size_t k = 3; k < edges.size(); ++k) {
+            const double difference =
+                static_cast<double>((edges[k] - edges[k - 1]) - (edges[k - 1] - edges[k - 2]));
+            sumOfSquares += difference * difference / 1e18;
+        }
+        const double sigma = std::sqrt(sumOfSquares / static_cast<double>(edges.size() - 3) / 6);
+        const double expectedHz = 50 * std::hypot(std::sqrt(2.0) * sigma, c.rateErrorPpm * 1e-6);
+        const std::vector<PulseReport> records = Play(script, {50, {}, std::nullopt});
+        const PulseReport& last = records.back();
+        ASSERT_TRUE(last.uncertainty) << c.jitterNs;
+        EXPECT_NEAR(last.uncertainty->frequencyHz, expectedHz, expectedHz * 1e-9) << c.jitterNs;
+        // The 17th edge's interval makes the 15th difference, too few; the 18th's the 16th.
+        for (const PulseReport& record : records) {
+            if (record.pulse && (record.pulse->count == 16 || record.pulse->count == 17)) {
+                EXPECT_EQ(record.uncertainty.has_value(), record.pulse->count == 17)
+                    << c.jitterNs;
+            }
+        }
+    }
+}
+
+struct GridTimeScenario {
+    const char* name;
+    std::optional<EpochState> stored;  // what an earlier run left
+    bool followsReference;
+    std::vector<Step> script;
+    std::vector<std::string> records;
+};
+
+class GridTimeTest : public ::testing::TestWithParam<GridTimeScenario> {};
+
+TEST_P(GridTimeTest, GoesOnOrStartsAgainAsTheScriptImplies) {
+    const GridTimeScenario& s = GetParam();
+    std::vector<std::string> records;
+    for (const PulseReport& report :
+         Play(s.script, {50, {}, s.stored}, s.followsReference)) {
+        records.push_back(GridTimeSummary(report));
+    }
+    EXPECT_EQ(records, s.records) << s.name;
+}
+
+// The last pulse of an earlier run, `beforeNs` before this run's first edge at 1 s, 12.345 ms
+// ahead, at a mean of exactly 50 Hz.
+EpochState EarlierRun(int64_t beforeNs) {
+    return {kUtcAtZeroNs - 3600 * kS, kUtcAtZeroNs + kS - beforeNs, 12'345, 50.0, 50, 0};
+}
+
+constexpr int64_t kT = 1'000'020'000;  // a reference second on a counter 20 ppm fast
+
+// Edges every reference second from 1 to `last`, each after a reference rise half a second
+// before it while `risesUntil` lasts.
+std::vector<Step> ReferenceScript(int last, int risesUntil) {
+    std::vector<Step> script{ClockIs(kSynchronised)};
+    for (int k = 1; k <= last; ++k) {
+        if (k <= risesUntil) {
+            script.push_back(ReferenceRise(k * kT - kT / 2));
+        }
+        script.push_back(Edge(k * kT));
+    }
+    return script;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, GridTimeTest,
+    ::testing::Values(
+        GridTimeScenario{
+            "a restart 30 s after a synchronised epoch's last pulse goes on from its deviation",
+            EarlierRun(30 * kS),
+            false,
+            {ClockIs(kSynchronised), Edge(kS), Edge(2 * kS), Edge(3 * kS - kS / 1000)},
+            {"2026-12-07T00:00:00.999999Z | bridged 30 s |  |  | synchronised",
+             "2026-12-07T00:00:01.000000Z | start |  | +0.012345 | synchronised",
+             "2026-12-07T00:00:02.000000Z |  | 50.00000 | +0.012345 | synchronised",
+             "2026-12-07T00:00:02.999000Z |  | 50.05005 | +0.013345 | synchronised"}},
+        GridTimeScenario{
+            "a restart on an unsynchronised clock cannot trust its UTC across the gap",
+            EarlierRun(30 * kS),
+            false,
+            {ClockIs(kUnsynchronised), Edge(kS), Edge(2 * kS)},
+            {"2026-12-07T00:00:00.999999Z | new epoch: the clock is not synchronised |  |  | "
+             "unsynchronised",
+             "2026-12-07T00:00:01.000000Z | start |  | +0.000000 | unsynchronised",
+             "2026-12-07T00:00:02.000000Z |  | 50.00000 | +0.000000 | unsynchronised"}},
+        GridTimeScenario{
+            "an hour away is too long to count the seconds the device counted",
+            EarlierRun(3600 * kS),
+            false,
+            {ClockIs(kSynchronised), Edge(kS)},
+            {"2026-12-07T00:00:00.999999Z | new epoch: a gap of 3600 s is too long to count its "
+             "seconds |  |  | synchronised",
+             "2026-12-07T00:00:01.000000Z | start |  | +0.000000 | synchronised"}},
+        GridTimeScenario{
+            "a slew is said when the clock is read, and marks the readings until it ends",
+            std::nullopt,
+            false,
+            {ClockIs(kSynchronised), Edge(kS), Edge(2 * kS), ClockIs(kSynchronised, true),
+             Edge(3 * kS), ClockIs(kSynchronised), Edge(4 * kS)},
+            {"2026-12-07T00:00:00.999999Z | new epoch |  |  | synchronised",
+             "2026-12-07T00:00:01.000000Z | start |  | +0.000000 | synchronised",
+             "2026-12-07T00:00:02.000000Z |  | 50.00000 | +0.000000 | synchronised",
+             "2026-12-07T00:00:02.000000Z | clock slewing |  |  | slewing",
+             "2026-12-07T00:00:03.000000Z |  | 50.00000 | +0.000000 | slewing",
+             "2026-12-07T00:00:03.000000Z | clock synchronised |  |  | synchronised",
+             "2026-12-07T00:00:04.000000Z |  | 50.00000 | +0.000000 | synchronised"}},
+        GridTimeScenario{
+            "the operator's figure moves the deviation at the first pulse after its moment",
+            std::nullopt,
+            false,
+            {ClockIs(kSynchronised), Anchor(-2'500'000, kUtcAtZeroNs + 2 * kS + kS / 2), Edge(kS),
+             Edge(2 * kS), Edge(3 * kS), Edge(4 * kS)},
+            {"2026-12-07T00:00:00.999999Z | new epoch |  |  | synchronised",
+             "2026-12-07T00:00:01.000000Z | start |  | +0.000000 | synchronised",
+             "2026-12-07T00:00:02.000000Z |  | 50.00000 | +0.000000 | synchronised",
+             "2026-12-07T00:00:02.999999Z | grid time anchored: -2.500000 s at "
+             "2026-12-07T00:00:02.500000Z; moved by -2.500000 s |  |  | synchronised",
+             "2026-12-07T00:00:03.000000Z |  | 50.00000 | -2.500000 | synchronised",
+             "2026-12-07T00:00:04.000000Z |  | 50.00000 | -2.500000 | synchronised"}},
+        GridTimeScenario{
+            "a reference second 20 ppm longer than the counter's measures the seconds once "
+            "eight of its rises are in, without a jump, until it is quiet for more than 2.5 s",
+            std::nullopt,
+            true,
+            ReferenceScript(13, 10),
+            {"2026-12-07T00:00:01.000019Z | new epoch |  |  | synchronised",
+             "2026-12-07T00:00:01.000020Z | start |  | +0.000000 | synchronised",
+             "2026-12-07T00:00:02.000040Z |  | 49.99900 | -0.000020 | synchronised",
+             "2026-12-07T00:00:03.000060Z |  | 49.99900 | -0.000040 | synchronised",
+             "2026-12-07T00:00:04.000080Z |  | 49.99900 | -0.000060 | synchronised",
+             "2026-12-07T00:00:05.000100Z |  | 49.99900 | -0.000080 | synchronised",
+             "2026-12-07T00:00:06.000120Z |  | 49.99900 | -0.000100 | synchronised",
+             "2026-12-07T00:00:07.000140Z |  | 49.99900 | -0.000120 | synchronised",
+             "2026-12-07T00:00:08.000159Z | reference on |  |  | reference",
+             "2026-12-07T00:00:08.000160Z |  | 50.00000 | -0.000120 | reference",
+             "2026-12-07T00:00:09.000180Z |  | 50.00000 | -0.000120 | reference",
+             "2026-12-07T00:00:10.000200Z |  | 50.00000 | -0.000120 | reference",
+             "2026-12-07T00:00:11.000220Z |  | 50.00000 | -0.000120 | reference",
+             "2026-12-07T00:00:12.000240Z |  | 50.00000 | -0.000120 | reference",
+             "2026-12-07T00:00:13.000259Z | reference lost |  |  | synchronised",
+             "2026-12-07T00:00:13.000260Z |  | 49.99900 | -0.000140 | synchronised"}}));
 
 }  // namespace
 }  // namespace cyclara::logger
