@@ -47,7 +47,10 @@ RunEvent GridTimeEpoch::Bridge(const PulseReport& report) {
     if (!m_state || m_state->nominal == 0) {
         return NewEpoch(report, RunEvent::NewEpochCause::kNoEarlierEpoch);
     }
-    if (report.clock.discipline != ClockState::Discipline::kSynchronised) {
+    // A recording's own times stand for UTC across its gaps, as a synchronised clock's do.
+    const ClockState::Discipline discipline = report.clock.discipline;
+    if (discipline != ClockState::Discipline::kSynchronised &&
+        discipline != ClockState::Discipline::kNotMeasured) {
         return NewEpoch(report, RunEvent::NewEpochCause::kClockUnsynchronised);
     }
     const int64_t gapNs = report.unixNanoseconds - m_state->lastUnixNs;

@@ -7,16 +7,12 @@
 #include "logger/console.h"
 #include "logger/epoch/anchor_file.h"
 #include "logger/epoch/epoch_file.h"
-#include "logger/events/events_output.h"
 #include "logger/logger_options.h"
-#include "logger/network_outputs.h"
+#include "logger/outputs.h"
 #include "logger/pipeline_watch.h"
 #include "logger/pulse_dispatch.h"
-#include "logger/record/record_output.h"
+#include "logger/replay.h"
 #include "logger/service_notify.h"
-#include "logger/standard_output.h"
-#include "logger/statistics/statistics_output.h"
-#include "logger/summary.h"
 #include "logger/watched_device.h"
 #include "measure/clock.h"
 #include "measure/line_assembler.h"
@@ -108,25 +104,6 @@ int ReportStop(StopReason reason, const std::string& port) {
         return 1;
     }
     return 0;
-}
-
-// Delivers what each output holds, within its bound, and says what any could not deliver:
-// the end of the run, which the service manager is told of first.
-void CloseOutputs(const std::vector<std::unique_ptr<Output>>& outputs) {
-    NotifyStopping();
-    for (const std::unique_ptr<Output>& output : outputs) {
-        output->Close();
-        if (output->Dropped() != 0) {
-            std::fprintf(stderr, "cyclara-log: %llu records were not delivered to %s\n",
-                         static_cast<unsigned long long>(output->Dropped()),
-                         output->Name().c_str());
-        }
-        if (output->Refused() != 0) {
-            std::fprintf(stderr, "cyclara-log: %s refused %llu records in all\n",
-                         output->Name().c_str(),
-                         static_cast<unsigned long long>(output->Refused()));
-        }
-    }
 }
 
 // What one receive thread touches besides the device, the line assembler and the dispatch.
@@ -226,50 +203,6 @@ std::unique_ptr<CommDevice> AwaitDevice(const std::string& path, int32_t speed,
             return device;
         }
     }
-}
-
-template <typename T>
-std::vector<T*> Pointers(const std::vector<std::unique_ptr<Output>>& outputs) {
-    std::vector<T*> pointers;
-    for (const std::unique_ptr<Output>& output : outputs) {
-        pointers.push_back(output.get());
-    }
-    return pointers;
-}
-
-// Every output the options ask for; empty with `whyNot` set when one cannot be made.
-std::vector<std::unique_ptr<Output>> OpenOutputs(const LoggerOptions& options,
-                                                 const std::string& path, StopRequest& stop,
-                                                 std::string& whyNot) {
-    std::vector<std::unique_ptr<Output>> outputs = OpenNetworkOutputs(options, whyNot);
-    if (!whyNot.empty()) {
-        return {};
-    }
-    if (!options.quiet) {
-        const bool lineProtocol = options.format == "influx";
-        const std::string header =
-            StandardOutputIsTerminal() && !lineProtocol ? std::string(kRowHeader) + "\n" : "";
-        outputs.push_back(OpenStandardOutput(header, lineProtocol ? path : "",
-                                             [&stop] { stop.Request(StopReason::kOutputClosed); }));
-    }
-    if (!options.recordDir.empty()) {
-        outputs.push_back(OpenRecordOutput(options.recordDir));
-        outputs.push_back(OpenEpochOutput(options.recordDir));
-        outputs.push_back(OpenStatisticsOutput(options.recordDir, options.grid));
-    }
-    outputs.push_back(OpenEventsOutput(options.recordDir));
-    if (options.summaryEverySeconds > 0) {
-        outputs.push_back(OpenSummary(std::chrono::seconds(options.summaryEverySeconds)));
-    }
-    if (!options.http.empty()) {
-        std::unique_ptr<Output> page =
-            OpenLivePage(options, Pointers<const Output>(outputs), whyNot);
-        if (!page) {
-            return {};
-        }
-        outputs.push_back(std::move(page));
-    }
-    return outputs;
 }
 
 constexpr const char* kSamePortReference = "dcd";
@@ -395,7 +328,9 @@ int main(int argc, char** argv) {
     // while the process exits, and a static would be destroyed under it.
     static StopRequest& stop = *new StopRequest;
     ForwardStopSignals(stop);
-    const int code = options.check ? RunCheck(options, stop) : Run(options, stop);
+    const int code = options.check            ? RunCheck(options, stop)
+                     : !options.replay.empty() ? RunReplay(options, stop)
+                                               : Run(options, stop);
     StopSignalsDone();
     return code;
 }

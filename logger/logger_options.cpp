@@ -147,6 +147,12 @@ void AddOutputOptions(CLI::App& app, LoggerOptions& o) {
         ->check(kNotEmpty)
             ->check(CLI::Range(1, 3600).description(""))
         ->type_name("SECONDS");
+    app.add_option("--replay", o.replay,
+                   "Analyse a recording as fast as the machine allows instead of measuring: "
+                   "this program's record (a day file, plain or compressed, or its folder), "
+                   "a one-second file of UTC times and deviations in mHz, or a time,hertz CSV. "
+                   "Writes to its own --record folder")
+        ->type_name("PATH");
     app.add_flag("--quiet", o.quiet,
                  "No row on standard output: for a service, whose journal takes --summary-every");
     app.add_option("--summary-every", o.summaryEverySeconds,
@@ -160,6 +166,20 @@ void AddOutputOptions(CLI::App& app, LoggerOptions& o) {
         "Prints one line per counted pulse: elapsed count H:MM:SS, last interval (us), mean\n"
         "interval minus one second (us), frequency figure of the device's text lines, measured\n"
         "frequency (Hz) and grid time deviation (s).\n");
+}
+
+// A replay measures nothing and leaves a live run's state alone: it writes to a record folder
+// of its own, and neither a device, a reference nor the operator's anchor has a meaning there.
+int ReplayUsage(const std::string& program, const LoggerOptions& o) {
+    if (o.recordDir.empty()) {
+        return UsageError(program, "a replay writes to a folder of its own: give --record DIR");
+    }
+    if (o.port != 0 || !o.device.empty() || !o.reference.empty() || o.check ||
+        !o.gridTimeAnchor.empty() || !o.gridTimeAnchorFile.empty()) {
+        return UsageError(program, "--replay measures no device: leave out --port, --device, "
+                                   "--reference, --check and the grid time anchor");
+    }
+    return -1;
 }
 
 void AddOptions(CLI::App& app, LoggerOptions& o) {
@@ -177,6 +197,9 @@ int ParseLoggerOptions(int argc, char** argv, LoggerOptions& options) {
     AddOptions(app, options);
     if (const int ended = ParseCommandLine(app, argc, argv); ended >= 0) {
         return ended;
+    }
+    if (!options.replay.empty()) {
+        return ReplayUsage(app.get_name(), options);
     }
     if (options.port == 0 && options.device.empty()) {
         return UsageError(app.get_name(), "name the port with --port N or --device PATH");

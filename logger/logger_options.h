@@ -43,6 +43,7 @@ struct LoggerOptions {
     std::string format = "rows";  // standard output: "rows", or "influx" for line protocol
     bool quiet = false;           // no rows on standard output
     bool check = false;           // report on the device, the timing path and the clock
+    std::string replay;           // a recording (file or folder) to analyse; empty: measure
     int64_t checkSeconds = 20;
     int64_t summaryEverySeconds = 0;  // a summary on standard error this often; 0: none
 };

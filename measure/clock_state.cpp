@@ -29,6 +29,10 @@ double RateErrorPpm(const ClockState& state) {
     if (state.reference) {
         return state.reference->uncertaintyPpm;
     }
+    // A recording's readings carry whatever clock made them; none of ours adds to them.
+    if (state.discipline == ClockState::Discipline::kNotMeasured) {
+        return 0;
+    }
     if (state.discipline != ClockState::Discipline::kSynchronised) {
         return kCrystalPpm;
     }
@@ -41,6 +45,8 @@ const char* DisciplineName(ClockState::Discipline discipline) {
             return "synchronised";
         case ClockState::Discipline::kNeverDisciplined:
             return "never disciplined";
+        case ClockState::Discipline::kNotMeasured:
+            return "not measured";
         case ClockState::Discipline::kUnsynchronised:
             break;
     }
@@ -65,7 +71,7 @@ std::vector<std::string> ClockWords() {
     using Discipline = ClockState::Discipline;
     return {kReference, DisciplineName(Discipline::kSynchronised), kSlewing,
             DisciplineName(Discipline::kUnsynchronised),
-            DisciplineName(Discipline::kNeverDisciplined)};
+            DisciplineName(Discipline::kNeverDisciplined), DisciplineName(Discipline::kNotMeasured)};
 }
 
 bool SlewWatch::Sample(int64_t rawNs, int64_t disciplinedNs) {
@@ -117,6 +123,9 @@ std::string DescribeClock(const ClockState& state, int nominal) {
                           "the performance counter, which no time service disciplines, "
                           "typically within %.0f ppm: %s",
                           ppm, cost);
+            break;
+        case ClockState::Discipline::kNotMeasured:
+            std::snprintf(text, sizeof text, "not measured: a recording's times are its own");
             break;
     }
     return text;

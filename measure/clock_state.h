@@ -16,6 +16,7 @@ struct ClockState {
         kSynchronised,       // a daemon steers the rate (NTP, chrony, systemd-timesyncd)
         kUnsynchronised,     // nothing does: the crystal's own rate error counts
         kNeverDisciplined,   // a counter no daemon can steer (Windows' performance counter)
+        kNotMeasured,        // a recording analysed: its times are its own, no clock read them
     };
     Discipline discipline = Discipline::kUnsynchronised;
     double frequencyCorrectionPpm = 0;   // what the kernel adds to the crystal's rate
@@ -38,7 +39,8 @@ ClockState KernelClockState(bool unsynchronisedFlag, int64_t maximumErrorUs,
 // clock typically keeps: 1 ppm disciplined, 20 ppm for a crystal left alone.
 double RateErrorPpm(const ClockState& state);
 
-// "synchronised", "unsynchronised" or "never disciplined": the record's and the events' word.
+// "synchronised", "unsynchronised", "never disciplined" or "not measured": the record's and
+// the events' word.
 const char* DisciplineName(ClockState::Discipline discipline);
 
 // The record's and the events' word for the state: "reference" while a reference second

@@ -55,6 +55,8 @@ Cell Number(const std::string& text, std::optional<double>& number) {
 // Where the columns a plot needs stand in a header line; none if one is missing.
 struct Columns {
     size_t utc = 0, frequency = 0, gridTime = 0, event = 0, count = 0;
+    // Of later layouts' columns, where the header has them.
+    std::optional<size_t> interval, nominal;
 };
 
 std::optional<Columns> FindColumns(const std::vector<std::string>& header) {
@@ -69,6 +71,9 @@ std::optional<Columns> FindColumns(const std::vector<std::string>& header) {
         !at("grid_time_deviation_s", columns.gridTime) || !at("event", columns.event)) {
         return std::nullopt;
     }
+    size_t index = 0;
+    columns.interval = at("interval_us", index) ? std::optional(index) : std::nullopt;
+    columns.nominal = at("nominal_hz", index) ? std::optional(index) : std::nullopt;
     return columns;
 }
 
@@ -76,13 +81,21 @@ std::optional<RecordRow> ParseRow(const std::vector<std::string>& fields, const 
     if (fields.size() < columns.count) {
         return std::nullopt;
     }
-    const std::optional<int64_t> time = ParseUtc(fields[columns.utc]);
+    const std::optional<int64_t> time = ParseUtcMicroseconds(fields[columns.utc]);
     RecordRow row;
     if (!time || Number(fields[columns.frequency], row.frequency) == Cell::kBad ||
         Number(fields[columns.gridTime], row.gridTime) == Cell::kBad) {
         return std::nullopt;
     }
-    row.unixMilliseconds = *time;
+    if (columns.interval && Number(fields[*columns.interval], row.intervalUs) == Cell::kBad) {
+        return std::nullopt;
+    }
+    std::optional<double> nominal;
+    if (columns.nominal && Number(fields[*columns.nominal], nominal) == Cell::kNumber) {
+        row.nominalHz = *nominal == 60 ? 60 : *nominal == 50 ? 50 : 0;
+    }
+    row.unixMicroseconds = *time;
+    row.unixMilliseconds = *time / 1000;
     row.event = fields[columns.event];
     return row;
 }
@@ -102,6 +115,11 @@ std::optional<int64_t> UnixMinute(int year, int month, int day, int hour, int mi
 }
 
 std::optional<int64_t> ParseUtc(const std::string& text) {
+    const std::optional<int64_t> microseconds = ParseUtcMicroseconds(text);
+    return microseconds ? std::optional(*microseconds / 1000) : std::nullopt;
+}
+
+std::optional<int64_t> ParseUtcMicroseconds(const std::string& text) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, micro = 0, length = 0;
     if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%6dZ%n", &year, &month, &day, &hour,
                     &minute, &second, &micro, &length) != 7 ||
@@ -112,7 +130,7 @@ std::optional<int64_t> ParseUtc(const std::string& text) {
     if (!minuteStart) {
         return std::nullopt;
     }
-    return (*minuteStart + second) * 1000 + micro / 1000;
+    return (*minuteStart + second) * 1'000'000 + micro;
 }
 
 ParsedRecord ParseRecord(const std::string& text) {

@@ -14,6 +14,9 @@ struct RecordRow {
     std::optional<double> frequency;  // Hz; none where the row has none
     std::optional<double> gridTime;   // seconds
     std::string event;                // "", "start", "lost 1", "device lost"...
+    std::optional<double> intervalUs;  // since the last counted edge; none in a row without
+    int nominalHz = 0;                 // as the row says; 0 where it does not (layouts 1, 2)
+    int64_t unixMicroseconds = 0;      // the time as the row has it
 };
 
 struct ParsedRecord {
@@ -36,5 +39,7 @@ std::optional<int64_t> UnixMinute(int year, int month, int day, int hour, int mi
 
 // "2026-12-07T03:40:12.123456Z" as milliseconds since 1970; none if it is not one.
 std::optional<int64_t> ParseUtc(const std::string& text);
+// The same, to the microsecond.
+std::optional<int64_t> ParseUtcMicroseconds(const std::string& text);
 
 }  // namespace cyclara

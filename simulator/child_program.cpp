@@ -2,7 +2,7 @@
 
 #include "simulator/modem_lines.h"
 #include "simulator/run_signals.h"
-#include "simulator/utc_time.h"
+#include "record/utc_time.h"
 
 #include <sys/stat.h>
 #include <sys/wait.h>

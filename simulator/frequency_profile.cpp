@@ -1,7 +1,7 @@
 #include "simulator/frequency_profile.h"
 
 #include "record/record_file.h"
-#include "simulator/utc_time.h"
+#include "record/utc_time.h"
 
 #include <algorithm>
 #include <cstdio>

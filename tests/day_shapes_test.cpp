@@ -10,7 +10,11 @@ constexpr int64_t kMidnightMs = 1'796'601'600'000;
 constexpr int64_t kDayMs = 86'400'000;
 
 RecordRow Reading(int64_t ms, std::optional<double> hertz) {
-    return RecordRow{ms, hertz, 0.0, ""};
+    RecordRow row;
+    row.unixMilliseconds = ms;
+    row.frequency = hertz;
+    row.gridTime = 0.0;
+    return row;
 }
 
 // The evening before, and this day's first two minutes and last one.

@@ -43,12 +43,16 @@ TEST(StabilityTest, KnownNoisesGiveTheirDeviations) {
 }
 
 TEST(StabilityTest, RunsBreakWhereTheSecondsDoNotFollowOneAnother) {
-    const auto row = [](double gridTime, const char* event) {
-        return RecordRow{0, 50.0, gridTime, event};
+    const auto row = [](std::optional<double> gridTime, const char* event) {
+        RecordRow made;
+        made.frequency = gridTime ? std::optional(50.0) : std::nullopt;
+        made.gridTime = gridTime;
+        made.event = event;
+        return made;
     };
     const std::vector<RecordRow> rows{
         row(0, "start"), row(1, ""),     row(2, ""),       row(2, "glitch"), row(3, ""),
-        row(5, "lost 1"), row(6, ""),    row(7, ""),       row(8, ""),       {0, {}, {}, "device lost"},
+        row(5, "lost 1"), row(6, ""),    row(7, ""),       row(8, ""),       row({}, "device lost"),
         row(0, "start"),  row(1, ""),    row(2, "irregular")};
     EXPECT_EQ(PhaseRuns(rows), (std::vector<std::vector<double>>{{0, 1, 2, 3}, {6, 7, 8}}));
 }

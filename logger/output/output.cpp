@@ -106,6 +106,18 @@ void Output::Take(const PulseReport& report) {
     m_shared->changed.notify_all();
 }
 
+void Output::TakeWaiting(const PulseReport& report) {
+    {
+        std::unique_lock lock(m_shared->mutex);
+        const OutputPolicy& policy = m_shared->policy;
+        m_shared->changed.wait_for(lock, policy.longestRetry + policy.closeWait, [this] {
+            return m_shared->queue.Size() < m_shared->policy.queueLimit || m_shared->closing ||
+                   m_shared->gone;
+        });
+    }
+    Take(report);
+}
+
 void Output::Close() {
     std::unique_lock lock(m_shared->mutex);
     if (!m_shared->closing) {
@@ -180,6 +192,7 @@ void Output::Shared::Deliver() {
         std::vector<PulseReport> batch = queue.Take(policy.batchLimit);
         const uint64_t missed = queue.Dropped() - toldDropped;
         lastBatchAt = now;
+        changed.notify_all();  // a producer waiting for room
         lock.unlock();
         const Delivery delivery = DeliverSafely(*destination, batch, missed, name);
         lock.lock();

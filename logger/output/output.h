@@ -60,6 +60,10 @@ class Output {
 
     // Any thread: queues the record and returns at once.
     void Take(const PulseReport& report);
+    // Any thread: the same, but while the queue is full waits for room, for as long as a
+    // destination's longest retry and the close wait: a replay, which must lose nothing, goes
+    // at its slowest output's pace. Past that the oldest record is dropped, as Take drops it.
+    void TakeWaiting(const PulseReport& report);
     // The main thread: delivers what is queued within the policy's close wait, then ends the
     // thread; one that a destination holds past that (a terminal held by Ctrl+S) is left
     // behind with what it uses. Safe to call twice.

@@ -2,6 +2,8 @@
 
 #include "logger/record/pulse_record.h"
 #include "record/record_layout.h"
+#include "logger/period_figures.h"
+#include "measure/time_spans.h"
 #include "measure/wall_clock.h"
 
 namespace cyclara::logger {
@@ -15,6 +17,10 @@ using namespace std::chrono_literals;
 constexpr OutputPolicy kRecordPolicy{
     .queueLimit = 86'400, .batchLimit = 1000, .closeWait = 3000ms};
 
+int64_t DayOf(int64_t unixNanoseconds) {
+    return PeriodOf(unixNanoseconds, kDayNs);
+}
+
 std::string AsFolder(const std::string& path) {
     const char last = path.empty() ? '/' : path.back();
     return last == '/' || last == '\\' ? path : path + "/";
@@ -26,16 +32,26 @@ class RecordDestination : public Destination {
 
     // Rows that cannot be written now stay queued; rows the queue had to drop are marked by
     // an "unrecorded N" row before the next that is written, so the record never has a
-    // silent gap.
+    // silent gap. A day's rows of one batch go to its file in one write.
     Delivery Deliver(const std::vector<PulseReport>& batch, uint64_t missed) override {
         const int64_t first = batch.front().unixNanoseconds;
-        if (missed > 0 && !Append(first, FormatUnrecordedRow(first, missed))) {
-            return Unwritable(0);
-        }
+        std::string rows = missed > 0 ? FormatUnrecordedRow(first, missed) : "";
+        int64_t day = DayOf(first);
+        size_t written = 0;  // of the batch's rows, those already in their files
         for (size_t i = 0; i < batch.size(); ++i) {
-            if (!Append(batch[i].unixNanoseconds, FormatRecordRow(batch[i]))) {
-                return Unwritable(i);
+            const int64_t rowDay = DayOf(batch[i].unixNanoseconds);
+            if (rowDay != day) {
+                if (!Append(batch[written].unixNanoseconds, rows)) {
+                    return Unwritable(written);
+                }
+                written = i;
+                rows.clear();
+                day = rowDay;
             }
+            rows += FormatRecordRow(batch[i]);
+        }
+        if (!Append(batch[written].unixNanoseconds, rows)) {
+            return Unwritable(written);
         }
         return Delivery::All(batch.size());
     }

@@ -235,6 +235,41 @@ class LoggerAgainstSimulator(unittest.TestCase):
         self.assertRegex(errors, r"\d+ records were not delivered to standard output")
 
 
+class Replay(unittest.TestCase):
+    """A recording analysed at full speed: what the figures make of it the pipeline's scenarios
+    check; here the program reads the file and writes a run's files with the file's times."""
+
+    def test_a_time_hertz_file_becomes_a_record_with_its_times_and_an_excursion(self):
+        # Ten minutes at 50 Hz with 20 s at 49.75 Hz from 100 s in.
+        start = 1796601600  # 2026-12-07T00:00:00Z
+        lines = "".join(f"{start + second},{49.75 if 100 <= second < 120 else 50.0:.3f}\n"
+                        for second in range(600))
+        with tempfile.TemporaryDirectory() as folder:
+            recording = written(os.path.join(folder, "grid.csv"), "time,hertz\n" + lines)
+            record = os.path.join(folder, "replayed")
+            code, out, errors = run([*LOGGER, "--replay", recording, "--record", record,
+                                     "--quiet"], 60)
+            rows = [r for r in record_table(record) if r["seconds"]]
+            excursions = csv_rows(record, "events.csv")
+            own, _, own_errors = run([*LOGGER, "--replay", recording, "--record", folder,
+                                      "--quiet"], 60)
+        self.assertEqual(code, 0, errors)
+        self.assertEqual(out, "")
+        self.assertIn("replaying " + recording + ": time,hertz, 50 Hz", errors)
+        self.assertIn("replayed 600 readings", errors)
+        self.assertEqual([r["utc"] for r in rows],
+                         [time.strftime("%Y-%m-%dT%H:%M:%S.000000Z", time.gmtime(start + s))
+                          for s in range(600)])
+        self.assertEqual({r["clock"] for r in rows}, {"not measured"})
+        self.assertEqual(rows[0]["event"], "start")
+        # An excursion starts at its first reading outside, confirmed by the second.
+        self.assertEqual([(e["band"], e["start_utc"][11:19]) for e in excursions
+                          if e["band"] == "full reserve activation"],
+                         [("full reserve activation", "00:01:40")])
+        self.assertEqual(own, 2, "a replay never writes into the recording's own folder")
+        self.assertIn("must not be the recording's own", own_errors)
+
+
 @unittest.skipIf(QUICK, ONE_SECOND_RUNS)
 class AtOneSecond(unittest.TestCase):
     """The grid figures, the clock and the events, at a pulse a second as a grid sends them."""

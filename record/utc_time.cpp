@@ -1,10 +1,10 @@
-#include "simulator/utc_time.h"
+#include "record/utc_time.h"
 
 #include "record/record_file.h"
 
 #include <cstdio>
 
-namespace cyclara::simulator {
+namespace cyclara {
 
 std::optional<double> UtcSeconds(const std::string& text) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, length = 0;
@@ -24,4 +24,4 @@ std::optional<double> UtcSeconds(const std::string& text) {
     return static_cast<double>(*minuteStart) + second;
 }
 
-}  // namespace cyclara::simulator
+}  // namespace cyclara

@@ -1,0 +1,85 @@
+#include "logger/outputs.h"
+
+#include "logger/console.h"
+#include "logger/epoch/epoch_file.h"
+#include "logger/events/events_output.h"
+#include "logger/network_outputs.h"
+#include "logger/record/record_output.h"
+#include "logger/service_notify.h"
+#include "logger/standard_output.h"
+#include "logger/statistics/statistics_output.h"
+#include "logger/summary.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace cyclara::logger {
+
+namespace {
+
+template <typename T>
+std::vector<T*> Pointers(const std::vector<std::unique_ptr<Output>>& outputs) {
+    std::vector<T*> pointers;
+    for (const std::unique_ptr<Output>& output : outputs) {
+        pointers.push_back(output.get());
+    }
+    return pointers;
+}
+
+}  // namespace
+
+// Every output the options ask for; empty with `whyNot` set when one cannot be made.
+std::vector<std::unique_ptr<Output>> OpenOutputs(const LoggerOptions& options,
+                                                 const std::string& path, StopRequest& stop,
+                                                 std::string& whyNot) {
+    std::vector<std::unique_ptr<Output>> outputs = OpenNetworkOutputs(options, whyNot);
+    if (!whyNot.empty()) {
+        return {};
+    }
+    if (!options.quiet) {
+        const bool lineProtocol = options.format == "influx";
+        const std::string header =
+            StandardOutputIsTerminal() && !lineProtocol ? std::string(kRowHeader) + "\n" : "";
+        outputs.push_back(OpenStandardOutput(header, lineProtocol ? path : "",
+                                             [&stop] { stop.Request(StopReason::kOutputClosed); }));
+    }
+    if (!options.recordDir.empty()) {
+        outputs.push_back(OpenRecordOutput(options.recordDir));
+        outputs.push_back(OpenEpochOutput(options.recordDir));
+        outputs.push_back(OpenStatisticsOutput(options.recordDir, options.grid));
+    }
+    outputs.push_back(OpenEventsOutput(options.recordDir));
+    if (options.summaryEverySeconds > 0) {
+        outputs.push_back(OpenSummary(std::chrono::seconds(options.summaryEverySeconds)));
+    }
+    if (!options.http.empty()) {
+        std::unique_ptr<Output> page =
+            OpenLivePage(options, Pointers<const Output>(outputs), whyNot);
+        if (!page) {
+            return {};
+        }
+        outputs.push_back(std::move(page));
+    }
+    return outputs;
+}
+
+// Delivers what each output holds, within its bound, and says what any could not deliver:
+// the end of the run, which the service manager is told of first.
+void CloseOutputs(const std::vector<std::unique_ptr<Output>>& outputs) {
+    NotifyStopping();
+    for (const std::unique_ptr<Output>& output : outputs) {
+        output->Close();
+        if (output->Dropped() != 0) {
+            std::fprintf(stderr, "cyclara-log: %llu records were not delivered to %s\n",
+                         static_cast<unsigned long long>(output->Dropped()),
+                         output->Name().c_str());
+        }
+        if (output->Refused() != 0) {
+            std::fprintf(stderr, "cyclara-log: %s refused %llu records in all\n",
+                         output->Name().c_str(),
+                         static_cast<unsigned long long>(output->Refused()));
+        }
+    }
+}
+
+}  // namespace cyclara::logger

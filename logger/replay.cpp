@@ -1,0 +1,187 @@
+#include "logger/replay.h"
+
+#include "command_line/command_line.h"
+#include "grid/pulse_pipeline.h"
+#include "logger/outputs.h"
+#include "logger/pulse_dispatch.h"
+#include "measure/clock.h"
+#include "measure/measurement_log.h"
+#include "measure/pulse_state.h"
+#include "measure/time_spans.h"
+#include "record/recording.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace cyclara::logger {
+
+namespace {
+
+// The recording's own times for each edge, on a counter of 1 GHz that only moves forward.
+class ReplayClock : public Clock {
+  public:
+    void Set(int64_t ticks, int64_t unixNs) {
+        m_ticks = ticks;
+        m_unixNs = unixNs;
+    }
+    int64_t Ticks() const { return m_ticks; }
+
+    int64_t CounterFrequency() override { return kSecondNs; }
+    int64_t CounterTicks() override { return m_ticks; }
+    WallPairing PairWithUtc() override { return {m_unixNs, m_ticks}; }
+    ClockState Discipline() override { return NotMeasured(); }
+    std::optional<ClockPair> RawAndDisciplined() override { return std::nullopt; }
+    int64_t MonotonicNs() override { return m_ticks; }
+
+    static ClockState NotMeasured() {
+        ClockState state;
+        state.discipline = ClockState::Discipline::kNotMeasured;
+        return state;
+    }
+
+  private:
+    int64_t m_ticks = 0;
+    int64_t m_unixNs = 0;
+};
+
+// A stop is looked for this often, in readings.
+constexpr size_t kStopLookEvery = 4096;
+// The two pulses a measurement warms up on come this far apart before a stretch's first.
+constexpr int64_t kWarmUpNs = kSecondNs;
+
+// A folder's day files in date order, or the one file named.
+std::vector<std::filesystem::path> RecordingFiles(const std::filesystem::path& path) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(path, error)) {
+        return {path};
+    }
+    std::vector<std::filesystem::path> days;
+    for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
+        const std::string name = entry.path().filename().string();
+        const bool dayName = name.size() >= 14 && name[4] == '-' && name[7] == '-';
+        const bool csv = name.find(".csv") != std::string::npos;
+        if (dayName && csv && entry.is_regular_file(error)) {
+            days.push_back(entry.path());
+        }
+    }
+    std::sort(days.begin(), days.end());
+    return days;
+}
+
+bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error);
+}
+
+// Feeds one recording's seconds to the window's pulse measurement, edge by edge, on the
+// recording's own times: each stretch begins as an opening does, with two pulses to warm up.
+class Player {
+  public:
+    Player(ReplayClock& clock, PulseDispatch& dispatch)
+        : m_clock(clock), m_log(SystemLocalTime, {}), m_pulses(dispatch, m_log),
+          m_dispatch(dispatch) {}
+
+    void Play(const RecordedSecond& second) {
+        if (second.intervalNs == 0) {
+            BeginStretch(second.unixNs);
+        }
+        const int64_t ticks = m_lastCountedTicks + second.intervalNs;
+        Edge(ticks, second.unixNs);
+        if (!second.glitch) {
+            m_lastCountedTicks = ticks;
+        }
+    }
+
+  private:
+    void BeginStretch(int64_t unixNs) {
+        m_dispatch.StartRun(nullptr);
+        m_pulses.Reset(kSecondNs);
+        const int64_t start = m_clock.Ticks() + 3 * kWarmUpNs;
+        Edge(start - 2 * kWarmUpNs, unixNs - 2 * kWarmUpNs);
+        Edge(start - kWarmUpNs, unixNs - kWarmUpNs);
+        m_lastCountedTicks = start;
+    }
+
+    void Edge(int64_t ticks, int64_t unixNs) {
+        m_clock.Set(ticks, unixNs);
+        m_pulses.OnDsrOn(ticks);
+        m_pulses.OnDsrOff();
+    }
+
+    ReplayClock& m_clock;
+    MeasurementLog m_log;  // in no folder: a replay keeps no log of the window's
+    PulseState m_pulses;
+    PulseDispatch& m_dispatch;
+    int64_t m_lastCountedTicks = 0;
+};
+
+}  // namespace
+
+int RunReplay(const LoggerOptions& options, StopRequest& stop) {
+    const std::vector<std::filesystem::path> files = RecordingFiles(options.replay);
+    for (const std::filesystem::path& file : files) {
+        if (SameFolder(file.parent_path(), options.recordDir)) {
+            std::fprintf(stderr,
+                         "cyclara-log: the replay's --record folder must not be the "
+                         "recording's own: %s\n",
+                         options.recordDir.c_str());
+            return kExitUsage;
+        }
+    }
+    std::string whyNot;
+    std::optional<Recording> recording;
+    if (files.empty() || !(recording = ReadRecording(files.front().string(), options.nominal,
+                                                     whyNot))) {
+        std::fprintf(stderr, "cyclara-log: %s\n",
+                     files.empty() ? (options.replay + " holds no day file").c_str()
+                                   : whyNot.c_str());
+        return 1;
+    }
+    const std::vector<std::unique_ptr<Output>> outputs =
+        OpenOutputs(options, options.replay, stop, whyNot);
+    if (!whyNot.empty()) {
+        std::fprintf(stderr, "cyclara-log: %s\n", whyNot.c_str());
+        return kExitUsage;
+    }
+    ReplayClock clock;
+    PulsePipeline pipeline(clock, {recording->nominalHz, options.grid, std::nullopt},
+                           [&outputs](const PulseReport& report) {
+                               for (const std::unique_ptr<Output>& output : outputs) {
+                                   output->TakeWaiting(report);
+                               }
+                           });
+    pipeline.ClockRead(ReplayClock::NotMeasured());
+    PulseDispatch dispatch(pipeline, 0, stop);
+    Player player(clock, dispatch);
+    const int64_t startedNs = SystemClock().MonotonicNs();
+    size_t readings = 0;
+    int code = 0;
+    for (size_t i = 0; i < files.size() && code == 0; ++i) {
+        if (i > 0 && !(recording = ReadRecording(files[i].string(), recording->nominalHz,
+                                                 whyNot))) {
+            std::fprintf(stderr, "cyclara-log: %s\n", whyNot.c_str());
+            code = 1;
+            break;
+        }
+        std::fprintf(stderr, "cyclara-log: replaying %s: %s, %d Hz\n", files[i].string().c_str(),
+                     FormName(recording->form), recording->nominalHz);
+        for (const RecordedSecond& second : recording->seconds) {
+            player.Play(second);
+            if (++readings % kStopLookEvery == 0 &&
+                stop.WaitFor(std::chrono::milliseconds(0)) != StopReason::kNone) {
+                code = 1;
+                break;
+            }
+        }
+    }
+    pipeline.Event(EventOfKind(RunEvent::Kind::kStop));
+    CloseOutputs(outputs);
+    const double seconds = static_cast<double>(SystemClock().MonotonicNs() - startedNs) / kSecondNs;
+    std::fprintf(stderr, "cyclara-log: replayed %zu readings in %.1f s\n", readings, seconds);
+    return code;
+}
+
+}  // namespace cyclara::logger
