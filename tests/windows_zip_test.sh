@@ -18,9 +18,12 @@ for arch in x86_64:win64 i686:win32; do
     for file in Cyclara.exe cyclara-log.exe Cyclara.html; do
         [ -f "$folder/$file" ] || { echo "FAIL ${arch%%:*}/$file is missing"; failures=$((failures + 1)); }
     done
+    # Through a file: in a pipe, the status would be the last command's, and wine-run's skip
+    # would read as an empty answer.
     status=0
-    version=$(CYCLARA_WINEPREFIX="$build/${arch##*:}/wineprefix" \
-        "$here/tools/wine-run" "$folder/cyclara-log.exe" --version | tr -d '\r') || status=$?
+    CYCLARA_WINEPREFIX="$build/${arch##*:}/wineprefix" \
+        "$here/tools/wine-run" "$folder/cyclara-log.exe" --version >"$work/version" || status=$?
+    version=$(tr -d '\r' <"$work/version")
     if [ "$status" -eq 77 ]; then
         echo "skipped ${arch%%:*}: this machine runs no 32-bit programs"
     elif [ "$version" = "cyclara-log 1.0.0.1" ]; then
