@@ -3,6 +3,7 @@
 #include "measure/time_spans.h"
 
 #include <cmath>
+#include <utility>
 
 namespace cyclara {
 
@@ -20,7 +21,8 @@ bool IsCounted(const PulseFigures& figures) {
 
 }  // namespace
 
-GridTimeEpoch::GridTimeEpoch(std::optional<EpochState> stored) : m_state(std::move(stored)) {}
+GridTimeEpoch::GridTimeEpoch(std::optional<EpochState> stored, bool storedDamaged)
+    : m_state(std::move(stored)), m_storedDamaged(storedDamaged && !m_state) {}
 
 RunEvent GridTimeEpoch::Apply(PulseReport& report) {
     if (!report.figures) {
@@ -45,7 +47,9 @@ RunEvent GridTimeEpoch::Apply(PulseReport& report) {
 
 RunEvent GridTimeEpoch::Bridge(const PulseReport& report) {
     if (!m_state || m_state->nominal == 0) {
-        return NewEpoch(report, RunEvent::NewEpochCause::kNoEarlierEpoch);
+        return NewEpoch(report, std::exchange(m_storedDamaged, false)
+                                    ? RunEvent::NewEpochCause::kStoredEpochDamaged
+                                    : RunEvent::NewEpochCause::kNoEarlierEpoch);
     }
     // A recording's own times stand for UTC across its gaps, as a synchronised clock's do.
     const ClockState::Discipline discipline = report.clock.discipline;

@@ -34,8 +34,10 @@ class GridTimeEpoch {
     // clocks' share (a disciplined clock's UTC over a restart, a few milliseconds).
     static constexpr double kResolvableSeconds = 0.4;
 
-    // `stored`: the state a run before this one left, if any.
-    explicit GridTimeEpoch(std::optional<EpochState> stored = std::nullopt);
+    // `stored`: the state a run before this one left, if any; `storedDamaged`: one was kept
+    // but could not be read, which the first new epoch says.
+    explicit GridTimeEpoch(std::optional<EpochState> stored = std::nullopt,
+                           bool storedDamaged = false);
 
     // The pulses' thread, at every counted pulse: the run's deviation becomes the epoch's. A
     // run's reference pulse is bridged to the last pulse before it, or begins a new epoch, and
@@ -59,6 +61,7 @@ class GridTimeEpoch {
                       int64_t gapSeconds = 0);
 
     std::optional<EpochState> m_state;
+    bool m_storedDamaged;  // until the first epoch begins
     int64_t m_runOffsetUs = 0;  // the epoch's deviation at this run's reference pulse
     DeviationHistory m_history;  // of this epoch's counted pulses
     std::optional<GridTimeAnchor> m_anchor;  // given and not yet applied

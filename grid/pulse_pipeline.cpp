@@ -51,7 +51,7 @@ PulsePipeline::PulsePipeline(Clock& clock, PipelineSettings settings, Sink sink)
       m_sink(std::move(sink)),
       m_nominalHz(settings.nominalHz),
       m_nominalDecided(m_nominalFixed),
-      m_epoch(std::move(settings.epoch)) {}
+      m_epoch(std::move(settings.epoch), settings.epochDamaged) {}
 
 void PulsePipeline::StartRun(bool followsReference) {
     const int64_t counterFrequency = m_clockSource.CounterFrequency();

@@ -27,6 +27,7 @@ struct PipelineSettings {
     int nominalHz = 0;  // 50 or 60 fixes the nominal frequency; 0 leaves it to the device
     GridChoice grid;    // the bands; empty names the nominal frequency's usual grid
     std::optional<EpochState> epoch;  // the grid time an earlier run left, to go on from
+    bool epochDamaged = false;        // one was kept, but could not be read
 };
 
 class PulsePipeline {

@@ -37,6 +37,7 @@ struct RunEvent {
     };
     enum class NewEpochCause {
         kNoEarlierEpoch,
+        kStoredEpochDamaged,  // the state an earlier run kept could not be read
         kClockUnsynchronised,
         kGapTooLong,  // `gapSeconds`
     };

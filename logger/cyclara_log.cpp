@@ -250,10 +250,12 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
         return 2;
     }
     Clock& time = SystemClock();
+    const KeptEpoch kept = options.recordDir.empty() ? KeptEpoch{} : TakeKeptEpoch(options.recordDir);
+    if (!kept.damage.empty()) {
+        std::fprintf(stderr, "cyclara-log: %s\n", kept.damage.c_str());
+    }
     PulsePipeline pipeline(
-        time,
-        {options.nominal, options.grid,
-         options.recordDir.empty() ? std::nullopt : ReadEpochFile(options.recordDir)},
+        time, {options.nominal, options.grid, kept.state, !kept.damage.empty()},
         [&outputs](const PulseReport& report) {
             for (const std::unique_ptr<Output>& output : outputs) {
                 output->Take(report);

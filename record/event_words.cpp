@@ -12,6 +12,8 @@ std::string NewEpochWords(const RunEvent& event) {
     switch (event.newEpochCause) {
         case RunEvent::NewEpochCause::kNoEarlierEpoch:
             break;
+        case RunEvent::NewEpochCause::kStoredEpochDamaged:
+            return "new epoch: the kept epoch could not be read";
         case RunEvent::NewEpochCause::kClockUnsynchronised:
             return "new epoch: the clock is not synchronised";
         case RunEvent::NewEpochCause::kGapTooLong:

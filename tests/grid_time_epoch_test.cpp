@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <cstdint>
 #include <optional>
 
@@ -64,6 +66,50 @@ TEST(GridTimeEpochTest, AGapIsBridgedOnlyWhileItsWholeSecondsCanBeCounted) {
         EXPECT_EQ(reference.gridTimeAnchoredNs, gap.continues ? before.anchoredUnixNs : 0)
             << gap.name;
     }
+}
+
+// What a run finds kept in its record folder, and what it says and leaves of it.
+TEST(GridTimeEpochTest, AKeptEpochThatCannotBeReadIsSaidAndMovedAside) {
+    const EpochState good{0, 1000 * kSecondNs, 12'345, 50.1, 50, 0};
+    const struct {
+        const char* name;
+        std::optional<std::string> text;  // none: a folder in its place
+        bool read;
+        const char* said;  // in the damage, "" for none
+        bool movedAside;
+    } cases[] = {
+        {"none kept", "", false, "", false},
+        {"a whole epoch", "", true, "", false},
+        {"an empty file", "", false, "cannot be read", true},
+        {"garbage", "\x89PNG\r\n", false, "cannot be read", true},
+        {"cut short", "# cyclara grid time epoch 1\nsince_unix_ns=0\nlast_unix", false,
+         "cannot be read", true},
+        {"a folder in its place", std::nullopt, false, "is not a file", false},
+    };
+    for (const auto& c : cases) {
+        testing::TempFolder folder;
+        const std::string path = folder.WithSeparator() + kEpochFileName;
+        if (c.read) {
+            ASSERT_TRUE(WriteEpochFile(folder.Path().string(), good));
+        } else if (!c.text) {
+            std::filesystem::create_directory(path);
+        } else if (std::string(c.name) != "none kept") {
+            std::ofstream(path, std::ios::binary) << *c.text;
+        }
+        const KeptEpoch kept = TakeKeptEpoch(folder.Path().string());
+        EXPECT_EQ(kept.state.has_value(), c.read) << c.name;
+        EXPECT_EQ(kept.damage.empty(), std::string(c.said).empty()) << c.name;
+        EXPECT_NE(kept.damage.find(c.said), std::string::npos) << c.name << ": " << kept.damage;
+        EXPECT_NE(kept.damage.find(c.said[0] ? path : ""), std::string::npos) << c.name;
+        EXPECT_EQ(std::filesystem::exists(path + ".damaged"), c.movedAside) << c.name;
+    }
+    // The first new epoch says why it is new; a later one does not say it again.
+    GridTimeEpoch epoch(std::nullopt, true);
+    PulseReport start;
+    start.figures = PulseFigures{};
+    start.event = EventOfKind(RunEvent::Kind::kStart);
+    EXPECT_EQ(WordsOf(epoch.Apply(start)), "new epoch: the kept epoch could not be read");
+    EXPECT_EQ(WordsOf(epoch.Apply(start)), "new epoch");
 }
 
 TEST(GridTimeAnchorTest, ReadsSecondsAtAUtcMoment) {

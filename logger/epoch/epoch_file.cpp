@@ -106,6 +106,29 @@ std::optional<EpochState> ReadEpochFile(const std::string& folder) {
     return whole ? std::optional(state) : std::nullopt;
 }
 
+KeptEpoch TakeKeptEpoch(const std::string& folder) {
+    const std::string path = PathIn(folder);
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return {};
+    }
+    if (status.type() != std::filesystem::file_type::regular) {
+        return {std::nullopt, "the grid time's epoch " + path +
+                                  " is not a file; a new epoch starts, and none is kept until "
+                                  "it is moved away"};
+    }
+    if (std::optional<EpochState> state = ReadEpochFile(folder)) {
+        return {state, ""};
+    }
+    const std::string aside = path + ".damaged";
+    std::filesystem::rename(path, aside, error);
+    return {std::nullopt, "the grid time's epoch " + path +
+                              " cannot be read (empty, cut short or not an epoch); " +
+                              (error ? "it stays where it is" : "it is kept as " + aside) +
+                              ", and a new epoch starts"};
+}
+
 bool WriteEpochFile(const std::string& folder, const EpochState& state) {
     std::ostringstream text;
     char mean[32];
