@@ -7,6 +7,7 @@
 #include "logger/console.h"
 #include "logger/epoch/anchor_file.h"
 #include "logger/epoch/epoch_file.h"
+#include "logger/folder_lock.h"
 #include "logger/logger_options.h"
 #include "logger/outputs.h"
 #include "logger/pipeline_watch.h"
@@ -235,6 +236,11 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
     const std::string path = options.device.empty() ? DevicePath(options.port) : options.device;
     const std::string port = PortName(options, path);
     std::string whyNot;
+    std::unique_ptr<FolderLock> recordLock;
+    if (!options.recordDir.empty() && !(recordLock = LockFolder(options.recordDir, whyNot))) {
+        std::fprintf(stderr, "cyclara-log: %s\n", whyNot.c_str());
+        return kExitFolderHeld;
+    }
     std::unique_ptr<CommDevice> device = OpenCommDevice(path, options.speed, &whyNot);
     if (!device) {
         std::fprintf(stderr, "cyclara-log: %s does not open: %s\n", port.c_str(), whyNot.c_str());

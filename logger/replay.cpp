@@ -2,6 +2,7 @@
 
 #include "command_line/command_line.h"
 #include "grid/pulse_pipeline.h"
+#include "logger/folder_lock.h"
 #include "logger/outputs.h"
 #include "logger/pulse_dispatch.h"
 #include "measure/clock.h"
@@ -132,6 +133,11 @@ int RunReplay(const LoggerOptions& options, StopRequest& stop) {
         }
     }
     std::string whyNot;
+    const std::unique_ptr<FolderLock> recordLock = LockFolder(options.recordDir, whyNot);
+    if (!recordLock) {
+        std::fprintf(stderr, "cyclara-log: %s\n", whyNot.c_str());
+        return kExitFolderHeld;
+    }
     std::optional<Recording> recording;
     if (files.empty() || !(recording = ReadRecording(files.front().string(), options.nominal,
                                                      whyNot))) {

@@ -8,7 +8,7 @@
 namespace cyclara::logger {
 
 // The exit code: 0 when every file was replayed, 1 when one could not be read, 2 when the
-// record folder is the recording's own.
+// record folder is the recording's own, 4 when another logger holds it.
 int RunReplay(const LoggerOptions& options, StopRequest& stop);
 
 }  // namespace cyclara::logger

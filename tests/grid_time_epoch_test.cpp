@@ -100,7 +100,7 @@ TEST(GridTimeEpochTest, AKeptEpochThatCannotBeReadIsSaidAndMovedAside) {
         EXPECT_EQ(kept.state.has_value(), c.read) << c.name;
         EXPECT_EQ(kept.damage.empty(), std::string(c.said).empty()) << c.name;
         EXPECT_NE(kept.damage.find(c.said), std::string::npos) << c.name << ": " << kept.damage;
-        EXPECT_NE(kept.damage.find(c.said[0] ? path : ""), std::string::npos) << c.name;
+        EXPECT_NE(kept.damage.find(c.said[0] ? kEpochFileName : ""), std::string::npos) << c.name;
         EXPECT_EQ(std::filesystem::exists(path + ".damaged"), c.movedAside) << c.name;
     }
     // The first new epoch says why it is new; a later one does not say it again.
