@@ -27,7 +27,9 @@ using namespace std::chrono_literals;
 // again every half second; the client reconnects with its own back-off.
 constexpr OutputPolicy kMqttPolicy{
     .queueLimit = 1000, .batchLimit = 100, .firstRetry = 500ms, .longestRetry = 500ms};
-constexpr int kKeepAliveSeconds = 30;
+// Also how long a connection request waits for the broker's answer: a broker that accepts and
+// never answers is given up on, and tried again, after this.
+constexpr int kKeepAliveSeconds = 10;
 // Apart from the client's own codes, which a refusal's may equal.
 constexpr int kRefusalReasons = 1000;
 // Reconnection waits 1 s, then twice as long each time, at most a minute.
@@ -76,14 +78,15 @@ class MqttClient : public Destination {
             MOSQ_ERR_SUCCESS) {
             return "the last will cannot be set on " + availability;
         }
-        // A broker that is away now is tried again by the client's loop, with its back-off.
+        // The loop first: a connection requested before it runs is never tried again when the
+        // broker is away at the start (libmosquitto's issue 1903), as at boot it often is.
+        if (mosquitto_loop_start(m_client) != MOSQ_ERR_SUCCESS) {
+            return "the client's thread cannot be started";
+        }
         if (const int result = mosquitto_connect_async(m_client, m_broker.host.c_str(),
                                                        m_broker.port, kKeepAliveSeconds);
             result != MOSQ_ERR_SUCCESS) {
             SayProblem(result, std::string("cannot be reached: ") + mosquitto_strerror(result));
-        }
-        if (mosquitto_loop_start(m_client) != MOSQ_ERR_SUCCESS) {
-            return "the client's thread cannot be started";
         }
         return "";
     }
@@ -157,11 +160,20 @@ class MqttClient : public Destination {
     }
     static void OnDisconnect(mosquitto*, void* self, int result) {
         auto* client = static_cast<MqttClient*>(self);
-        client->m_connected = false;
+        const bool wasConnected = client->m_connected.exchange(false);
         if (result != MOSQ_ERR_SUCCESS) {
-            client->SayProblem(result,
-                               std::string("cannot be reached: ") + mosquitto_strerror(result));
+            client->SayProblem(result, DisconnectReason(result, wasConnected));
         }
+    }
+
+    static std::string DisconnectReason(int result, bool wasConnected) {
+        if (result == MOSQ_ERR_KEEPALIVE) {
+            const std::string seconds = std::to_string(kKeepAliveSeconds) + " s";
+            return wasConnected ? "stopped answering for " + seconds
+                                : "gave no answer to the connection request within " + seconds +
+                                      "; trying again";
+        }
+        return std::string("cannot be reached: ") + mosquitto_strerror(result);
     }
 
     // Said once for each new reason, naming the broker; the client keeps trying with its

@@ -23,8 +23,8 @@ PREFIX = "cyclara/test"
 class Broker(LoopbackServer):
     """A mosquitto of the test's own; `password` makes it take only user "meter"."""
 
-    def __init__(self, folder, password=None):
-        self.port = free_port()
+    def __init__(self, folder, password=None, port=None):
+        self.port = port or free_port()
         # As root, mosquitto would drop to its own user, which cannot read the test's folder.
         lines = [f"listener {self.port} 127.0.0.1", "persistence false",
                  f"user {pwd.getpwuid(os.getuid()).pw_name}"]
@@ -75,9 +75,9 @@ class MqttAgainstMosquitto(unittest.TestCase):
     def setUp(self):
         self.dir = self.enterContext(tempfile.TemporaryDirectory())
 
-    def start_broker(self, password=None):
+    def start_broker(self, password=None, port=None):
         """A broker stopped when the test ends, whether it passes or not."""
-        broker = Broker(self.dir, password)
+        broker = Broker(self.dir, password, port)
         self.addCleanup(broker.stop)
         return broker
 
@@ -225,6 +225,44 @@ class MqttAgainstMosquitto(unittest.TestCase):
             self.assertLess(elapsed[0], 40, "the pulses queued while it was away came too")
         finally:
             end_group(sim)
+
+    def test_a_broker_that_comes_later_or_first_never_answers_is_reached_when_it_answers(self):
+        # At boot the broker may come up after the meter; a broker that accepts and never
+        # answers is given up on after the client's wait and tried again.
+        for silent_first in (False, True):
+            with self.subTest("silent first" if silent_first else "later"), \
+                    socket.socket() as silent:
+                silent.bind(("127.0.0.1", 0))
+                port = silent.getsockname()[1]
+                if silent_first:
+                    silent.listen(8)  # connections complete in the kernel; no CONNACK comes
+                else:
+                    silent.close()
+                pulses = 250 if silent_first else 100
+                sim = subprocess.Popen(
+                    logger_command(self.dir, f"mqtt://127.0.0.1:{port}", "--count",
+                                   str(pulses), count=str(pulses + 10)),
+                    start_new_session=True, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                    text=True)
+                try:
+                    # The silent one is held past the client's 10 s wait for its answer.
+                    time.sleep(12 if silent_first else 3)
+                    silent.close()
+                    broker = self.start_broker(port=port)
+                    subscriber = Subscriber(broker, self.dir, f"later-{silent_first}")
+                    out, errors = sim.communicate(timeout=60)
+                    time.sleep(0.5)
+                    counts = [s["count"] for s in subscriber.states()]
+                    subscriber.close()
+                    broker.stop()
+                finally:
+                    end_group(sim)
+                self.assertEqual(sim.returncode, 0, errors)
+                self.assertEqual(len(out.splitlines()), pulses)
+                self.assertTrue(counts and counts[-1] == pulses, (counts, errors))
+                if silent_first:
+                    self.assertIn(f"127.0.0.1:{port} gave no answer to the connection request "
+                                  "within 10 s", errors)
 
     def test_a_broker_that_is_not_there_or_never_answers_holds_up_nothing(self):
         with socket.socket() as silent:
