@@ -241,19 +241,23 @@ int Run(const LoggerOptions& options, StopRequest& stop) {
         std::fprintf(stderr, "cyclara-log: %s\n", whyNot.c_str());
         return kExitFolderHeld;
     }
+    // Every output first: an option none can take is said before the device is touched.
+    OpenedOutputs opened = OpenOutputs(options, path, stop);
+    if (!opened.whyNot.empty()) {
+        std::fprintf(stderr, "cyclara-log: %s\n", opened.whyNot.c_str());
+        return opened.exitCode;
+    }
+    const std::vector<std::unique_ptr<Output>> outputs = std::move(opened.outputs);
     std::unique_ptr<CommDevice> device = OpenCommDevice(path, options.speed, &whyNot);
     if (!device) {
         std::fprintf(stderr, "cyclara-log: %s does not open: %s\n", port.c_str(), whyNot.c_str());
+        CloseOutputs(outputs);
         return 1;
     }
     std::unique_ptr<CommDevice> referencePort;
     if (!OpenReferencePort(options, referencePort)) {
+        CloseOutputs(outputs);
         return 1;
-    }
-    const std::vector<std::unique_ptr<Output>> outputs = OpenOutputs(options, path, stop, whyNot);
-    if (!whyNot.empty()) {
-        std::fprintf(stderr, "cyclara-log: %s\n", whyNot.c_str());
-        return 2;
     }
     Clock& time = SystemClock();
     const KeptEpoch kept = options.recordDir.empty() ? KeptEpoch{} : TakeKeptEpoch(options.recordDir);

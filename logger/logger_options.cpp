@@ -119,6 +119,22 @@ void AddMqttOptions(CLI::App& app, LoggerOptions::Mqtt& o) {
                  "Leave out Home Assistant's discovery messages");
 }
 
+// "[ADDRESS:]PORT" with a port a socket can have; the address is looked up when the page
+// starts.
+std::string CheckListenAddress(const std::string& text) {
+    const size_t colon = text.rfind(':');
+    const std::string port = colon == std::string::npos ? text : text.substr(colon + 1);
+    const bool digits = !port.empty() && port.size() <= 5 &&
+                        port.find_first_not_of("0123456789") == std::string::npos;
+    if (!digits || std::stoi(port) < 1 || std::stoi(port) > 65535) {
+        return "the port of " + text + " is not 1 to 65535";
+    }
+    if (colon == 0) {
+        return text + " names no address before its port";
+    }
+    return "";
+}
+
 // InfluxDB, standard output's format, and the version.
 void AddOutputOptions(CLI::App& app, LoggerOptions& o) {
     app.add_option("--influx", o.influx.url,
@@ -139,6 +155,7 @@ void AddOutputOptions(CLI::App& app, LoggerOptions& o) {
                    "a port alone listens on 127.0.0.1 only. They are read-only figures with no "
                    "secret; 0.0.0.0:PORT shows them to the whole network (Linux)")
         ->check(kNotEmpty)
+        ->check(CLI::Validator(CheckListenAddress, ""))
         ->type_name("[ADDRESS:]PORT");
     app.add_flag("--check", o.check,
                  "Watch the device for a while and report what decides a reading's accuracy "

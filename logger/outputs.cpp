@@ -1,5 +1,6 @@
 #include "logger/outputs.h"
 
+#include "command_line/command_line.h"
 #include "logger/console.h"
 #include "logger/epoch/epoch_file.h"
 #include "logger/events/events_output.h"
@@ -28,14 +29,14 @@ std::vector<T*> Pointers(const std::vector<std::unique_ptr<Output>>& outputs) {
 
 }  // namespace
 
-// Every output the options ask for; empty with `whyNot` set when one cannot be made.
-std::vector<std::unique_ptr<Output>> OpenOutputs(const LoggerOptions& options,
-                                                 const std::string& path, StopRequest& stop,
-                                                 std::string& whyNot) {
-    std::vector<std::unique_ptr<Output>> outputs = OpenNetworkOutputs(options, whyNot);
-    if (!whyNot.empty()) {
-        return {};
+OpenedOutputs OpenOutputs(const LoggerOptions& options, const std::string& path,
+                          StopRequest& stop) {
+    OpenedOutputs opened;
+    opened.outputs = OpenNetworkOutputs(options, opened.whyNot);
+    if (!opened.whyNot.empty()) {
+        return {{}, opened.whyNot, kExitUsage};
     }
+    std::vector<std::unique_ptr<Output>>& outputs = opened.outputs;
     if (!options.quiet) {
         const bool lineProtocol = options.format == "influx";
         const std::string header =
@@ -53,14 +54,16 @@ std::vector<std::unique_ptr<Output>> OpenOutputs(const LoggerOptions& options,
         outputs.push_back(OpenSummary(std::chrono::seconds(options.summaryEverySeconds)));
     }
     if (!options.http.empty()) {
+        std::string whyNot;
         std::unique_ptr<Output> page =
             OpenLivePage(options, Pointers<const Output>(outputs), whyNot);
         if (!page) {
-            return {};
+            CloseOutputs(outputs);
+            return {{}, whyNot, 1};
         }
         outputs.push_back(std::move(page));
     }
-    return outputs;
+    return opened;
 }
 
 // Delivers what each output holds, within its bound, and says what any could not deliver:

@@ -11,11 +11,18 @@
 
 namespace cyclara::logger {
 
-// Every output the options ask for; empty with `whyNot` set when one cannot be made. `path`
-// is the device's, which InfluxDB's lines on standard output name.
-std::vector<std::unique_ptr<Output>> OpenOutputs(const LoggerOptions& options,
-                                                 const std::string& path, StopRequest& stop,
-                                                 std::string& whyNot);
+struct OpenedOutputs {
+    std::vector<std::unique_ptr<Output>> outputs;  // none when one could not be made
+    std::string whyNot;                            // empty when every one was
+    // 2 for an option no output can take (a usage error), 1 for a live page that cannot
+    // listen where it was told (taken, or not this machine's).
+    int exitCode = 0;
+};
+
+// Every output the options ask for. `path` is the device's, which InfluxDB's lines on
+// standard output name.
+OpenedOutputs OpenOutputs(const LoggerOptions& options, const std::string& path,
+                          StopRequest& stop);
 
 // Delivers what each output holds, within its bound, and says what any could not deliver:
 // the end of the run, which the service manager is told of first.

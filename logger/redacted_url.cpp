@@ -14,6 +14,11 @@ bool CarriesCredential(const std::string& parameter) {
 
 }  // namespace
 
+std::string UnparsedUrl(const std::string& text) {
+    return text.find_first_of("@?") == std::string::npos ? "\"" + text + "\""
+                                                          : "(a URL that does not parse)";
+}
+
 std::string QueryWithoutCredentials(const std::string& query) {
     std::istringstream parameters(query);
     std::string kept;

@@ -25,7 +25,7 @@ std::string RedactedUrl(const std::string& text) {
     const UrlHandle url(curl_url(), curl_url_cleanup);
     if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) !=
                     CURLUE_OK) {
-        return "(a URL that does not parse)";
+        return UnparsedUrl(text);
     }
     curl_url_set(url.get(), CURLUPART_USER, nullptr, 0);
     curl_url_set(url.get(), CURLUPART_PASSWORD, nullptr, 0);

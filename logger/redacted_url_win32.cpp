@@ -14,7 +14,7 @@ std::string RedactedUrl(const std::string& text) {
     parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength =
         parts.dwExtraInfoLength = ~DWORD{0};
     if (!WinHttpCrackUrl(wide.c_str(), static_cast<DWORD>(wide.size()), 0, &parts)) {
-        return "(a URL that does not parse)";
+        return UnparsedUrl(text);
     }
     const auto part = [](const wchar_t* start, DWORD length) {
         return Utf8FromWide(std::wstring(start, length));

@@ -146,12 +146,12 @@ int RunReplay(const LoggerOptions& options, StopRequest& stop) {
                                    : whyNot.c_str());
         return 1;
     }
-    const std::vector<std::unique_ptr<Output>> outputs =
-        OpenOutputs(options, options.replay, stop, whyNot);
-    if (!whyNot.empty()) {
-        std::fprintf(stderr, "cyclara-log: %s\n", whyNot.c_str());
-        return kExitUsage;
+    OpenedOutputs opened = OpenOutputs(options, options.replay, stop);
+    if (!opened.whyNot.empty()) {
+        std::fprintf(stderr, "cyclara-log: %s\n", opened.whyNot.c_str());
+        return opened.exitCode;
     }
+    const std::vector<std::unique_ptr<Output>> outputs = std::move(opened.outputs);
     ReplayClock clock;
     PulsePipeline pipeline(clock, {recording->nominalHz, options.grid, std::nullopt},
                            [&outputs](const PulseReport& report) {

@@ -31,8 +31,8 @@ int64_t NowNs() {
         .count();
 }
 
-// "8080" or "0.0.0.0:8080" or "[::1]:8080" to a socket address and its host as given; false
-// when it names none.
+// "8080", "0.0.0.0:8080", "[::1]:8080" or "localhost:8080" to a socket address and its host as
+// given; false when it names none. A host name is looked up, once, here.
 bool ParseListenAddress(const std::string& text, sockaddr_storage& address, std::string& host,
                         std::string& whyNot) {
     const size_t colon = text.rfind(':');
@@ -41,7 +41,7 @@ bool ParseListenAddress(const std::string& text, sockaddr_storage& address, std:
     const bool bracketed = host.size() > 1 && host.front() == '[' && host.back() == ']';
     const std::string numeric = bracketed ? host.substr(1, host.size() - 2) : host;
     addrinfo hints{};
-    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
+    hints.ai_flags = AI_NUMERICSERV | AI_PASSIVE;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     const int error = getaddrinfo(numeric.c_str(), port.c_str(), &hints, &found);
@@ -67,7 +67,8 @@ class MhdServer : public HttpServer {
           m_host(std::move(host)) {}
     ~MhdServer() override { Stop(); }
 
-    bool Start(const sockaddr_storage& address, std::string& whyNot);
+    // `where` as the user gave it, for the message when it cannot listen there.
+    bool Start(const sockaddr_storage& address, const std::string& where, std::string& whyNot);
     void Wake() override;
     void Stop() override;
     std::string Host() const override { return m_host; }
@@ -154,7 +155,8 @@ struct Stream {
     }
 };
 
-bool MhdServer::Start(const sockaddr_storage& address, std::string& whyNot) {
+bool MhdServer::Start(const sockaddr_storage& address, const std::string& where,
+                      std::string& whyNot) {
     const unsigned family = address.ss_family == AF_INET6 ? MHD_USE_IPv6 : 0;
     m_daemon = MHD_start_daemon(
         MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_ALLOW_SUSPEND_RESUME | family, 0,
@@ -164,7 +166,7 @@ bool MhdServer::Start(const sockaddr_storage& address, std::string& whyNot) {
         m_limits.idleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, m_limits.connectionMemory,
         MHD_OPTION_END);
     if (m_daemon == nullptr) {
-        whyNot = std::string("the web server cannot listen there: ") + std::strerror(errno);
+        whyNot = "the live page cannot listen on " + where + ": " + std::strerror(errno);
         return false;
     }
     return true;
@@ -324,7 +326,8 @@ std::unique_ptr<HttpServer> StartHttpServer(const std::string& address,
     }
     auto server =
         std::make_unique<MhdServer>(std::move(figures), std::move(outputs), limits, host);
-    if (!server->Start(socketAddress, whyNot)) {
+    const bool portOnly = address.find(':') == std::string::npos;
+    if (!server->Start(socketAddress, portOnly ? host + ":" + address : address, whyNot)) {
         return nullptr;
     }
     return server;

@@ -19,7 +19,7 @@ import urllib.error
 import urllib.parse
 import urllib.request
 
-from harness import (BUILD, LOGGER, SIM, child_pid, end_group, free_port, record_table,
+from harness import (BUILD, LOGGER, SIM, child_pid, end_group, free_port, record_table, run,
                      start_server, stop_server, wait_for, written)
 
 SCREENSHOT = os.path.join(BUILD, "live-page.png")
@@ -205,6 +205,24 @@ def raw_request(port, data, read_timeout=5):
             reply += chunk
     match = re.match(rb"HTTP/1\.[01] (\d{3})", reply)
     return int(match.group(1)) if match else None
+
+
+class WhereItListens(unittest.TestCase):
+    """The page's address is checked before the device is opened: /dev/null, no measuring
+    device's port, ends a run that got past the page with exit 3."""
+
+    def test_a_port_in_use_is_named_and_a_host_name_is_looked_up(self):
+        with socket.socket() as taken:
+            taken.bind(("127.0.0.1", 0))
+            taken.listen(1)
+            port = taken.getsockname()[1]
+            code, _, errors = run([*LOGGER, "--device", "/dev/null", "--quiet", "--http",
+                                   f"127.0.0.1:{port}"], 30)
+        self.assertEqual(code, 1, "a runtime failure, which the service unit tries again")
+        self.assertIn(f"the live page cannot listen on 127.0.0.1:{port}: ", errors)
+        code, _, errors = run([*LOGGER, "--device", "/dev/null", "--quiet", "--http",
+                               f"localhost:{free_port()}"], 30)
+        self.assertEqual(code, 3, errors)
 
 
 class Requests(unittest.TestCase):

@@ -435,7 +435,8 @@ class CommandLine(unittest.TestCase):
         for args in (["--bogus"], ["--port"], [], ["--port", "21"], ["--port", "5", "--count", "0"],
                      ["--speed", "1234", "--port", "5"], ["--port", "5", "--device", "/dev/null"],
                      ["--port", "5", "--band", "mine:50.1:49.9"],
-                     ["--port", "5", "--grid-time-anchor", "1.5"]):
+                     ["--port", "5", "--grid-time-anchor", "1.5"], ["--port", "5", "--http", "99999"],
+                     ["--port", "5", "--http", "127.0.0.1:0"], ["--replay", "day.csv"]):
             with self.subTest(args=args):
                 code, out, errors = self.logger(*args)
                 self.assertEqual(code, 2)
