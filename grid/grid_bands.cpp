@@ -7,7 +7,8 @@
 
 namespace cyclara {
 
-// The sources are in the README. An event needs two readings outside (a one-cycle slip is one
+// The sources are in the README; the standard frequency ranges are the System Operation
+// Guideline's (Annex III, table 1). An event needs two readings outside (a one-cycle slip is one
 // reading), so no band's minimum is below 2 s; where an operator counts only excursions held
 // for a time, that time is the minimum.
 const std::vector<Grid>& KnownGrids() {
@@ -18,17 +19,25 @@ const std::vector<Grid>& KnownGrids() {
           {"alert (50 mHz for 15 min)", 49.95, 50.05, 900},
           {"alert (100 mHz for 5 min)", 49.9, 50.1, 300},
           {"full reserve activation", 49.8, 50.2, 2},
-          {"emergency limits", 49.0, 51.5, 2}}},
+          {"emergency limits", 49.0, 51.5, 2}},
+         0.05},
         {"great-britain",
          50,
-         {{"operational limits", 49.8, 50.2, 60}, {"statutory limits", 49.5, 50.5, 2}}},
-        {"nordic", 50, {{"normal band", 49.9, 50.1, 2}, {"disturbance reserve", 49.5, 50.5, 2}}},
+         {{"operational limits", 49.8, 50.2, 60}, {"statutory limits", 49.5, 50.5, 2}},
+         0.2},
+        {"nordic",
+         50,
+         {{"normal band", 49.9, 50.1, 2}, {"disturbance reserve", 49.5, 50.5, 2}},
+         0.1},
+        // The NERC standards define no standard frequency range.
         {"north-america-eastern",
          60,
-         {{"frequency trigger limits", 59.95, 60.05, 300}, {"emergency limits", 59.5, 61.8, 2}}},
+         {{"frequency trigger limits", 59.95, 60.05, 300}, {"emergency limits", 59.5, 61.8, 2}},
+         std::nullopt},
         {"north-america-western",
          60,
-         {{"frequency trigger limits", 59.856, 60.144, 300}, {"emergency limits", 59.5, 61.8, 2}}},
+         {{"frequency trigger limits", 59.856, 60.144, 300}, {"emergency limits", 59.5, 61.8, 2}},
+         std::nullopt},
     };
     return grids;
 }

@@ -20,6 +20,8 @@ struct Grid {
     std::string name;  // as --grid takes it
     int nominal = 50;
     std::vector<Band> bands;
+    // The standard frequency range's half width, where the area's operators define one.
+    std::optional<double> standardRangeHz;
 };
 
 // The user's choice: a synchronous area by name (empty: the nominal frequency's usual one),

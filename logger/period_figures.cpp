@@ -7,13 +7,10 @@
 
 namespace cyclara::logger {
 
-namespace {
-
-bool OutsideStandardRange(double hertz) {
-    return std::abs(hertz - NominalNear(hertz)) > PeriodFigures::kStandardRangeHz;
+bool PeriodFigures::OutsideStandardRange(double hertz) const {
+    return m_standardRangeHz && m_nominalHz != 0 &&
+           std::abs(hertz - m_nominalHz) > *m_standardRangeHz;
 }
-
-}  // namespace
 
 void PeriodFigures::Add(const PulseReport& report) {
     if (!report.IsMeasured() || !report.figures) {
@@ -24,6 +21,7 @@ void PeriodFigures::Add(const PulseReport& report) {
     m_lost += figures.lost;
     m_glitches += figures.kind == PulseFigures::Kind::kGlitch ? 1 : 0;
     m_last = report;
+    m_nominalHz = report.nominalHz != 0 ? report.nominalHz : m_nominalHz;
     // A glitch repeats the last reading's figures: it is no reading of its own.
     if (figures.frequencyTenMicroHz && figures.kind == PulseFigures::Kind::kMeasured) {
         AddReading(*figures.frequencyTenMicroHz, report.unixNanoseconds);
@@ -50,7 +48,7 @@ void PeriodFigures::AddReading(int64_t frequency, int64_t unixNs) {
         m_outsideBands[i] += hertz < m_bands[i].lowHz || hertz > m_bands[i].highHz ? 1 : 0;
     }
     if (PeriodOf(unixNs, kMinuteNs) != m_minute) {
-        m_minutesOutside = MinutesOutsideStandardRange();
+        m_minutesOutside = MinutesOutsideStandardRange().value_or(0);
         m_minute = PeriodOf(unixNs, kMinuteNs);
         m_minuteSum = m_minuteReadings = 0;
     }
@@ -72,8 +70,15 @@ std::optional<double> PeriodFigures::StandardDeviationHz() const {
     return std::sqrt(m_squares / static_cast<double>(m_frequencies - 1));
 }
 
+std::optional<int64_t> PeriodFigures::SecondsOutsideStandardRange() const {
+    return m_standardRangeHz ? std::optional(m_outside) : std::nullopt;
+}
+
 // The minute being summed counts with what it has so far.
-int64_t PeriodFigures::MinutesOutsideStandardRange() const {
+std::optional<int64_t> PeriodFigures::MinutesOutsideStandardRange() const {
+    if (!m_standardRangeHz) {
+        return std::nullopt;
+    }
     if (m_minuteReadings == 0) {
         return m_minutesOutside;
     }

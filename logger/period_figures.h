@@ -13,11 +13,11 @@ namespace cyclara::logger {
 
 class PeriodFigures {
   public:
-    // The standard frequency range's half width (Continental Europe's, the narrowest).
-    static constexpr double kStandardRangeHz = 0.05;
-
-    // `bands`: those whose outside seconds are counted.
-    explicit PeriodFigures(std::vector<Band> bands = {}) : m_bands(std::move(bands)) {
+    // `bands`: those whose outside seconds are counted; `standardRangeHz`: the grid's standard
+    // frequency range's half width, none where its operators define none.
+    explicit PeriodFigures(std::vector<Band> bands = {},
+                           std::optional<double> standardRangeHz = std::nullopt)
+        : m_bands(std::move(bands)), m_standardRangeHz(standardRangeHz) {
         m_outsideBands.assign(m_bands.size(), 0);
     }
 
@@ -35,9 +35,10 @@ class PeriodFigures {
     int64_t HighestNs() const { return m_highestNs; }
     // Of the one-second frequencies, in hertz; none below two.
     std::optional<double> StandardDeviationHz() const;
-    // Seconds, and whole UTC minutes by their mean, more than kStandardRangeHz from nominal.
-    int64_t SecondsOutsideStandardRange() const { return m_outside; }
-    int64_t MinutesOutsideStandardRange() const;
+    // Seconds, and whole UTC minutes by their mean, outside the standard frequency range;
+    // none for a grid without one.
+    std::optional<int64_t> SecondsOutsideStandardRange() const;
+    std::optional<int64_t> MinutesOutsideStandardRange() const;
     const std::vector<Band>& Bands() const { return m_bands; }
     const std::vector<int64_t>& SecondsOutsideBands() const { return m_outsideBands; }
     // The last measured pulse's report, for what a period tells at its end.
@@ -45,8 +46,11 @@ class PeriodFigures {
 
   private:
     void AddReading(int64_t frequency, int64_t unixNs);
+    bool OutsideStandardRange(double hertz) const;
 
     std::vector<Band> m_bands;
+    std::optional<double> m_standardRangeHz;
+    int m_nominalHz = 0;  // as the readings' records say
     int64_t m_pulses = 0;
     int64_t m_lost = 0;
     int64_t m_glitches = 0;

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -18,12 +19,15 @@ namespace {
 constexpr int64_t kStart = 1'800'000'000;  // a UTC minute's start, in seconds
 constexpr double kGlitch = -1;  // an edge too early, repeating the last reading
 
-// A period of one reading a second from a UTC minute's start, against a band of 49.9 to 50.1.
-PeriodFigures PeriodOfReadings(const std::vector<double>& hertz) {
-    PeriodFigures period({Band{"band", 49.9, 50.1, 2}});
+// A period of one reading a second from a UTC minute's start, against a band of 49.9 to 50.1
+// and a standard range of +-`standardRangeHz` around 50 Hz.
+PeriodFigures PeriodOfReadings(const std::vector<double>& hertz,
+                               std::optional<double> standardRangeHz = 0.05) {
+    PeriodFigures period({Band{"band", 49.9, 50.1, 2}}, standardRangeHz);
     PulseReport report;
     report.pulse = CountedPulse{};
     report.pulse->count = 1;
+    report.nominalHz = 50;
     for (size_t i = 0; i < hertz.size(); ++i) {
         report.unixNanoseconds = (kStart + static_cast<int64_t>(i)) * kSecondNs;
         const bool glitch = hertz[i] == kGlitch;
@@ -66,6 +70,24 @@ TEST(PeriodFiguresTest, WhatAPeriodOfReadingsShows) {
     }
 }
 
+TEST(PeriodFiguresTest, TheStandardRangeIsTheGridsOwn) {
+    // A steady 75 mHz above nominal for a minute.
+    const struct {
+        const char* grid;
+        std::optional<int64_t> secondsOutside;
+    } cases[] = {{"continental-europe", 60},  // +-50 mHz
+                 {"great-britain", 0},        // +-200 mHz
+                 {"nordic", 0},               // +-100 mHz
+                 {"north-america-eastern", std::nullopt}};
+    for (const auto& c : cases) {
+        const PeriodFigures period =
+            PeriodOfReadings(std::vector<double>(60, 50.075), GridNamed(c.grid)->standardRangeHz);
+        EXPECT_EQ(period.SecondsOutsideStandardRange(), c.secondsOutside) << c.grid;
+        EXPECT_EQ(period.MinutesOutsideStandardRange().has_value(), c.secondsOutside.has_value())
+            << c.grid;
+    }
+}
+
 // One CSV file's rows by its header's names.
 std::vector<std::map<std::string, std::string>> CsvRows(const std::string& path) {
     std::ifstream file(path);
@@ -99,6 +121,11 @@ TEST(StatisticsOutputTest, ADaysQuarterHoursAndTheDayAreTheirReadingsFigures) {
     };
     cyclara::testing::TempFolder folder;
     const std::string statistics = folder.Path().string() + "/statistics/";
+    // A days.csv an older layout began is moved aside whole, never appended to.
+    const std::string older = "utc,readings,seconds_outside:emergency limits\n"
+                              "2026-12-06T00:00:00.000000Z,86400,0\n";
+    std::filesystem::create_directories(statistics);
+    std::ofstream(statistics + "days.csv") << older;
     {
         const std::unique_ptr<Output> output =
             OpenStatisticsOutput(folder.Path().string(), GridChoice{"continental-europe", {}});
@@ -155,10 +182,12 @@ TEST(StatisticsOutputTest, ADaysQuarterHoursAndTheDayAreTheirReadingsFigures) {
         EXPECT_NEAR(std::stod(row.at("lowest_hz")), lowest, 1e-9) << where;
         EXPECT_NEAR(std::stod(row.at("highest_hz")), highest, 1e-9) << where;
         EXPECT_EQ(row.at("seconds_outside_standard_range"), std::to_string(outside)) << where;
-        EXPECT_EQ(row.at("seconds_outside:alert (100 mHz for 5 min)"),
+        EXPECT_EQ(row.at("seconds_outside_alert_100_mhz_for_5_min"),
                   std::to_string(outsideAlert))
             << where;
     }
+    std::ifstream aside(statistics + "days.1.csv");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), older);
 }
 
 }  // namespace

@@ -35,9 +35,11 @@ std::string FullRow(const PeriodFigures& period, int64_t lengthNs) {
                       "," + HertzField(period.Mean()) + "," + deviation + "," +
                       HertzField(period.Lowest()) + "," + (read ? FormatUtc(period.LowestNs()) : "") +
                       "," + HertzField(period.Highest()) + "," +
-                      (read ? FormatUtc(period.HighestNs()) : "") + "," +
-                      std::to_string(period.SecondsOutsideStandardRange()) + "," +
-                      std::to_string(period.MinutesOutsideStandardRange());
+                      (read ? FormatUtc(period.HighestNs()) : "");
+    if (const std::optional<int64_t> seconds = period.SecondsOutsideStandardRange()) {
+        row += "," + std::to_string(*seconds) + "," +
+               std::to_string(period.MinutesOutsideStandardRange().value_or(0));
+    }
     for (const int64_t outside : period.SecondsOutsideBands()) {
         row += "," + std::to_string(outside);
     }
@@ -46,12 +48,17 @@ std::string FullRow(const PeriodFigures& period, int64_t lengthNs) {
            (last && last->figures ? FormatSignedSeconds(last->figures->gridTimeDeviationUs) : "");
 }
 
-std::string FullHeader(const std::vector<Band>& bands) {
+// Column names are identifiers, as the tools people load the files into take them: a band's
+// words for people are in the documentation.
+std::string FullHeader(const Grid& grid) {
     std::string header =
         "utc,readings,lost_pulses,mean_hz,standard_deviation_hz,lowest_hz,lowest_utc,highest_hz,"
-        "highest_utc,seconds_outside_standard_range,minutes_outside_standard_range";
-    for (const Band& band : bands) {
-        header += ",seconds_outside:" + band.name;
+        "highest_utc";
+    if (grid.standardRangeHz) {
+        header += ",seconds_outside_standard_range,minutes_outside_standard_range";
+    }
+    for (const Band& band : grid.bands) {
+        header += ",seconds_outside_" + BandId(band.name);
     }
     return header + ",seconds_without_reading,grid_time_deviation_s";
 }
@@ -89,17 +96,19 @@ class Statistics : public Destination {
                     Write(periods);
                 }
                 periods.current = period;
-                periods.figures = PeriodFigures(m_bands);
+                periods.figures = PeriodFigures(m_resolved ? m_resolved->bands : std::vector<Band>{},
+                                                m_resolved ? m_resolved->standardRangeHz
+                                                           : std::nullopt);
             }
             periods.figures.Add(report);
         }
     }
 
     void ResolveBands(const PulseReport& report) {
-        if (!m_bands.empty() || report.nominalHz == 0) {
+        if (m_resolved || report.nominalHz == 0) {
             return;
         }
-        m_bands = GridFor(m_grid, report.nominalHz).bands;
+        m_resolved = GridFor(m_grid, report.nominalHz);
     }
 
     void Write(const Periods& periods) {
@@ -110,8 +119,8 @@ class Statistics : public Destination {
         const std::string row = FormatUtc(startNs) + "," +
                                 (periods.full ? FullRow(periods.figures, periods.lengthNs)
                                               : Row10s(periods.figures));
-        const std::string header =
-            periods.full ? FullHeader(m_bands) : std::string("utc,readings,mean_hz");
+        const std::string header = periods.full && m_resolved ? FullHeader(*m_resolved)
+                                                              : std::string("utc,readings,mean_hz");
         if (!Append(m_folder / name, header, row) && !m_told) {
             m_told = true;
             std::fprintf(stderr, "cyclara-log: statistics cannot be written in %s\n",
@@ -119,10 +128,15 @@ class Statistics : public Destination {
         }
     }
 
+    // A file begun with another header (an older layout, another grid's bands) is moved aside
+    // whole, never appended to: its columns would no longer be the rows'.
     static bool Append(const std::filesystem::path& path, const std::string& header,
                        const std::string& row) {
         std::error_code ignored;
         std::filesystem::create_directories(path.parent_path(), ignored);
+        if (std::filesystem::exists(path, ignored) && FirstLine(path) != header) {
+            MoveAside(path);
+        }
         const bool fresh = !std::filesystem::exists(path, ignored);
         std::ofstream file(path, std::ios::app);
         if (fresh) {
@@ -132,9 +146,29 @@ class Statistics : public Destination {
         return static_cast<bool>(file.flush());
     }
 
+    static std::string FirstLine(const std::filesystem::path& path) {
+        std::ifstream file(path);
+        std::string line;
+        std::getline(file, line);
+        return line;
+    }
+
+    // "days.csv" becomes "days.1.csv", or the first such name that is free.
+    static void MoveAside(const std::filesystem::path& path) {
+        std::error_code error;
+        for (int n = 1; n < 1000; ++n) {
+            const std::filesystem::path aside = path.parent_path() /
+                (path.stem().string() + "." + std::to_string(n) + path.extension().string());
+            if (!std::filesystem::exists(aside, error)) {
+                std::filesystem::rename(path, aside, error);
+                return;
+            }
+        }
+    }
+
     const std::filesystem::path m_folder;
     const GridChoice m_grid;
-    std::vector<Band> m_bands;
+    std::optional<Grid> m_resolved;  // once the nominal frequency is known
     Periods m_periods[3] = {{10 * kSecondNs, "10s-", false, -1, PeriodFigures()},
                             {900 * kSecondNs, "15min-", true, -1, PeriodFigures()},
                             {kDayNs, "", true, -1, PeriodFigures()}};

@@ -8,11 +8,18 @@
 
 namespace cyclara::logger {
 
+void DayFigures::SetStandardRange(std::optional<double> halfWidthHz) {
+    m_standardRangeHz = halfWidthHz;
+    if (m_today.Pulses() == 0) {
+        m_today = PeriodFigures({}, m_standardRangeHz);
+    }
+}
+
 void DayFigures::Add(const PulseReport& report) {
     const int64_t date = PeriodOf(report.unixNanoseconds, kDayNs);
     if (date != m_date) {
         m_yesterdayBins = date == m_date + 1 ? m_bins : std::vector<int64_t>{};
-        m_today = PeriodFigures{};
+        m_today = PeriodFigures({}, m_standardRangeHz);
         m_bins.assign(kBins, 0);
         m_date = date;
     }
@@ -39,7 +46,10 @@ nlohmann::json DayFigures::Today() const {
             {"highest_utc", FormatUtc(day.HighestNs())},
             {"mean_hz", HertzOf(*day.Mean())},
             {"standard_deviation_hz", day.StandardDeviationHz().value_or(0.0)},
-            {"seconds_outside_standard_range", day.SecondsOutsideStandardRange()},
+            {"standard_range_hz", m_standardRangeHz ? Json(*m_standardRangeHz) : Json()},
+            {"seconds_outside_standard_range",
+             day.SecondsOutsideStandardRange() ? Json(*day.SecondsOutsideStandardRange())
+                                               : Json()},
             {"lost", day.Lost()},
             {"histogram",
              {{"from_hz", m_nominal - kBinHz * (kBins / 2)},

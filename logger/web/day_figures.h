@@ -18,6 +18,8 @@ class DayFigures {
     static constexpr int kBins = 101;
     static constexpr double kBinHz = 0.01;
 
+    // The grid's standard frequency range, for the days from now on; none: it has none.
+    void SetStandardRange(std::optional<double> halfWidthHz);
     // A measured pulse; the first of a new UTC day moves today's histogram to yesterday's.
     void Add(const PulseReport& report);
     nlohmann::json Today() const;
@@ -25,6 +27,7 @@ class DayFigures {
   private:
     int64_t m_date = -1;  // days since 1970-01-01, UTC
     int m_nominal = 50;
+    std::optional<double> m_standardRangeHz;
     PeriodFigures m_today;
     std::vector<int64_t> m_bins = std::vector<int64_t>(kBins);
     std::vector<int64_t> m_yesterdayBins;  // empty when yesterday was not seen

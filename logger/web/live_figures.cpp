@@ -96,20 +96,22 @@ void LiveFigures::Measured(const PulseReport& report) {
     }
     const PulseFigures& figures = *report.figures;
     m_metrics.lost += static_cast<uint64_t>(figures.lost);
-    m_day.Add(report);
-    if (!figures.frequencyTenMicroHz || figures.kind != PulseFigures::Kind::kMeasured) {
-        return;
-    }
-    const double hertz = HertzOf(*figures.frequencyTenMicroHz);
     const int nominal = report.nominalHz;
-    if (m_metrics.nominal != nominal) {
+    if (nominal != 0 && m_metrics.nominal != nominal) {
         m_metrics.nominal = nominal;
         m_grid = GridFor(m_gridChoice, nominal);
-        m_sinceStart.emplace(m_grid->bands);
+        m_day.SetStandardRange(m_grid->standardRangeHz);
+        m_sinceStart.emplace(m_grid->bands, m_grid->standardRangeHz);
         for (const Band& band : m_grid->bands) {
             m_metrics.bandOutside.emplace(band.name, false);
         }
     }
+    m_day.Add(report);
+    if (!figures.frequencyTenMicroHz || figures.kind != PulseFigures::Kind::kMeasured ||
+        !m_sinceStart) {
+        return;
+    }
+    const double hertz = HertzOf(*figures.frequencyTenMicroHz);
     m_sinceStart->Add(report);
     CountInHistogram(hertz);
     m_history.Add(report.unixNanoseconds, hertz,

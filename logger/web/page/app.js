@@ -121,7 +121,10 @@ function todayRows(today) {
     ['Highest', `${today.highest_hz.toFixed(3)} Hz at ${at(today.highest_utc)}`],
     ['Mean', `${today.mean_hz.toFixed(4)} Hz`],
     ['Standard deviation', `${(today.standard_deviation_hz * 1e3).toFixed(1)} mHz`],
-    ['Seconds outside ±50 mHz', `${today.seconds_outside_standard_range} of ${today.readings}`],
+    // The grid's own standard range; a grid whose operators define none has no such row.
+    ...(today.standard_range_hz == null ? [] : [[
+      `Seconds outside ±${Math.round(today.standard_range_hz * 1e3)} mHz`,
+      `${today.seconds_outside_standard_range} of ${today.readings}`]]),
     ['Lost pulses', today.lost],
   ];
 }
