@@ -20,10 +20,12 @@ void OnChildEnded(int) {
     g_childEnded = 1;
 }
 
-// Without SA_RESTART, so that a signal ends the sleep it lands in.
-void InstallHandler(int signal, void (*handler)(int)) {
+// Without SA_RESTART, so that a signal ends the sleep it lands in. `flags`: SA_NOCLDSTOP for
+// the child's, whose stop and continuation (a suspended machine, simulated) end nothing.
+void InstallHandler(int signal, void (*handler)(int), int flags = 0) {
     struct sigaction action {};
     action.sa_handler = handler;
+    action.sa_flags = flags;
     sigemptyset(&action.sa_mask);
     sigaction(signal, &action, nullptr);
 }
@@ -33,7 +35,7 @@ void InstallHandler(int signal, void (*handler)(int)) {
 void InstallRunSignals() {
     InstallHandler(SIGINT, OnStopSignal);
     InstallHandler(SIGTERM, OnStopSignal);
-    InstallHandler(SIGCHLD, OnChildEnded);
+    InstallHandler(SIGCHLD, OnChildEnded, SA_NOCLDSTOP);
 }
 
 int StopSignal() {

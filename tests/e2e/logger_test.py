@@ -23,8 +23,8 @@ import time
 import unittest
 
 from harness import (LOGGER, PROGRAM_TIMESTAMP_PATH_US, SIM, UNDER_WINE, child_pid, csv_logs,
-                     main, pulse_timing, read_bytes, record_table, run, seen_intervals_us,
-                     written)
+                     end_group, main, pulse_timing, read_bytes, record_table, run,
+                     seen_intervals_us, written)
 
 # The runs at one pulse a second test the figures, the same in every build: the plain build's.
 # A build under wine, qemu-user or ThreadSanitizer (CYCLARA_E2E_QUICK) leaves them out.
@@ -190,6 +190,26 @@ class LoggerAgainstSimulator(unittest.TestCase):
                 (log,) = csv_logs(logs)
                 self.assertIsNotNone(CSV_ROW.match(read_bytes(os.path.join(logs, log))))
                 self.assertEqual(record_table(record)[-1]["event"], "stop")
+
+    @unittest.skipIf(UNDER_WINE, "wine's own processes take the signals")
+    def test_a_logger_stopped_and_continued_goes_on_counting(self):
+        # As a suspended machine: the simulator goes on pulsing while its program is stopped.
+        with tempfile.TemporaryDirectory() as folder:
+            sim = subprocess.Popen([SIM, *SIM_TIMING, "--count", "60", "--", *LOGGER, "--port",
+                                    "5", "--log-dir", folder, "--count", "30"],
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                                   start_new_session=True)
+            try:
+                sim.stdout.readline()
+                logger = child_pid(sim)
+                os.kill(logger, signal.SIGSTOP)
+                time.sleep(1)
+                os.kill(logger, signal.SIGCONT)
+                out, errors = sim.communicate(timeout=30)
+            finally:
+                end_group(sim)
+        self.assertEqual(sim.returncode, 0, errors)
+        self.assertEqual(len(out.splitlines()), 29, "the first row was read before the stop")
 
     @unittest.skipIf(UNDER_WINE, "a pipe between a Windows and a Linux program is wine's")
     def test_a_closed_output_ends_the_run_cleanly(self):
