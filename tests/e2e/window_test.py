@@ -19,6 +19,26 @@ SHOTS = sys.argv[2] if len(sys.argv) > 2 else None
 GRAB = os.path.join(BUILD, "tools", "window_shots")
 
 
+class WithoutAWorkingDisplay(unittest.TestCase):
+    """`make run` and `make demo` say how to measure without a display, never Qt's abort."""
+
+    def test_no_display_or_one_that_does_not_answer_is_one_sentence(self):
+        window = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
+                              "window")
+        environment = {k: v for k, v in os.environ.items()
+                       if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        for display, said in ((None, "There is no display here"),
+                              (":97", "The display :97 does not answer")):
+            with self.subTest(display=display):
+                env = dict(environment, **({"DISPLAY": display} if display else {}))
+                done = subprocess.run([window, "run", BUILD], env=env, capture_output=True,
+                                      text=True, timeout=30)
+                self.assertEqual(done.returncode, 1, done.stderr)
+                self.assertIn(said, done.stderr)
+                self.assertIn("cyclara-log --port 5", done.stderr)
+                self.assertEqual(len(done.stderr.strip().splitlines()), 1, done.stderr)
+
+
 class WindowAgainstSimulator(WindowOnSimulator):
     def setUp(self):
         self.start(SIM, ["--period", "1", "--width", "0.5", "--frequency", "60", "--events",
