@@ -207,6 +207,41 @@ def raw_request(port, data, read_timeout=5):
     return int(match.group(1)) if match else None
 
 
+class TheReadmesDemo(unittest.TestCase):
+    """`make demo-events` as a newcomer runs it from a clean clone: its page answers with a
+    frequency from the simulated grid, whatever else listens on 8080."""
+
+    def test_the_demos_page_answers_with_a_frequency(self):
+        demo = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
+                            "demo-events")
+        with tempfile.TemporaryDirectory() as folder, socket.socket() as taken:
+            try:
+                taken.bind(("127.0.0.1", 8080))
+                taken.listen(1)
+            except OSError:
+                pass  # something else has it: the demo must step past it all the same
+            process = subprocess.Popen([demo, BUILD], stdout=subprocess.PIPE,
+                                       stderr=subprocess.DEVNULL, text=True,
+                                       start_new_session=True,
+                                       env=dict(os.environ, TMPDIR=folder))
+            try:
+                port = int(re.search(r"127\.0\.0\.1:(\d+)/", process.stdout.readline())[1])
+                self.assertNotEqual(port, 8080)
+
+                def frequency():
+                    try:
+                        with urllib.request.urlopen(f"http://127.0.0.1:{port}/api/v1/state",
+                                                    timeout=5) as reply:
+                            return json.loads(reply.read()).get("frequency_hz")
+                    except OSError:
+                        return None
+                hertz = wait_for(frequency, "the demo's page to show a frequency", timeout=60)
+                self.assertAlmostEqual(hertz, 50, delta=0.3)
+            finally:
+                end_group(process)
+                process.wait(timeout=30)
+
+
 class WhereItListens(unittest.TestCase):
     """The page opens before the device (/dev/null, no measuring device's port), so what it
     says of its address comes first."""
