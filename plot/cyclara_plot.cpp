@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 #include <QApplication>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdlib>
@@ -93,6 +94,12 @@ int main(int argc, char** argv) {
     // A picture needs no screen: without one named, Qt draws offscreen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    // Nor a session's runtime folder (a cron job, a login without one), for which Qt would
+    // warn on every run: a private one of its own, gone with the process.
+    const QTemporaryDir runtime;
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtime.isValid()) {
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     }
     QApplication application(argc, argv);
     std::vector<cyclara::RecordRow> rows;

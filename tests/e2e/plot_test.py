@@ -42,8 +42,11 @@ class PlotOfADay(unittest.TestCase):
     def plot(self, name, *options, env=None, files=None):
         picture = os.path.join(self.folder.name, name)
         started = time.monotonic()
-        subprocess.run([PLOT, *(files or [self.day]), "-o", picture, *options], check=True,
-                       env=env)
+        # As from a cron job: no session's runtime folder, and still not a word on stderr.
+        environment = {k: v for k, v in (env or os.environ).items() if k != "XDG_RUNTIME_DIR"}
+        drawn = subprocess.run([PLOT, *(files or [self.day]), "-o", picture, *options],
+                               check=True, env=environment, capture_output=True, text=True)
+        self.assertEqual(drawn.stderr, "")
         print(f"{name}: drawn in {time.monotonic() - started:.2f} s", file=sys.stderr)
         return picture
 
