@@ -120,6 +120,15 @@ struct Opening {
     Receiver receiver;
 };
 
+// An opening that measured nothing (a device that failed at once, a stop before the first
+// pulse) would leave a log with no row.
+void RemoveEmptyLog(const std::string& path) {
+    std::error_code error;
+    if (!path.empty() && std::filesystem::file_size(path, error) == 0 && !error) {
+        std::filesystem::remove(path, error);
+    }
+}
+
 // Tells the watchdog the pipeline moves, and says once when the pulses stop or come back
 // while the device is there.
 void LookAtPipeline(PipelineWatch& watch, const PulseDispatch& dispatch, PulsePipeline& pipeline,
@@ -173,6 +182,9 @@ StopReason MeasureUntilStopped(CommDevice& device, CommDevice* reference,
         reason = StopReason::kNoModemLines;
     }
     opening->receiver.EndThread();
+    if (!opening->receiver.LastStopWasForced()) {
+        RemoveEmptyLog(opening->log.Path());
+    }
     const uint64_t dropped = opening->watched.Timing().droppedChanges;
     if (dropped != 0) {
         std::fprintf(stderr,

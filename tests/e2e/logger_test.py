@@ -476,8 +476,10 @@ class CommandLine(unittest.TestCase):
     def test_a_device_without_modem_lines_is_named_and_ends_the_run_with_exit_3(self):
         with tempfile.TemporaryDirectory() as folder:
             code, _, errors = self.logger("--device", "/dev/null", "--log-dir", folder)
+            logs = csv_logs(folder)
         self.assertEqual(code, 3, errors)
         self.assertIn("/dev/null has no modem lines", errors)
+        self.assertEqual(logs, [], "a run that measured nothing leaves no empty log")
 
     def test_a_port_that_does_not_open_names_it_and_the_reason(self):
         device = "\\\\.\\COM99" if UNDER_WINE else "/dev/cyclara-no-such-device"
