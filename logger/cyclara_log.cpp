@@ -17,6 +17,7 @@
 #include "logger/watched_device.h"
 #include "measure/clock.h"
 #include "measure/line_assembler.h"
+#include "measure/log_files.h"
 #include "measure/measurement_log.h"
 #include "measure/receive_thread.h"
 #include "serial/adapter.h"
@@ -47,10 +48,11 @@ constexpr std::chrono::milliseconds kLookEvery{1'000};
 constexpr int kLooksPerClockRead = 5;
 
 // A folder the user named is made if it is not there, as the record's is: a new meter's first
-// run finds none, and without it the run would keep no log.
+// run finds none, and without it the run would keep no log. Unnamed, the user's data folder:
+// a command-line program's own folder is a build tree or a system folder, no place for logs.
 std::vector<LogFolder> LogFolders(const LoggerOptions& options) {
     if (options.logDir.empty()) {
-        return ProgramLogFolders();
+        return {UserDataFolder};
     }
     std::error_code ignored;
     std::filesystem::create_directories(options.logDir, ignored);

@@ -44,8 +44,8 @@ void AddMeasuringOptions(CLI::App& app, LoggerOptions& o) {
             ->check(CLI::IsMember(speeds).description(""))
         ->type_name("RATE");
     app.add_option("--log-dir", o.logDir,
-                   "Folder of the CSV logs (default: the program's folder, else the user's "
-                   "data folder)")
+                   "Folder of the CSV logs (default: the user's data folder, "
+                   "~/.local/share/cyclara or %LOCALAPPDATA%\\Cyclara)")
         ->type_name("DIR");
     app.add_option("--count", o.count, "Stop after this many counted pulses")
         ->check(kNotEmpty)
