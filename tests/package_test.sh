@@ -38,7 +38,7 @@ for size in 16 32; do
 done
 check "the help page lies where the program looks, beside it in ../share/doc/cyclara" \
     '[ -f "$root/usr/bin/../share/doc/cyclara/cyclara.html" ]'
-for page in cyclara cyclara-log cyclara-sim cyclara-plot; do
+for page in cyclara cyclara-log cyclara-sim cyclara-plot cyclara-compare; do
     file=$root/usr/share/man/man1/$page.1.gz
     check "man renders $page(1) without a warning" \
         '[ -f "$file" ] && [ -z "$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$file" 2>&1 >/dev/null)" ]'

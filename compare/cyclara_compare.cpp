@@ -1,0 +1,153 @@
+// cyclara-compare: how a meter's readings compare with another's, or with the grid operator's
+// published figures, from their files: the clock offset between them and how far they agree.
+#include "command_line/command_line.h"
+#include "command_line/version.h"
+#include "compare/comparison.h"
+#include "record/recording.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using cyclara::compare::Agreement;
+using cyclara::compare::Comparison;
+using cyclara::compare::Label;
+using Json = nlohmann::json;
+
+struct Options {
+    std::vector<std::string> files;
+    int nominal = 0;
+    std::string label = "start";
+    bool json = false;
+};
+
+int ParseOptions(int argc, char** argv, Options& o) {
+    CLI::App app{"Compares meters' frequency recordings: the first with each other one.",
+                 "cyclara-compare"};
+    app.add_option("files", o.files,
+                   "Recordings: cyclara-log's record (a day file, plain or compressed), a "
+                   "one-second file of UTC times and deviations in mHz, or a time,hertz CSV")
+        ->required()
+        ->expected(2, -1);
+    app.add_option("--nominal", o.nominal, "50 or 60 (default: as each recording says)")
+        ->check(CLI::IsMember({50, 60}).description(""));
+    app.add_option("--label", o.label,
+                   "Where a published file's time label lies in its second: start (default), "
+                   "middle or end; cyclara-log's record labels the end")
+        ->check(CLI::IsMember({"start", "middle", "end"}).description(""));
+    app.add_flag("--json", o.json, "One JSON object a pair, for scripts");
+    app.set_version_flag("--version", std::string("cyclara-compare ") + cyclara::kVersion);
+    return cyclara::ParseCommandLine(app, argc, argv);
+}
+
+Label LabelOf(const std::string& name) {
+    return name == "middle" ? Label::kMiddle : name == "end" ? Label::kEnd : Label::kStart;
+}
+
+std::string Utc(int64_t second) {
+    const std::time_t time = static_cast<std::time_t>(second);
+    std::tm utc{};
+    gmtime_r(&time, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+Json AgreementObject(const Agreement& a) {
+    Json adev = Json::object();
+    for (const auto& [tau, value] : a.allanDeviationMhz) {
+        adev[std::to_string(tau) + "_s"] = value;
+    }
+    return {{"paired_seconds", a.pairedSeconds},
+            {"mean_difference_mhz", a.meanDifferenceMhz},
+            {"mean_difference_uncertainty_mhz", a.meanDifferenceUncertaintyMhz},
+            {"difference_sd_mhz", a.differenceSdMhz},
+            {"largest_difference_mhz", a.largestDifferenceMhz},
+            {"largest_difference_utc", Utc(a.largestDifferenceSecond)},
+            {"difference_allan_deviation_mhz", adev},
+            {"grid_time_drift_ms", a.gridTimeDriftMs}};
+}
+
+Json ComparisonObject(const Comparison& c) {
+    return {{"a", c.a},
+            {"b", c.b},
+            {"lag_s", c.lagSeconds},
+            {"lag_uncertainty_s", c.lagUncertaintySeconds},
+            {"correlation", c.correlation},
+            {"same_area", c.sameArea},
+            {"at_lag", AgreementObject(c.atLag)},
+            {"at_zero_lag", AgreementObject(c.atZeroLag)},
+            {"verdict", Verdict(c)}};
+}
+
+void Print(const Comparison& c) {
+    std::printf("%s against %s: %s\n", c.b.c_str(), c.a.c_str(), Verdict(c).c_str());
+    if (!c.sameArea) {
+        return;
+    }
+    const Agreement& a = c.atLag;
+    std::printf("  lag %+.1f s (uncertainty %.1f s, correlation %.3f); %lld seconds paired\n",
+                c.lagSeconds, c.lagUncertaintySeconds, c.correlation,
+                static_cast<long long>(a.pairedSeconds));
+    std::printf("  difference %+.2f mHz (uncertainty %.2f), s.d. %.2f mHz, largest %+.1f mHz "
+                "at %s; grid time drift %+.1f ms\n",
+                a.meanDifferenceMhz, a.meanDifferenceUncertaintyMhz, a.differenceSdMhz,
+                a.largestDifferenceMhz, Utc(a.largestDifferenceSecond).c_str(),
+                a.gridTimeDriftMs);
+    std::printf("  at zero lag: s.d. %.2f mHz over %lld seconds\n", c.atZeroLag.differenceSdMhz,
+                static_cast<long long>(c.atZeroLag.pairedSeconds));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const int ended = ParseOptions(argc, argv, options); ended >= 0) {
+        return ended;
+    }
+    std::vector<cyclara::compare::Series> series;
+    for (const std::string& file : options.files) {
+        std::string whyNot;
+        const std::optional<cyclara::Recording> recording =
+            cyclara::ReadRecording(file, options.nominal, whyNot);
+        if (!recording) {
+            std::fprintf(stderr, "cyclara-compare: %s\n", whyNot.c_str());
+            return 1;
+        }
+        const Label label = recording->form == cyclara::Recording::Form::kRecord
+                                ? Label::kEnd
+                                : LabelOf(options.label);
+        series.push_back(cyclara::compare::SeriesOf(file, *recording, label));
+        std::fprintf(stderr, "cyclara-compare: %s: %s, %d Hz, time labels at each second's %s;"
+                             " %zu seconds, %lld left out\n",
+                     file.c_str(), cyclara::FormName(recording->form), recording->nominalHz,
+                     cyclara::compare::LabelName(label), series.back().hertzBySecond.size(),
+                     static_cast<long long>(series.back().leftOut));
+    }
+    Json all = Json::array();
+    int code = 0;
+    for (size_t i = 1; i < series.size(); ++i) {
+        const std::optional<Comparison> comparison = cyclara::compare::Compare(series[0], series[i]);
+        if (!comparison) {
+            std::fprintf(stderr, "cyclara-compare: %s and %s share too few seconds to compare\n",
+                         series[0].name.c_str(), series[i].name.c_str());
+            code = 1;
+            continue;
+        }
+        if (options.json) {
+            all.push_back(ComparisonObject(*comparison));
+        } else {
+            Print(*comparison);
+        }
+    }
+    if (options.json) {
+        std::printf("%s\n", all.dump(2).c_str());
+    }
+    return code;
+}
