@@ -25,6 +25,10 @@ class PeriodFigures {
 
     int64_t Pulses() const { return m_pulses; }
     int64_t Lost() const { return m_lost; }
+    // Seconds of a gap in the measurement (the device away, a stop) that fell in this period.
+    void AddSecondsAway(int64_t seconds) { m_away += seconds; }
+    // The seconds that have no reading: pulses lost inside intervals, and the seconds away.
+    int64_t SecondsWithoutReading() const { return m_lost + m_away; }
     int64_t Glitches() const { return m_glitches; }
     int64_t Readings() const { return m_frequencies; }
     // In units of 0.00001 Hz, over the period's one-second frequencies; none without one.
@@ -53,6 +57,7 @@ class PeriodFigures {
     int m_nominalHz = 0;  // as the readings' records say
     int64_t m_pulses = 0;
     int64_t m_lost = 0;
+    int64_t m_away = 0;
     int64_t m_glitches = 0;
     int64_t m_frequencies = 0;
     int64_t m_frequencySum = 0;

@@ -186,8 +186,70 @@ TEST(StatisticsOutputTest, ADaysQuarterHoursAndTheDayAreTheirReadingsFigures) {
                   std::to_string(outsideAlert))
             << where;
     }
+    for (const auto& row : quarters) {
+        EXPECT_EQ(row.at("seconds_without_reading"), "0") << "a grid a little fast loses none";
+    }
     std::ifstream aside(statistics + "days.1.csv");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), older);
+}
+
+// The seconds a quarter-hour has no reading for: pulses lost, and the device away between two
+// runs, each part of the gap in the quarter it fell in.
+TEST(StatisticsOutputTest, SecondsWithoutReadingAreTheLostAndTheAwayOnes) {
+    constexpr int64_t kStart = 1'796'601'600;  // 2026-12-07T00:00:00Z, a quarter-hour's start
+    const struct {
+        const char* name;
+        int64_t lastBeforeGap, nextStart;  // seconds; the runs pulse every second besides
+        int64_t lostAt;                    // a pulse lost inside an interval there; 0: none
+        std::vector<std::string> withoutReading;  // the two quarters'
+    } cases[] = {
+        {"away 101 s within the first quarter", 399, 500, 0, {"101", "0"}},
+        {"away across the quarters' boundary", 850, 950, 0, {"50", "50"}},
+        {"one pulse lost in the second", 850, 851, 1200, {"1", "1"}},
+    };
+    for (const auto& c : cases) {
+        cyclara::testing::TempFolder folder;
+        const std::string statistics = folder.Path().string() + "/statistics/";
+        {
+            const std::unique_ptr<Output> output =
+                OpenStatisticsOutput(folder.Path().string(), GridChoice{"continental-europe", {}});
+            const auto pulse = [&](int64_t second, bool start, int64_t lost) {
+                PulseReport report;
+                report.unixNanoseconds = (kStart + second) * kSecondNs;
+                report.pulse = CountedPulse{};
+                report.pulse->count = start ? 0 : 1;
+                report.figures = PulseFigures{};
+                report.figures->kind = start ? PulseFigures::Kind::kReference
+                                             : PulseFigures::Kind::kMeasured;
+                report.figures->lost = lost;
+                report.figures->frequencyTenMicroHz = 5'000'000;
+                report.nominalHz = 50;
+                output->Take(report);
+            };
+            pulse(0, true, 0);
+            for (int64_t second = 1; second <= 1800; ++second) {
+                if (second > c.lastBeforeGap && second < c.nextStart) {
+                    continue;
+                }
+                if (c.lostAt != 0 && second == c.lostAt) {
+                    continue;
+                }
+                pulse(second, second == c.nextStart, c.lostAt != 0 && second == c.lostAt + 1);
+            }
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+            while (CsvRows(statistics + "15min-2026-12-07.csv").size() < 2 &&
+                   std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            output->Close();
+        }
+        const auto quarters = CsvRows(statistics + "15min-2026-12-07.csv");
+        ASSERT_EQ(quarters.size(), 2u) << c.name;
+        for (size_t q = 0; q < 2; ++q) {
+            EXPECT_EQ(quarters[q].at("seconds_without_reading"), c.withoutReading[q])
+                << c.name << ", quarter " << q;
+        }
+    }
 }
 
 }  // namespace

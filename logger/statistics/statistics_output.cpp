@@ -25,7 +25,7 @@ std::string Row10s(const PeriodFigures& period) {
     return std::to_string(period.Readings()) + "," + HertzField(period.Mean());
 }
 
-std::string FullRow(const PeriodFigures& period, int64_t lengthNs) {
+std::string FullRow(const PeriodFigures& period) {
     char deviation[32] = "";
     if (const std::optional<double> sd = period.StandardDeviationHz()) {
         std::snprintf(deviation, sizeof deviation, "%.5f", *sd);
@@ -44,7 +44,7 @@ std::string FullRow(const PeriodFigures& period, int64_t lengthNs) {
         row += "," + std::to_string(outside);
     }
     const std::optional<PulseReport>& last = period.Last();
-    return row + "," + std::to_string(lengthNs / kSecondNs - period.Readings()) + "," +
+    return row + "," + std::to_string(period.SecondsWithoutReading()) + "," +
            (last && last->figures ? FormatSignedSeconds(last->figures->gridTimeDeviationUs) : "");
 }
 
@@ -79,7 +79,7 @@ class Statistics : public Destination {
 
     Delivery Deliver(const std::vector<PulseReport>& batch, uint64_t) override {
         for (const PulseReport& report : batch) {
-            if (report.IsMeasured() && report.figures) {
+            if (report.pulse && report.figures) {
                 Take(report);
             }
         }
@@ -87,12 +87,21 @@ class Statistics : public Destination {
     }
 
   private:
+    // A run's first pulse (the device back, a restart) ends a gap since the last run's last:
+    // each period gets the whole seconds of it that fell in it, the one the gap began in before
+    // its row is written.
     void Take(const PulseReport& report) {
         ResolveBands(report);
+        const int64_t nowNs = report.unixNanoseconds;
+        const bool gap = !report.IsMeasured() && m_lastEdgeNs && nowNs > *m_lastEdgeNs;
         for (Periods& periods : m_periods) {
-            const int64_t period = PeriodOf(report.unixNanoseconds, periods.lengthNs);
+            const int64_t period = PeriodOf(nowNs, periods.lengthNs);
             if (period != periods.current) {
                 if (periods.current >= 0) {
+                    if (gap) {
+                        periods.figures.AddSecondsAway(
+                            WholeSeconds((periods.current + 1) * periods.lengthNs - *m_lastEdgeNs));
+                    }
                     Write(periods);
                 }
                 periods.current = period;
@@ -100,8 +109,17 @@ class Statistics : public Destination {
                                                 m_resolved ? m_resolved->standardRangeHz
                                                            : std::nullopt);
             }
+            if (gap) {
+                const int64_t from = std::max(*m_lastEdgeNs, period * periods.lengthNs);
+                periods.figures.AddSecondsAway(WholeSeconds(nowNs - from));
+            }
             periods.figures.Add(report);
         }
+        m_lastEdgeNs = nowNs;
+    }
+
+    static int64_t WholeSeconds(int64_t ns) {
+        return (ns + kSecondNs / 2) / kSecondNs;
     }
 
     void ResolveBands(const PulseReport& report) {
@@ -117,7 +135,7 @@ class Statistics : public Destination {
                                      ? periods.prefix + UtcDate(startNs) + ".csv"
                                      : std::string("days.csv");
         const std::string row = FormatUtc(startNs) + "," +
-                                (periods.full ? FullRow(periods.figures, periods.lengthNs)
+                                (periods.full ? FullRow(periods.figures)
                                               : Row10s(periods.figures));
         const std::string header = periods.full && m_resolved ? FullHeader(*m_resolved)
                                                               : std::string("utc,readings,mean_hz");
@@ -169,6 +187,7 @@ class Statistics : public Destination {
     const std::filesystem::path m_folder;
     const GridChoice m_grid;
     std::optional<Grid> m_resolved;  // once the nominal frequency is known
+    std::optional<int64_t> m_lastEdgeNs;  // of the last pulse taken, of any run
     Periods m_periods[3] = {{10 * kSecondNs, "10s-", false, -1, PeriodFigures()},
                             {900 * kSecondNs, "15min-", true, -1, PeriodFigures()},
                             {kDayNs, "", true, -1, PeriodFigures()}};
