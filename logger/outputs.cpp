@@ -39,9 +39,9 @@ OpenedOutputs OpenOutputs(const LoggerOptions& options, const std::string& path,
     std::vector<std::unique_ptr<Output>>& outputs = opened.outputs;
     if (!options.quiet) {
         const bool lineProtocol = options.format == "influx";
-        const std::string header =
-            StandardOutputIsTerminal() && !lineProtocol ? std::string(kRowHeader) + "\n" : "";
-        outputs.push_back(OpenStandardOutput(header, lineProtocol ? path : "",
+        const RowLayout layout = StandardOutputIsTerminal() && !lineProtocol ? RowLayout::kColumns
+                                                                             : RowLayout::kTabs;
+        outputs.push_back(OpenStandardOutput(layout, lineProtocol ? path : "",
                                              [&stop] { stop.Request(StopReason::kOutputClosed); }));
     }
     if (!options.recordDir.empty()) {

@@ -5,6 +5,7 @@
 #include "logger/influx/line_protocol.h"
 
 #include <utility>
+#include <vector>
 
 namespace cyclara::logger {
 
@@ -16,6 +17,29 @@ using namespace std::chrono_literals;
 constexpr OutputPolicy kRowsPolicy{
     .queueLimit = 1000, .batchLimit = 100, .longestRetry = 1000ms, .closeWait = 2000ms};
 
+// The columns' names, and the width each keeps on a terminal: its name's, or a wide value's
+// (a week's elapsed count, a grid time of minutes).
+struct Column {
+    const char* name;
+    size_t width;
+};
+constexpr Column kColumns[] = {{"elapsed", 9},      {"width_us", 8},     {"difference_us", 13},
+                               {"frequency_hz", 12}, {"measured_hz", 11}, {"grid_time_deviation_s", 21}};
+
+std::string Laid(const std::vector<std::string>& fields, RowLayout layout) {
+    std::string row;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (layout == RowLayout::kTabs) {
+            row += (i == 0 ? "" : "\t") + fields[i];
+            continue;
+        }
+        const size_t width = kColumns[i].width;
+        row += (i == 0 ? "" : "  ") + std::string(fields[i].size() < width ? width - fields[i].size() : 0, ' ') +
+               fields[i];
+    }
+    return row;
+}
+
 std::string WithoutLeadingSpaces(const std::string& text) {
     const size_t first = text.find_first_not_of(' ');
     return first == std::string::npos ? "" : text.substr(first);
@@ -23,8 +47,9 @@ std::string WithoutLeadingSpaces(const std::string& text) {
 
 class StandardOutput : public Destination {
   public:
-    StandardOutput(std::string header, std::string lineProtocolDevice)
-        : m_header(std::move(header)),
+    StandardOutput(RowLayout layout, std::string lineProtocolDevice)
+        : m_layout(layout),
+          m_header(layout == RowLayout::kColumns ? RowHeader() + "\n" : ""),
           m_lineProtocolDevice(std::move(lineProtocolDevice)),
           m_host(m_lineProtocolDevice.empty() ? "" : HostName()) {}
 
@@ -36,7 +61,7 @@ class StandardOutput : public Destination {
         for (const PulseReport& report : batch) {
             if (report.IsMeasured()) {
                 text += m_lineProtocolDevice.empty()
-                            ? FormatRow(report) + "\n"
+                            ? FormatRow(report, m_layout) + "\n"
                             : LineProtocol(report, m_host, m_lineProtocolDevice);
             }
         }
@@ -47,6 +72,7 @@ class StandardOutput : public Destination {
     }
 
   private:
+    const RowLayout m_layout;
     std::string m_header;
     const std::string m_lineProtocolDevice;
     const std::string m_host;
@@ -54,22 +80,31 @@ class StandardOutput : public Destination {
 
 }  // namespace
 
-std::string FormatRow(const PulseReport& report) {
+std::string RowHeader() {
+    std::vector<std::string> names;
+    for (const Column& column : kColumns) {
+        names.push_back(column.name);
+    }
+    return Laid(names, RowLayout::kColumns);
+}
+
+std::string FormatRow(const PulseReport& report, RowLayout layout) {
     const CountedPulse& pulse = *report.pulse;
     const std::optional<PulseFigures>& figures = report.figures;
     const bool measured = figures && figures->frequencyTenMicroHz;
-    return WithoutLeadingSpaces(ElapsedText(pulse.count)) + "\t" + WidthText(pulse.widthUs) +
-           "\t" + WithoutLeadingSpaces(DifferenceText(pulse.differenceUs)) + "\t" +
-           (report.frequencyText.empty() ? "-" : report.frequencyText) + "\t" +
-           (measured ? FormatHertz(*figures->frequencyTenMicroHz) : "-") + "\t" +
-           (figures ? FormatSignedSeconds(figures->gridTimeDeviationUs) : "-");
+    return Laid({WithoutLeadingSpaces(ElapsedText(pulse.count)), WidthText(pulse.widthUs),
+                 WithoutLeadingSpaces(DifferenceText(pulse.differenceUs)),
+                 report.frequencyText.empty() ? "-" : report.frequencyText,
+                 measured ? FormatHertz(*figures->frequencyTenMicroHz) : "-",
+                 figures ? FormatSignedSeconds(figures->gridTimeDeviationUs) : "-"},
+                layout);
 }
 
-std::unique_ptr<Output> OpenStandardOutput(std::string header, std::string lineProtocolDevice,
+std::unique_ptr<Output> OpenStandardOutput(RowLayout layout, std::string lineProtocolDevice,
                                            std::function<void()> onClosed) {
     return std::make_unique<Output>(
         "standard output",
-        std::make_unique<StandardOutput>(std::move(header), std::move(lineProtocolDevice)),
+        std::make_unique<StandardOutput>(layout, std::move(lineProtocolDevice)),
         kRowsPolicy, std::move(onClosed));
 }
 
