@@ -34,7 +34,8 @@ win32: deps linux
 # The core's tests with AddressSanitizer and UBSan, built with clang, and the fuzzers; only
 # those are built.
 CLANG = CC=clang-14 CXX=clang++-14
-SANITIZED_TESTS = measure_test receive_test logger_test resource_test posix_backend_test
+SANITIZED_TESTS = measure_test receive_test logger_test resource_test posix_backend_test \
+    compare_test soak_test
 FUZZERS = line_assembler_fuzz receive_thread_fuzz resource_reader_fuzz logger_options_fuzz
 sanitize: deps
 	$(CLANG) cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DCYCLARA_WERROR=ON $(UNITY) \

@@ -86,6 +86,16 @@ class Statistics : public Destination {
         return Delivery::All(batch.size());
     }
 
+    // A stop writes the periods in progress as they are: the next run writes the rest of each
+    // as a row of the same utc, so no reading is lost with the restart; a reader adds them up.
+    void Finish() override {
+        for (Periods& periods : m_periods) {
+            if (periods.current >= 0 && periods.figures.Pulses() > 0) {
+                Write(periods);
+            }
+        }
+    }
+
   private:
     // A run's first pulse (the device back, a restart) ends a gap since the last run's last:
     // each period gets the whole seconds of it that fell in it, the one the gap began in before

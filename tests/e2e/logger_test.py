@@ -363,6 +363,7 @@ class AtOneSecond(unittest.TestCase):
             days = sorted(os.listdir(record))
             rows = record_table(record) if "2026-12-07.csv" in days else []
             statistics = csv_rows(record, "statistics", "days.csv")
+            record_after = [r for r in record_table(record) if r["utc"].startswith("2026-12-08")]
         self.assertEqual(code, 0, errors)
         # The first run's stop writes the excursions still open, begun before midnight, without
         # their end; the second run finds them again and tells them whole when they end.
@@ -375,7 +376,12 @@ class AtOneSecond(unittest.TestCase):
         self.assertEqual(rows, [], "the day before midnight is compressed")
         self.assertIn("2026-12-07.csv.gz", days)
         self.assertIn("2026-12-08.csv", days)
-        self.assertEqual([d["utc"][:10] for d in statistics], ["2026-12-07"], statistics)
+        # The day before whole; the day in progress in two parts, one each run's stop wrote,
+        # which hold every reading of the day the record holds.
+        self.assertEqual([d["utc"][:10] for d in statistics],
+                         ["2026-12-07", "2026-12-08", "2026-12-08"], statistics)
+        recorded = [r for r in record_after if r["frequency_hz"]]
+        self.assertEqual(sum(int(d["readings"]) for d in statistics[1:]), len(recorded))
 
 
 class ServiceManager(unittest.TestCase):

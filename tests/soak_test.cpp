@@ -1,0 +1,236 @@
+// A month unattended, in virtual time: a wandering grid's pulses through the window's pulse
+// measurement, the pipeline and the record, statistics, events and epoch outputs, with the
+// device pulled out and back every third day, the logger restarted every week (once while the
+// clock was not synchronised). Checked: every pulse delivered is in the record exactly once,
+// the statistics hold every reading, and the grid time goes on across each restart, or starts
+// again, said, where it must. Seeded by CYCLARA_SOAK_SEED; CYCLARA_SOAK_DAYS shortens it.
+#include "grid/pulse_pipeline.h"
+#include "logger/epoch/epoch_file.h"
+#include "logger/outputs.h"
+#include "logger/pulse_dispatch.h"
+#include "measure/measurement_log.h"
+#include "measure/pulse_state.h"
+#include "measure/time_spans.h"
+#include "measure/wall_clock.h"
+#include "record/record_file.h"
+#include "tests/temp_folder.h"
+#include "tests/virtual_clock.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace cyclara::logger {
+namespace {
+
+constexpr int64_t kUtcAtZeroNs = 1'796'601'600 * kSecondNs;  // 2026-12-07T00:00:00Z
+
+int64_t FromEnvironment(const char* name, int64_t otherwise) {
+    const char* text = std::getenv(name);
+    return text != nullptr && *text != '\0' ? std::atoll(text) : otherwise;
+}
+
+// One run of the logger: its outputs, its pipeline, the window's measurement feeding it.
+class LoggerRun {
+  public:
+    LoggerRun(testing::VirtualClock& clock, const LoggerOptions& options, StopRequest& stop)
+        : m_kept(TakeKeptEpoch(options.recordDir)),
+          m_outputs(OpenOutputs(options, "", stop).outputs),
+          m_pipeline(clock, {50, options.grid, m_kept.state, !m_kept.damage.empty()},
+                     [this](const PulseReport& report) {
+                         for (const std::unique_ptr<Output>& output : m_outputs) {
+                             output->TakeWaiting(report);
+                         }
+                     }),
+          m_dispatch(m_pipeline, 0, stop),
+          m_log(SystemLocalTime, {}),
+          m_pulses(m_dispatch, m_log) {}
+
+    ~LoggerRun() {
+        m_pipeline.Event(EventOfKind(RunEvent::Kind::kStop));
+        CloseOutputs(m_outputs);
+    }
+
+    void Open(const ClockState& clock) {
+        m_pipeline.ClockRead(clock);
+        m_dispatch.StartRun(nullptr);
+        m_pulses.Reset(kSecondNs);
+    }
+    void Edge(int64_t ticks) {
+        m_pulses.OnDsrOn(ticks);
+        m_pulses.OnDsrOff();
+    }
+    void Event(RunEvent::Kind kind) { m_pipeline.Event(EventOfKind(kind)); }
+    void Clock(const ClockState& clock) { m_pipeline.ClockRead(clock); }
+    uint64_t Dropped() const {
+        uint64_t dropped = 0;
+        for (const std::unique_ptr<Output>& output : m_outputs) {
+            dropped += output->Dropped();
+        }
+        return dropped;
+    }
+
+  private:
+    KeptEpoch m_kept;
+    std::vector<std::unique_ptr<Output>> m_outputs;
+    PulsePipeline m_pipeline;
+    PulseDispatch m_dispatch;
+    MeasurementLog m_log;
+    PulseState m_pulses;
+};
+
+ClockState Discipline(ClockState::Discipline discipline) {
+    ClockState state;
+    state.discipline = discipline;
+    return state;
+}
+
+// Every row of the record's day files, compressed or not.
+std::vector<RecordRow> RecordRows(const std::string& folder) {
+    std::vector<std::string> days;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 10 && name[4] == '-' && name.find(".csv") != std::string::npos) {
+            days.push_back(entry.path().string());
+        }
+    }
+    std::sort(days.begin(), days.end());
+    std::vector<RecordRow> rows;
+    for (const std::string& day : days) {
+        const ParsedRecord parsed = ReadRecordFile(day);
+        rows.insert(rows.end(), parsed.rows.begin(), parsed.rows.end());
+    }
+    return rows;
+}
+
+int64_t SumOfColumn(const std::string& path, const std::string& column) {
+    std::ifstream file(path);
+    std::string line;
+    std::getline(file, line);
+    std::vector<std::string> header;
+    std::stringstream names(line);
+    for (std::string name; std::getline(names, name, ',');) {
+        header.push_back(name);
+    }
+    const size_t at = static_cast<size_t>(std::find(header.begin(), header.end(), column) -
+                                          header.begin());
+    int64_t sum = 0;
+    while (std::getline(file, line)) {
+        std::stringstream fields(line);
+        std::string field;
+        for (size_t i = 0; i <= at && std::getline(fields, field, ','); ++i) {
+        }
+        sum += std::atoll(field.c_str());
+    }
+    return sum;
+}
+
+TEST(SoakTest, AMonthUnattendedLosesNoPulseAndKeepsItsGridTime) {
+    const int64_t days = FromEnvironment("CYCLARA_SOAK_DAYS", 30);
+    const uint64_t seed = static_cast<uint64_t>(FromEnvironment("CYCLARA_SOAK_SEED", 1));
+    SCOPED_TRACE("seed " + std::to_string(seed) + ", " + std::to_string(days) + " days");
+    testing::TempFolder folder;
+    LoggerOptions options;
+    options.recordDir = folder.WithSeparator() + "record";
+    options.quiet = true;
+    StopRequest stop;
+    testing::VirtualClock clock(kUtcAtZeroNs);
+    const ClockState synchronised = Discipline(ClockState::Discipline::kSynchronised);
+    const ClockState unsynchronised = Discipline(ClockState::Discipline::kUnsynchronised);
+
+    std::vector<int64_t> delivered;  // the UTC times, in microseconds, the record must hold
+    int64_t restarts = 0, unsynchronisedStarts = 0;
+    {
+        auto run = std::make_unique<LoggerRun>(clock, options, stop);
+        run->Open(synchronised);
+        int openingEdges = 0;
+        double wander = 0;
+        uint64_t state = seed;
+        int64_t ticks = kSecondNs;
+        for (int64_t second = 1; second < days * 86'400; ++second) {
+            // A grid wandering within a few tenths of a hertz, as one does over a month.
+            state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+            wander = 0.999 * wander + 0.003 * (static_cast<double>(state >> 11) / 9.007e15 - 0.5);
+            ticks += std::llround(kSecondNs * 50 / (50 + wander));
+            clock.SetTicks(ticks);
+            const int64_t day = second / 86'400, ofDay = second % 86'400;
+            const bool unsynchronisedSpell = days > 14 && (day == 13 || day == 14);
+            if (ofDay == 0) {
+                run->Clock(unsynchronisedSpell ? unsynchronised : synchronised);
+            }
+            if (day % 3 == 2 && ofDay >= 36'000 && ofDay < 36'600) {  // pulled out for 10 min
+                if (ofDay == 36'000) {
+                    run->Event(RunEvent::Kind::kDeviceLost);
+                }
+                continue;
+            }
+            if (day % 3 == 2 && ofDay == 36'600) {
+                run->Event(RunEvent::Kind::kDeviceBack);
+                run->Open(unsynchronisedSpell ? unsynchronised : synchronised);
+                openingEdges = 0;
+                unsynchronisedStarts += unsynchronisedSpell ? 1 : 0;
+            }
+            if (day % 7 == 6 && ofDay >= 10'800 && ofDay < 10'830) {  // a restart, 30 s away
+                if (ofDay == 10'800) {
+                    run.reset();
+                    ++restarts;
+                    unsynchronisedStarts += unsynchronisedSpell ? 1 : 0;
+                }
+                continue;
+            }
+            if (!run) {
+                run = std::make_unique<LoggerRun>(clock, options, stop);
+                run->Open(unsynchronisedSpell ? unsynchronised : synchronised);
+                openingEdges = 0;
+            }
+            run->Edge(ticks);
+            // The first two pulses of an opening only warm the measurement up.
+            if (++openingEdges > 2) {
+                delivered.push_back((kUtcAtZeroNs + ticks) / 1000);
+            }
+        }
+        EXPECT_EQ(run->Dropped(), 0u) << "a run that waits for its outputs drops nothing";
+    }
+
+    const std::vector<RecordRow> rows = RecordRows(options.recordDir);
+    std::map<int64_t, int> times;
+    int64_t readings = 0, bridged = 0, unsynchronisedEpochs = 0;
+    for (const RecordRow& row : rows) {
+        bridged += row.event.rfind("bridged ", 0) == 0 ? 1 : 0;
+        unsynchronisedEpochs += row.event == "new epoch: the clock is not synchronised" ? 1 : 0;
+        if (row.event == "start" || row.intervalUs) {
+            ++times[row.unixMicroseconds];
+            readings += row.frequency ? 1 : 0;
+        }
+    }
+    size_t missing = 0, twice = 0;
+    for (const int64_t utc : delivered) {
+        const auto found = times.find(utc);
+        missing += found == times.end() ? 1 : 0;
+        twice += found != times.end() && found->second > 1 ? 1 : 0;
+    }
+    EXPECT_EQ(missing, 0u) << "of " << delivered.size() << " pulses";
+    EXPECT_EQ(twice, 0u);
+    EXPECT_EQ(times.size(), delivered.size()) << "no row the script did not send";
+    // A restart half a minute away goes on from its epoch; ten minutes away with the device
+    // pulled out is too long to count; on an unsynchronised clock every start begins anew.
+    const int64_t unsynchronisedRestarts = days > 14 ? 1 : 0;
+    EXPECT_EQ(bridged, restarts - unsynchronisedRestarts);
+    EXPECT_EQ(unsynchronisedEpochs, unsynchronisedStarts);
+    const std::string statistics = options.recordDir + "/statistics/";
+    // A day a restart cut is written in parts, each a row; together they hold every reading.
+    EXPECT_EQ(SumOfColumn(statistics + "days.csv", "readings"), readings);
+    EXPECT_EQ(SumOfColumn(statistics + "15min-2026-12-07.csv", "readings"),
+              SumOfColumn(statistics + "10s-2026-12-07.csv", "readings"));
+}
+
+}  // namespace
+}  // namespace cyclara::logger
