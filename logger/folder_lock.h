@@ -22,4 +22,8 @@ inline constexpr int kExitFolderHeld = 4;
 // folder and the process that holds it (or why it cannot be taken).
 std::unique_ptr<FolderLock> LockFolder(const std::string& folder, std::string& whyNot);
 
+// The sentence for a folder held by another logger, from what its lock file holds (the
+// holder's process id and a line end, or nothing yet).
+std::string HeldByAnother(const std::string& folder, std::string lockText);
+
 }  // namespace cyclara::logger

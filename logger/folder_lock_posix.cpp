@@ -24,15 +24,11 @@ class FlockedFile : public FolderLock {
     const int m_fd;
 };
 
-// The process id the holder wrote, as text; empty when it wrote none yet.
-std::string HolderOf(int fd) {
+// What the holder wrote: its process id, or nothing yet.
+std::string LockText(int fd) {
     char text[32] = {};
     const ssize_t got = pread(fd, text, sizeof text - 1, 0);
-    std::string holder(text, got > 0 ? static_cast<size_t>(got) : 0);
-    while (!holder.empty() && (holder.back() == '\n' || holder.back() == '\r')) {
-        holder.pop_back();
-    }
-    return holder;
+    return std::string(text, got > 0 ? static_cast<size_t>(got) : 0);
 }
 
 }  // namespace
@@ -53,10 +49,7 @@ std::unique_ptr<FolderLock> LockFolder(const std::string& folder, std::string& w
         return nullptr;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const std::string holder = HolderOf(fd);
-        whyNot = folder + " is another logger's" +
-                 (holder.empty() ? std::string() : " (process " + holder + ")") +
-                 "; give each logger a --record folder of its own";
+        whyNot = HeldByAnother(folder, LockText(fd));
         close(fd);
         return nullptr;
     }

@@ -21,8 +21,8 @@ class HeldFile : public FolderLock {
     const HANDLE m_file;
 };
 
-// The process id the holder wrote, read through the share it leaves: reading.
-std::string HolderOf(const std::wstring& path) {
+// What the holder wrote (its process id), read through the share it leaves: reading.
+std::string LockText(const std::wstring& path) {
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -33,11 +33,7 @@ std::string HolderOf(const std::wstring& path) {
     DWORD got = 0;
     ReadFile(file, text, sizeof text - 1, &got, nullptr);
     CloseHandle(file);
-    std::string holder(text, got);
-    while (!holder.empty() && (holder.back() == '\n' || holder.back() == '\r')) {
-        holder.pop_back();
-    }
-    return holder;
+    return std::string(text, got);
 }
 
 }  // namespace
@@ -52,10 +48,7 @@ std::unique_ptr<FolderLock> LockFolder(const std::string& folder, std::string& w
                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         if (GetLastError() == ERROR_SHARING_VIOLATION) {
-            const std::string holder = HolderOf(path);
-            whyNot = folder + " is another logger's" +
-                     (holder.empty() ? std::string() : " (process " + holder + ")") +
-                     "; give each logger a --record folder of its own";
+            whyNot = HeldByAnother(folder, LockText(path));
         } else {
             whyNot = folder + " cannot be locked for this logger (error " +
                      std::to_string(GetLastError()) + ")";
