@@ -36,7 +36,8 @@ class Exposition {
     std::string m_text;
 };
 
-// A label value with its backslashes, quotes and line ends escaped, as the format asks.
+// A label value with its backslashes, quotes and line ends escaped, as the format asks. The
+// values are identifiers ("standard_range", "the_record"), as queries and dashboards take them.
 std::string Label(const std::string& name, const std::string& value) {
     std::string escaped;
     for (const char c : value) {
@@ -137,7 +138,7 @@ std::string MetricsText(const MetricsSnapshot& metrics, const std::vector<Output
                "One-second readings outside each of the grid's bands.");
     for (const MetricsSnapshot::BandSeconds& band : metrics.outsideBands) {
         out.Sample("cyclara_outside_band_seconds_total", static_cast<double>(band.outside),
-                   Label("band", band.band));
+                   Label("band", BandId(band.band)));
     }
     if (metrics.nominal != 0) {
         Histogram(out, metrics);
@@ -145,18 +146,19 @@ std::string MetricsText(const MetricsSnapshot& metrics, const std::vector<Output
     out.Family("cyclara_band_outside", "gauge",
                "1 while an excursion outside the band lasts (confirmed by two readings).");
     for (const auto& [band, outside] : metrics.bandOutside) {
-        out.Sample("cyclara_band_outside", outside ? 1 : 0, Label("band", band));
+        out.Sample("cyclara_band_outside", outside ? 1 : 0, Label("band", BandId(band)));
     }
     out.Family("cyclara_events_total", "counter",
                "Events since the start, by kind: excursions and the run's own.");
     for (const auto& [kind, count] : metrics.events) {
-        out.Sample("cyclara_events_total", static_cast<double>(count), Label("kind", kind));
+        out.Sample("cyclara_events_total", static_cast<double>(count),
+                   Label("kind", BandId(kind)));
     }
     out.Family("cyclara_dropped_total", "counter",
                "Records an output dropped or could not deliver.");
     for (const OutputCount& output : outputs) {
         out.Sample("cyclara_dropped_total", static_cast<double>(output.dropped),
-                   Label("output", output.name));
+                   Label("output", BandId(output.name)));
     }
     return out.Text();
 }

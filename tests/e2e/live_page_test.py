@@ -180,7 +180,7 @@ class MetricsInPrometheus(unittest.TestCase):
         self.assertIn(frequency, recorded)
         wait_for(lambda: scraped('cyclara_events_total{kind="excursion"}') == 1,
                  "the excursion to be counted", timeout=60)
-        wait_for(lambda: scraped('cyclara_band_outside{band="standard range"}') == 0,
+        wait_for(lambda: scraped('cyclara_band_outside{band="standard_range"}') == 0,
                  "the excursion to end", timeout=30)
         with open(os.path.join(folder, "record", "events.csv")) as events:
             self.assertEqual([row.split(",")[3] for row in events.read().splitlines()[1:]],
