@@ -43,6 +43,8 @@ for page in cyclara cyclara-log cyclara-sim cyclara-plot cyclara-compare; do
     check "man renders $page(1) without a warning" \
         '[ -f "$file" ] && [ -z "$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$file" 2>&1 >/dev/null)" ]'
 done
+check "cyclara-log(1) gives the service, its files and its exit codes" \
+    '[ "$(zcat "$root/usr/share/man/man1/cyclara-log.1.gz" | grep -cE "^\.SH (SERVICE|FILES|\"EXIT STATUS\")")" = 3 ]'
 check "the service unit verifies" \
     'systemd-analyze verify --man=no --recursive-errors=no --root="$root" "cyclara-log@dev-ttyUSB0.service"'
 check "the emulation lies where cyclara-sim looks" \
