@@ -85,4 +85,11 @@ void CloseOutputs(const std::vector<std::unique_ptr<Output>>& outputs) {
     }
 }
 
+void DrainAndCloseOutputs(const std::vector<std::unique_ptr<Output>>& outputs) {
+    for (const std::unique_ptr<Output>& output : outputs) {
+        output->Drain();
+    }
+    CloseOutputs(outputs);
+}
+
 }  // namespace cyclara::logger

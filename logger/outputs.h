@@ -27,5 +27,8 @@ OpenedOutputs OpenOutputs(const LoggerOptions& options, const std::string& path,
 // Delivers what each output holds, within its bound, and says what any could not deliver:
 // the end of the run, which the service manager is told of first.
 void CloseOutputs(const std::vector<std::unique_ptr<Output>>& outputs);
+// The same, for a run that must leave nothing behind (a replay): each output first delivers
+// what it holds, for as long as it goes on delivering.
+void DrainAndCloseOutputs(const std::vector<std::unique_ptr<Output>>& outputs);
 
 }  // namespace cyclara::logger

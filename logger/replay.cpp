@@ -184,7 +184,7 @@ int RunReplay(const LoggerOptions& options, StopRequest& stop) {
         }
     }
     pipeline.Event(EventOfKind(RunEvent::Kind::kStop));
-    CloseOutputs(outputs);
+    DrainAndCloseOutputs(outputs);
     const double seconds = static_cast<double>(SystemClock().MonotonicNs() - startedNs) / kSecondNs;
     std::fprintf(stderr, "cyclara-log: replayed %zu readings in %.1f s\n", readings, seconds);
     return code;

@@ -54,9 +54,11 @@ class LoggerRun {
           m_log(SystemLocalTime, {}),
           m_pulses(m_dispatch, m_log) {}
 
+    // A month in seconds floods the outputs as a month in real time never does: what a stop
+    // leaves to them is delivered before the close's bound, as at a pulse a second it would be.
     ~LoggerRun() {
         m_pipeline.Event(EventOfKind(RunEvent::Kind::kStop));
-        CloseOutputs(m_outputs);
+        DrainAndCloseOutputs(m_outputs);
     }
 
     void Open(const ClockState& clock) {

@@ -118,6 +118,20 @@ void Output::TakeWaiting(const PulseReport& report) {
     Take(report);
 }
 
+void Output::Drain() {
+    std::unique_lock lock(m_shared->mutex);
+    const OutputPolicy& policy = m_shared->policy;
+    for (size_t left = m_shared->queue.Size(); left > 0 && !m_shared->gone;
+         left = m_shared->queue.Size()) {
+        const bool moved = m_shared->changed.wait_for(
+            lock, policy.longestRetry + policy.closeWait,
+            [this, left] { return m_shared->queue.Size() < left || m_shared->gone; });
+        if (!moved) {
+            return;  // a destination that takes nothing more is left to Close's bound
+        }
+    }
+}
+
 void Output::Close() {
     std::unique_lock lock(m_shared->mutex);
     if (!m_shared->closing) {

@@ -64,6 +64,9 @@ class Output {
     // destination's longest retry and the close wait: a replay, which must lose nothing, goes
     // at its slowest output's pace. Past that the oldest record is dropped, as Take drops it.
     void TakeWaiting(const PulseReport& report);
+    // The main thread, before Close where nothing may be left: waits while the queue empties,
+    // for as long as it goes on emptying (at most a retry and a close wait without progress).
+    void Drain();
     // The main thread: delivers what is queued within the policy's close wait, then ends the
     // thread; one that a destination holds past that (a terminal held by Ctrl+S) is left
     // behind with what it uses. Safe to call twice.
