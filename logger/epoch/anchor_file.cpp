@@ -5,8 +5,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 namespace cyclara::logger {
 
@@ -47,7 +49,20 @@ std::string Trimmed(std::string text) {
 
 }  // namespace
 
+// Only a file is opened: a pipe or a device there would hold the main thread in its open, and
+// with it every stop. Looked at each time, as the user's job may put a file in its place.
 std::optional<GridTimeAnchor> AnchorFile::Look() {
+    std::error_code error;
+    const std::filesystem::file_type type = std::filesystem::status(m_path, error).type();
+    if (type != std::filesystem::file_type::regular) {
+        if (type != std::filesystem::file_type::not_found && !m_toldNotAFile) {
+            std::fprintf(stderr, "cyclara-log: %s is not a file; no grid time figure is read "
+                                 "from it\n", m_path.c_str());
+        }
+        m_toldNotAFile = type != std::filesystem::file_type::not_found;
+        return std::nullopt;
+    }
+    m_toldNotAFile = false;
     std::ifstream file(m_path);
     if (!file) {
         return std::nullopt;  // not written yet, or being replaced

@@ -24,6 +24,7 @@ class AnchorFile {
   private:
     const std::string m_path;
     std::optional<std::string> m_lastText;
+    bool m_toldNotAFile = false;  // said once until a file is there again
 };
 
 }  // namespace cyclara::logger

@@ -211,6 +211,20 @@ class LoggerAgainstSimulator(unittest.TestCase):
         self.assertEqual(sim.returncode, 0, errors)
         self.assertEqual(len(out.splitlines()), 29, "the first row was read before the stop")
 
+    @unittest.skipIf(UNDER_WINE, "a Linux FIFO")
+    def test_a_fifo_given_as_the_anchor_file_is_said_and_holds_up_no_stop(self):
+        # Its open would block the main thread, which looks at the file every 5 s, and with it
+        # the stop after --count.
+        with tempfile.TemporaryDirectory() as folder:
+            fifo = os.path.join(folder, "anchor")
+            os.mkfifo(fifo)
+            code, out, errors = run([SIM, *SIM_TIMING, "--count", "90", "--", *LOGGER, "--port",
+                                     "5", "--log-dir", folder, "--count", "80",
+                                     "--grid-time-anchor-file", fifo], 60)
+        self.assertEqual(code, 0, errors)
+        self.assertEqual(len(out.splitlines()), 80)
+        self.assertEqual(errors.count(f"{fifo} is not a file"), 1, errors)
+
     @unittest.skipIf(UNDER_WINE, "a pipe between a Windows and a Linux program is wine's")
     def test_a_closed_output_ends_the_run_cleanly(self):
         with tempfile.TemporaryDirectory() as folder:
