@@ -11,7 +11,7 @@ namespace {
 
 constexpr double kMhzPerHz = 1e3;
 // The lag found in this many blocks of the span, each on its own, tells its uncertainty.
-constexpr int kLagBlocks = 8;
+constexpr size_t kLagBlocks = 8;
 
 // Seconds of A paired with B's seconds `shift` later: (second of A, A's Hz, B's Hz).
 struct Pair {
@@ -52,17 +52,24 @@ double ChangeCorrelation(const std::vector<Pair>& pairs, size_t first, size_t la
     return va > 0 && vb > 0 ? cov / std::sqrt(va * vb) : 0;
 }
 
-// The shift of B whose pairing correlates best, refined between whole seconds by the parabola
-// through the best and its neighbours; `block` of `blocks` of A's span, or all of it.
-std::pair<double, double> BestLag(const Series& a, const Series& b, int block = 0,
-                                  int blocks = 1) {
-    std::vector<double> correlations;
+// The correlation at every shift of B from -kLongestLagSeconds on: over the whole span (row 0)
+// and over each of kLagBlocks blocks of it (rows 1 on), each shift paired once.
+std::vector<std::vector<double>> CorrelationsByShift(const Series& a, const Series& b) {
+    std::vector<std::vector<double>> rows(kLagBlocks + 1);
     for (int64_t shift = -kLongestLagSeconds; shift <= kLongestLagSeconds; ++shift) {
         const std::vector<Pair> pairs = Paired(a, b, shift);
-        const size_t first = pairs.size() * static_cast<size_t>(block) / blocks;
-        const size_t last = pairs.size() * static_cast<size_t>(block + 1) / blocks;
-        correlations.push_back(ChangeCorrelation(pairs, first, last));
+        rows[0].push_back(ChangeCorrelation(pairs, 0, pairs.size()));
+        for (size_t block = 0; block < kLagBlocks; ++block) {
+            rows[block + 1].push_back(ChangeCorrelation(pairs, pairs.size() * block / kLagBlocks,
+                                                        pairs.size() * (block + 1) / kLagBlocks));
+        }
     }
+    return rows;
+}
+
+// The shift whose pairing correlates best, refined between whole seconds by the parabola
+// through the best and its neighbours, and its correlation.
+std::pair<double, double> BestLag(const std::vector<double>& correlations) {
     const size_t best = static_cast<size_t>(
         std::max_element(correlations.begin(), correlations.end()) - correlations.begin());
     double offset = 0;
@@ -115,9 +122,9 @@ Agreement AgreementOf(const std::vector<Pair>& pairs, int nominalHz) {
     // Neighbouring differences are not independent (a meter's noise wanders too): the mean's
     // uncertainty from the scatter of the means of kLagBlocks blocks.
     std::vector<double> blockMeans;
-    for (int block = 0; block < kLagBlocks; ++block) {
-        const size_t first = differences.size() * static_cast<size_t>(block) / kLagBlocks;
-        const size_t last = differences.size() * static_cast<size_t>(block + 1) / kLagBlocks;
+    for (size_t block = 0; block < kLagBlocks; ++block) {
+        const size_t first = differences.size() * block / kLagBlocks;
+        const size_t last = differences.size() * (block + 1) / kLagBlocks;
         if (last > first) {
             blockMeans.push_back(std::accumulate(differences.begin() + first,
                                                  differences.begin() + last, 0.0) /
@@ -153,19 +160,18 @@ std::optional<Comparison> Compare(const Series& a, const Series& b) {
     Comparison comparison;
     comparison.a = a.name;
     comparison.b = b.name;
-    const auto [lag, correlation] = BestLag(a, b);
+    const std::vector<std::vector<double>> correlations = CorrelationsByShift(a, b);
+    const auto [lag, correlation] = BestLag(correlations[0]);
     comparison.lagSeconds = std::round(lag * 10) / 10;
     comparison.correlation = correlation;
     comparison.sameArea = correlation >= kSameAreaCorrelation;
-    std::vector<double> blockLags;
-    for (int block = 0; block < kLagBlocks; ++block) {
-        blockLags.push_back(BestLag(a, b, block, kLagBlocks).first);
-    }
     double squares = 0;
-    for (const double blockLag : blockLags) {
+    for (size_t block = 1; block <= kLagBlocks; ++block) {
+        const double blockLag = BestLag(correlations[block]).first;
         squares += (blockLag - lag) * (blockLag - lag);
     }
-    comparison.lagUncertaintySeconds = std::sqrt(squares / (kLagBlocks - 1) / kLagBlocks);
+    comparison.lagUncertaintySeconds =
+        std::sqrt(squares / static_cast<double>((kLagBlocks - 1) * kLagBlocks));
     const std::vector<Pair> atLag = Paired(a, b, std::llround(lag));
     const std::vector<Pair> atZero = Paired(a, b, 0);
     if (static_cast<int64_t>(atLag.size()) < kFewestPairs) {

@@ -1,5 +1,6 @@
 #include "record/recording.h"
 
+#include "grid/grid_figures.h"
 #include "record/day_compression.h"
 #include "record/record_file.h"
 #include "record/record_layout.h"
@@ -16,25 +17,8 @@ namespace {
 // A recording as big as a month of one-second lines.
 constexpr size_t kLargestText = 512u << 20;
 
-int NearestNominal(double hertz) {
-    return hertz > 55.0 ? 60 : 50;
-}
-
 bool IsHertz(double value) {
     return value > 40.0 && value < 70.0;
-}
-
-// The time field: a UTC time, or Unix seconds.
-std::optional<int64_t> TimeNs(const std::string& field) {
-    if (const std::optional<double> seconds = UtcSeconds(field)) {
-        return std::llround(*seconds * 1e9);
-    }
-    double seconds = 0;
-    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), seconds);
-    if (error != std::errc() || end != field.data() + field.size() || !std::isfinite(seconds)) {
-        return std::nullopt;
-    }
-    return std::llround(seconds * 1e9);
 }
 
 std::optional<double> Value(const std::string& field) {
@@ -44,6 +28,13 @@ std::optional<double> Value(const std::string& field) {
         return std::nullopt;
     }
     return value;
+}
+
+// The time field: a UTC time, or Unix seconds.
+std::optional<int64_t> TimeNs(const std::string& field) {
+    const std::optional<double> seconds = UtcSeconds(field);
+    const std::optional<double> unixSeconds = seconds ? seconds : Value(field);
+    return unixSeconds ? std::optional(std::llround(*unixSeconds * 1e9)) : std::nullopt;
 }
 
 // The record's rows that end the measurement's stretch: what follows starts again.
@@ -65,7 +56,7 @@ std::optional<Recording> FromRecord(const ParsedRecord& record, int nominalHz) {
             nominalHz = row.nominalHz;
         }
         if (nominalHz == 0 && row.frequency) {
-            nominalHz = NearestNominal(*row.frequency);
+            nominalHz = NominalNear(*row.frequency);
         }
         if (EndsStretch(row.event)) {
             inStretch = false;
@@ -122,7 +113,7 @@ std::optional<Recording> FromLines(const std::string& path, const std::string& t
             recording.form = IsHertz(*value) ? Recording::Form::kHertz
                                              : Recording::Form::kDeviationMillihertz;
             nominalHz = nominalHz != 0 ? nominalHz
-                        : recording.form == Recording::Form::kHertz ? NearestNominal(*value)
+                        : recording.form == Recording::Form::kHertz ? NominalNear(*value)
                                                                      : 50;
         }
         const double hertz =

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 namespace cyclara::logger {
 
@@ -158,11 +159,13 @@ class Statistics : public Destination {
 
     // A file begun with another header (an older layout, another grid's bands) is moved aside
     // whole, never appended to: its columns would no longer be the rows'.
-    static bool Append(const std::filesystem::path& path, const std::string& header,
-                       const std::string& row) {
+    // The header is looked at once a file a run: the rows this run appends keep it.
+    bool Append(const std::filesystem::path& path, const std::string& header,
+                const std::string& row) {
         std::error_code ignored;
         std::filesystem::create_directories(path.parent_path(), ignored);
-        if (std::filesystem::exists(path, ignored) && FirstLine(path) != header) {
+        if (m_headerChecked.insert(path).second && std::filesystem::exists(path, ignored) &&
+            FirstLine(path) != header) {
             MoveAside(path);
         }
         const bool fresh = !std::filesystem::exists(path, ignored);
@@ -198,6 +201,7 @@ class Statistics : public Destination {
     const GridChoice m_grid;
     std::optional<Grid> m_resolved;  // once the nominal frequency is known
     std::optional<int64_t> m_lastEdgeNs;  // of the last pulse taken, of any run
+    std::set<std::filesystem::path> m_headerChecked;
     Periods m_periods[3] = {{10 * kSecondNs, "10s-", false, -1, PeriodFigures()},
                             {900 * kSecondNs, "15min-", true, -1, PeriodFigures()},
                             {kDayNs, "", true, -1, PeriodFigures()}};
