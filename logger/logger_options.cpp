@@ -102,7 +102,8 @@ void AddMqttOptions(CLI::App& app, LoggerOptions::Mqtt& o) {
         ->type_name("FILE");
     app.add_option("--mqtt-client-id", o.clientId, "MQTT client id")->type_name("ID");
     app.add_option("--mqtt-topic", o.topic,
-                   "Topic prefix (default: cyclara/<host name>)")
+                   "Topic prefix (default: cyclara/<host name>; a second logger on the machine: "
+                   "cyclara/<host name>/<device>)")
         ->type_name("PREFIX");
     app.add_option("--mqtt-qos", o.qos, "Quality of service of the state messages: 0 or 1")
         ->check(kNotEmpty)

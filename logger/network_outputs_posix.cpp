@@ -1,12 +1,21 @@
+#include "logger/host_name.h"
 #include "logger/mqtt/mqtt_output.h"
 #include "logger/network_outputs.h"
 #include "logger/web/live_output.h"
+#include "serial/serial_port.h"
 
 namespace cyclara::logger {
 
 std::unique_ptr<Output> OpenMqtt(const LoggerOptions& options, std::string& whyNot) {
+    const std::string source = !options.replay.empty() ? options.replay
+                               : options.device.empty() ? DevicePath(options.port)
+                                                        : options.device;
+    // A topic given is the user's choice among their loggers: nothing to claim.
+    ClaimedName name = options.mqtt.topic.empty()
+                           ? NameThisMeter(HostName(), source, options.recordDir)
+                           : ClaimedName{HostName(), nullptr};
     // The device may name the nominal frequency only later: 50 Hz's grid until then.
-    return OpenMqttOutput(options.mqtt,
+    return OpenMqttOutput(options.mqtt, std::move(name),
                           GridFor(options.grid, options.nominal != 0 ? options.nominal : 50).bands,
                           whyNot);
 }

@@ -31,8 +31,13 @@ Adapter AdapterOfDriver(const std::string& driver) {
 // measured at about 85 us s.d.); an FTDI chip sends one at once, while its latency timer holds
 // back received bytes only.
 std::string DescribeAdapter(const Adapter& adapter) {
-    const std::string name = adapter.driver.empty() ? "an unknown driver" : adapter.driver;
+    const std::string name =
+        adapter.driver.empty() ? "a driver the system does not name" : adapter.driver;
     switch (adapter.kind) {
+        case Adapter::Kind::kPseudoTerminal:
+            return "a pseudo-terminal: no serial line; its DSR changes are made by the program "
+                   "at its other end (a simulator such as cyclara-sim), whose timing the "
+                   "timestamps show";
         case Adapter::Kind::kUart:
             return name + ": a native UART, whose DSR interrupt wakes the wait; timestamps good "
                           "to microseconds";

@@ -6,7 +6,7 @@
 namespace cyclara {
 
 struct Adapter {
-    enum class Kind { kUart, kUsb, kUnknown };
+    enum class Kind { kUart, kUsb, kPseudoTerminal, kUnknown };
     Kind kind = Kind::kUnknown;
     std::string driver;  // the kernel driver's name, empty where none is known
 };

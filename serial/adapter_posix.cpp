@@ -12,6 +12,10 @@ Adapter FindAdapter(const std::string& devicePath, const std::string& sysfs) {
     if (error) {
         return {};
     }
+    // A pseudo-terminal's slave side has no sysfs entry: it is known by where devpts keeps it.
+    if (device.parent_path().filename() == "pts") {
+        return {Adapter::Kind::kPseudoTerminal, ""};
+    }
     const std::filesystem::path driver = std::filesystem::read_symlink(
         std::filesystem::path(sysfs) / "class/tty" / device.filename() / "device/driver", error);
     return error ? Adapter{} : AdapterOfDriver(driver.filename().string());

@@ -89,21 +89,23 @@ class EmulatedPort {
 TEST(AdapterTest, TheDriverBehindADeviceAndWhatItMeansForTheTimestamps) {
     const struct {
         const char* tty;
-        const char* driver;  // none: no device/driver link, as a pty has
+        const char* driver;  // none: no device/driver link
         Adapter::Kind kind;
         const char* says;
     } cases[] = {{"ttyS0", "serial8250", Adapter::Kind::kUart, "a native UART"},
                  {"ttyUSB0", "ftdi_sio", Adapter::Kind::kUsb, "delays the text lines, not DSR"},
                  {"ttyACM0", "cdc_acm", Adapter::Kind::kUsb, "in its next USB transfer"},
                  {"ttyXR0", "xr_serial_new", Adapter::Kind::kUnknown, "no measurements"},
-                 {"pts5", nullptr, Adapter::Kind::kUnknown, "an unknown driver"}};
+                 {"ttyGS0", nullptr, Adapter::Kind::kUnknown, "does not name"},
+                 {"pts/5", nullptr, Adapter::Kind::kPseudoTerminal, "no serial line"}};
     TempFolder folder;
     const std::filesystem::path root = folder.Path();
     for (const auto& c : cases) {
         const std::filesystem::path device = root / "dev" / c.tty;
         std::filesystem::create_directories(device.parent_path());
         std::ofstream(device.string()) << "";
-        const std::filesystem::path byId = root / "dev" / (std::string("by-id-") + c.tty);
+        const std::filesystem::path byId =
+            root / "dev" / ("by-id-" + std::filesystem::path(c.tty).filename().string());
         std::filesystem::create_symlink(device, byId);
         const std::filesystem::path tty = root / "sys/class/tty" / c.tty / "device";
         std::filesystem::create_directories(tty);

@@ -4,6 +4,7 @@
 
 #include "grid/grid_bands.h"
 #include "logger/logger_options.h"
+#include "logger/mqtt/name_claim.h"
 #include "logger/output/output.h"
 
 #include <memory>
@@ -14,9 +15,9 @@ namespace cyclara::logger {
 
 // Makes the client and starts it connecting; null with `whyNot` set for a bad URL, topic
 // prefix or client id, an unreadable password file or a client that cannot be set up. A
-// broker that is away is waited for, not an error. `bands` are those whose states and events
-// it tells.
-std::unique_ptr<Output> OpenMqttOutput(const LoggerOptions::Mqtt& options,
+// broker that is away is waited for, not an error. `name` is the meter's, in the topics (unless
+// one is given) and in Home Assistant's ids; `bands` are those whose states and events it tells.
+std::unique_ptr<Output> OpenMqttOutput(const LoggerOptions::Mqtt& options, ClaimedName name,
                                        std::vector<Band> bands, std::string& whyNot);
 
 }  // namespace cyclara::logger

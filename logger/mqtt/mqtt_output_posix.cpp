@@ -1,7 +1,6 @@
 #include "logger/mqtt/mqtt_output.h"
 
 #include "logger/credentials.h"
-#include "logger/host_name.h"
 #include "logger/mqtt/broker_address.h"
 #include "logger/mqtt/discovery.h"
 #include "logger/mqtt/event_messages.h"
@@ -38,13 +37,14 @@ constexpr unsigned kLongestRetrySeconds = 60;
 
 class MqttClient : public Destination {
   public:
-    MqttClient(const LoggerOptions::Mqtt& options, BrokerAddress broker, std::string prefix,
-               std::vector<Band> bands)
+    MqttClient(const LoggerOptions::Mqtt& options, BrokerAddress broker, ClaimedName name,
+               std::string prefix, std::vector<Band> bands)
         : m_qos(options.qos),
           m_discovery(!options.noDiscovery),
           m_everyNs(options.everySeconds * kSecondNs),
           m_broker(std::move(broker)),
-          m_host(HostName()),
+          m_nameClaim(std::move(name.claim)),
+          m_host(std::move(name.name)),
           m_prefix(std::move(prefix)),
           m_client(mosquitto_new(ClientId(options).c_str(), true, this)),
           m_bands(std::move(bands)),
@@ -209,7 +209,8 @@ class MqttClient : public Destination {
     const bool m_discovery;
     const int64_t m_everyNs;
     const BrokerAddress m_broker;
-    const std::string m_host;
+    const std::unique_ptr<NameClaim> m_nameClaim;
+    const std::string m_host;  // the meter's name: the host name, or host name and device
     const std::string m_prefix;
     mosquitto* const m_client;
     const std::vector<Band> m_bands;
@@ -224,7 +225,7 @@ class MqttClient : public Destination {
 
 }  // namespace
 
-std::unique_ptr<Output> OpenMqttOutput(const LoggerOptions::Mqtt& options,
+std::unique_ptr<Output> OpenMqttOutput(const LoggerOptions::Mqtt& options, ClaimedName name,
                                        std::vector<Band> bands, std::string& whyNot) {
     const std::optional<BrokerAddress> broker = ParseBrokerUrl(options.url);
     if (!broker) {
@@ -232,7 +233,7 @@ std::unique_ptr<Output> OpenMqttOutput(const LoggerOptions::Mqtt& options,
                  RedactedUrl(options.url);
         return nullptr;
     }
-    const std::string prefix = options.topic.empty() ? "cyclara/" + HostName() : options.topic;
+    const std::string prefix = options.topic.empty() ? "cyclara/" + name.name : options.topic;
     if (!IsPublishablePrefix(prefix)) {
         whyNot = "the MQTT topic prefix \"" + prefix +
                  "\" is no topic to publish to: it holds + or #, an empty level, or bytes "
@@ -249,7 +250,8 @@ std::unique_ptr<Output> OpenMqttOutput(const LoggerOptions::Mqtt& options,
     }
     static const int initialised = mosquitto_lib_init();
     static_cast<void>(initialised);
-    auto client = std::make_unique<MqttClient>(options, *broker, prefix, std::move(bands));
+    auto client = std::make_unique<MqttClient>(options, *broker, std::move(name), prefix,
+                                               std::move(bands));
     if (const std::string problem = client->Start(options, *password); !problem.empty()) {
         whyNot = "MQTT: " + problem;
         return nullptr;

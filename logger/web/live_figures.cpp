@@ -140,8 +140,17 @@ uint64_t LiveFigures::Sequence() const {
     return m_sequence;
 }
 
+// The page leads with the band the grid is in: the watch's own verdict (with its durations), so
+// the page says what the events and the metrics say.
 nlohmann::json LiveFigures::LatestObject() const {
-    return m_latest ? StateObject(*m_latest) : nlohmann::json::object();
+    nlohmann::json latest = m_latest ? StateObject(*m_latest) : nlohmann::json::object();
+    latest["bands_outside"] = nlohmann::json::array();
+    for (const Band& band : m_grid ? m_grid->bands : std::vector<Band>{}) {
+        if (m_metrics.bandOutside.at(band.name)) {
+            latest["bands_outside"].push_back(band.name);
+        }
+    }
+    return latest;
 }
 
 std::string LiveFigures::StreamEvent() const {

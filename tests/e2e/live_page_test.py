@@ -19,11 +19,37 @@ import urllib.error
 import urllib.parse
 import urllib.request
 
-from harness import (BUILD, LOGGER, SIM, child_pid, end_group, free_port, record_table, run,
+from harness import (BUILD, LOGGER, SIM, child_pid, end_group, free_port, main, read_bytes,
+                     record_table, run,
                      start_server, stop_server, wait_for, written)
 
 SCREENSHOT = os.path.join(BUILD, "live-page.png")
 LINE_RGB = (0x0B, 0x6B, 0xCB)  # the frequency's line on the page
+DARK_INK_RGB = (0xE6, 0xE8, 0xEB)  # the page's text in dark mode
+PHONE = (390, 844)
+
+
+def chromium(test, width=1100, height=1400, dark=False, phone=False):
+    """Debian's headless Chromium through its ChromeDriver, quit when the test ends."""
+    from selenium import webdriver
+    from selenium.webdriver.chrome.service import Service
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for argument in ("--headless=new", "--no-sandbox", f"--window-size={width},{height}",
+                     "--disable-gpu", "--no-first-run", "--disable-background-networking",
+                     "--hide-scrollbars"):
+        options.add_argument(argument)
+    if phone:
+        options.add_experimental_option("mobileEmulation", {"deviceMetrics": {
+            "width": PHONE[0], "height": PHONE[1], "pixelRatio": 1}})
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    browser = webdriver.Chrome(options=options,
+                               service=Service(executable_path="/usr/bin/chromedriver"))
+    test.addCleanup(browser.quit)
+    if dark:
+        browser.execute_cdp_cmd("Emulation.setEmulatedMedia", {
+            "features": [{"name": "prefers-color-scheme", "value": "dark"}]})
+    return browser
 
 
 class Meter:
@@ -66,21 +92,11 @@ class Meter:
 
 class PageInChromium(unittest.TestCase):
     def setUp(self):
-        from selenium import webdriver
-        from selenium.webdriver.chrome.service import Service
         self.folder = tempfile.mkdtemp()
         self.meter = Meter(self.folder, free_port())
         self.addCleanup(shutil.rmtree, self.folder)
         self.addCleanup(lambda: self.meter.stop())
-        options = webdriver.ChromeOptions()
-        options.binary_location = "/usr/bin/chromium"
-        for argument in ("--headless=new", "--no-sandbox", "--window-size=1100,1400",
-                         "--disable-gpu", "--no-first-run", "--disable-background-networking"):
-            options.add_argument(argument)
-        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-        service = Service(executable_path="/usr/bin/chromedriver")
-        self.browser = webdriver.Chrome(options=options, service=service)
-        self.addCleanup(self.browser.quit)
+        self.browser = chromium(self)
 
     def shown(self):
         return self.browser.execute_script(
@@ -135,12 +151,92 @@ class PageInChromium(unittest.TestCase):
             self.assertEqual([e for e in errors if "/api/v1/stream" not in e["message"]], [])
 
 
-def line_pixels(png):
+class PageAtAGlance(unittest.TestCase):
+    """The grid leaves the standard range for good 4 s in: the page, opened after that, leads
+    with the state, in light, dark and on a phone; its screenshots are the documentation's."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp()
+        cls.addClassCleanup(shutil.rmtree, cls.folder)
+        profile = written(os.path.join(cls.folder, "profile"),
+                          "seconds,hertz\n0,50\n4,50\n4.01,49.9\n100000,49.9\n")
+        cls.meter = Meter(cls.folder, free_port(), "--profile", profile)
+        cls.addClassCleanup(cls.meter.stop)
+        said = os.path.join(cls.folder, "stderr")
+        wait_for(lambda: "left the standard range" in read_bytes(said).decode(),
+                 "the excursion to be said", timeout=60)
+        cls.meter.rows(at_least=10)  # a trend to draw
+
+    def open(self, name, **kind):
+        browser = chromium(self, **kind)
+        browser.get(self.meter.url("/"))
+        wait_for(lambda: texts(browser, "count")["count"].isdigit(), "the page to show a count")
+        wait_for(lambda: browser.execute_script(
+            "return document.querySelectorAll('#day-chart canvas').length"), "the day's chart")
+        browser.save_screenshot(os.path.join(BUILD, f"live-page-{name}.png"))
+        return browser
+
+    def test_the_page_leads_with_the_frequency_its_deviation_and_band_and_how_far_to_trust_it(self):
+        browser = self.open("light")
+        shown = texts(browser, "count", "frequency", "deviation", "band", "trust", "clock",
+                      "event", "event-utc", "utc")
+        row = next(r for r in self.meter.rows() if r["seconds"] == shown["count"])
+        with self.subTest("the deviation in mHz is the record's frequency less the nominal"):
+            deviation = round((float(row["frequency_hz"]) - float(row["nominal_hz"])) * 1000)
+            self.assertEqual(shown["deviation"], f"{deviation:+d} mHz".replace("+0", "0"))
+        with self.subTest("the band is the record's excursion, coloured as a warning"):
+            self.assertEqual(shown["band"], "outside the standard range (49.950 to 50.050 Hz)")
+            self.assertIn("warn", browser.find_element("id", "band").get_attribute("class"))
+        with self.subTest("the uncertainty is the record's, the clock's state beside it"):
+            # The record keeps it to 10 uHz, the page rounds the full figure to 0.1 mHz.
+            recorded = row["frequency_uncertainty_hz"]
+            if recorded:
+                shown_mhz = float(shown["trust"].removeprefix("±").removesuffix(" mHz"))
+                self.assertAlmostEqual(shown_mhz, float(recorded) * 1000, delta=0.06)
+            else:
+                self.assertEqual(shown["trust"], "–")
+            self.assertEqual(shown["clock"], f"clock {row['clock']}")
+        with self.subTest("the last event is the one from before the page was opened"):
+            self.assertEqual(shown["event"], "left the standard range (49.950 to 50.050 Hz)")
+        with self.subTest("times in UTC, 24 hours, dates in ISO 8601 order"):
+            for name in ("utc", "event-utc"):
+                self.assertRegex(shown[name], r"^\d{4}-\d\d-\d\d [0-2]\d:\d\d:\d\d UTC$")
+        with self.subTest("the legend names the band's limits; no empty values"):
+            legend = browser.find_element("css selector", "#frequency-chart .u-legend").text
+            self.assertIn("49.950 Hz", legend)
+            self.assertIn("50.050 Hz", legend)
+            self.assertNotIn("--", legend)
+
+    def test_in_dark_mode_the_axes_are_drawn_in_the_pages_ink(self):
+        browser = self.open("dark", dark=True)
+        canvas = browser.find_element("css selector", "#frequency-chart canvas")
+        self.assertGreater(pixels_near(canvas.screenshot_as_png, DARK_INK_RGB, 30), 100)
+
+    def test_a_phone_shows_the_state_and_the_trend_without_scrolling(self):
+        browser = self.open("phone", phone=True)
+        bottoms = browser.execute_script(
+            "return ['band', 'trust', 'frequency-chart'].map("
+            "id => document.getElementById(id).getBoundingClientRect().bottom)")
+        self.assertEqual(browser.execute_script("return window.innerWidth"), PHONE[0])
+        self.assertLessEqual(max(bottoms), PHONE[1], bottoms)
+
+
+def texts(browser, *ids):
+    return dict(zip(ids, browser.execute_script(
+        "return arguments[0].map(id => document.getElementById(id).textContent)", list(ids))))
+
+
+def pixels_near(png, rgb, within):
     from io import BytesIO
     from PIL import Image
     image = Image.open(BytesIO(png)).convert("RGB")
     return sum(1 for pixel in image.getdata()
-               if all(abs(a - b) < 40 for a, b in zip(pixel, LINE_RGB)))
+               if all(abs(a - b) < within for a, b in zip(pixel, rgb)))
+
+
+def line_pixels(png):
+    return pixels_near(png, LINE_RGB, 40)
 
 
 class MetricsInPrometheus(unittest.TestCase):
@@ -378,4 +474,4 @@ class Requests(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(argv=sys.argv[:1])
+    main()

@@ -13,9 +13,10 @@ import tempfile
 import time
 import unittest
 
-from harness import (LOGGER, TIMESTAMP_PATH_US, LoopbackServer, answers_on, child_pid,
-                     end_group, free_port, intervals_sent_us, logger_on_simulator, main, run,
-                     start_server, stop_server, utc_seconds, wait_for, written)
+from harness import (LOGGER, SIM, TIMESTAMP_PATH_US, LoopbackServer, answers_on, child_pid,
+                     end_group, free_port, intervals_sent_us, logger_on_simulator, main,
+                     pulse_timing, run, start_server, stop_server, utc_seconds, wait_for,
+                     written)
 
 PREFIX = "cyclara/test"
 
@@ -185,6 +186,45 @@ class MqttAgainstMosquitto(unittest.TestCase):
                           "clock": None})
         clock = next(c for t, c in configs.items() if t.split("/")[-2] == "clock")
         self.assertIn(summaries[-1]["clock"], clock["options"])
+
+    def test_two_loggers_on_one_machine_keep_a_topic_each_whichever_starts_first(self):
+        broker = self.start_broker()
+        subscriber = Subscriber(broker, self.dir, "all")
+        self.addCleanup(subscriber.close)
+        host = socket.gethostname()
+        first, second = f"cyclara/{host}", f"cyclara/{host}/ttyUSB3"
+
+        def start(device):
+            folder = os.path.join(self.dir, device)
+            os.makedirs(folder, exist_ok=True)
+            sim = subprocess.Popen(
+                [SIM, *pulse_timing(), "--as", f"/dev/{device}", "--", *LOGGER, "--device",
+                 f"/dev/{device}", "--nominal", "50", "--quiet", "--log-dir", folder,
+                 "--record", os.path.join(folder, "record"), "--mqtt", broker.url()],
+                start_new_session=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.addCleanup(end_group, sim)
+            return sim
+
+        def online(prefix, times):
+            wait_for(lambda: [t for t, p in subscriber.messages() if p == "online"].count(
+                prefix + "/availability") == times, f"{prefix} online {times} times")
+
+        runs = []
+        for order in ((("ttyUSB0", first), ("ttyUSB3", second)),
+                      (("ttyUSB3", second), ("ttyUSB0", first))):
+            sims = []
+            for device, prefix in order:
+                sims.append(start(device))
+                online(prefix, len(runs) + 1)
+            runs.append(sims)
+            for sim in sims:
+                end_group(sim)
+        announced = {t.removesuffix("/availability") for t, p in subscriber.messages()
+                     if p == "online"}
+        self.assertEqual(announced, {first, second})
+        nodes = {json.loads(p)["device"]["identifiers"][0] for t, p in subscriber.messages()
+                 if t.startswith("homeassistant/") and p}
+        self.assertEqual(len(nodes), 2, nodes)
 
     def test_the_last_will_says_offline_when_the_logger_is_killed(self):
         broker = self.start_broker()

@@ -9,7 +9,8 @@ const byId = (id) => document.getElementById(id);
 const history = { t: [], f: [], g: [] };
 let charts = null;
 let nominal = 0;
-let band = null;
+let bands = [];  // the grid's, mildest first
+let bandsCharted = '';
 
 function utcTime(seconds) {
   return uPlot.tzDate(new Date(seconds * 1e3), 'Etc/UTC');
@@ -23,6 +24,7 @@ function signed(value, digits) {
   return value === null || value === undefined ? '–' : (value >= 0 ? '+' : '') + value.toFixed(digits);
 }
 
+// ISO 8601 order, 24 hours, and the zone said: a reader in another zone is never misled.
 function utcText(utc) {
   return utc ? utc.replace('T', ' ').replace(/\.\d+Z$/, ' UTC') : '';
 }
@@ -32,8 +34,51 @@ function withLocalTime(element, utc) {
   element.title = utc ? new Date(utc).toLocaleString() + ' local time' : '';
 }
 
+function limitsText(band) {
+  return `${band.low_hz.toFixed(3)} to ${band.high_hz.toFixed(3)} Hz`;
+}
+
+// The most severe band the grid is outside of (the operators list them mildest first), or the
+// mildest it is inside; outside the first is a warning, outside any later one an alarm.
+function bandVerdict(outsideNames) {
+  if (!bands.length) return { text: 'no bands known for this grid yet', level: '' };
+  const outside = bands.filter((b) => outsideNames.includes(b.name));
+  if (!outside.length) {
+    return { text: `inside the ${bands[0].name} (${limitsText(bands[0])})`, level: 'ok' };
+  }
+  const worst = outside[outside.length - 1];
+  return { text: `outside the ${worst.name} (${limitsText(worst)})`,
+    level: worst === bands[0] ? 'warn' : 'alarm' };
+}
+
+function showBand(outsideNames) {
+  const verdict = bandVerdict(outsideNames || []);
+  byId('band').textContent = verdict.text;
+  byId('band').className = `band ${verdict.level}`;
+}
+
+// A clock that is not kept to UTC costs accuracy: said in colour beside the uncertainty.
+const kCostlyClocks = ['unsynchronised', 'never disciplined', 'slewing'];
+
+function showTrust(pulse) {
+  const u = pulse.frequency_uncertainty_hz;
+  byId('trust').textContent = u === null || u === undefined ? '–' : `±${(u * 1e3).toFixed(1)} mHz`;
+  byId('clock').textContent = pulse.clock ? `clock ${pulse.clock}` : '';
+  byId('clock').className = kCostlyClocks.includes(pulse.clock) ? 'warn' : '';
+}
+
+function showLastEvent(text, utc) {
+  byId('event').textContent = text;
+  withLocalTime(byId('event-utc'), utc);
+}
+
 function showPulse(pulse) {
   byId('frequency').textContent = fixed(pulse.frequency_hz, 3);
+  const deviationMilliHz = pulse.frequency_hz == null || !nominal
+    ? null : Math.round((pulse.frequency_hz - nominal) * 1e3);
+  byId('deviation').textContent = deviationMilliHz === null ? '–'
+    : `${deviationMilliHz > 0 ? '+' : ''}${deviationMilliHz} mHz`;
+  if (pulse.bands_outside) showBand(pulse.bands_outside);
   byId('grid-time').textContent = signed(pulse.grid_time_deviation_s, 3);
   withLocalTime(byId('grid-time-since'), pulse.grid_time_since);
   const anchored = utcText(pulse.grid_time_anchored);
@@ -42,10 +87,43 @@ function showPulse(pulse) {
   byId('mean').textContent = fixed(pulse.mean_frequency_hz, 4);
   byId('count').textContent = pulse.count ?? '–';
   withLocalTime(byId('utc'), pulse.utc);
-  if (pulse.event) {
-    byId('event').textContent = pulse.event;
-    byId('event').title = pulse.utc || '';
-  }
+  showTrust(pulse);
+  if (pulse.event) showLastEvent(pulse.event, pulse.utc);
+}
+
+// Hours and minutes in UTC, 24 hours; the date (ISO 8601) under the first tick of each day.
+function utcTicks(u, splits, axis, space, increment) {
+  let dayBefore = null;
+  return splits.map((seconds) => {
+    const iso = new Date(seconds * 1e3).toISOString();
+    const day = iso.slice(0, 10);
+    const clock = increment < 60 ? iso.slice(11, 19) : iso.slice(11, 16);
+    const label = day === dayBefore ? clock : `${clock}\n${day}`;
+    dayBefore = day;
+    return label;
+  });
+}
+
+function colour(name) {
+  return getComputedStyle(document.documentElement).getPropertyValue(name).trim();
+}
+
+// uPlot draws its axes on a canvas, where the page's colours do not reach by themselves.
+function axis(extra) {
+  return { stroke: colour('--ink'), grid: { stroke: colour('--line'), width: 1 },
+    ticks: { stroke: colour('--line'), width: 1 }, ...extra };
+}
+
+// Whole seconds at the finest: the pulses come a second apart.
+const kTickSeconds = [1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800,
+  21600, 43200, 86400];
+
+function timeAxis() {
+  return axis({ values: utcTicks, incrs: kTickSeconds, label: 'UTC', size: 50 });
+}
+
+function chartHeight() {
+  return window.innerWidth < 576 ? 170 : 220;
 }
 
 // As many decimals as the ticks' spacing needs: a grid time that moves by microseconds shows them.
@@ -56,9 +134,10 @@ function tickValues(u, splits, axis, space, increment) {
 
 function chartOptions(title, unit, series, element) {
   return {
-    title, width: element.clientWidth, height: 220, tzDate: utcTime,
+    title, width: element.clientWidth, height: chartHeight(), tzDate: utcTime,
+    legend: { live: false },
     scales: { x: { time: true } },
-    axes: [{}, { label: unit, size: 80, values: tickValues }],
+    axes: [timeAxis(), axis({ label: unit, size: 70, values: tickValues })],
     series: [{}, ...series],
   };
 }
@@ -68,29 +147,41 @@ function constant(value) {
 }
 
 function frequencyData() {
-  const low = band ? band.low_hz : null;
-  const high = band ? band.high_hz : null;
+  const low = bands.length ? bands[0].low_hz : null;
+  const high = bands.length ? bands[0].high_hz : null;
   return [history.t, history.f, constant(nominal || null), constant(low), constant(high)];
 }
 
 function makeCharts() {
   const f = byId('frequency-chart');
   const g = byId('grid-time-chart');
-  const bandLine = { stroke: '#d08a0b', dash: [6, 4], width: 1, label: 'band' };
+  const bandLine = { stroke: '#d08a0b', dash: [6, 4], width: 1, points: { show: false } };
+  const limit = (which) => (bands.length ? `${bands[0][which].toFixed(3)} Hz` : 'no band');
+  bandsCharted = JSON.stringify(bands);
   charts = {
     frequency: new uPlot(chartOptions('Frequency', 'Hz', [
       { label: 'frequency (Hz)', stroke: '#0b6bcb', width: 1.5 },
-      { label: 'nominal', stroke: '#7a7a7a', dash: [2, 4], width: 1 },
-      bandLine, { ...bandLine }], f), frequencyData(), f),
+      { label: `nominal ${nominal || '–'} Hz`, stroke: '#7a7a7a', dash: [2, 4], width: 1,
+        points: { show: false } },
+      { ...bandLine, label: limit('low_hz') }, { ...bandLine, label: limit('high_hz') }], f),
+    frequencyData(), f),
     gridTime: new uPlot(chartOptions('Grid time deviation', 's', [
       { label: 'grid time deviation (s)', stroke: '#2f9e44', width: 1.5 }], g),
     [history.t, history.g], g),
   };
 }
 
+// The band's lines are named in the legend, so the chart is made again when the grid is known.
 function redraw() {
-  if (!charts) {
+  if (charts && bandsCharted !== JSON.stringify(bands)) {
+    charts.frequency.destroy();
+    charts.gridTime.destroy();
+    charts = { ...charts, frequency: null, gridTime: null };
+  }
+  if (!charts || !charts.frequency) {
+    const others = charts || {};
     makeCharts();
+    charts = { ...others, ...charts };
     return;
   }
   charts.frequency.setData(frequencyData());
@@ -155,8 +246,9 @@ function showHistogram(histogram) {
   const bars = uPlot.paths.bars({ size: [0.9, 20] });
   charts.histogram = new uPlot({
     title: 'Seconds at each frequency (10 mHz bins)', width: element.clientWidth, height: 200,
+    legend: { live: false },
     scales: { x: { time: false } },
-    axes: [{ label: 'Hz' }, { label: 's', size: 60 }],
+    axes: [axis({ label: 'Hz' }), axis({ label: 's', size: 60 })],
     series: [{}, { label: 'today', fill: '#0b6bcb80', stroke: '#0b6bcb', paths: bars },
       { label: 'yesterday', stroke: '#7a7a7a', width: 1 }],
   }, data, element);
@@ -173,12 +265,14 @@ function showEvents(events) {
   }));
 }
 
+// The machinery, for whoever asks how the figures were made.
 function showMeter(state) {
   const meter = state.meter || {};
   const outputs = (meter.outputs || []).map((o) => `${o.name}: ${o.dropped} dropped`).join(', ');
   byId('meter').textContent = `${meter.device_up ? 'device up' : 'device away'} · ` +
-    `${meter.timing || 'timing path not yet known'} · ${state.grid || ''} · ` +
-    `clock ${state.clock || '?'} · ${outputs}`;
+    `${meter.timing || 'timing path not yet known'} · ${outputs}`;
+  byId('grid-name').textContent = state.grid ? `${state.grid.replace(/-/g, ' ')} grid` +
+    (nominal ? `, ${nominal} Hz` : '') : '';
 }
 
 async function fetchJson(path) {
@@ -190,11 +284,22 @@ async function fetchJson(path) {
 async function loadState() {
   const state = await fetchJson('/api/v1/state');
   nominal = state.nominal_hz || nominal;
-  band = (state.bands || [])[0] || band;
+  bands = state.bands && state.bands.length ? state.bands : bands;
   showPulse(state);
   showMeter(state);
   showEvents(state.events);
+  // The latest event, even one from before the page was opened.
+  if (state.events && state.events.length) showLastEvent(state.events[0].text, state.events[0].utc);
   if (charts) showToday(state.today);
+}
+
+// The minutes this meter has, but never less than an hour: a first minute is not a blank day.
+function showMinutes(chart, data) {
+  const times = data[0];
+  if (!times.length) return;
+  const last = times[times.length - 1];
+  const first = Math.min(times[0], last - 3600);
+  chart.setScale('x', { min: first, max: last + 60 });
 }
 
 // Each minute's lowest to highest frequency as a band around its mean, and the grid time.
@@ -203,22 +308,24 @@ async function loadDay() {
   const data = [m.utc_s, m.lowest_hz, m.mean_hz, m.highest_hz, m.grid_time_deviation_s];
   if (charts && charts.day) {
     charts.day.setData(data);
+    showMinutes(charts.day, data);
     return;
   }
   const element = byId('day-chart');
   const edge = { stroke: '#0b6bcb60', width: 1 };
-  const lastDay = () => [Date.now() / 1e3 - 86400, Date.now() / 1e3];
   charts.day = new uPlot({
     title: 'Frequency: lowest, mean and highest of each minute; grid time deviation',
-    width: element.clientWidth, height: 240, tzDate: utcTime,
-    scales: { x: { time: true, range: lastDay }, s: {} },
-    axes: [{}, { label: 'Hz', size: 80, values: tickValues },
-      { scale: 's', side: 1, label: 's', size: 80, values: tickValues, grid: { show: false } }],
+    width: element.clientWidth, height: chartHeight() + 20, tzDate: utcTime,
+    legend: { live: false },
+    scales: { x: { time: true }, s: {} },
+    axes: [timeAxis(), axis({ label: 'Hz', size: 70, values: tickValues }),
+      axis({ scale: 's', side: 1, label: 's', size: 70, values: tickValues, grid: { show: false } })],
     series: [{}, { label: 'lowest', ...edge }, { label: 'mean', stroke: '#0b6bcb', width: 1.5 },
       { label: 'highest', ...edge },
       { label: 'grid time deviation (s)', stroke: '#2f9e44', width: 1, scale: 's' }],
     bands: [{ series: [3, 1], fill: '#0b6bcb30' }],
   }, data, element);
+  showMinutes(charts.day, data);
 }
 
 async function loadHistory() {

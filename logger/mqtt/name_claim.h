@@ -1,0 +1,25 @@
+// The name this logger publishes under, held for as long as it runs: a second logger started
+// on the machine meanwhile sees it held and takes another.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace cyclara::logger {
+
+class NameClaim {
+  public:
+    virtual ~NameClaim() = default;
+};
+
+struct ClaimedName {
+    std::string name;
+    std::unique_ptr<NameClaim> claim;  // held while the name is the host name alone
+};
+
+// Chooses by ChooseMeterName, remembering the first choice in `folder` (a record folder this
+// logger holds; empty: nothing is remembered, and each run chooses afresh).
+ClaimedName NameThisMeter(const std::string& host, const std::string& devicePath,
+                          const std::string& folder);
+
+}  // namespace cyclara::logger
