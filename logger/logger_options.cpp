@@ -158,6 +158,12 @@ void AddOutputOptions(CLI::App& app, LoggerOptions& o) {
         ->check(kNotEmpty)
         ->check(CLI::Validator(CheckListenAddress, ""))
         ->type_name("[ADDRESS:]PORT");
+    app.add_option("--http-head-seconds", o.httpHeadSeconds,
+                   "Seconds a client of the live page has from its connection to send a whole "
+                   "request head, however slowly (default 10); then it is closed")
+        ->check(kNotEmpty)
+        ->check(CLI::Range(int64_t{1}, int64_t{3600}).description(""))
+        ->type_name("SECONDS");
     app.add_flag("--check", o.check,
                  "Watch the device for a while and report what decides a reading's accuracy "
                  "(exit 1 when something costs it)");

@@ -40,6 +40,7 @@ struct LoggerOptions {
         std::string tokenFile;  // 2.x: the API token, sent as "Authorization: Token ..."
     } influx;
     std::string http;  // [ADDRESS:]PORT the live page listens on; empty: none
+    int64_t httpHeadSeconds = 10;  // a request's head is whole this long after the accept
     std::string format = "rows";  // standard output: "rows", or "influx" for line protocol
     bool quiet = false;           // no rows on standard output
     bool check = false;           // report on the device, the timing path and the clock

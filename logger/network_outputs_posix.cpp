@@ -22,7 +22,9 @@ std::unique_ptr<Output> OpenMqtt(const LoggerOptions& options, std::string& whyN
 
 std::unique_ptr<Output> OpenLivePage(const LoggerOptions& options,
                                      std::vector<const Output*> watched, std::string& whyNot) {
-    return OpenLiveOutput(options.http, options.grid, options.recordDir, std::move(watched),
+    HttpLimits limits;
+    limits.headSeconds = static_cast<unsigned>(options.httpHeadSeconds);
+    return OpenLiveOutput(options.http, limits, options.grid, options.recordDir, std::move(watched),
                           whyNot);
 }
 

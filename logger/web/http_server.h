@@ -15,7 +15,8 @@ namespace cyclara::logger {
 struct HttpLimits {
     unsigned connections = 256;  // beyond them a new connection is closed at once
     unsigned streams = 32;       // event streams open at once; beyond them 503
-    unsigned idleSeconds = 10;   // a request's head, or a client that reads nothing, this long
+    unsigned idleSeconds = 10;   // a client that sends or reads nothing, this long
+    unsigned headSeconds = 10;   // a request's head is whole this long after the accept
     size_t connectionMemory = 32 * 1024;  // a larger request head is refused (431)
 };
 

@@ -4,8 +4,10 @@
 #include "logger/web/http_server.h"
 
 #include "logger/logger_options.h"
+#include "logger/web/head_deadlines.h"
 #include "logger/web/metrics_text.h"
 #include "logger/web/page_files.h"
+#include "measure/clock.h"
 
 #include <microhttpd.h>
 #include <netdb.h>
@@ -13,9 +15,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 namespace cyclara::logger {
 
@@ -64,7 +69,8 @@ class MhdServer : public HttpServer {
           m_outputs(std::move(outputs)),
           m_limits(limits),
           m_version(VersionText()),
-          m_host(std::move(host)) {}
+          m_host(std::move(host)),
+          m_heads(int64_t{limits.headSeconds} * 1'000'000'000) {}
     ~MhdServer() override { Stop(); }
 
     // `where` as the user gave it, for the message when it cannot listen there.
@@ -80,6 +86,12 @@ class MhdServer : public HttpServer {
                              const char* method, const char*, const char*, size_t*, void**);
     MHD_Result Route(MHD_Connection* connection, const std::string& url);
     MHD_Result StartStream(MHD_Connection* connection);
+    static void Notify(void* self, MHD_Connection* connection, void**,
+                       MHD_ConnectionNotificationCode code);
+    static void Completed(void* self, MHD_Connection* connection, void**,
+                          MHD_RequestTerminationCode);
+    void HeadWhole(MHD_Connection* connection);
+    void SweepHeads();
     std::vector<OutputCount> OutputCounts() const;
     nlohmann::json Meter() const;
 
@@ -97,7 +109,22 @@ class MhdServer : public HttpServer {
     std::mutex m_wakeMutex;
     std::vector<MHD_Connection*> m_waiting;
     bool m_closing = false;
+    // The heads not yet whole, by socket: the server's thread adds one at each accept and
+    // removes it when its head is whole or before it closes the socket; the sweeper's thread
+    // shuts down the sockets past their deadline. All under `m_headMutex`, taken alone (never
+    // with `m_wakeMutex`), so the sweeper never touches a socket the server has closed.
+    std::mutex m_headMutex;
+    std::condition_variable m_headChanged;
+    HeadDeadlines m_heads;
+    bool m_sweeping = true;
+    std::thread m_sweeper;
 };
+
+int ConnectionSocket(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    return info != nullptr ? info->connect_fd : -1;
+}
 
 // One event stream: what it last sent and what is still to send of the latest event.
 struct Stream {
@@ -164,12 +191,64 @@ bool MhdServer::Start(const sockaddr_storage& address, const std::string& where,
         reinterpret_cast<const sockaddr*>(&address),
         MHD_OPTION_CONNECTION_LIMIT, m_limits.connections, MHD_OPTION_CONNECTION_TIMEOUT,
         m_limits.idleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, m_limits.connectionMemory,
-        MHD_OPTION_END);
+        MHD_OPTION_NOTIFY_CONNECTION, &MhdServer::Notify, this, MHD_OPTION_NOTIFY_COMPLETED,
+        &MhdServer::Completed, this, MHD_OPTION_END);
     if (m_daemon == nullptr) {
         whyNot = "the live page cannot listen on " + where + ": " + std::strerror(errno);
         return false;
     }
+    m_sweeper = std::thread(&MhdServer::SweepHeads, this);
     return true;
+}
+
+// On the server's thread: a connection accepted, or about to be closed.
+// Inside C code: nothing may leave by an exception (a connection unwatched is the worst).
+void MhdServer::Notify(void* self, MHD_Connection* connection, void**,
+                       MHD_ConnectionNotificationCode code) try {
+    auto* server = static_cast<MhdServer*>(self);
+    const int socket = ConnectionSocket(connection);
+    std::lock_guard lock(server->m_headMutex);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        server->m_heads.Accepted(socket, SystemClock().MonotonicNs());
+        server->m_headChanged.notify_one();
+    } else {
+        server->m_heads.Closed(socket);
+    }
+} catch (const std::exception&) {
+}
+
+// On the server's thread: a request answered; the next head on a kept connection has a
+// deadline of its own.
+void MhdServer::Completed(void* self, MHD_Connection* connection, void**,
+                          MHD_RequestTerminationCode) try {
+    auto* server = static_cast<MhdServer*>(self);
+    std::lock_guard lock(server->m_headMutex);
+    server->m_heads.Accepted(ConnectionSocket(connection), SystemClock().MonotonicNs());
+    server->m_headChanged.notify_one();
+} catch (const std::exception&) {
+}
+
+void MhdServer::HeadWhole(MHD_Connection* connection) {
+    std::lock_guard lock(m_headMutex);
+    m_heads.HeadWhole(ConnectionSocket(connection));  // erasing: nothing to throw
+}
+
+// The sweeper's thread: sleeps until the next deadline (or a new connection), then shuts down
+// the sockets past theirs; the server sees the end and closes them itself.
+void MhdServer::SweepHeads() try {
+    constexpr int64_t kNoDeadlineNs = int64_t{3600} * 1'000'000'000;
+    std::unique_lock lock(m_headMutex);
+    while (m_sweeping) {
+        const int64_t nowNs = SystemClock().MonotonicNs();
+        for (const int socket : m_heads.TakeExpired(nowNs)) {
+            shutdown(socket, SHUT_RDWR);
+        }
+        const int64_t waitNs = m_heads.NextDeadlineNs(nowNs + kNoDeadlineNs) - nowNs;
+        m_headChanged.wait_for(lock, std::chrono::nanoseconds(waitNs));
+    }
+} catch (const std::exception& error) {
+    std::fprintf(stderr, "cyclara-log: the live page no longer closes slow requests: %s\n",
+                 error.what());
 }
 
 uint16_t MhdServer::Port() const {
@@ -197,6 +276,14 @@ void MhdServer::Stop() {
         m_closing = true;
     }
     Wake();
+    {
+        std::lock_guard lock(m_headMutex);
+        m_sweeping = false;
+        m_headChanged.notify_one();
+    }
+    if (m_sweeper.joinable()) {
+        m_sweeper.join();
+    }
     MHD_stop_daemon(m_daemon);
     m_daemon = nullptr;
 }
@@ -236,6 +323,7 @@ int64_t NumberAsked(MHD_Connection* connection, const char* name, int64_t given,
 
 MHD_Result MhdServer::Answer(void* self, MHD_Connection* connection, const char* url,
                              const char* method, const char*, const char*, size_t*, void**) {
+    static_cast<MhdServer*>(self)->HeadWhole(connection);
     if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 &&
         std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0) {
         return RespondText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "text/plain",

@@ -61,15 +61,15 @@ std::vector<RecordRow> LastDayOfRecord(const std::string& folder) {
 
 }  // namespace
 
-std::unique_ptr<Output> OpenLiveOutput(const std::string& address, const GridChoice& grid,
-                                       const std::string& recordFolder,
+std::unique_ptr<Output> OpenLiveOutput(const std::string& address, const HttpLimits& limits,
+                                       const GridChoice& grid, const std::string& recordFolder,
                                        std::vector<const Output*> watched, std::string& whyNot) {
     auto figures = std::make_shared<LiveFigures>(grid);
     if (!recordFolder.empty()) {
         figures->Preload(LastDayOfRecord(recordFolder));
     }
     std::unique_ptr<HttpServer> server =
-        StartHttpServer(address, figures, std::move(watched), HttpLimits{}, whyNot);
+        StartHttpServer(address, figures, std::move(watched), limits, whyNot);
     if (!server) {
         return nullptr;
     }

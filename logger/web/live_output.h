@@ -5,6 +5,7 @@
 #include "grid/grid_bands.h"
 
 #include "logger/output/output.h"
+#include "logger/web/http_server.h"
 
 #include <memory>
 #include <string>
@@ -16,8 +17,8 @@ namespace cyclara::logger {
 // when it cannot. `grid` names the bands whose outside seconds are counted; `watched` are the
 // outputs whose counts the page and the metrics show, open for as long as this one. The history
 // begins with the last day of the record in `recordFolder`, when one is given.
-std::unique_ptr<Output> OpenLiveOutput(const std::string& address, const GridChoice& grid,
-                                       const std::string& recordFolder,
+std::unique_ptr<Output> OpenLiveOutput(const std::string& address, const HttpLimits& limits,
+                                       const GridChoice& grid, const std::string& recordFolder,
                                        std::vector<const Output*> watched, std::string& whyNot);
 
 }  // namespace cyclara::logger

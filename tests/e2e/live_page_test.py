@@ -7,6 +7,7 @@ Usage: live_page_test.py BUILD_DIR"""
 import json
 import os
 import re
+import select
 import shutil
 import socket
 import subprocess
@@ -55,13 +56,13 @@ def chromium(test, width=1100, height=1400, dark=False, phone=False):
 class Meter:
     """cyclara-sim with cyclara-log serving on `port`, recording into `folder`."""
 
-    def __init__(self, folder, port, *sim_args):
+    def __init__(self, folder, port, *sim_args, logger_args=()):
         self.folder, self.port = folder, port
         self.err = open(os.path.join(folder, "stderr"), "ab")
         self.sim = subprocess.Popen(
             [SIM, "--period", "1", "--width", "0.2", *sim_args, "--", *LOGGER, "--port", "5",
              "--log-dir", folder, "--record", os.path.join(folder, "record"), "--quiet",
-             "--http", f"127.0.0.1:{port}"],
+             "--http", f"127.0.0.1:{port}", *logger_args],
             stdout=subprocess.DEVNULL, stderr=self.err, start_new_session=True)
         wait_for(lambda: self.get("/api/v1/state")[0] == 200, "the live page to answer")
 
@@ -220,6 +221,52 @@ class PageAtAGlance(unittest.TestCase):
             "id => document.getElementById(id).getBoundingClientRect().bottom)")
         self.assertEqual(browser.execute_script("return window.innerWidth"), PHONE[0])
         self.assertLessEqual(max(bottoms), PHONE[1], bottoms)
+
+
+class TricklingClients(unittest.TestCase):
+    def test_connections_that_trickle_a_head_are_closed_at_its_deadline_and_others_answered(self):
+        folder = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, folder)
+        meter = Meter(folder, free_port(), logger_args=["--http-head-seconds", "2"])
+        self.addCleanup(meter.stop)
+        before = len(meter.rows())
+        # Every connection the server takes, each sending a byte of an endless head twice a
+        # second: none is ever idle long enough for an idle limit.
+        trickling = [socket.create_connection(("127.0.0.1", meter.port)) for _ in range(256)]
+        self.addCleanup(lambda: [t.close() for t in trickling])
+        stop = threading.Event()
+
+        def trickle():
+            head = b"GET / HTTP/1.1\r\nX-Slow: " + b"a" * 100
+            for n in range(len(head)):
+                for connection in trickling:
+                    try:
+                        connection.send(head[n:n + 1])
+                    except OSError:
+                        pass
+                if stop.wait(0.5):
+                    return
+        worker = threading.Thread(target=trickle)
+        worker.start()
+        self.addCleanup(worker.join)
+        self.addCleanup(stop.set)
+
+        def closed_by_the_server():
+            readable, _, _ = select.select(trickling, [], [], 0)
+            for connection in readable:
+                try:
+                    if connection.recv(1) == b"":
+                        trickling.remove(connection)
+                        connection.close()
+                except OSError:
+                    trickling.remove(connection)
+                    connection.close()
+            return not trickling
+        wait_for(closed_by_the_server, "every trickling connection to be closed", timeout=60)
+        self.assertEqual(meter.get("/api/v1/state")[0], 200)
+        rows = meter.rows(at_least=before + 3)
+        seconds = [int(r["seconds"]) for r in rows if r["seconds"]]
+        self.assertEqual(seconds, list(range(seconds[0], seconds[-1] + 1)), "no pulse lost")
 
 
 def texts(browser, *ids):
