@@ -1,11 +1,37 @@
 #include "logger/credentials.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 namespace cyclara::logger {
 
+namespace {
+
+std::filesystem::file_type TypeOf(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::status(path, error).type();
+}
+
+}  // namespace
+
+bool IsPlainFile(const std::string& path) {
+    return TypeOf(path) == std::filesystem::file_type::regular;
+}
+
+std::string CannotRead(const std::string& what, const std::string& path) {
+    const std::filesystem::file_type type = TypeOf(path);
+    const char* why = type == std::filesystem::file_type::not_found ? " (no such file)"
+                      : type != std::filesystem::file_type::regular ? " (not a file)"
+                                                                    : "";
+    return "cannot read the " + what + " " + path + why;
+}
+
 std::optional<std::string> ReadFirstLine(const std::string& path) {
+    if (!IsPlainFile(path)) {
+        return std::nullopt;
+    }
     std::ifstream file(path);
     std::string line;
     if (!file || !std::getline(file, line)) {
@@ -27,7 +53,7 @@ std::optional<std::string> ReadMqttPassword(const std::string& passwordFile, std
     if (!passwordFile.empty()) {
         std::optional<std::string> password = ReadFirstLine(passwordFile);
         if (!password) {
-            whyNot = "cannot read the MQTT password file " + passwordFile;
+            whyNot = CannotRead("MQTT password file", passwordFile);
         }
         return password;
     }

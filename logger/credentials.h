@@ -7,7 +7,15 @@
 
 namespace cyclara::logger {
 
-// The first line of a file of secrets (a password, a token); none if it cannot be read.
+// Only a regular file is opened for a secret or a certificate: a FIFO or a device there would
+// hold the start in its open, and with it every stop.
+bool IsPlainFile(const std::string& path);
+
+// "cannot read the <what> <path>", and why where it is plain: no such file, or not a file.
+std::string CannotRead(const std::string& what, const std::string& path);
+
+// The first line of a file of secrets (a password, a token); none if it cannot be read or is
+// not a file.
 std::optional<std::string> ReadFirstLine(const std::string& path);
 
 // The first line of credential `name`, or empty when there is none.

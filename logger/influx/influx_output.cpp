@@ -95,7 +95,7 @@ std::unique_ptr<Output> OpenInfluxOutput(const LoggerOptions& options, std::stri
     if (!options.influx.tokenFile.empty()) {
         const std::optional<std::string> fromFile = ReadFirstLine(options.influx.tokenFile);
         if (!fromFile) {
-            whyNot = "cannot read the InfluxDB token file " + options.influx.tokenFile;
+            whyNot = CannotRead("InfluxDB token file", options.influx.tokenFile);
             return nullptr;
         }
         token = *fromFile;

@@ -67,6 +67,9 @@ class MqttClient : public Destination {
             return "the user name cannot be set";
         }
         const std::string authority = options.caFile.empty() ? "/etc/ssl/certs" : options.caFile;
+        if (m_broker.tls && !options.caFile.empty() && !IsPlainFile(options.caFile)) {
+            return CannotRead("certificate authority file", options.caFile);
+        }
         if (m_broker.tls &&
             mosquitto_tls_set(m_client, options.caFile.empty() ? nullptr : options.caFile.c_str(),
                               options.caFile.empty() ? "/etc/ssl/certs" : nullptr, nullptr,
