@@ -44,14 +44,16 @@ OpenedOutputs OpenOutputs(const LoggerOptions& options, const std::string& path,
         outputs.push_back(OpenStandardOutput(layout, lineProtocol ? path : "",
                                              [&stop] { stop.Request(StopReason::kOutputClosed); }));
     }
+    // The files on a local disk are quick to write: one thread wakes for all of them.
+    const std::shared_ptr<DeliveryThread> local = StartDeliveryThread("local files");
     if (!options.recordDir.empty()) {
-        outputs.push_back(OpenRecordOutput(options.recordDir));
-        outputs.push_back(OpenEpochOutput(options.recordDir));
-        outputs.push_back(OpenStatisticsOutput(options.recordDir, options.grid));
+        outputs.push_back(OpenRecordOutput(options.recordDir, local));
+        outputs.push_back(OpenEpochOutput(options.recordDir, local));
+        outputs.push_back(OpenStatisticsOutput(options.recordDir, options.grid, local));
     }
-    outputs.push_back(OpenEventsOutput(options.recordDir));
+    outputs.push_back(OpenEventsOutput(options.recordDir, local));
     if (options.summaryEverySeconds > 0) {
-        outputs.push_back(OpenSummary(std::chrono::seconds(options.summaryEverySeconds)));
+        outputs.push_back(OpenSummary(std::chrono::seconds(options.summaryEverySeconds), local));
     }
     if (!options.http.empty()) {
         std::string whyNot;

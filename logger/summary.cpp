@@ -77,9 +77,10 @@ class Summary : public Destination {
 
 }  // namespace
 
-std::unique_ptr<Output> OpenSummary(std::chrono::seconds every) {
+std::unique_ptr<Output> OpenSummary(std::chrono::seconds every,
+                                    std::shared_ptr<DeliveryThread> thread) {
     return std::make_unique<Output>("the summary", std::make_unique<Summary>(every),
-                                    kSummaryPolicy);
+                                    kSummaryPolicy, nullptr, std::move(thread));
 }
 
 }  // namespace cyclara::logger

@@ -9,6 +9,7 @@
 
 namespace cyclara::logger {
 
-std::unique_ptr<Output> OpenSummary(std::chrono::seconds every);
+std::unique_ptr<Output> OpenSummary(std::chrono::seconds every,
+                                    std::shared_ptr<DeliveryThread> thread = {});
 
 }  // namespace cyclara::logger

@@ -152,9 +152,11 @@ bool WriteEpochFile(const std::string& folder, const EpochState& state) {
     return !error;
 }
 
-std::unique_ptr<Output> OpenEpochOutput(const std::string& folder) {
+std::unique_ptr<Output> OpenEpochOutput(const std::string& folder,
+                                        std::shared_ptr<DeliveryThread> thread) {
     return std::make_unique<Output>("the grid time's epoch",
-                                    std::make_unique<EpochKeeper>(folder), kEpochPolicy);
+                                    std::make_unique<EpochKeeper>(folder), kEpochPolicy, nullptr,
+                                    std::move(thread));
 }
 
 }  // namespace cyclara::logger

@@ -26,6 +26,7 @@ struct KeptEpoch {
 KeptEpoch TakeKeptEpoch(const std::string& folder);
 bool WriteEpochFile(const std::string& folder, const EpochState& state);
 
-std::unique_ptr<Output> OpenEpochOutput(const std::string& folder);
+std::unique_ptr<Output> OpenEpochOutput(const std::string& folder,
+                                        std::shared_ptr<DeliveryThread> thread = {});
 
 }  // namespace cyclara::logger

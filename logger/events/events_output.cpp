@@ -108,10 +108,12 @@ class EventsDestination : public Destination {
 
 }  // namespace
 
-std::unique_ptr<Output> OpenEventsOutput(const std::string& recordFolder) {
+std::unique_ptr<Output> OpenEventsOutput(const std::string& recordFolder,
+                                         std::shared_ptr<DeliveryThread> thread) {
     return std::make_unique<Output>("the events",
                                     std::make_unique<EventsDestination>(recordFolder),
-                                    OutputPolicy{.queueLimit = 86'400, .batchLimit = 1000});
+                                    OutputPolicy{.queueLimit = 86'400, .batchLimit = 1000},
+                                    nullptr, std::move(thread));
 }
 
 }  // namespace cyclara::logger

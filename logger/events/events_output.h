@@ -14,7 +14,8 @@ inline constexpr const char* kEventsColumns =
 
 // `recordFolder` empty keeps no events.csv. An event still open at the stop is written with
 // no end, so a restart's record shows where it was when the logger went away.
-std::unique_ptr<Output> OpenEventsOutput(const std::string& recordFolder);
+std::unique_ptr<Output> OpenEventsOutput(const std::string& recordFolder,
+                                         std::shared_ptr<DeliveryThread> thread = {});
 
 
 }  // namespace cyclara::logger

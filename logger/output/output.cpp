@@ -1,6 +1,7 @@
 #include "logger/output/output.h"
 
-#include "measure/drop_oldest_queue.h"
+#include "logger/output/thread_name.h"
+#include "measure/clock.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -13,10 +14,16 @@ namespace cyclara::logger {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // A destination that outlasts the close wait by this much is left behind.
-constexpr std::chrono::milliseconds kCloseGrace{500};
+constexpr int64_t kCloseGraceNs = 500'000'000;
+
+int64_t NowNs() {
+    return SystemClock().MonotonicNs();
+}
+
+std::chrono::nanoseconds Until(int64_t thenNs, int64_t nowNs) {
+    return std::chrono::nanoseconds(std::max<int64_t>(0, thenNs - nowNs));
+}
 
 void Say(const std::string& problem) {
     if (!problem.empty()) {
@@ -37,57 +44,158 @@ Delivery DeliverSafely(Destination& destination, const std::vector<PulseReport>&
     }
 }
 
+void FinishSafely(Destination& destination, const std::string& name) {
+    try {
+        destination.Finish();
+    } catch (...) {
+        std::fprintf(stderr, "cyclara-log: %s failed while finishing\n", name.c_str());
+    }
+}
+
 }  // namespace
 
-// Everything the output's thread uses, held by that thread too: a thread left behind at the
-// close keeps it alive until it ends.
-struct Output::Shared {
-    Shared(std::string name, std::unique_ptr<Destination> destination, OutputPolicy policy,
+// One output on its delivering thread: everything that thread uses, held by it too, so a
+// thread left behind at the close keeps it alive until it ends.
+struct Output::Member {
+    Member(std::string name, std::unique_ptr<Destination> destination, OutputPolicy policy,
            std::function<void()> onGone)
         : name(std::move(name)),
           destination(std::move(destination)),
           policy(policy),
           onGone(std::move(onGone)),
-          queue(policy.queueLimit),
-          lastBatchAt(Clock::now()) {}
-
-    void Run();
-    void Deliver();
-    bool Settled(Clock::time_point now) const;
-    Clock::time_point NextBatchAt() const;
-    void Handle(const Delivery& delivery, std::vector<PulseReport>& batch, uint64_t missed);
+          schedule(policy) {}
 
     const std::string name;
-    const std::unique_ptr<Destination> destination;  // the output's thread's only
+    const std::unique_ptr<Destination> destination;  // the delivering thread's only
     const OutputPolicy policy;
     const std::function<void()> onGone;
-
-    // All below under `mutex`: the producers (the receive thread, the main thread) add to the
-    // queue; the output's thread takes from it and keeps the rest; Close sets `closing`.
-    // `changed` tells of any change.
-    mutable std::mutex mutex;
-    std::condition_variable changed;
-    DropOldestQueue<PulseReport> queue;
-    uint64_t toldDropped = 0;  // of queue.Dropped(), what the destination was told
-    uint64_t refused = 0;
-    uint64_t undelivered = 0;  // left at the close or after the destination was gone
-    bool closing = false;
-    Clock::time_point closeBy;
-    bool failing = false;
-    std::chrono::milliseconds retry{0};
-    Clock::time_point retryAt;
-    Clock::time_point lastBatchAt;
-    bool gone = false;
-    bool finished = false;
-    bool leftBehind = false;  // Close gave up waiting for the thread
+    // Under the thread's mutex.
+    DeliverySchedule schedule;
+    bool finished = false;    // the destination has had its last delivery and its Finish
+    bool leftBehind = false;  // Close gave up waiting for it
 };
 
+// The outputs one thread delivers for. The producers (the receive thread, the main thread)
+// queue into a member's schedule and Close closes it; the thread takes batches from the
+// schedules and records what became of them. All under `mutex`, released while a destination
+// works; `changed` tells of any change.
+class DeliveryThread {
+  public:
+    explicit DeliveryThread(std::string name) : m_name(std::move(name)) {}
+
+    // False once the thread has ended: the output then needs a thread of its own.
+    bool Add(std::shared_ptr<Output::Member> member) {
+        std::lock_guard lock(mutex);
+        if (m_ended) {
+            return false;
+        }
+        m_members.push_back(std::move(member));
+        return true;
+    }
+
+    void Run() {
+        NameThisThread(m_name);
+        std::unique_lock lock(mutex);
+        // Whatever fails here (an allocation) ends these outputs, never the process.
+        try {
+            Deliver(lock);
+        } catch (...) {
+            std::fprintf(stderr, "cyclara-log: %s ended on an error\n", m_name.c_str());
+            for (const std::shared_ptr<Output::Member>& member : m_members) {
+                member->schedule.Abandon();
+                member->finished = true;
+            }
+        }
+        m_ended = true;
+        changed.notify_all();
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+
+  private:
+    bool AllFinished() const {
+        return std::all_of(m_members.begin(), m_members.end(),
+                           [](const auto& member) { return member->finished; });
+    }
+
+    void Deliver(std::unique_lock<std::mutex>& lock) {
+        while (m_members.empty() || !AllFinished()) {
+            int64_t wakeNs = kNeverNs;
+            bool worked = false;
+            for (size_t i = 0; i < m_members.size(); ++i) {
+                const std::shared_ptr<Output::Member> member = m_members[i];
+                if (!member->finished) {
+                    worked |= Step(*member, lock, wakeNs);
+                }
+            }
+            if (worked) {
+                continue;
+            }
+            if (wakeNs == kNeverNs) {
+                changed.wait(lock);
+            } else {
+                changed.wait_for(lock, Until(wakeNs, NowNs()));
+            }
+        }
+    }
+
+    // One batch of one member's, or its end; else lowers `wakeNs` to when it is next due.
+    bool Step(Output::Member& member, std::unique_lock<std::mutex>& lock, int64_t& wakeNs) {
+        DeliverySchedule& schedule = member.schedule;
+        const int64_t nowNs = NowNs();
+        if (schedule.Settled(nowNs)) {
+            schedule.Abandon();
+            lock.unlock();
+            FinishSafely(*member.destination, member.name);
+            lock.lock();
+            member.finished = true;
+            changed.notify_all();
+            return true;
+        }
+        std::optional<DeliverySchedule::Batch> batch = schedule.TakeDue(nowNs);
+        if (!batch) {
+            const int64_t dueNs = schedule.WakeAtNs();
+            wakeNs = std::min(wakeNs, schedule.Closing() ? std::min(dueNs, schedule.CloseByNs())
+                                                         : dueNs);
+            return false;
+        }
+        changed.notify_all();  // a producer waiting for room
+        lock.unlock();
+        const Delivery delivery =
+            DeliverSafely(*member.destination, batch->reports, batch->missed, member.name);
+        lock.lock();
+        Say(schedule.Handle(delivery, std::move(*batch), NowNs()));
+        if (schedule.Gone() && member.onGone) {
+            lock.unlock();
+            member.onGone();
+            lock.lock();
+        }
+        changed.notify_all();
+        return true;
+    }
+
+    const std::string m_name;
+    std::vector<std::shared_ptr<Output::Member>> m_members;  // under `mutex`
+    bool m_ended = false;                                    // under `mutex`
+};
+
+std::shared_ptr<DeliveryThread> StartDeliveryThread(const std::string& name) {
+    auto thread = std::make_shared<DeliveryThread>(name);
+    std::thread([thread] { thread->Run(); }).detach();
+    return thread;
+}
+
 Output::Output(std::string name, std::unique_ptr<Destination> destination, OutputPolicy policy,
-               std::function<void()> onGone)
+               std::function<void()> onGone, std::shared_ptr<DeliveryThread> thread)
     : m_name(name),
-      m_shared(std::make_shared<Shared>(std::move(name), std::move(destination), policy,
+      m_thread(std::move(thread)),
+      m_member(std::make_shared<Member>(std::move(name), std::move(destination), policy,
                                         std::move(onGone))) {
-    std::thread([shared = m_shared] { shared->Run(); }).detach();
+    if (!m_thread || !m_thread->Add(m_member)) {
+        m_thread = StartDeliveryThread(m_name);
+        m_thread->Add(m_member);
+    }
 }
 
 Output::~Output() {
@@ -96,36 +204,33 @@ Output::~Output() {
 
 void Output::Take(const PulseReport& report) {
     {
-        std::lock_guard lock(m_shared->mutex);
-        if (m_shared->closing || m_shared->gone) {
-            ++m_shared->undelivered;
-            return;
-        }
-        m_shared->queue.Push(report);
+        std::lock_guard lock(m_thread->mutex);
+        m_member->schedule.Push(report);
     }
-    m_shared->changed.notify_all();
+    m_thread->changed.notify_all();
 }
 
 void Output::TakeWaiting(const PulseReport& report) {
     {
-        std::unique_lock lock(m_shared->mutex);
-        const OutputPolicy& policy = m_shared->policy;
-        m_shared->changed.wait_for(lock, policy.longestRetry + policy.closeWait, [this] {
-            return m_shared->queue.Size() < m_shared->policy.queueLimit || m_shared->closing ||
-                   m_shared->gone;
+        std::unique_lock lock(m_thread->mutex);
+        const OutputPolicy& policy = m_member->policy;
+        const DeliverySchedule& schedule = m_member->schedule;
+        m_thread->changed.wait_for(lock, policy.longestRetry + policy.closeWait, [&schedule] {
+            return schedule.HasRoom() || schedule.Closing() || schedule.Gone();
         });
     }
     Take(report);
 }
 
 void Output::Drain() {
-    std::unique_lock lock(m_shared->mutex);
-    const OutputPolicy& policy = m_shared->policy;
-    for (size_t left = m_shared->queue.Size(); left > 0 && !m_shared->gone;
-         left = m_shared->queue.Size()) {
-        const bool moved = m_shared->changed.wait_for(
+    std::unique_lock lock(m_thread->mutex);
+    const OutputPolicy& policy = m_member->policy;
+    const DeliverySchedule& schedule = m_member->schedule;
+    for (size_t left = schedule.Queued(); left > 0 && !schedule.Gone();
+         left = schedule.Queued()) {
+        const bool moved = m_thread->changed.wait_for(
             lock, policy.longestRetry + policy.closeWait,
-            [this, left] { return m_shared->queue.Size() < left || m_shared->gone; });
+            [&schedule, left] { return schedule.Queued() < left || schedule.Gone(); });
         if (!moved) {
             return;  // a destination that takes nothing more is left to Close's bound
         }
@@ -133,134 +238,33 @@ void Output::Drain() {
 }
 
 void Output::Close() {
-    std::unique_lock lock(m_shared->mutex);
-    if (!m_shared->closing) {
-        m_shared->closing = true;
-        m_shared->closeBy = Clock::now() + m_shared->policy.closeWait;
-        m_shared->changed.notify_all();
+    std::unique_lock lock(m_thread->mutex);
+    DeliverySchedule& schedule = m_member->schedule;
+    const int64_t nowNs = NowNs();
+    if (!schedule.Closing()) {
+        schedule.Close(nowNs);
+        m_thread->changed.notify_all();
     }
-    const bool ended = m_shared->changed.wait_until(
-        lock, m_shared->closeBy + kCloseGrace, [this] { return m_shared->finished; });
-    if (!ended && !m_shared->leftBehind) {
-        m_shared->leftBehind = true;
-        m_shared->undelivered += m_shared->queue.Take(m_shared->policy.queueLimit).size();
+    const bool ended =
+        m_thread->changed.wait_for(lock, Until(schedule.CloseByNs() + kCloseGraceNs, nowNs),
+                                   [this] { return m_member->finished; });
+    if (!ended && !m_member->leftBehind) {
+        m_member->leftBehind = true;
+        schedule.Abandon();
         lock.unlock();
         std::fprintf(stderr, "cyclara-log: %s did not finish within %lld ms and is left\n",
-                     m_name.c_str(), static_cast<long long>(m_shared->policy.closeWait.count()));
+                     m_name.c_str(), static_cast<long long>(m_member->policy.closeWait.count()));
     }
 }
 
 uint64_t Output::Dropped() const {
-    std::lock_guard lock(m_shared->mutex);
-    return m_shared->queue.Dropped() + m_shared->undelivered;
+    std::lock_guard lock(m_thread->mutex);
+    return m_member->schedule.Dropped();
 }
 
 uint64_t Output::Refused() const {
-    std::lock_guard lock(m_shared->mutex);
-    return m_shared->refused;
-}
-
-// Nothing more to do: gone, or closing with nothing left or no time left.
-bool Output::Shared::Settled(Clock::time_point now) const {
-    return gone || (closing && (queue.Empty() || now >= closeBy));
-}
-
-// A batch goes when the last one is a period old and any retry is due; at the close, at once.
-Clock::time_point Output::Shared::NextBatchAt() const {
-    if (closing) {
-        return Clock::time_point{};
-    }
-    const Clock::time_point periodic = queue.Size() >= policy.batchLimit
-                                           ? Clock::time_point{}
-                                           : lastBatchAt + policy.batchPeriod;
-    return std::max(periodic, failing ? retryAt : Clock::time_point{});
-}
-
-void Output::Shared::Run() {
-    // Whatever fails here (an allocation) ends this output, never the process.
-    try {
-        Deliver();
-    } catch (...) {
-        std::fprintf(stderr, "cyclara-log: %s ended on an error\n", name.c_str());
-    }
-    std::lock_guard lock(mutex);
-    finished = true;
-    changed.notify_all();
-}
-
-void Output::Shared::Deliver() {
-    std::unique_lock lock(mutex);
-    for (;;) {
-        const Clock::time_point now = Clock::now();
-        if (Settled(now)) {
-            break;
-        }
-        if (queue.Empty()) {
-            changed.wait(lock);
-            continue;
-        }
-        if (const Clock::time_point due = NextBatchAt(); now < due) {
-            changed.wait_until(lock, closing ? std::min(due, closeBy) : due);
-            continue;
-        }
-        std::vector<PulseReport> batch = queue.Take(policy.batchLimit);
-        const uint64_t missed = queue.Dropped() - toldDropped;
-        lastBatchAt = now;
-        changed.notify_all();  // a producer waiting for room
-        lock.unlock();
-        const Delivery delivery = DeliverSafely(*destination, batch, missed, name);
-        lock.lock();
-        Handle(delivery, batch, missed);
-        if (gone && onGone) {
-            lock.unlock();
-            onGone();
-            lock.lock();
-        }
-    }
-    undelivered += queue.Take(policy.queueLimit).size();
-    lock.unlock();
-    destination->Finish();
-}
-
-// Under `mutex`, on the output's thread.
-void Output::Shared::Handle(const Delivery& delivery, std::vector<PulseReport>& batch,
-                            uint64_t missed) {
-    const size_t delivered = std::min(delivery.delivered, batch.size());
-    if (delivered > 0 || delivery.trouble == Delivery::Trouble::kNone) {
-        toldDropped += missed;
-    }
-    batch.erase(batch.begin(), batch.begin() + static_cast<std::ptrdiff_t>(delivered));
-    switch (delivery.trouble) {
-        case Delivery::Trouble::kNone:
-            failing = false;
-            return;
-        case Delivery::Trouble::kPassing:
-            if (!failing) {
-                Say(delivery.problem);
-                retry = policy.firstRetry;
-            } else {
-                retry = std::min(retry * 2, policy.longestRetry);
-            }
-            failing = true;
-            retryAt = Clock::now() + retry;
-            queue.PutBack(std::move(batch));
-            // At the close a destination that is away is not waited for.
-            if (closing) {
-                closeBy = Clock::now();
-            }
-            return;
-        case Delivery::Trouble::kRefused:
-            if (refused == 0) {
-                Say(delivery.problem);
-            }
-            refused += batch.size();
-            return;
-        case Delivery::Trouble::kGone:
-            Say(delivery.problem);
-            gone = true;
-            undelivered += batch.size();
-            return;
-    }
+    std::lock_guard lock(m_thread->mutex);
+    return m_member->schedule.Refused();
 }
 
 }  // namespace cyclara::logger

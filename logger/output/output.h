@@ -1,9 +1,12 @@
 // The one way a record leaves cyclara-log: each output (standard output, the per-pulse record,
-// MQTT, InfluxDB, the summary) has a bounded queue and a thread of its own, so that a slow,
-// stalled or absent destination holds up only itself, never the measurement or another output.
+// MQTT, InfluxDB, the summary) has a bounded queue of its own and is delivered to off the
+// receive thread, so that a slow, stalled or absent destination holds up neither the
+// measurement nor the outputs on other threads. A network output, or a terminal, has a thread
+// of its own; the cheap local writers share one, so a pulse wakes one thread for all of them.
 #pragma once
 
 #include "grid/pulse_report.h"
+#include "logger/output/delivery_schedule.h"
 
 #include <chrono>
 #include <cstdint>
@@ -14,46 +17,26 @@
 
 namespace cyclara::logger {
 
-// What became of a batch handed to a destination.
-struct Delivery {
-    enum class Trouble {
-        kNone,
-        kPassing,  // the destination is away or failing for now: the rest is tried again
-        kRefused,  // the rest can never be delivered (the server says the points are wrong)
-        kGone,     // the destination is gone for good (a closed pipe): the output ends
-    };
-    size_t delivered = 0;  // records delivered, from the batch's start
-    Trouble trouble = Trouble::kNone;
-    std::string problem;  // a sentence for the user, said once; empty says nothing
-
-    static Delivery All(size_t count) { return {count, Trouble::kNone, ""}; }
-};
-
 class Destination {
   public:
     virtual ~Destination() = default;
-    // The output's thread only. `missed` counts the records dropped unseen since the last
+    // The delivering thread only. `missed` counts the records dropped unseen since the last
     // delivery, for a destination that marks its gaps.
     virtual Delivery Deliver(const std::vector<PulseReport>& batch, uint64_t missed) = 0;
-    // The output's thread, once, after its last delivery: goodbyes, within a bound.
+    // The delivering thread, once, after its last delivery: goodbyes, within a bound.
     virtual void Finish() {}
 };
 
-struct OutputPolicy {
-    size_t queueLimit = 1000;  // beyond it the oldest records are dropped and counted
-    size_t batchLimit = 1;
-    std::chrono::milliseconds batchPeriod{0};  // at most one batch this often
-    std::chrono::milliseconds firstRetry{1000};  // then twice as long each time...
-    std::chrono::milliseconds longestRetry{60000};  // ...up to this
-    std::chrono::milliseconds closeWait{2000};  // a close delivers what it can within this
-};
+// A thread that delivers for the outputs given it; it ends once all of them have closed.
+class DeliveryThread;
+std::shared_ptr<DeliveryThread> StartDeliveryThread(const std::string& name);
 
 class Output {
   public:
-    // `name` as messages show it ("InfluxDB"); `onGone` runs on the output's thread when the
-    // destination is gone for good.
+    // `name` as messages show it ("InfluxDB"); `onGone` runs on the delivering thread when the
+    // destination is gone for good. Without `thread`, the output gets a thread of its own.
     Output(std::string name, std::unique_ptr<Destination> destination, OutputPolicy policy,
-           std::function<void()> onGone = {});
+           std::function<void()> onGone = {}, std::shared_ptr<DeliveryThread> thread = {});
     ~Output();
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
@@ -67,9 +50,9 @@ class Output {
     // The main thread, before Close where nothing may be left: waits while the queue empties,
     // for as long as it goes on emptying (at most a retry and a close wait without progress).
     void Drain();
-    // The main thread: delivers what is queued within the policy's close wait, then ends the
-    // thread; one that a destination holds past that (a terminal held by Ctrl+S) is left
-    // behind with what it uses. Safe to call twice.
+    // The main thread: delivers what is queued within the policy's close wait, then lets the
+    // destination go; one that a destination holds past that (a terminal held by Ctrl+S) is
+    // left behind with what it uses. Safe to call twice.
     void Close();
 
     const std::string& Name() const { return m_name; }
@@ -78,10 +61,12 @@ class Output {
     uint64_t Dropped() const;
     uint64_t Refused() const;
 
+    struct Member;
+
   private:
-    struct Shared;
     const std::string m_name;
-    std::shared_ptr<Shared> m_shared;
+    std::shared_ptr<DeliveryThread> m_thread;
+    std::shared_ptr<Member> m_member;
 };
 
 }  // namespace cyclara::logger

@@ -72,9 +72,10 @@ class RecordDestination : public Destination {
 
 }  // namespace
 
-std::unique_ptr<Output> OpenRecordOutput(const std::string& folder) {
+std::unique_ptr<Output> OpenRecordOutput(const std::string& folder,
+                                         std::shared_ptr<DeliveryThread> thread) {
     return std::make_unique<Output>("the record", std::make_unique<RecordDestination>(folder),
-                                    kRecordPolicy);
+                                    kRecordPolicy, nullptr, std::move(thread));
 }
 
 }  // namespace cyclara::logger

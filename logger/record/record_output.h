@@ -9,6 +9,7 @@
 
 namespace cyclara::logger {
 
-std::unique_ptr<Output> OpenRecordOutput(const std::string& folder);
+std::unique_ptr<Output> OpenRecordOutput(const std::string& folder,
+                                         std::shared_ptr<DeliveryThread> thread = {});
 
 }  // namespace cyclara::logger

@@ -211,10 +211,11 @@ class Statistics : public Destination {
 }  // namespace
 
 std::unique_ptr<Output> OpenStatisticsOutput(const std::string& recordFolder,
-                                             const GridChoice& grid) {
+                                             const GridChoice& grid,
+                                             std::shared_ptr<DeliveryThread> thread) {
     return std::make_unique<Output>("the statistics",
                                     std::make_unique<Statistics>(recordFolder, grid),
-                                    kStatisticsPolicy);
+                                    kStatisticsPolicy, nullptr, std::move(thread));
 }
 
 }  // namespace cyclara::logger

@@ -24,6 +24,7 @@ namespace cyclara::logger {
 
 // `grid` names the bands (empty: the nominal frequency's usual grid), with the user's own.
 std::unique_ptr<Output> OpenStatisticsOutput(const std::string& recordFolder,
-                                             const GridChoice& grid);
+                                             const GridChoice& grid,
+                                             std::shared_ptr<DeliveryThread> thread = {});
 
 }  // namespace cyclara::logger
