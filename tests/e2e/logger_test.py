@@ -323,21 +323,20 @@ class AtOneSecond(unittest.TestCase):
         anchored = [r for r in rows if r["event"].startswith("grid time anchored")]
         self.assertEqual(len(anchored), 1, rows)
 
-    def test_a_recording_replayed_through_the_simulator_is_what_the_logger_reads(self):
-        # Three seconds at 50.5 Hz and three at 49.5 Hz, over and over: as a compressed record
-        # of the logger's own, and as the open database's deviations in mHz.
-        plateaus = [50.5 if (second // 3) % 2 == 0 else 49.5 for second in range(24)]
-
+    def test_a_recording_replayed_through_the_simulator_reaches_the_logger(self):
+        # The wiring only: the edges a recording gives are checked exactly in virtual time
+        # (pulse_plan_test). A compressed record of the logger's own, and the open database's
+        # deviations in mHz.
         def replay(layout, folder):
             recording = os.path.join(folder, "recording.csv")
             with open(recording, "w") as file:
                 if layout == "record":
                     file.write("utc,seconds,interval_us,frequency_hz,mean_frequency_hz,"
                                "grid_time_deviation_s,event\n")
-                for second, hertz in enumerate(plateaus):
+                for second in range(24):
                     utc = f"2026-12-07T13:00:{second:02d}"
-                    file.write(f"{utc}.000000Z,{second},,{hertz:.5f},,,\n" if layout == "record"
-                               else f"{utc.replace('T', ' ')},{(hertz - 50) * 1000:.1f}\n")
+                    file.write(f"{utc}.000000Z,{second},,50.50000,,,\n" if layout == "record"
+                               else f"{utc.replace('T', ' ')},500.0\n")
             if layout == "record":
                 subprocess.run(["gzip", recording], check=True)
                 recording += ".gz"
@@ -351,14 +350,7 @@ class AtOneSecond(unittest.TestCase):
         for layout, (code, errors, rows) in zip(("record", "database"), results):
             with self.subTest(layout):
                 self.assertEqual(code, 0, errors)
-                # The row of second s reads the recording's second s + 1.5 (pulse 3 is the
-                # reference): every third lies inside a plateau, 0.5 Hz from the other one.
-                readings = {int(r["seconds"]): float(r["frequency_hz"]) for r in rows
-                            if r["frequency_hz"]}
-                inside = [s for s in readings if s % 3 == 0]
-                self.assertGreaterEqual(len(inside), 5)
-                for s in inside:
-                    self.assertLess(abs(readings[s] - plateaus[s + 1]), 0.25, (s, readings))
+                self.assertEqual(len([r for r in rows if r["frequency_hz"]]), 16, rows)
 
     def test_an_excursion_open_across_midnight_and_a_restart_is_told_by_each_run(self):
         # 49.75 Hz from second 5 to 28 of a run that starts ten seconds before UTC midnight; the
