@@ -45,9 +45,13 @@ PulseFigures GridClock::OnPulse(int64_t ticks) {
     }
     const int64_t whole = milliseconds < 1500 ? 1 : (milliseconds + 500) / 1000;
     const bool near = std::llabs(milliseconds - whole * 1000) <= kNearMilliseconds;
+    const double correction = ReferenceCorrection(interval);
+    const int slip = near && whole == 1 ? SlipOf(interval, correction) : 0;
     m_seconds += whole;
+    m_slipCycles += slip;
     m_last = ticks;
-    if (near && whole == 1) {
+    // A slipped second's interval is a cycle long or short: no sample of the timestamps' noise.
+    if (near && whole == 1 && slip == 0) {
         m_noise.AddSecond(interval);
     } else {
         m_noise.Break();
@@ -55,36 +59,70 @@ PulseFigures GridClock::OnPulse(int64_t ticks) {
     PulseFigures figures;
     figures.kind = near ? PulseFigures::Kind::kMeasured : PulseFigures::Kind::kIrregular;
     figures.seconds = m_seconds;
+    figures.slipCycles = slip;
     figures.intervalTicks = interval;
     figures.lost = near ? whole - 1 : 0;
-    const double correction = ReferenceCorrection(interval);
     m_correctionSeconds += correction;
     // An irregular interval is no measure of the frequency; the mean and the grid time take
-    // it as the nearest whole number of seconds. Without a reference the counter's own
-    // seconds are exact integers, and kept so.
-    if (m_correctionSeconds == 0) {
-        figures.frequencyTenMicroHz = near ? FrequencyOf(whole, interval) : std::nullopt;
-        figures.meanFrequencyTenMicroHz = FrequencyOf(m_seconds, ticks - m_reference);
-    } else {
-        const double frequency = static_cast<double>(m_counterFrequency);
-        figures.frequencyTenMicroHz =
-            near ? FrequencyOver(whole, static_cast<double>(interval) / frequency + correction)
-                 : std::nullopt;
-        figures.meanFrequencyTenMicroHz = FrequencyOver(
-            m_seconds, static_cast<double>(ticks - m_reference) / frequency + m_correctionSeconds);
-    }
+    // it as the nearest whole number of seconds.
+    figures.frequencyTenMicroHz =
+        near ? ReadingOf(Cycles(whole, slip), interval, correction) : std::nullopt;
+    figures.meanFrequencyTenMicroHz =
+        ReadingOf(Cycles(m_seconds, m_slipCycles), ticks - m_reference, m_correctionSeconds);
+    const int64_t slipUs = m_nominal == 0 ? 0 : m_slipCycles * 1'000'000 / m_nominal;
     figures.gridTimeDeviationUs =
-        m_seconds * 1'000'000 - ScaleTicks(ticks - m_reference, m_counterFrequency, 1'000'000) -
+        m_seconds * 1'000'000 + slipUs -
+        ScaleTicks(ticks - m_reference, m_counterFrequency, 1'000'000) -
         std::llround(m_correctionSeconds * 1e6);
     figures.timestampNoiseSeconds = m_noise.SigmaSeconds(m_counterFrequency);
+    if (near && whole == 1 && figures.frequencyTenMicroHz) {
+        m_recentTenMicroHz.push_back(*figures.frequencyTenMicroHz);
+        if (m_recentTenMicroHz.size() > 2) {
+            m_recentTenMicroHz.erase(m_recentTenMicroHz.begin());
+        }
+    } else {
+        m_recentTenMicroHz.clear();
+    }
     m_latest = figures;
     return figures;
+}
+
+int64_t GridClock::Cycles(int64_t seconds, int64_t slipCycles) const {
+    return seconds * m_nominal + slipCycles;
+}
+
+// Without a reference the counter's own seconds are exact integers, and kept so.
+std::optional<int64_t> GridClock::ReadingOf(int64_t cycles, int64_t ticks,
+                                            double correction) const {
+    if (m_correctionSeconds == 0 && correction == 0) {
+        return FrequencyOf(cycles, ticks);
+    }
+    return FrequencyOver(cycles,
+                         static_cast<double>(ticks) / static_cast<double>(m_counterFrequency) +
+                             correction);
+}
+
+int GridClock::SlipOf(int64_t ticks, double correction) const {
+    if (m_nominal == 0 || m_recentTenMicroHz.size() < 2 ||
+        std::llabs(m_recentTenMicroHz[0] - m_recentTenMicroHz[1]) > kAgreeingTenMicroHz) {
+        return 0;
+    }
+    const int64_t expected = (m_recentTenMicroHz[0] + m_recentTenMicroHz[1]) / 2;
+    for (const int slip : {+1, -1}) {
+        const std::optional<int64_t> reading = ReadingOf(m_nominal + slip, ticks, correction);
+        if (reading && std::llabs(*reading - expected) <= kAgreeingTenMicroHz) {
+            return slip;
+        }
+    }
+    return 0;
 }
 
 PulseFigures GridClock::StartFrom(int64_t ticks, PulseFigures::Kind kind) {
     m_reference = ticks;
     m_last = ticks;
     m_seconds = 0;
+    m_slipCycles = 0;
+    m_recentTenMicroHz.clear();
     m_correctionSeconds = 0;
     m_noise.Break();
     m_latest = PulseFigures{};
@@ -94,20 +132,19 @@ PulseFigures GridClock::StartFrom(int64_t ticks, PulseFigures::Kind kind) {
 
 // In double: nominal x 1e5 (10 uHz a hertz) x seconds x counter frequency overflows 64 bits within a day, and
 // a double's 53 bits resolve the result to far below its 0.00001 Hz.
-std::optional<int64_t> GridClock::FrequencyOf(int64_t seconds, int64_t ticks) const {
+std::optional<int64_t> GridClock::FrequencyOf(int64_t cycles, int64_t ticks) const {
     if (m_nominal == 0) {
         return std::nullopt;
     }
-    return std::llround(static_cast<double>(m_nominal) * kTenMicroHzPerHz * static_cast<double>(seconds) *
+    return std::llround(kTenMicroHzPerHz * static_cast<double>(cycles) *
                         static_cast<double>(m_counterFrequency) / static_cast<double>(ticks));
 }
 
-std::optional<int64_t> GridClock::FrequencyOver(int64_t seconds, double trueSeconds) const {
+std::optional<int64_t> GridClock::FrequencyOver(int64_t cycles, double trueSeconds) const {
     if (m_nominal == 0) {
         return std::nullopt;
     }
-    return std::llround(static_cast<double>(m_nominal) * kTenMicroHzPerHz * static_cast<double>(seconds) /
-                        trueSeconds);
+    return std::llround(kTenMicroHzPerHz * static_cast<double>(cycles) / trueSeconds);
 }
 
 double GridClock::ReferenceCorrection(int64_t ticks) const {

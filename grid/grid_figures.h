@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace cyclara {
 
@@ -27,13 +28,16 @@ struct PulseFigures {
     };
     Kind kind = Kind::kReference;
     int64_t seconds = 0;        // nominal seconds counted since the reference pulse
+    // A second of one cycle more (+1) or fewer (-1) than the nominal's: the device miscounted,
+    // and the reading and the grid time count the cycles the interval held.
+    int slipCycles = 0;
     int64_t intervalTicks = 0;  // since the last counted pulse
     int64_t lost = 0;           // pulses missing inside the interval
     // None while the nominal frequency is unknown, or for no interval.
     std::optional<int64_t> frequencyTenMicroHz;
     std::optional<int64_t> meanFrequencyTenMicroHz;
-    // Counted nominal seconds minus true elapsed time since the reference, in microseconds:
-    // positive when the grid's clock is ahead.
+    // Counted cycles (nominal seconds, with any slips) minus true elapsed time since the
+    // reference, in microseconds: positive when the grid's clock is ahead.
     int64_t gridTimeDeviationUs = 0;
     // The timestamps' s.d., estimated from the counted seconds so far; none until enough.
     std::optional<double> timestampNoiseSeconds;
@@ -69,13 +73,22 @@ class GridClock {
         m_ticksPerSecond = ticksPerSecond;
     }
 
+    // A reading one cycle's worth (about 1 Hz) from the two before it, which agree within
+    // this, is a second of one cycle more or fewer: no grid moves that far in a second.
+    static constexpr int64_t kAgreeingTenMicroHz = 10'000;
+
     // A rising edge at counter value `ticks`; the first is the reference.
     PulseFigures OnPulse(int64_t ticks);
 
   private:
     PulseFigures StartFrom(int64_t ticks, PulseFigures::Kind kind);
-    std::optional<int64_t> FrequencyOf(int64_t seconds, int64_t ticks) const;
-    std::optional<int64_t> FrequencyOver(int64_t seconds, double trueSeconds) const;
+    // The cycles the nominal's seconds hold, with the slips counted.
+    int64_t Cycles(int64_t seconds, int64_t slipCycles) const;
+    std::optional<int64_t> FrequencyOf(int64_t cycles, int64_t ticks) const;
+    std::optional<int64_t> FrequencyOver(int64_t cycles, double trueSeconds) const;
+    // +1 or -1 where a one-second interval of `ticks` held a cycle more or fewer; else 0.
+    int SlipOf(int64_t ticks, double correction) const;
+    std::optional<int64_t> ReadingOf(int64_t cycles, int64_t ticks, double correction) const;
     // What the reference's seconds add to the counter's own over an interval of `ticks`.
     double ReferenceCorrection(int64_t ticks) const;
 
@@ -85,6 +98,9 @@ class GridClock {
     int64_t m_reference = 0;
     int64_t m_last = 0;
     int64_t m_seconds = 0;
+    int64_t m_slipCycles = 0;  // since the reference
+    // The readings of the last two seconds in a row, newest last; fewer after a break.
+    std::vector<int64_t> m_recentTenMicroHz;
     PulseFigures m_latest;  // of the last counted edge, which a glitch repeats
     TimestampNoise m_noise;
     std::optional<double> m_ticksPerSecond;

@@ -25,6 +25,9 @@ RunEvent EventOfFigures(const PulseFigures& figures) {
     if (figures.lost > 0) {
         event.kind = RunEvent::Kind::kLost;
         event.lostPulses = figures.lost;
+    } else if (figures.slipCycles != 0) {
+        event.kind = RunEvent::Kind::kCycleSlip;
+        event.slipCycles = figures.slipCycles;
     }
     return event;
 }

@@ -18,6 +18,7 @@ struct RunEvent {
         kCounterBack,  // a timestamp before the last one: a new reference
         kGlitch,       // an edge far too early to be a second
         kLost,         // `lostPulses` missing inside the interval
+        kCycleSlip,    // a second of `slipCycles` cycles more than the nominal's (+1 or -1)
         // What happened to the run.
         kDeviceLost,
         kDeviceBack,
@@ -44,6 +45,7 @@ struct RunEvent {
 
     Kind kind = Kind::kNone;
     int64_t lostPulses = 0;
+    int slipCycles = 0;
     int64_t gapSeconds = 0;
     NewEpochCause newEpochCause = NewEpochCause::kNoEarlierEpoch;
     // kTiming: the wait the opening uses ("driver wait (TIOCMIWAIT)") and its priority.

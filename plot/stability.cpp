@@ -36,18 +36,38 @@ void AddRun(const std::vector<double>& x, size_t m, Sums& sums) {
     }
 }
 
+// Where the seconds no longer follow one another: a new reference, a gap of lost pulses, an
+// interval of no whole second, the device away, the grid time moved. A band crossed, a cycle
+// slip (counted as the cycles it held), the clock's state or the reference found or lost
+// leave the phase as it was, and cutting there would drop the most disturbed stretches.
+bool BreaksThePhase(const std::string& event) {
+    for (const char* word :
+         {record_event::kStart, record_event::kIrregular, record_event::kCounterBack,
+          record_event::kLost, record_event::kUnrecorded, record_event::kDeviceLost,
+          record_event::kDeviceBack, record_event::kStop, record_event::kNoPulses,
+          record_event::kPulsesAgain, record_event::kGridTimeAnchored, record_event::kNewEpoch,
+          record_event::kBridged}) {
+        if (event.rfind(word, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
+// A row that breaks the phase begins the next run with its own point: the seconds follow one
+// another from it on.
 std::vector<std::vector<double>> PhaseRuns(const std::vector<RecordRow>& rows) {
     std::vector<std::vector<double>> runs(1);
     for (const RecordRow& row : rows) {
         if (row.event == record_event::kGlitch) {
             continue;
         }
-        if (!row.event.empty() || !row.gridTime) {
+        if (BreaksThePhase(row.event) || !row.gridTime) {
             runs.emplace_back();
         }
-        if (row.gridTime && (row.event.empty() || row.event == record_event::kStart)) {
+        if (row.gridTime && row.event != record_event::kIrregular) {
             runs.back().push_back(*row.gridTime);
         }
     }

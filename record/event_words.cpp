@@ -13,14 +13,15 @@ std::string NewEpochWords(const RunEvent& event) {
         case RunEvent::NewEpochCause::kNoEarlierEpoch:
             break;
         case RunEvent::NewEpochCause::kStoredEpochDamaged:
-            return "new epoch: the kept epoch could not be read";
+            return std::string(record_event::kNewEpoch) + ": the kept epoch could not be read";
         case RunEvent::NewEpochCause::kClockUnsynchronised:
-            return "new epoch: the clock is not synchronised";
+            return std::string(record_event::kNewEpoch) + ": the clock is not synchronised";
         case RunEvent::NewEpochCause::kGapTooLong:
-            return "new epoch: a gap of " + std::to_string(event.gapSeconds) +
+            return std::string(record_event::kNewEpoch) + ": a gap of " +
+                   std::to_string(event.gapSeconds) +
                    " s is too long to count its seconds";
     }
-    return "new epoch";
+    return record_event::kNewEpoch;
 }
 
 std::string Words(const RunEvent& event, const ClockState& clock) {
@@ -38,6 +39,9 @@ std::string Words(const RunEvent& event, const ClockState& clock) {
             return record_event::kGlitch;
         case Kind::kLost:
             return std::string(record_event::kLost) + " " + std::to_string(event.lostPulses);
+        case Kind::kCycleSlip:
+            return std::string(record_event::kCycleSlip) + " " +
+                   (event.slipCycles > 0 ? "+" : "") + std::to_string(event.slipCycles);
         case Kind::kDeviceLost:
             return record_event::kDeviceLost;
         case Kind::kDeviceBack:
@@ -59,7 +63,8 @@ std::string Words(const RunEvent& event, const ClockState& clock) {
         case Kind::kNoReference:
             return std::string(record_event::kNoReference) + ": " + event.reason;
         case Kind::kEpochBridged:
-            return "bridged " + std::to_string(event.gapSeconds) + " s";
+            return std::string(record_event::kBridged) + " " + std::to_string(event.gapSeconds) +
+                   " s";
         case Kind::kNewEpoch:
             return NewEpochWords(event);
         case Kind::kGridTimeAnchored:

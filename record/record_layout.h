@@ -28,6 +28,9 @@ inline constexpr const char* kIrregular = "irregular";
 inline constexpr const char* kCounterBack = "counter back";
 inline constexpr const char* kGlitch = "glitch";
 inline constexpr const char* kLost = "lost";              // "lost 2": pulses missing
+// "cycle slip +1": the device counted a cycle more (or fewer) into this second; its reading and
+// the grid time count the cycles it held.
+inline constexpr const char* kCycleSlip = "cycle slip";
 inline constexpr const char* kUnrecorded = "unrecorded";  // "unrecorded 5": rows missing
 inline constexpr const char* kDeviceLost = "device lost";
 inline constexpr const char* kDeviceBack = "device back";
@@ -43,6 +46,9 @@ inline constexpr const char* kReferenceLost = "reference lost";
 inline constexpr const char* kNoReference = "no reference";  // "no reference: why"
 // "grid time anchored: -12.345000 s at ..., moved by ...": the operator's figure applied.
 inline constexpr const char* kGridTimeAnchored = "grid time anchored";
+// "new epoch: why": the grid time counts from 0 again; "bridged 12 s": a restart went on.
+inline constexpr const char* kNewEpoch = "new epoch";
+inline constexpr const char* kBridged = "bridged";
 inline constexpr const char* kGridTimeAnchorRefused = "grid time anchor refused";
 }  // namespace record_event
 

@@ -20,6 +20,7 @@ struct FigureCase {
     const char* frequency;  // "-" for none
     const char* meanFrequency;
     const char* gridTime;
+    int slipCycles = 0;
 };
 
 void PrintTo(const FigureCase& c, std::ostream* out) {
@@ -49,6 +50,7 @@ TEST_P(GridFiguresTest, FollowTheLastPulse) {
     EXPECT_EQ(HertzOrDash(figures.frequencyTenMicroHz), c.frequency);
     EXPECT_EQ(HertzOrDash(figures.meanFrequencyTenMicroHz), c.meanFrequency);
     EXPECT_EQ(FormatSignedSeconds(figures.gridTimeDeviationUs), c.gridTime);
+    EXPECT_EQ(figures.slipCycles, c.slipCycles);
 }
 
 std::vector<int64_t> Repeat(int64_t interval, size_t count) {
@@ -79,6 +81,20 @@ INSTANTIATE_TEST_SUITE_P(
                    PulseFigures::Kind::kMeasured, 1, 0, "52.63158", "52.63158", "+0.050000"},
         FigureCase{"CounterGoesBackwards", 50, {1'000'000'000, -5},
                    PulseFigures::Kind::kCounterBack, 0, 0, "-", "-", "+0.000000"},
+        // A second of 51 cycles between two that agree: the device miscounted. The reading and
+        // the grid time count the 51 cycles; no step is left behind.
+        FigureCase{"ACycleSlip", 50, {1'000'000'000, 1'000'000'000, 1'020'000'000},
+                   PulseFigures::Kind::kMeasured, 3, 0, "50.00000", "50.00000", "+0.000000", 1},
+        FigureCase{"ACycleShort", 50, {1'000'000'000, 1'000'000'000, 980'000'000},
+                   PulseFigures::Kind::kMeasured, 3, 0, "50.00000", "50.00000", "+0.000000", -1},
+        FigureCase{"TheSecondAfterASlip", 50,
+                   {1'000'000'000, 1'000'000'000, 1'020'000'000, 1'000'010'000},
+                   PulseFigures::Kind::kMeasured, 4, 0, "49.99950", "49.99988", "-0.000010"},
+        // Neighbours that disagree, or a gap before it: no grounds to call it a slip.
+        FigureCase{"NeighboursThatDisagree", 50, {1'000'000'000, 1'004'000'000, 1'020'000'000},
+                   PulseFigures::Kind::kMeasured, 3, 0, "49.01961", "49.60317", "-0.024000"},
+        FigureCase{"AGapBeforeIt", 50, {1'000'000'000, 2'000'000'000, 1'020'000'000},
+                   PulseFigures::Kind::kMeasured, 4, 0, "49.01961", "49.75124", "-0.020000"},
         FigureCase{"ADayOfDrift", 50, Repeat(1'000'010'000, 86'400),
                    PulseFigures::Kind::kMeasured, 86'400, 0, "49.99950", "49.99950",
                    "-0.864000"}),
