@@ -17,7 +17,7 @@ void AddGridOptions(CLI::App& app, GridChoice& grid) {
     app.add_option("--grid", grid.name,
                    "The synchronous area whose bands are told and drawn: continental-europe "
                    "(default at 50 Hz), great-britain, nordic, north-america-eastern (default at "
-                   "60 Hz) or north-america-western")
+                   "60 Hz), north-america-western, north-america-texas or north-america-quebec")
         ->check(notEmpty)
         ->check(CLI::IsMember(grids).description(""))
         ->type_name("NAME");

@@ -21,22 +21,38 @@ const std::vector<Grid>& KnownGrids() {
           {"full reserve activation", 49.8, 50.2, 2},
           {"emergency limits", 49.0, 51.5, 2}},
          0.05},
+        // The alert states as the guideline's Article 18 sets them: outside half the maximum
+        // steady-state deviation for the alert state trigger time.
         {"great-britain",
          50,
-         {{"operational limits", 49.8, 50.2, 60}, {"statutory limits", 49.5, 50.5, 2}},
+         {{"operational limits", 49.8, 50.2, 2},
+          {"alert (250 mHz for 10 min)", 49.75, 50.25, 600},
+          {"statutory limits", 49.5, 50.5, 2}},
          0.2},
         {"nordic",
          50,
-         {{"normal band", 49.9, 50.1, 2}, {"disturbance reserve", 49.5, 50.5, 2}},
+         {{"normal band", 49.9, 50.1, 2},
+          {"alert (100 mHz for 15 min)", 49.9, 50.1, 900},
+          {"alert (250 mHz for 5 min)", 49.75, 50.25, 300},
+          {"disturbance reserve", 49.5, 50.5, 2}},
          0.1},
-        // The NERC standards define no standard frequency range.
+        // The NERC standards define no standard frequency range. BAL-001-2's frequency trigger
+        // limits are 60 Hz +- 3 epsilon-1 (18 mHz Eastern, 22.8 Western, 30 ERCOT, 21 Quebec);
+        // PRC-024's generator ride-through curves give the range of continuous operation.
         {"north-america-eastern",
          60,
-         {{"frequency trigger limits", 59.95, 60.05, 300}, {"emergency limits", 59.5, 61.8, 2}},
+         {{"frequency trigger limits", 59.946, 60.054, 2},
+          {"continuous operation", 59.5, 60.5, 2}},
          std::nullopt},
         {"north-america-western",
          60,
-         {{"frequency trigger limits", 59.856, 60.144, 300}, {"emergency limits", 59.5, 61.8, 2}},
+         {{"frequency trigger limits", 59.9316, 60.0684, 2},
+          {"continuous operation", 59.4, 60.6, 2}},
+         std::nullopt},
+        {"north-america-texas", 60, {{"frequency trigger limits", 59.91, 60.09, 2}}, std::nullopt},
+        {"north-america-quebec",
+         60,
+         {{"frequency trigger limits", 59.937, 60.063, 2}},
          std::nullopt},
     };
     return grids;
