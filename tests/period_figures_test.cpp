@@ -44,6 +44,12 @@ TEST(PeriodFiguresTest, WhatAPeriodOfReadingsShows) {
     const std::vector<double> minute(60, 50.06);  // a whole minute outside the standard range
     std::vector<double> twoMinutes = minute;
     twoMinutes.insert(twoMinutes.end(), 60, 50.0);
+    // Three minutes swinging +-70 mHz, 29 s of each outside: the operators count the seconds.
+    std::vector<double> swinging;
+    for (int second = 0; second < 180; ++second) {
+        const int phase = second % 60;
+        swinging.push_back(phase < 29 ? 50.07 : phase < 58 ? 49.93 : 50.0);
+    }
     const struct {
         const char* name;
         std::vector<double> hertz;
@@ -56,6 +62,8 @@ TEST(PeriodFiguresTest, WhatAPeriodOfReadingsShows) {
         {"a glitch is no reading", {50.0, kGlitch, 50.02}, 2, 50.01, 0.01414, 0, 2, 0, 0, 0},
         {"a minute outside by its mean", minute, 60, 50.06, 0, 0, 0, 60, 1, 0},
         {"and one inside after it", twoMinutes, 120, 50.03, 0.03013, 60, 0, 60, 1, 0},
+        {"swings outside are seconds outside, though no minute's mean is", swinging, 180, 50.0,
+         0.06902, 29, 0, 174, 0, 0},
     };
     for (const auto& c : cases) {
         const PeriodFigures period = PeriodOfReadings(c.hertz);

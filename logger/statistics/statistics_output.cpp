@@ -56,7 +56,7 @@ std::string FullHeader(const Grid& grid) {
         "utc,readings,lost_pulses,mean_hz,standard_deviation_hz,lowest_hz,lowest_utc,highest_hz,"
         "highest_utc";
     if (grid.standardRangeHz) {
-        header += ",seconds_outside_standard_range,minutes_outside_standard_range";
+        header += ",seconds_outside_standard_range,minute_means_outside_standard_range";
     }
     for (const Band& band : grid.bands) {
         header += ",seconds_outside_" + BandId(band.name);

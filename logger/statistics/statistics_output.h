@@ -6,8 +6,8 @@
 //   statistics/15min-YYYY-MM-DD.csv  utc,readings,lost_pulses,mean_hz,standard_deviation_hz,
 //   statistics/days.csv                lowest_hz,lowest_utc,highest_hz,highest_utc,
 //                                      seconds_outside_standard_range,
-//                                      minutes_outside_standard_range,
-//                                      one "seconds_outside:BAND" column a band of the grid,
+//                                      minute_means_outside_standard_range,
+//                                      one "seconds_outside_BAND" column a band of the grid,
 //                                      seconds_without_reading,grid_time_deviation_s
 // A period the logger was stopped in is written by the run that finishes it, with the readings
 // it saw: `readings` and `seconds_without_reading` tell how whole it is.
