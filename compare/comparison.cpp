@@ -13,26 +13,9 @@ constexpr double kMhzPerHz = 1e3;
 // The lag found in this many blocks of the span, each on its own, tells its uncertainty.
 constexpr size_t kLagBlocks = 8;
 
-// Seconds of A paired with B's seconds `shift` later: (second of A, A's Hz, B's Hz).
-struct Pair {
-    int64_t second;
-    double a, b;
-};
-
-std::vector<Pair> Paired(const Series& a, const Series& b, int64_t shift) {
-    std::vector<Pair> pairs;
-    for (const auto& [second, hertz] : a.hertzBySecond) {
-        if (const auto found = b.hertzBySecond.find(second + shift);
-            found != b.hertzBySecond.end()) {
-            pairs.push_back({second, hertz, found->second});
-        }
-    }
-    return pairs;
-}
-
 // The correlation of the two series' one-second changes, over consecutive paired seconds: the
 // grid's wander is common, a meter's noise is not, and the changes leave out a constant offset.
-double ChangeCorrelation(const std::vector<Pair>& pairs, size_t first, size_t last) {
+double ChangeCorrelation(const std::vector<PairedSecond>& pairs, size_t first, size_t last) {
     double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
     int64_t n = 0;
     for (size_t i = first + 1; i < last; ++i) {
@@ -57,7 +40,7 @@ double ChangeCorrelation(const std::vector<Pair>& pairs, size_t first, size_t la
 std::vector<std::vector<double>> CorrelationsByShift(const Series& a, const Series& b) {
     std::vector<std::vector<double>> rows(kLagBlocks + 1);
     for (int64_t shift = -kLongestLagSeconds; shift <= kLongestLagSeconds; ++shift) {
-        const std::vector<Pair> pairs = Paired(a, b, shift);
+        const std::vector<PairedSecond> pairs = Paired(a, b, shift);
         rows[0].push_back(ChangeCorrelation(pairs, 0, pairs.size()));
         for (size_t block = 0; block < kLagBlocks; ++block) {
             rows[block + 1].push_back(ChangeCorrelation(pairs, pairs.size() * block / kLagBlocks,
@@ -100,11 +83,11 @@ std::optional<double> AllanDeviation(const std::vector<double>& values, size_t t
     return std::sqrt(squares / (2.0 * static_cast<double>(terms)));
 }
 
-Agreement AgreementOf(const std::vector<Pair>& pairs, int nominalHz) {
+Agreement AgreementOf(const std::vector<PairedSecond>& pairs, int nominalHz) {
     Agreement agreement;
     agreement.pairedSeconds = static_cast<int64_t>(pairs.size());
     std::vector<double> differences;
-    for (const Pair& pair : pairs) {
+    for (const PairedSecond& pair : pairs) {
         differences.push_back((pair.b - pair.a) * kMhzPerHz);
     }
     const double n = static_cast<double>(differences.size());
@@ -152,6 +135,17 @@ Agreement AgreementOf(const std::vector<Pair>& pairs, int nominalHz) {
 
 }  // namespace
 
+std::vector<PairedSecond> Paired(const Series& a, const Series& b, int64_t shift) {
+    std::vector<PairedSecond> pairs;
+    for (const auto& [second, hertz] : a.hertzBySecond) {
+        if (const auto found = b.hertzBySecond.find(second + shift);
+            found != b.hertzBySecond.end()) {
+            pairs.push_back({second, hertz, found->second});
+        }
+    }
+    return pairs;
+}
+
 std::optional<Comparison> Compare(const Series& a, const Series& b) {
     if (static_cast<int64_t>(a.hertzBySecond.size()) < kFewestPairs ||
         static_cast<int64_t>(b.hertzBySecond.size()) < kFewestPairs) {
@@ -172,8 +166,8 @@ std::optional<Comparison> Compare(const Series& a, const Series& b) {
     }
     comparison.lagUncertaintySeconds =
         std::sqrt(squares / static_cast<double>((kLagBlocks - 1) * kLagBlocks));
-    const std::vector<Pair> atLag = Paired(a, b, std::llround(lag));
-    const std::vector<Pair> atZero = Paired(a, b, 0);
+    const std::vector<PairedSecond> atLag = Paired(a, b, std::llround(lag));
+    const std::vector<PairedSecond> atZero = Paired(a, b, 0);
     if (static_cast<int64_t>(atLag.size()) < kFewestPairs) {
         return std::nullopt;
     }

@@ -51,6 +51,15 @@ inline constexpr double kSameAreaCorrelation = 0.5;
 
 std::optional<Comparison> Compare(const Series& a, const Series& b);
 
+// A second of A paired with B's second `shift` later.
+struct PairedSecond {
+    int64_t second;  // UTC, of A's
+    double a, b;     // their hertz
+};
+
+// The seconds both have, B's `shift` seconds after A's.
+std::vector<PairedSecond> Paired(const Series& a, const Series& b, int64_t shift);
+
 // "agree to 2.2 mHz s.d. after shifting B by +2.0 s; B reads 1.5 mHz low".
 std::string Verdict(const Comparison& comparison);
 

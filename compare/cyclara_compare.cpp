@@ -3,12 +3,16 @@
 #include "command_line/command_line.h"
 #include "command_line/version.h"
 #include "compare/comparison.h"
+#include "compare/comparison_picture.h"
+#include "plot/offscreen.h"
 #include "record/recording.h"
 
 #include <CLI/CLI.hpp>
+#include <QApplication>
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +29,7 @@ struct Options {
     int nominal = 0;
     std::string label = "start";
     bool json = false;
+    std::string picture;
 };
 
 int ParseOptions(int argc, char** argv, Options& o) {
@@ -42,8 +47,27 @@ int ParseOptions(int argc, char** argv, Options& o) {
                    "middle or end; cyclara-log's record labels the end")
         ->check(CLI::IsMember({"start", "middle", "end"}).description(""));
     app.add_flag("--json", o.json, "One JSON object a pair, for scripts");
+    app.add_option("--picture", o.picture,
+                   "Draw each pair to this file (PNG, or SVG when it ends in .svg): the series "
+                   "over each other, their difference and its histogram; with more than two "
+                   "recordings, -2, -3 ... before the extension")
+        ->type_name("FILE");
     app.set_version_flag("--version", std::string("cyclara-compare ") + cyclara::kVersion);
     return cyclara::ParseCommandLine(app, argc, argv);
+}
+
+// The picture of the pair with recording `other` (2 for the second given): the path as given
+// where there is one pair, else numbered.
+std::string PicturePath(const std::string& path, size_t other, size_t recordings) {
+    if (recordings == 2) {
+        return path;
+    }
+    const size_t dot = path.rfind('.');
+    const size_t slash = path.rfind('/');
+    const size_t at = dot == std::string::npos || (slash != std::string::npos && dot < slash)
+                          ? path.size()
+                          : dot;
+    return path.substr(0, at) + "-" + std::to_string(other) + path.substr(at);
 }
 
 Label LabelOf(const std::string& name) {
@@ -111,6 +135,13 @@ int main(int argc, char** argv) {
     if (const int ended = ParseOptions(argc, argv, options); ended >= 0) {
         return ended;
     }
+    // Qt, only for a picture.
+    std::unique_ptr<QTemporaryDir> runtime;
+    std::unique_ptr<QApplication> application;
+    if (!options.picture.empty()) {
+        runtime = cyclara::plot::DrawWithoutAScreen();
+        application = std::make_unique<QApplication>(argc, argv);
+    }
     std::vector<cyclara::compare::Series> series;
     for (const std::string& file : options.files) {
         std::string whyNot;
@@ -144,6 +175,12 @@ int main(int argc, char** argv) {
             all.push_back(ComparisonObject(*comparison));
         } else {
             Print(*comparison);
+        }
+        const std::string picture = PicturePath(options.picture, i + 1, series.size());
+        if (!options.picture.empty() &&
+            !cyclara::compare::DrawComparison(*comparison, series[0], series[i], picture)) {
+            std::fprintf(stderr, "cyclara-compare: cannot write %s\n", picture.c_str());
+            code = 1;
         }
     }
     if (options.json) {

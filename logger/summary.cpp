@@ -12,8 +12,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr OutputPolicy kSummaryPolicy{
-    .queueLimit = 1000, .batchLimit = 1000, .longestRetry = 1000ms, .closeWait = 1000ms};
+constexpr OutputPolicy kSummaryPolicy{.queueLimit = 1000,
+                                      .batchLimit = 1000,
+                                      .batchPeriod = 10'000ms,
+                                      .longestRetry = 1000ms,
+                                      .closeWait = 1000ms};
 
 std::string HertzText(const std::optional<int64_t>& frequency) {
     return frequency ? FormatHertz(*frequency) : "-";

@@ -15,6 +15,12 @@ CreateOutcome CreateNewFile(const std::string& path);
 // way (a full disk, a size limit) is cut back off, so the file only ever holds whole rows.
 bool AppendWhole(const std::string& path, const std::string& bytes);
 
+// From now on every append fails as on a full disk, or no longer does; files are still made,
+// empty, as a full disk lets them be. The way a test gives the writers a week of a full disk in
+// moments. Any thread.
+void SimulateFullDisk(bool full);
+bool DiskSimulatedFull();
+
 // The running program's folder, ending in a path separator; empty if it cannot be found.
 std::string ProgramFolder();
 

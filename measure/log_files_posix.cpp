@@ -58,6 +58,9 @@ CreateOutcome CreateNewFile(const std::string& path) {
 }
 
 bool AppendWhole(const std::string& path, const std::string& bytes) {
+    if (DiskSimulatedFull() && !bytes.empty()) {
+        return false;
+    }
     const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0) {
         return false;

@@ -17,6 +17,9 @@ CreateOutcome CreateNewFile(const std::string& path) {
 }
 
 bool AppendWhole(const std::string& path, const std::string& bytes) {
+    if (DiskSimulatedFull() && !bytes.empty()) {
+        return false;
+    }
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {

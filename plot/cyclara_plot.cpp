@@ -4,6 +4,7 @@
 #include "plot/shape_charts.h"
 #include "command_line/band_option.h"
 #include "record/record_file.h"
+#include "plot/offscreen.h"
 #include "plot/stability_charts.h"
 
 #include <CLI/CLI.hpp>
@@ -91,16 +92,7 @@ int main(int argc, char** argv) {
         setenv("TZ", "UTC", 1);
         tzset();
     }
-    // A picture needs no screen: without one named, Qt draws offscreen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    // Nor a session's runtime folder (a cron job, a login without one), for which Qt would
-    // warn on every run: a private one of its own, gone with the process.
-    const QTemporaryDir runtime;
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtime.isValid()) {
-        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
-    }
+    const std::unique_ptr<QTemporaryDir> runtime = cyclara::plot::DrawWithoutAScreen();
     QApplication application(argc, argv);
     std::vector<cyclara::RecordRow> rows;
     if (!ReadRecords(options.files, rows)) {

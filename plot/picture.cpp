@@ -35,13 +35,21 @@ bool WritePicture(QGraphicsScene& scene, QSize size, const QString& path) {
 
 bool WriteStacked(QChart* upper, QChart* lower, double upperShare, QSize size,
                   const QString& path) {
+    if (lower == nullptr) {
+        return WriteColumn({{upper, 1.0}}, size, path);
+    }
+    return WriteColumn({{upper, upperShare}, {lower, 1.0 - upperShare}}, size, path);
+}
+
+bool WriteColumn(const std::vector<std::pair<QChart*, double>>& chartsAndShares, QSize size,
+                 const QString& path) {
     QGraphicsScene scene(0, 0, size.width(), size.height());
-    const qreal top = lower == nullptr ? size.height() : size.height() * upperShare;
-    upper->setGeometry(0, 0, size.width(), top);
-    scene.addItem(upper);
-    if (lower != nullptr) {
-        lower->setGeometry(0, top, size.width(), size.height() - top);
-        scene.addItem(lower);
+    qreal top = 0;
+    for (const auto& [chart, share] : chartsAndShares) {
+        const qreal height = size.height() * share;
+        chart->setGeometry(0, top, size.width(), height);
+        scene.addItem(chart);
+        top += height;
     }
     return WritePicture(scene, size, path);
 }

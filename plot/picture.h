@@ -6,6 +6,9 @@
 #include <QSize>
 #include <QString>
 
+#include <utility>
+#include <vector>
+
 namespace cyclara::plot {
 
 // False when the file cannot be written.
@@ -15,5 +18,9 @@ bool WritePicture(QGraphicsScene& scene, QSize size, const QString& path);
 // alone when `lower` is null; the picture takes them over.
 bool WriteStacked(QChart* upper, QChart* lower, double upperShare, QSize size,
                   const QString& path);
+
+// Charts one above the other, each taking its share of the height; the picture takes them over.
+bool WriteColumn(const std::vector<std::pair<QChart*, double>>& chartsAndShares, QSize size,
+                 const QString& path);
 
 }  // namespace cyclara::plot

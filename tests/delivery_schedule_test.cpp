@@ -145,6 +145,24 @@ TEST(DeliveryScheduleTest, WhatGoesWhen) {
     }
 }
 
+TEST(DeliveryScheduleTest, AHurriedScheduleSendsWithoutWaitingForItsPeriodButForItsRetry) {
+    DeliverySchedule schedule({.queueLimit = 10,
+                               .batchLimit = 10,
+                               .batchPeriod = 60'000ms,
+                               .firstRetry = 1000ms,
+                               .longestRetry = 1000ms});
+    PulseReport report;
+    schedule.Push(report);
+    ASSERT_TRUE(schedule.TakeDue(0));
+    schedule.Push(report);
+    schedule.Hurry();
+    std::optional<DeliverySchedule::Batch> batch = schedule.TakeDue(1);
+    ASSERT_TRUE(batch) << "its period aside";
+    schedule.Handle({0, Delivery::Trouble::kPassing, ""}, std::move(*batch), 1);
+    EXPECT_FALSE(schedule.TakeDue(2)) << "a retry waits its time";
+    EXPECT_TRUE(schedule.TakeDue(1 + 1000 * kMillisecondNs));
+}
+
 TEST(DeliveryScheduleTest, ItSaysWhenToLookAgain) {
     DeliverySchedule schedule({.queueLimit = 10, .batchLimit = 10, .batchPeriod = 5000ms});
     EXPECT_EQ(schedule.WakeAtNs(), kNeverNs) << "nothing queued";

@@ -1,13 +1,15 @@
 // A month unattended, in virtual time: a wandering grid's pulses through the window's pulse
 // measurement, the pipeline and the record, statistics, events and epoch outputs, with the
 // device pulled out and back every third day, the logger restarted every week (once while the
-// clock was not synchronised). Checked: every pulse delivered is in the record exactly once,
-// the statistics hold every reading, and the grid time goes on across each restart, or starts
-// again, said, where it must. Seeded by CYCLARA_SOAK_SEED; CYCLARA_SOAK_DAYS shortens it.
+// clock was not synchronised), and the disk full across a UTC midnight. Checked: every pulse
+// delivered is in the record exactly once, the statistics hold every reading and every file
+// its header, and the grid time goes on across each restart, or starts again, said, where it
+// must. Seeded by CYCLARA_SOAK_SEED; CYCLARA_SOAK_DAYS shortens it.
 #include "grid/pulse_pipeline.h"
 #include "logger/epoch/epoch_file.h"
 #include "logger/outputs.h"
 #include "logger/pulse_dispatch.h"
+#include "measure/log_files.h"
 #include "measure/measurement_log.h"
 #include "measure/pulse_state.h"
 #include "measure/time_spans.h"
@@ -164,6 +166,10 @@ TEST(SoakTest, AMonthUnattendedLosesNoPulseAndKeepsItsGridTime) {
             ticks += std::llround(kSecondNs * 50 / (50 + wander));
             clock.SetTicks(ticks);
             const int64_t day = second / 86'400, ofDay = second % 86'400;
+            // The disk full from ten seconds before the first midnight to a minute after.
+            if (second == 86'390 || second == 86'460) {
+                SimulateFullDisk(second == 86'390);
+            }
             const bool unsynchronisedSpell = days > 14 && (day == 13 || day == 14);
             if (ofDay == 0) {
                 run->Clock(unsynchronisedSpell ? unsynchronised : synchronised);
@@ -230,8 +236,23 @@ TEST(SoakTest, AMonthUnattendedLosesNoPulseAndKeepsItsGridTime) {
     const std::string statistics = options.recordDir + "/statistics/";
     // A day a restart cut is written in parts, each a row; together they hold every reading.
     EXPECT_EQ(SumOfColumn(statistics + "days.csv", "readings"), readings);
-    EXPECT_EQ(SumOfColumn(statistics + "15min-2026-12-07.csv", "readings"),
-              SumOfColumn(statistics + "10s-2026-12-07.csv", "readings"));
+    for (const char* day : {"2026-12-07", "2026-12-08"}) {  // the full disk's two days
+        EXPECT_EQ(SumOfColumn(statistics + "15min-" + day + ".csv", "readings"),
+                  SumOfColumn(statistics + "10s-" + day + ".csv", "readings"))
+            << day;
+    }
+    // Every file the logger writes begins with its header, the full disk's days' too.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(options.recordDir)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file() && name.size() > 4 &&
+            name.substr(name.size() - 4) == ".csv") {
+            std::ifstream file(entry.path());
+            std::string first;
+            std::getline(file, first);
+            EXPECT_EQ(first.rfind("utc,", 0) == 0 || first.rfind("start_utc,", 0) == 0, true)
+                << entry.path() << " begins " << first;
+        }
+    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "logger/epoch/epoch_file.h"
 
+#include "measure/log_files.h"
+
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -15,8 +17,13 @@ using namespace std::chrono_literals;
 
 constexpr const char* kFirstLine = "# cyclara grid time epoch 1";
 constexpr int64_t kWriteEveryNs = 10'000'000'000;
-constexpr OutputPolicy kEpochPolicy{
-    .queueLimit = 1000, .batchLimit = 1000, .longestRetry = 1000ms, .closeWait = 1000ms};
+// The state of the last pulse of a batch is what is kept: a file every 10 s serves a restart
+// as well as one a pulse, at a tenth of the writes.
+constexpr OutputPolicy kEpochPolicy{.queueLimit = 1000,
+                                    .batchLimit = 1000,
+                                    .batchPeriod = 10'000ms,
+                                    .longestRetry = 1000ms,
+                                    .closeWait = 1000ms};
 
 std::string PathIn(const std::string& folder) {
     return (std::filesystem::path(folder) / kEpochFileName).string();
@@ -140,15 +147,13 @@ bool WriteEpochFile(const std::string& folder, const EpochState& state) {
          << "\n";
     // Replaced whole: a stop in the middle leaves the old state, never half of the new.
     const std::string path = PathIn(folder);
-    {
-        std::ofstream file(path + ".new", std::ios::trunc);
-        file << text.str();
-        if (!file.flush()) {
-            return false;
-        }
-    }
+    const std::string written = path + ".new";
     std::error_code error;
-    std::filesystem::rename(path + ".new", path, error);
+    std::filesystem::remove(written, error);
+    if (CreateNewFile(written) != CreateOutcome::kCreated || !AppendWhole(written, text.str())) {
+        return false;
+    }
+    std::filesystem::rename(written, path, error);
     return !error;
 }
 

@@ -5,9 +5,11 @@
 #include "record/record_layout.h"
 
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <system_error>
+#include <utility>
 
 namespace cyclara::logger {
 
@@ -36,6 +38,9 @@ class EventsDestination : public Destination {
                 Tell(event);
             }
             TellRunEvent(report);
+        }
+        if (!m_pending.empty()) {
+            WritePending();
         }
         return Delivery::All(batch.size());
     }
@@ -85,24 +90,42 @@ class EventsDestination : public Destination {
         Write(excursion);
     }
 
-    // Begun with its header when new; a row that cannot be written is said and left out.
+    // Queued behind any row the disk has not taken yet, so the rows keep their order.
     void Write(const Excursion& excursion) {
         if (m_path.empty()) {
             return;
         }
+        m_pending.push_back(EventRow(excursion));
+        WritePending();
+    }
+
+    // Each row goes whole, the file begun with its header whenever it is empty (a full disk
+    // leaves a file made but empty); what cannot be written now waits for the next row or the
+    // stop, said once.
+    void WritePending() {
         std::error_code ignored;
         std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(),
                                             ignored);
-        const CreateOutcome created = CreateNewFile(m_path);
-        if (created == CreateOutcome::kFailed ||
-            (created == CreateOutcome::kCreated &&
-             !AppendWhole(m_path, std::string(kEventsColumns) + "\n")) ||
-            !AppendWhole(m_path, EventRow(excursion))) {
-            std::fprintf(stderr, "cyclara-log: %s cannot be written\n", m_path.c_str());
+        while (!m_pending.empty()) {
+            const bool made = CreateNewFile(m_path) != CreateOutcome::kFailed;
+            const bool empty = std::filesystem::file_size(m_path, ignored) == 0;
+            const std::string row =
+                empty ? std::string(kEventsColumns) + "\n" + m_pending.front() : m_pending.front();
+            if (!made || !AppendWhole(m_path, row)) {
+                if (!std::exchange(m_told, true)) {
+                    std::fprintf(stderr, "cyclara-log: %s cannot be written; its rows are kept "
+                                         "until it can\n", m_path.c_str());
+                }
+                return;
+            }
+            m_pending.pop_front();
         }
+        m_told = false;
     }
 
     const std::string m_path;
+    std::deque<std::string> m_pending;  // rows not yet written, oldest first
+    bool m_told = false;
     std::map<std::string, Excursion> m_open;  // started and not ended, by band
 };
 

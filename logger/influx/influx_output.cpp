@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 // A batch goes at most once a second with at most 5000 points; a failed write is tried again
 // after 1 s, then twice as long each time, at most a minute; a clean exit waits 3 s.
 constexpr OutputPolicy kInfluxPolicy{
-    .queueLimit = 86'400, .batchLimit = 5000, .batchPeriod = 1000ms, .closeWait = 3000ms};
+    .queueLimit = 86'400, .batchLimit = 5000, .batchPeriod = 10'000ms, .closeWait = 3000ms};
 
 std::string WithNanosecondPrecision(const std::string& url) {
     if (url.find("precision=") != std::string::npos) {

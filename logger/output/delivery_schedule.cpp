@@ -44,9 +44,10 @@ int64_t DeliverySchedule::WakeAtNs() const {
     if (m_closing) {
         return 0;
     }
-    const int64_t periodic = m_queue.Size() >= m_policy.batchLimit || !m_lastBatchAtNs
-                                 ? 0
-                                 : *m_lastBatchAtNs + Ns(m_policy.batchPeriod);
+    const int64_t periodic =
+        m_hurried || m_queue.Size() >= m_policy.batchLimit || !m_lastBatchAtNs
+            ? 0
+            : *m_lastBatchAtNs + Ns(m_policy.batchPeriod);
     return std::max(periodic, m_failing ? m_retryAtNs : 0);
 }
 

@@ -57,6 +57,9 @@ class DeliverySchedule {
     size_t Queued() const { return m_queue.Size(); }
     // From now, what is queued goes at once, for at most the policy's close wait.
     void Close(int64_t nowNs);
+    // From now, what is queued goes without waiting for its batch period (a retry still waits
+    // its time): a drain before the close.
+    void Hurry() { m_hurried = true; }
 
     // Nothing more to do: gone, or closing with nothing left or no time left.
     bool Settled(int64_t nowNs) const;
@@ -82,6 +85,7 @@ class DeliverySchedule {
     uint64_t m_refused = 0;
     uint64_t m_undelivered = 0;  // left at the close or after the destination was gone
     bool m_closing = false;
+    bool m_hurried = false;
     int64_t m_closeByNs = 0;
     bool m_failing = false;
     int64_t m_retryNs = 0;

@@ -225,7 +225,9 @@ void Output::TakeWaiting(const PulseReport& report) {
 void Output::Drain() {
     std::unique_lock lock(m_thread->mutex);
     const OutputPolicy& policy = m_member->policy;
-    const DeliverySchedule& schedule = m_member->schedule;
+    DeliverySchedule& schedule = m_member->schedule;
+    schedule.Hurry();
+    m_thread->changed.notify_all();
     for (size_t left = schedule.Queued(); left > 0 && !schedule.Gone();
          left = schedule.Queued()) {
         const bool moved = m_thread->changed.wait_for(

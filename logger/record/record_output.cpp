@@ -13,7 +13,8 @@ namespace {
 using namespace std::chrono_literals;
 
 // A day at one pulse a second; the file is tried again after 1 s, then twice as long each
-// time, at most a minute.
+// time, at most a minute. Each row is written as its pulse comes: a logger killed (by a
+// watchdog, by the kernel short of memory) loses none of its record.
 constexpr OutputPolicy kRecordPolicy{
     .queueLimit = 86'400, .batchLimit = 1000, .closeWait = 3000ms};
 

@@ -1,10 +1,12 @@
 #include "logger/statistics/statistics_output.h"
 
 #include "logger/period_figures.h"
+#include "measure/log_files.h"
 #include "measure/time_spans.h"
 #include "measure/wall_clock.h"
 
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -15,8 +17,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr OutputPolicy kStatisticsPolicy{
-    .queueLimit = 100'000, .batchLimit = 1000, .longestRetry = 1000ms, .closeWait = 1000ms};
+// Rows are due at most every ten seconds: so are their batches.
+constexpr OutputPolicy kStatisticsPolicy{.queueLimit = 100'000,
+                                         .batchLimit = 1000,
+                                         .batchPeriod = 10'000ms,
+                                         .longestRetry = 1000ms,
+                                         .closeWait = 1000ms};
 
 std::string HertzField(const std::optional<int64_t>& frequency) {
     return frequency ? FormatHertz(*frequency) : "";
@@ -84,6 +90,7 @@ class Statistics : public Destination {
                 Take(report);
             }
         }
+        WritePending();
         return Delivery::All(batch.size());
     }
 
@@ -94,6 +101,11 @@ class Statistics : public Destination {
             if (periods.current >= 0 && periods.figures.Pulses() > 0) {
                 Write(periods);
             }
+        }
+        WritePending();
+        if (!m_pending.empty()) {
+            std::fprintf(stderr, "cyclara-log: %zu rows of statistics could not be written\n",
+                         m_pending.size());
         }
     }
 
@@ -140,6 +152,7 @@ class Statistics : public Destination {
         m_resolved = GridFor(m_grid, report.nominalHz);
     }
 
+    // Queued behind any row the disk has not taken yet, so the rows keep their order.
     void Write(const Periods& periods) {
         const int64_t startNs = periods.current * periods.lengthNs;
         const std::string name = *periods.prefix != '\0'
@@ -150,10 +163,36 @@ class Statistics : public Destination {
                                               : Row10s(periods.figures));
         const std::string header = periods.full && m_resolved ? FullHeader(*m_resolved)
                                                               : std::string("utc,readings,mean_hz");
-        if (!Append(m_folder / name, header, row) && !m_told) {
-            m_told = true;
-            std::fprintf(stderr, "cyclara-log: statistics cannot be written in %s\n",
-                         m_folder.string().c_str());
+        if (m_pending.size() == kLongestPending) {
+            m_pending.pop_front();
+            ++m_lostRows;
+        }
+        m_pending.push_back({m_folder / name, header, row + "\n"});
+    }
+
+    // What a full disk or a missing folder held back goes as soon as the disk takes it, each
+    // file begun with its header whenever it is empty (a full disk leaves a file made but
+    // empty); said once, and again once it goes on.
+    void WritePending() {
+        while (!m_pending.empty()) {
+            const PendingRow& next = m_pending.front();
+            if (!Append(next.path, next.header, next.row)) {
+                if (!m_told) {
+                    m_told = true;
+                    std::fprintf(stderr,
+                                 "cyclara-log: statistics cannot be written in %s; their rows "
+                                 "are kept (a day's at most) until they can\n",
+                                 m_folder.string().c_str());
+                }
+                return;
+            }
+            m_pending.pop_front();
+        }
+        if (m_told) {
+            m_told = false;
+            std::fprintf(stderr, "cyclara-log: statistics are written again in %s%s\n",
+                         m_folder.string().c_str(),
+                         m_lostRows > 0 ? "; the oldest rows kept were lost" : "");
         }
     }
 
@@ -165,16 +204,15 @@ class Statistics : public Destination {
         std::error_code ignored;
         std::filesystem::create_directories(path.parent_path(), ignored);
         if (m_headerChecked.insert(path).second && std::filesystem::exists(path, ignored) &&
-            FirstLine(path) != header) {
+            std::filesystem::file_size(path, ignored) > 0 && FirstLine(path) != header) {
             MoveAside(path);
         }
-        const bool fresh = !std::filesystem::exists(path, ignored);
-        std::ofstream file(path, std::ios::app);
-        if (fresh) {
-            file << header << "\n";
+        const std::string file = path.string();
+        if (CreateNewFile(file) == CreateOutcome::kFailed) {
+            return false;
         }
-        file << row << "\n";
-        return static_cast<bool>(file.flush());
+        const bool empty = std::filesystem::file_size(path, ignored) == 0;
+        return AppendWhole(file, empty ? header + "\n" + row : row);
     }
 
     static std::string FirstLine(const std::filesystem::path& path) {
@@ -202,6 +240,15 @@ class Statistics : public Destination {
     std::optional<Grid> m_resolved;  // once the nominal frequency is known
     std::optional<int64_t> m_lastEdgeNs;  // of the last pulse taken, of any run
     std::set<std::filesystem::path> m_headerChecked;
+    // A day of ten-second rows and more: what a full disk may hold back before the oldest go.
+    static constexpr size_t kLongestPending = 10'000;
+    struct PendingRow {
+        std::filesystem::path path;
+        std::string header;
+        std::string row;  // with its line end
+    };
+    std::deque<PendingRow> m_pending;
+    uint64_t m_lostRows = 0;
     Periods m_periods[3] = {{10 * kSecondNs, "10s-", false, -1, PeriodFigures()},
                             {900 * kSecondNs, "15min-", true, -1, PeriodFigures()},
                             {kDayNs, "", true, -1, PeriodFigures()}};

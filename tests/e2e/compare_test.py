@@ -44,6 +44,11 @@ class CompareFiles(unittest.TestCase):
                                   capture_output=True, text=True, timeout=60)
             missing = subprocess.run([COMPARE, operator, os.path.join(folder, "none.csv")],
                                      capture_output=True, text=True, timeout=60)
+            pictures = [os.path.join(BUILD, "compare." + kind) for kind in ("png", "svg")]
+            drawn = [subprocess.run([COMPARE, operator, meter, "--nominal", "50", "--picture",
+                                     picture], capture_output=True, text=True, timeout=60,
+                                    env=dict(os.environ, XDG_RUNTIME_DIR=""))
+                     for picture in pictures]
         self.assertEqual(done.returncode, 0, done.stderr)
         (pair,) = json.loads(done.stdout)
         self.assertAlmostEqual(pair["lag_s"], 3.0, delta=0.15)
@@ -56,6 +61,13 @@ class CompareFiles(unittest.TestCase):
                       text.stdout)
         self.assertEqual(missing.returncode, 1)
         self.assertIn("none.csv", missing.stderr)
+        for picture, run in zip(pictures, drawn):
+            with self.subTest(picture):
+                self.assertEqual((run.returncode, run.stderr.count("QStandardPaths")), (0, 0),
+                                 run.stderr)
+                with open(picture, "rb") as file:
+                    start = file.read(512)
+                self.assertTrue(start.startswith(b"\x89PNG") or b"<svg" in start, start[:40])
 
 
 if __name__ == "__main__":
