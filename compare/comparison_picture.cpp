@@ -60,7 +60,7 @@ QChart* DifferenceChart(const std::vector<PairedSecond>& pairs) {
     auto* difference = new QScatterSeries;
     difference->setMarkerSize(2.5);
     difference->setBorderColor(Qt::transparent);
-    double low = 0, high = 0;
+    double low = (pairs.front().b - pairs.front().a) * kMhzPerHz, high = low;
     for (const PairedSecond& pair : pairs) {
         const double mhz = (pair.b - pair.a) * kMhzPerHz;
         difference->append(Hours(pair, pairs.front().second), mhz);
