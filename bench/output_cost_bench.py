@@ -51,40 +51,49 @@ def child_pid(sim):
                         "the logger")[0])
 
 
-def windows(pid):
-    """Each window's CPU ms an hour, by thread name."""
-    results = []
+def windows(pids):
+    """Each window's CPU ms an hour, by thread name, for each process, measured together."""
+    results = [[] for _ in pids]
     for _ in range(WINDOWS):
-        before = threads_cpu_ns(pid)
+        before = [threads_cpu_ns(pid) for pid in pids]
         time.sleep(WINDOW_SECONDS)
-        after = threads_cpu_ns(pid)
-        results.append({name: (after[name] - before.get(name, 0)) / 1e6 * 3600 / WINDOW_SECONDS
-                        for name in after})
+        after = [threads_cpu_ns(pid) for pid in pids]
+        for result, early, late in zip(results, before, after):
+            result.append({name: (late[name] - early.get(name, 0)) / 1e6 * 3600 / WINDOW_SECONDS
+                           for name in late})
     return results
 
 
-def run(logger_args, while_running=lambda port: None, port=None):
-    folder = tempfile.mkdtemp()
+def start(device, folder, logger_args):
+    return subprocess.Popen([SIM, "--period", "1", "--width", "0.2", "--as", device, "--",
+                             LOGGER, "--device", device, "--nominal", "50", "--quiet",
+                             "--log-dir", folder, *logger_args],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            start_new_session=True)
+
+
+def run_side_by_side(every_args, port):
+    """The logger with no output and with every output, on two simulators at once, so that
+    both figures come from the same windows of the same machine."""
+    folders = [tempfile.mkdtemp(), tempfile.mkdtemp()]
+    sims = []
     try:
-        sim = subprocess.Popen([SIM, "--period", "1", "--width", "0.2", "--", LOGGER, "--port",
-                                "5", "--nominal", "50", "--quiet", "--log-dir", folder,
-                                *logger_args(folder)],
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                               start_new_session=True)
-        try:
-            pid = child_pid(sim)
-            stop = threading.Event()
-            clients = while_running(port, stop)
-            time.sleep(WARM_UP_SECONDS)
-            figures = windows(pid)
-            stop.set()
-            for client in clients:
-                client.join()
-            return figures
-        finally:
-            end_group(sim)
+        sims.append(start("/dev/ttyUSB0", folders[0], []))
+        sims.append(start("/dev/ttyUSB3", folders[1], every_args(folders[1])))
+        pids = [child_pid(sim) for sim in sims]
+        stop = threading.Event()
+        clients = page_clients(port, stop)
+        time.sleep(WARM_UP_SECONDS)
+        figures = windows(pids)
+        stop.set()
+        for client in clients:
+            client.join()
+        return figures
     finally:
-        shutil.rmtree(folder)
+        for sim in sims:
+            end_group(sim)
+        for folder in folders:
+            shutil.rmtree(folder)
 
 
 def page_clients(port, stop):
@@ -116,14 +125,14 @@ def total(window):
 
 
 def main():
-    none = run(lambda folder: [], lambda port, stop: [])
     with tempfile.TemporaryDirectory() as servers:
         broker, influx = Broker(servers), InfluxServer(servers)
         try:
             port = free_port()
-            every = run(lambda folder: ["--record", os.path.join(folder, "record"), "--mqtt",
-                                        broker.url(), "--influx", influx.write_url(), "--http",
-                                        f"127.0.0.1:{port}"], page_clients, port)
+            none, every = run_side_by_side(
+                lambda folder: ["--record", os.path.join(folder, "record"), "--mqtt",
+                                broker.url(), "--influx", influx.write_url(), "--http",
+                                f"127.0.0.1:{port}"], port)
         finally:
             broker.stop()
             influx.stop()
@@ -131,9 +140,10 @@ def main():
                    key=lambda name: -statistics.median(w.get(name, 0) for w in every))
     breakdown = ", ".join(f"{name} {spread([w.get(name, 0) for w in every])}" for name in names)
     method = (f"the sum of every thread's /proc/PID/task/*/schedstat run time over {WINDOWS} "
-              f"windows of {WINDOW_SECONDS} s, {WARM_UP_SECONDS} s after the start, against "
-              f"cyclara-sim at one pulse a second; by /proc/PID/task/*/comm, where cyclara-log "
-              f"is the main and receive threads and the libraries' own")
+              f"windows of {WINDOW_SECONDS} s, {WARM_UP_SECONDS} s after the start, the two "
+              f"loggers side by side on two cyclara-sim at one pulse a second; by "
+              f"/proc/PID/task/*/comm, where cyclara-log is the main and receive threads and "
+              f"the libraries' own")
     print(f"CPU an hour, no output beside every output\tno output "
           f"{spread([total(w) for w in none])} ms; every output (record, MQTT, InfluxDB, the "
           f"live page with a stream open and /metrics scraped every {SCRAPE_SECONDS} s) "
