@@ -19,6 +19,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from harness import end_group, free_port, wait_for  # noqa: E402
 from influx_test import InfluxServer  # noqa: E402
 from mqtt_test import Broker  # noqa: E402
+from process_bench import task_figures  # noqa: E402
 from spread import spread  # noqa: E402
 
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/linux")
@@ -33,14 +34,7 @@ SCRAPE_SECONDS = 15
 def threads_cpu_ns(pid):
     """CPU nanoseconds by thread name, summed over the threads of that name."""
     by_name = {}
-    for tid in os.listdir(f"/proc/{pid}/task"):
-        try:
-            with open(f"/proc/{pid}/task/{tid}/schedstat") as schedstat:
-                cpu = int(schedstat.read().split()[0])
-            with open(f"/proc/{pid}/task/{tid}/comm") as comm:
-                name = comm.read().strip()
-        except (FileNotFoundError, ProcessLookupError):
-            continue
+    for cpu, _, name in task_figures(pid).values():
         by_name[name] = by_name.get(name, 0) + cpu
     return by_name
 

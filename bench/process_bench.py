@@ -29,18 +29,21 @@ PUBLISHING_RUNS = 3
 
 
 def task_figures(pid):
-    """CPU nanoseconds and context switches of each thread: {tid: (cpu_ns, switches)}."""
+    """CPU nanoseconds, context switches and name of each thread:
+    {tid: (cpu_ns, switches, name)}."""
     figures = {}
     for tid in os.listdir(f"/proc/{pid}/task"):
         try:
             with open(f"/proc/{pid}/task/{tid}/schedstat") as schedstat:
                 cpu = int(schedstat.read().split()[0])
             with open(f"/proc/{pid}/task/{tid}/status") as status:
-                switches = sum(int(line.split()[1]) for line in status
-                               if line.startswith(("voluntary_ctxt", "nonvoluntary_ctxt")))
+                lines = status.read().splitlines()
         except (FileNotFoundError, ProcessLookupError):
             continue
-        figures[int(tid)] = (cpu, switches)
+        switches = sum(int(line.split()[1]) for line in lines
+                       if line.startswith(("voluntary_ctxt", "nonvoluntary_ctxt")))
+        name = next(line.split(maxsplit=1)[1] for line in lines if line.startswith("Name:"))
+        figures[int(tid)] = (cpu, switches, name)
     return figures
 
 
