@@ -176,8 +176,9 @@ int main(int argc, char** argv) {
         } else {
             Print(*comparison);
         }
+        // Two areas' series are not compared, so not drawn as if they should agree.
         const std::string picture = PicturePath(options.picture, i + 1, series.size());
-        if (!options.picture.empty() &&
+        if (!options.picture.empty() && comparison->sameArea &&
             !cyclara::compare::DrawComparison(*comparison, series[0], series[i], picture)) {
             std::fprintf(stderr, "cyclara-compare: cannot write %s\n", picture.c_str());
             code = 1;
