@@ -35,7 +35,8 @@ PulseFigures GridClock::OnPulse(int64_t ticks) {
         return StartFrom(ticks, PulseFigures::Kind::kCounterBack);
     }
     const int64_t milliseconds = ScaleTicks(interval, m_counterFrequency, 1000);
-    if (milliseconds < kShortestSecondMilliseconds) {
+    if (static_cast<double>(interval) * kFastestOfNominal <
+        static_cast<double>(m_counterFrequency)) {
         PulseFigures glitch = m_latest;
         glitch.kind = PulseFigures::Kind::kGlitch;
         glitch.intervalTicks = interval;
@@ -44,7 +45,7 @@ PulseFigures GridClock::OnPulse(int64_t ticks) {
         return glitch;
     }
     const int64_t whole = milliseconds < 1500 ? 1 : (milliseconds + 500) / 1000;
-    const bool near = std::llabs(milliseconds - whole * 1000) <= kNearMilliseconds;
+    const bool near = CanBeSeconds(interval, whole);
     const double correction = ReferenceCorrection(interval);
     const int slip = near && whole == 1 ? SlipOf(interval, correction) : 0;
     m_seconds += whole;
@@ -85,6 +86,14 @@ PulseFigures GridClock::OnPulse(int64_t ticks) {
     }
     m_latest = figures;
     return figures;
+}
+
+bool GridClock::CanBeSeconds(int64_t ticks, int64_t seconds) const {
+    const double interval = static_cast<double>(ticks);
+    const double nominal = static_cast<double>(seconds * m_counterFrequency);
+    const int64_t milliseconds = ScaleTicks(ticks, m_counterFrequency, 1000);
+    return interval * kFastestOfNominal >= nominal && interval * kSlowestOfNominal <= nominal &&
+           std::llabs(milliseconds - seconds * 1000) <= kNearMilliseconds;
 }
 
 int64_t GridClock::Cycles(int64_t seconds, int64_t slipCycles) const {

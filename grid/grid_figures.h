@@ -47,16 +47,17 @@ struct PulseFigures {
 // one thread.
 class GridClock {
   public:
-    // An edge sooner than this after the last counted one is a glitch (contact bounce,
-    // interference on the line), not the next second: a grid's frequency never leaves 47.5 to
-    // 52.5 Hz and stays connected, so the device's true seconds last 0.95 s at the shortest.
-    // The glitch is not counted and the next interval is measured from the last counted edge,
-    // so 1, 0.3, 0.7 s reads as one second and a bounce just after a true edge changes nothing.
-    static constexpr int64_t kShortestSecondMilliseconds = 900;
-    // An interval counts as k lost-and-found seconds when it lies within this of k seconds.
-    // The grid stays within a fraction of a percent of nominal (5 ms a second at the very
-    // worst), so 100 ms leaves room for twenty seconds of drift and still tells a missed
-    // pulse (an interval near 2 s) from a spurious one (near 1.5 s, or 0.5 s).
+    // What a grid that stays connected can do: its frequency never leaves nominal +-5 % (47.5
+    // to 52.5 Hz), so the device's true seconds last 1/1.05 to 1/0.95 s (0.952 to 1.053 s).
+    // An edge sooner than the shortest after the last counted one is a glitch (contact
+    // bounce, interference on the line), not the next second: it is not counted and the next
+    // interval is measured from the last counted edge, so 1, 0.3, 0.7 s reads as one second.
+    static constexpr double kFastestOfNominal = 1.05;
+    static constexpr double kSlowestOfNominal = 0.95;
+    // An interval counts as k seconds (k - 1 of them lost) when it lies within the bounds for
+    // k seconds and within this of k seconds: the grid stays within a fraction of a percent of
+    // nominal over a gap, so 100 ms still tells a missed pulse (near 2 s) from a spurious one
+    // (near 1.5 s).
     static constexpr int64_t kNearMilliseconds = 100;
 
     explicit GridClock(int64_t counterFrequency);
@@ -82,6 +83,8 @@ class GridClock {
 
   private:
     PulseFigures StartFrom(int64_t ticks, PulseFigures::Kind kind);
+    // Whether `ticks` can be `seconds` of a grid's: within its bounds and near.
+    bool CanBeSeconds(int64_t ticks, int64_t seconds) const;
     // The cycles the nominal's seconds hold, with the slips counted.
     int64_t Cycles(int64_t seconds, int64_t slipCycles) const;
     std::optional<int64_t> FrequencyOf(int64_t cycles, int64_t ticks) const;

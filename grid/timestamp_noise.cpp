@@ -1,29 +1,45 @@
 #include "grid/timestamp_noise.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace cyclara {
 
+namespace {
+
+// A normal distribution's s.d. is this many times its median absolute deviation.
+constexpr double kNormalSdPerMad = 1.4826;
+
+double Median(std::vector<double>& values) {
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+}  // namespace
+
 void TimestampNoise::AddSecond(int64_t intervalTicks) {
     if (m_last) {
-        const double difference = static_cast<double>(intervalTicks - *m_last);
-        m_squares.push_back(difference * difference);
-        m_sum += m_squares.back();
-        if (m_squares.size() > kWindow) {
-            m_sum -= m_squares.front();
-            m_squares.pop_front();
+        m_differences.push_back(static_cast<double>(intervalTicks - *m_last));
+        if (m_differences.size() > kWindow) {
+            m_differences.pop_front();
         }
     }
     m_last = intervalTicks;
 }
 
 std::optional<double> TimestampNoise::SigmaSeconds(int64_t frequency) const {
-    if (m_squares.size() < kFewest || frequency <= 0) {
+    if (m_differences.size() < kFewest || frequency <= 0) {
         return std::nullopt;
     }
-    // Summed and subtracted as they come and go, the total can drift below zero by rounding.
-    const double meanSquare = std::fmax(m_sum, 0.0) / static_cast<double>(m_squares.size());
-    return std::sqrt(meanSquare / 6.0) / static_cast<double>(frequency);
+    std::vector<double> values(m_differences.begin(), m_differences.end());
+    const double median = Median(values);
+    for (double& value : values) {
+        value = std::fabs(value - median);
+    }
+    const double differenceSd = kNormalSdPerMad * Median(values);
+    return differenceSd / std::sqrt(6.0) / static_cast<double>(frequency);
 }
 
 // A one-second interval carries two timestamps' noise; the mean and the grid time carry only

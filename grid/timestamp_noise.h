@@ -3,7 +3,9 @@
 // t(k-2), has variance 6 s^2; the grid's own change from one second to the next adds to it
 // and never takes away, so the estimate is an upper bound, near the truth where the timing
 // path's noise outweighs the grid's wander (a USB adapter's) and above it where it does not
-// (a UART's few microseconds beside a wandering grid's tens).
+// (a UART's few microseconds beside a wandering grid's tens). The spread is taken from the
+// differences' median absolute deviation (1.4826 MAD is a normal s.d.), so that one artefact
+// (an edge a bounce moved, a late wake) cannot own it for the minutes it stays in the window.
 #pragma once
 
 #include <cstddef>
@@ -31,8 +33,7 @@ class TimestampNoise {
 
   private:
     std::optional<int64_t> m_last;
-    std::deque<double> m_squares;  // of the differences, in ticks squared
-    double m_sum = 0;
+    std::deque<double> m_differences;  // in ticks, the newest kWindow
 };
 
 // How far each figure of a pulse can be trusted, one standard uncertainty each: the timestamps'

@@ -77,8 +77,21 @@ INSTANTIATE_TEST_SUITE_P(
                    PulseFigures::Kind::kGlitch, 1, 0, "-", "49.99950", "-0.000010"},
         FigureCase{"ABounceJustAfterAnEdge", 50, {1'000'000'000, 400'000, 999'590'000},
                    PulseFigures::Kind::kMeasured, 2, 0, "50.00050", "50.00025", "+0.000010"},
-        FigureCase{"TheShortestSecondAGridSurvives", 50, {950'000'000},
-                   PulseFigures::Kind::kMeasured, 1, 0, "52.63158", "52.63158", "+0.050000"},
+        // What a grid that stays connected can do: 47.5 to 52.5 Hz, seconds of 1/1.05 to
+        // 1/0.95 s. Edges outside are no reading: a bounce at 0.92 s read 54.35 Hz, and the
+        // second after it 46.30 Hz.
+        FigureCase{"TheShortestSecondAGridSurvives", 50, {952'381'000},
+                   PulseFigures::Kind::kMeasured, 1, 0, "52.50000", "52.50000", "+0.047619"},
+        FigureCase{"JustShortOfIt", 50, {952'380'000}, PulseFigures::Kind::kGlitch, 0, 0, "-",
+                   "-", "+0.000000"},
+        FigureCase{"AnEdgeAt092s", 50, {1'000'000'000, 920'000'000},
+                   PulseFigures::Kind::kGlitch, 1, 0, "-", "50.00000", "+0.000000"},
+        FigureCase{"TheLongestSecond", 50, {1'052'631'000}, PulseFigures::Kind::kMeasured, 1,
+                   0, "47.50003", "47.50003", "-0.052631"},
+        FigureCase{"JustLongerThanIt", 50, {1'052'632'000}, PulseFigures::Kind::kIrregular, 1,
+                   0, "-", "47.49998", "-0.052632"},
+        FigureCase{"AnEdgeAt108s", 50, {1'000'000'000, 1'080'000'000},
+                   PulseFigures::Kind::kIrregular, 2, 0, "-", "48.07692", "-0.080000"},
         FigureCase{"CounterGoesBackwards", 50, {1'000'000'000, -5},
                    PulseFigures::Kind::kCounterBack, 0, 0, "-", "-", "+0.000000"},
         // A second of 51 cycles between two that agree: the device miscounted. The reading and

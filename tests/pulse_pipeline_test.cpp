@@ -239,7 +239,8 @@ INSTANTIATE_TEST_SUITE_P(
 // Timestamps jittered by +-`jitterNs` in turn, on a clock whose daemon states `rateErrorPpm`:
 // a one-second frequency's uncertainty is the nominal times the two timestamps' scatter and
 // the rate error combined, the scatter told by successive seconds' differences (six times the
-// timestamps' variance), once sixteen of them are in.
+// timestamps' variance; their s.d. 1.4826 times their median absolute deviation), once sixteen
+// of them are in.
 TEST(PulsePipelineTest, EachFrequencyCarriesTheUncertaintyItsTimestampsAndClockMake) {
     const struct {
         int64_t jitterNs;
@@ -250,18 +251,29 @@ TEST(PulsePipelineTest, EachFrequencyCarriesTheUncertaintyItsTimestampsAndClockM
         clock.discipline = kSynchronised;
         clock.rateErrorPpm = c.rateErrorPpm;
         std::vector<Step> script{{Step::What::kClock, 0, "", RunEvent::Kind::kNone, clock, {}}};
+        // Each edge moved by its share of the jitter.
+        constexpr double kShares[] = {0.3, -0.9, 0.1, 0.7, -0.4, -1.0, 0.8, 0.0, -0.6, 0.5,
+                                      -0.2, 0.9, -0.7, 0.4, -0.3, 1.0, -0.8, 0.2, 0.6, -0.5};
         std::vector<int64_t> edges;
         for (int k = 1; k <= 20; ++k) {
-            edges.push_back(k * kS + (k % 2 == 0 ? c.jitterNs : -c.jitterNs));
+            edges.push_back(k * kS + std::llround(c.jitterNs * kShares[k - 1]));
             script.push_back(Edge(edges.back()));
         }
-        double sumOfSquares = 0;
-        for (size_t k = 3; k < edges.size(); ++k) {
-            const double difference =
-                static_cast<double>((edges[k] - edges[k - 1]) - (edges[k - 1] - edges[k - 2]));
-            sumOfSquares += difference * difference / 1e18;
+        std::vector<double> differences;  // from the third edge: the first is the reference
+        for (size_t k = 2; k < edges.size(); ++k) {
+            differences.push_back(
+                static_cast<double>((edges[k] - edges[k - 1]) - (edges[k - 1] - edges[k - 2])) /
+                1e9);
         }
-        const double sigma = std::sqrt(sumOfSquares / static_cast<double>(edges.size() - 3) / 6);
+        const auto median = [](std::vector<double> values) {
+            std::sort(values.begin(), values.end());
+            return values[values.size() / 2];
+        };
+        const double middle = median(differences);
+        for (double& difference : differences) {
+            difference = std::abs(difference - middle);
+        }
+        const double sigma = 1.4826 * median(differences) / std::sqrt(6.0);
         const double expectedHz = 50 * std::hypot(std::sqrt(2.0) * sigma, c.rateErrorPpm * 1e-6);
         const std::vector<PulseReport> records = Play(script, {50, {}, std::nullopt});
         const PulseReport& last = records.back();
