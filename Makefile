@@ -8,7 +8,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCYCLARA_WERROR=ON $(UNITY)
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps linux win64 win32 arm64 sanitize tsan fuzz run demo demo-events install package test bench clean
+.PHONY: all deps linux win64 win32 arm64 sanitize tsan fuzz run demo demo-events install package test soak bench clean
 
 all: linux win64 win32
 
@@ -93,6 +93,15 @@ package: all arm64
 test: all arm64 sanitize tsan
 	printf 'subdirs(linux win64 win32 arm64 sanitize tsan)\n' > $(BUILD)/CTestTestfile.cmake
 	ctest --test-dir $(BUILD) --output-on-failure -j 2
+
+# The month unattended at more seeds and longer than make test's one (SOAK_SEEDS, SOAK_DAYS):
+# a failure names its seed, and the same seed fails the same way.
+SOAK_SEEDS ?= 1 2 3 4 5
+SOAK_DAYS ?= 90
+soak: linux
+	for seed in $(SOAK_SEEDS); do \
+	    CYCLARA_SOAK_SEED=$$seed CYCLARA_SOAK_DAYS=$(SOAK_DAYS) $(BUILD)/linux/tests/soak_test || exit 1; \
+	done
 
 # Figures, not pass or fail: run on a quiet machine and compare side by side.
 bench: linux
