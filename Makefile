@@ -35,7 +35,7 @@ win32: deps linux
 # those are built.
 CLANG = CC=clang-14 CXX=clang++-14
 SANITIZED_TESTS = measure_test receive_test logger_test resource_test posix_backend_test \
-    compare_test soak_test
+    compare_test soak_test pulse_plan_test
 FUZZERS = line_assembler_fuzz receive_thread_fuzz resource_reader_fuzz logger_options_fuzz
 sanitize: deps
 	$(CLANG) cmake -S . -B $(BUILD)/sanitize -DCMAKE_BUILD_TYPE=Debug -DCYCLARA_WERROR=ON $(UNITY) \
