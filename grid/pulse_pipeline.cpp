@@ -156,7 +156,8 @@ void PulsePipeline::OnCountedPulse(const CountedPulse& pulse) {
     if (report.figures->timestampNoiseSeconds && m_nominalHz != 0) {
         report.uncertainty = UncertaintyOf(*report.figures->timestampNoiseSeconds,
                                            RateErrorPpm(report.clock), m_nominalHz,
-                                           report.figures->seconds);
+                                           report.figures->seconds,
+                                           OffsetBoundSeconds(report.clock));
     }
     Hand(report);
 }

@@ -45,7 +45,9 @@ struct Uncertainty {
 };
 
 // For a reading `seconds` after the reference, at `nominal` Hz, with timestamp noise `sigma`
-// seconds and a clock rate error of `rateErrorPpm`.
-Uncertainty UncertaintyOf(double sigmaSeconds, double rateErrorPpm, int nominal, int64_t seconds);
+// seconds and a clock rate error of `rateErrorPpm`; `offsetBound`, where the clock is kept to
+// UTC, bounds what the rate error can add up to over the span.
+Uncertainty UncertaintyOf(double sigmaSeconds, double rateErrorPpm, int nominal, int64_t seconds,
+                          std::optional<double> offsetBoundSeconds);
 
 }  // namespace cyclara

@@ -22,7 +22,18 @@ ClockState KernelClockState(bool unsynchronisedFlag, int64_t maximumErrorUs,
                            ? ClockState::Discipline::kUnsynchronised
                            : ClockState::Discipline::kSynchronised;
     state.frequencyCorrectionPpm = frequencyCorrectionPpm;
+    if (state.discipline == ClockState::Discipline::kSynchronised && maximumErrorUs >= 0) {
+        state.maximumErrorUs = maximumErrorUs;
+    }
     return state;
+}
+
+std::optional<double> OffsetBoundSeconds(const ClockState& state) {
+    if (state.reference || state.discipline != ClockState::Discipline::kSynchronised ||
+        !state.maximumErrorUs) {
+        return std::nullopt;
+    }
+    return static_cast<double>(*state.maximumErrorUs) / 1e6;
 }
 
 double RateErrorPpm(const ClockState& state) {

@@ -23,6 +23,9 @@ struct ClockState {
     std::optional<double> rateErrorPpm;  // the daemon's own estimate, where it gives one
     std::string estimatedBy;             // "chrony", or empty
     bool slewing = false;  // the rate departs from its average: a daemon slews an offset away
+    // While synchronised: the kernel's bound on the clock's offset from UTC (its maxerror,
+    // which chrony keeps at its root distance and which grows between a daemon's updates).
+    std::optional<int64_t> maximumErrorUs;
     // While a reference second measures the intervals: the counter's rate against it, which
     // then takes the daemon's place.
     std::optional<ReferenceRate> reference;
@@ -38,6 +41,10 @@ ClockState KernelClockState(bool unsynchronisedFlag, int64_t maximumErrorUs,
 // The rate error a figure carries: the daemon's estimate where there is one, else what such a
 // clock typically keeps: 1 ppm disciplined, 20 ppm for a crystal left alone.
 double RateErrorPpm(const ClockState& state);
+
+// What bounds the clock's elapsed time over any span: a disciplined clock's offset, at either
+// end; none where only the rate bounds it (unsynchronised, a reference's seconds, Windows).
+std::optional<double> OffsetBoundSeconds(const ClockState& state);
 
 // "synchronised", "unsynchronised", "never disciplined" or "not measured": the record's and
 // the events' word.

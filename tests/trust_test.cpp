@@ -94,18 +94,25 @@ TEST(TimestampNoiseTest, OneArtefactCannotOwnTheEstimate) {
 }
 
 TEST(UncertaintyTest, NoiseAndRateErrorCombine) {
+    const std::optional<double> free;
     const struct {
         double sigmaUs, ppm;
         int64_t seconds;
+        std::optional<double> offsetBoundSeconds;  // the kernel's maxerror, while synchronised
         double frequencyMilliHertz, meanMilliHertz, gridTimeMs;
     } cases[] = {
-        {20, 0, 1, 1.414, 1.414, 0.028},          // one reading, noise alone
-        {20, 0, 3600, 1.414, 0.000393, 0.028},    // an hour's mean: the ends only
-        {0, 20, 86'400, 1.0, 1.0, 1728.0},         // a free crystal: 1.7 s of grid time a day
-        {20, 1, 3600, 1.415, 0.05, 3.6},          // a disciplined clock's assumed 1 ppm
+        {20, 0, 1, free, 1.414, 1.414, 0.028},          // one reading, noise alone
+        {20, 0, 3600, free, 1.414, 0.000393, 0.028},    // an hour's mean: the ends only
+        {0, 20, 86'400, free, 1.0, 1.0, 1728.0},         // a free crystal: 1.7 s of grid time a day
+        {20, 1, 3600, 0.050, 1.415, 0.05, 3.6},         // a disciplined clock's assumed 1 ppm
+        // A month on a clock kept within 50 ms of UTC: its offsets at the two ends bound the
+        // grid time's error (sqrt(2/3) of the bound), where the rate alone gave 2.6 s.
+        {20, 1, 30 * 86'400, 0.050, 1.415, 0.05, 40.825},
+        {20, 1, 30 * 86'400, free, 1.415, 0.05, 2592.0},
     };
     for (const auto& c : cases) {
-        const Uncertainty u = UncertaintyOf(c.sigmaUs * 1e-6, c.ppm, 50, c.seconds);
+        const Uncertainty u =
+            UncertaintyOf(c.sigmaUs * 1e-6, c.ppm, 50, c.seconds, c.offsetBoundSeconds);
         EXPECT_NEAR(u.frequencyHz * 1e3, c.frequencyMilliHertz, 0.002) << c.sigmaUs << c.ppm;
         EXPECT_NEAR(u.meanFrequencyHz * 1e3, c.meanMilliHertz, 0.001) << c.seconds;
         EXPECT_NEAR(u.gridTimeSeconds * 1e3, c.gridTimeMs, 0.001) << c.seconds;
@@ -140,6 +147,11 @@ TEST(ClockStateTest, TheKernelsStateAndWhatItCosts) {
             state.estimatedBy = "chrony";
         }
         EXPECT_EQ(DescribeClock(state, 50).rfind(c.says, 0), 0u) << DescribeClock(state, 50);
+        // Only a clock kept to UTC has an offset that bounds its drift.
+        const bool kept = !c.flag && c.maximumErrorUs < 16'000'000;
+        EXPECT_EQ(OffsetBoundSeconds(state),
+                  kept ? std::optional(static_cast<double>(c.maximumErrorUs) / 1e6) : std::nullopt)
+            << c.maximumErrorUs;
     }
 }
 
