@@ -45,7 +45,7 @@ PulseFigures GridClock::OnPulse(int64_t ticks) {
         return glitch;
     }
     const int64_t whole = milliseconds < 1500 ? 1 : (milliseconds + 500) / 1000;
-    const bool near = CanBeSeconds(interval, whole);
+    const bool near = CanBeSeconds(interval, milliseconds, whole);
     const double correction = ReferenceCorrection(interval);
     const int slip = near && whole == 1 ? SlipOf(interval, correction) : 0;
     m_seconds += whole;
@@ -88,10 +88,9 @@ PulseFigures GridClock::OnPulse(int64_t ticks) {
     return figures;
 }
 
-bool GridClock::CanBeSeconds(int64_t ticks, int64_t seconds) const {
+bool GridClock::CanBeSeconds(int64_t ticks, int64_t milliseconds, int64_t seconds) const {
     const double interval = static_cast<double>(ticks);
     const double nominal = static_cast<double>(seconds * m_counterFrequency);
-    const int64_t milliseconds = ScaleTicks(ticks, m_counterFrequency, 1000);
     return interval * kFastestOfNominal >= nominal && interval * kSlowestOfNominal <= nominal &&
            std::llabs(milliseconds - seconds * 1000) <= kNearMilliseconds;
 }

@@ -83,8 +83,8 @@ class GridClock {
 
   private:
     PulseFigures StartFrom(int64_t ticks, PulseFigures::Kind kind);
-    // Whether `ticks` can be `seconds` of a grid's: within its bounds and near.
-    bool CanBeSeconds(int64_t ticks, int64_t seconds) const;
+    // Whether `ticks` (`milliseconds`) can be `seconds` of a grid's: within its bounds and near.
+    bool CanBeSeconds(int64_t ticks, int64_t milliseconds, int64_t seconds) const;
     // The cycles the nominal's seconds hold, with the slips counted.
     int64_t Cycles(int64_t seconds, int64_t slipCycles) const;
     std::optional<int64_t> FrequencyOf(int64_t cycles, int64_t ticks) const;

@@ -144,7 +144,7 @@ void CheckClockAndNoise(Report& report, const ClockState& clock, const std::opti
 }  // namespace
 
 int RunCheck(const LoggerOptions& options, StopRequest& stop) {
-    const std::string path = options.device.empty() ? DevicePath(options.port) : options.device;
+    const std::string path = DevicePathOf(options);
     std::printf("cyclara-log check of %s\n", path.c_str());
     Report report;
     std::string whyNot;

@@ -247,7 +247,7 @@ bool OpenReferencePort(const LoggerOptions& options, std::unique_ptr<CommDevice>
 }
 
 int Run(const LoggerOptions& options, StopRequest& stop) {
-    const std::string path = options.device.empty() ? DevicePath(options.port) : options.device;
+    const std::string path = DevicePathOf(options);
     const std::string port = PortName(options, path);
     std::string whyNot;
     std::unique_ptr<FolderLock> recordLock;

@@ -14,6 +14,10 @@
 
 namespace cyclara::logger {
 
+std::string DevicePathOf(const LoggerOptions& options) {
+    return options.device.empty() ? DevicePath(options.port) : options.device;
+}
+
 std::string VersionText() {
     return std::string("cyclara-log ") + kVersion;
 }

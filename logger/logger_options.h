@@ -57,4 +57,7 @@ int ParseLoggerOptions(int argc, char** argv, LoggerOptions& options);
 // "cyclara-log 1.0.0.1", from the version information.
 std::string VersionText();
 
+// The device the options name: --device, or the port's path.
+std::string DevicePathOf(const LoggerOptions& options);
+
 }  // namespace cyclara::logger

@@ -2,14 +2,11 @@
 #include "logger/mqtt/mqtt_output.h"
 #include "logger/network_outputs.h"
 #include "logger/web/live_output.h"
-#include "serial/serial_port.h"
 
 namespace cyclara::logger {
 
 std::unique_ptr<Output> OpenMqtt(const LoggerOptions& options, std::string& whyNot) {
-    const std::string source = !options.replay.empty() ? options.replay
-                               : options.device.empty() ? DevicePath(options.port)
-                                                        : options.device;
+    const std::string source = !options.replay.empty() ? options.replay : DevicePathOf(options);
     // A topic given is the user's choice among their loggers: nothing to claim.
     ClaimedName name = options.mqtt.topic.empty()
                            ? NameThisMeter(HostName(), source, options.recordDir)

@@ -15,6 +15,12 @@ CreateOutcome CreateNewFile(const std::string& path);
 // way (a full disk, a size limit) is cut back off, so the file only ever holds whole rows.
 bool AppendWhole(const std::string& path, const std::string& bytes);
 
+// Appends `rows` whole to `path`, making the file if there is none and beginning it with
+// `header` (a line, without its end) whenever it is empty: a full disk lets a file be made
+// but not written, and the rows written later must still follow a header.
+bool AppendBegunWithHeader(const std::string& path, const std::string& header,
+                           const std::string& rows);
+
 // From now on every append fails as on a full disk, or no longer does; files are still made,
 // empty, as a full disk lets them be. The way a test gives the writers a week of a full disk in
 // moments. Any thread.

@@ -107,11 +107,7 @@ class EventsDestination : public Destination {
         std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(),
                                             ignored);
         while (!m_pending.empty()) {
-            const bool made = CreateNewFile(m_path) != CreateOutcome::kFailed;
-            const bool empty = std::filesystem::file_size(m_path, ignored) == 0;
-            const std::string row =
-                empty ? std::string(kEventsColumns) + "\n" + m_pending.front() : m_pending.front();
-            if (!made || !AppendWhole(m_path, row)) {
+            if (!AppendBegunWithHeader(m_path, kEventsColumns, m_pending.front())) {
                 if (!std::exchange(m_told, true)) {
                     std::fprintf(stderr, "cyclara-log: %s cannot be written; its rows are kept "
                                          "until it can\n", m_path.c_str());

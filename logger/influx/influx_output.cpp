@@ -5,7 +5,6 @@
 #include "logger/influx/http_post.h"
 #include "logger/influx/line_protocol.h"
 #include "logger/redacted_url.h"
-#include "serial/serial_port.h"
 
 namespace cyclara::logger {
 
@@ -100,7 +99,7 @@ std::unique_ptr<Output> OpenInfluxOutput(const LoggerOptions& options, std::stri
         }
         token = *fromFile;
     }
-    const std::string device = options.device.empty() ? DevicePath(options.port) : options.device;
+    const std::string device = DevicePathOf(options);
     return std::make_unique<Output>(
         "InfluxDB", std::make_unique<InfluxWriter>(url, token, device), kInfluxPolicy);
 }

@@ -207,12 +207,7 @@ class Statistics : public Destination {
             std::filesystem::file_size(path, ignored) > 0 && FirstLine(path) != header) {
             MoveAside(path);
         }
-        const std::string file = path.string();
-        if (CreateNewFile(file) == CreateOutcome::kFailed) {
-            return false;
-        }
-        const bool empty = std::filesystem::file_size(path, ignored) == 0;
-        return AppendWhole(file, empty ? header + "\n" + row : row);
+        return AppendBegunWithHeader(path.string(), header, row);
     }
 
     static std::string FirstLine(const std::filesystem::path& path) {
