@@ -40,8 +40,8 @@ class BandWatch {
     // A one-second frequency at `unixNs`. kStarted once an excursion is confirmed and has lasted
     // the minimum; kEnded when such an excursion has ended.
     Change Reading(double hertz, int64_t unixNs);
-    // A pulse that gives no reading (a lost pulse, a glitch, the device away) breaks the
-    // confirmation of a change, never the excursion.
+    // A pulse that gives no reading (a lost pulse, an irregular interval, the device away)
+    // breaks the confirmation of a change, never the excursion.
     void NoReading() { m_pending.reset(); }
 
     // The excursion under way, or the one just ended.

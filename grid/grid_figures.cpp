@@ -37,12 +37,7 @@ PulseFigures GridClock::OnPulse(int64_t ticks) {
     const int64_t milliseconds = ScaleTicks(interval, m_counterFrequency, 1000);
     if (static_cast<double>(interval) * kFastestOfNominal <
         static_cast<double>(m_counterFrequency)) {
-        PulseFigures glitch = m_latest;
-        glitch.kind = PulseFigures::Kind::kGlitch;
-        glitch.intervalTicks = interval;
-        glitch.lost = 0;
-        glitch.frequencyTenMicroHz.reset();
-        return glitch;
+        return Skip(ticks);
     }
     const int64_t whole = milliseconds < 1500 ? 1 : (milliseconds + 500) / 1000;
     const bool near = CanBeSeconds(interval, milliseconds, whole);
@@ -86,6 +81,50 @@ PulseFigures GridClock::OnPulse(int64_t ticks) {
     }
     m_latest = figures;
     return figures;
+}
+
+PulseFigures GridClock::Skip(int64_t ticks) const {
+    PulseFigures glitch = m_latest;
+    glitch.kind = PulseFigures::Kind::kGlitch;
+    glitch.intervalTicks = ticks - m_last;
+    glitch.lost = 0;
+    glitch.frequencyTenMicroHz.reset();
+    return glitch;
+}
+
+bool GridClock::MayBeTheNextSecond(int64_t ticks) const {
+    const int64_t interval = ticks - m_last;
+    return m_started && interval > 0 &&
+           CanBeSeconds(interval, ScaleTicks(interval, m_counterFrequency, 1000), 1);
+}
+
+bool GridClock::WantsTheNextEdge(int64_t ticks) const {
+    if (!MayBeTheNextSecond(ticks)) {
+        return false;
+    }
+    const std::optional<double> noise = m_noise.SigmaSeconds(m_counterFrequency);
+    const double scatterTicks =
+        noise ? std::sqrt(6.0) * *noise * static_cast<double>(m_counterFrequency) : 0.0;
+    const int64_t early = ExpectedIntervalTicks() - (ticks - m_last);
+    return static_cast<double>(early) > kEarlyBeyondScatter * scatterTicks;
+}
+
+bool GridClock::Nearer(int64_t ticks, int64_t otherTicks) const {
+    const int64_t expected = m_last + ExpectedIntervalTicks();
+    return std::llabs(ticks - expected) < std::llabs(otherTicks - expected);
+}
+
+int64_t GridClock::LastChanceTicks() const {
+    return m_last + static_cast<int64_t>(static_cast<double>(m_counterFrequency) /
+                                         kSlowestOfNominal) + 1;
+}
+
+int64_t GridClock::ExpectedIntervalTicks() const {
+    if (m_recentTenMicroHz.empty() || m_nominal == 0) {
+        return m_counterFrequency;
+    }
+    return std::llround(static_cast<double>(m_counterFrequency) * m_nominal *
+                        kTenMicroHzPerHz / static_cast<double>(m_recentTenMicroHz.back()));
 }
 
 bool GridClock::CanBeSeconds(int64_t ticks, int64_t milliseconds, int64_t seconds) const {

@@ -78,8 +78,29 @@ class GridClock {
     // this, is a second of one cycle more or fewer: no grid moves that far in a second.
     static constexpr int64_t kAgreeingTenMicroHz = 10'000;
 
+    // A one-second edge sooner than expected (from the last reading, else the nominal's
+    // second) waits for the next edge: a spurious edge ahead of the true one looks so, and only
+    // a later edge tells them apart. Sooner, that is, by more than this many times the scatter
+    // of one interval about the one before (sqrt(6) times the timestamps' s.d.), once that is
+    // known: so a true edge almost never waits, and a spurious one that does not wait lies
+    // within the timestamps' own noise of the true edge.
+    static constexpr double kEarlyBeyondScatter = 3.0;
+
     // A rising edge at counter value `ticks`; the first is the reference.
     PulseFigures OnPulse(int64_t ticks);
+    // An edge at `ticks` taken for no second (another was nearer the expected one): the
+    // figures of the last counted edge, counting nothing.
+    PulseFigures Skip(int64_t ticks) const;
+
+    // Whether an edge at `ticks` may be the second after the last counted edge.
+    bool MayBeTheNextSecond(int64_t ticks) const;
+    // Whether an edge at `ticks`, which may be the next second, comes so early that a later
+    // edge might be the true one.
+    bool WantsTheNextEdge(int64_t ticks) const;
+    // Whether an edge at `ticks` lies nearer the expected second than one at `otherTicks`.
+    bool Nearer(int64_t ticks, int64_t otherTicks) const;
+    // The counter beyond which no edge may be the next second any more.
+    int64_t LastChanceTicks() const;
 
   private:
     PulseFigures StartFrom(int64_t ticks, PulseFigures::Kind kind);
@@ -89,6 +110,8 @@ class GridClock {
     int64_t Cycles(int64_t seconds, int64_t slipCycles) const;
     std::optional<int64_t> FrequencyOf(int64_t cycles, int64_t ticks) const;
     std::optional<int64_t> FrequencyOver(int64_t cycles, double trueSeconds) const;
+    // The interval the next second is expected to last: the last reading's, else nominal.
+    int64_t ExpectedIntervalTicks() const;
     // +1 or -1 where a one-second interval of `ticks` held a cycle more or fewer; else 0.
     int SlipOf(int64_t ticks, double correction) const;
     std::optional<int64_t> ReadingOf(int64_t cycles, int64_t ticks, double correction) const;

@@ -57,6 +57,8 @@ PulsePipeline::PulsePipeline(Clock& clock, PipelineSettings settings, Sink sink)
       m_epoch(std::move(settings.epoch), settings.epochDamaged) {}
 
 void PulsePipeline::StartRun(bool followsReference) {
+    std::lock_guard lock(m_mutex);
+    Decide();
     const int64_t counterFrequency = m_clockSource.CounterFrequency();
     m_gridClock.emplace(counterFrequency);
     m_gridClock->SetNominal(m_nominalHz);
@@ -65,9 +67,15 @@ void PulsePipeline::StartRun(bool followsReference) {
     m_referenceRate.reset();
 }
 
+void PulsePipeline::EndRun() {
+    std::lock_guard lock(m_mutex);
+    Decide();
+}
+
 // Once decided the nominal frequency stays for the process's life: the bands, the epoch and
 // every record of the run belong to one grid, and a bit error in a later line cannot move it.
 void PulsePipeline::OnDeviceFigure(std::string_view figure) {
+    std::lock_guard lock(m_mutex);
     m_deviceFigure = figure;
     if (m_nominalDecided) {
         return;
@@ -88,36 +96,54 @@ void PulsePipeline::DecideNominal(int hertz) {
 }
 
 void PulsePipeline::Event(const RunEvent& event) {
+    std::lock_guard lock(m_mutex);
+    EventLocked(event);
+}
+
+void PulsePipeline::EventLocked(const RunEvent& event) {
+    SettleLocked();
     PulseReport report;
     report.unixNanoseconds = m_clockSource.PairWithUtc().unixNanoseconds;
     report.event = event;
-    report.clock = CurrentClock();
+    report.clock = m_clockState.value_or(ClockState{});
     report.nominalHz = m_nominalHz;
+    // No edge comes after a stop or a lost device to decide a waiting pulse.
+    const bool ends = event.kind == RunEvent::Kind::kStop ||
+                      event.kind == RunEvent::Kind::kDeviceLost;
+    if (m_waiting && !ends && m_behind.size() < kMostBehind) {
+        m_behind.push_back({std::nullopt, report});
+        return;
+    }
+    Decide();
     Hand(report);
 }
 
 void PulsePipeline::ClockRead(const ClockState& clock) {
-    std::optional<ClockState> before;
-    {
-        std::lock_guard lock(m_clockMutex);
-        before = std::exchange(m_clockState, clock);
-    }
+    std::lock_guard lock(m_mutex);
+    const std::optional<ClockState> before = std::exchange(m_clockState, clock);
     if (before && std::string_view(ClockWord(*before)) != ClockWord(clock)) {
-        Event(EventOfKind(RunEvent::Kind::kClockChanged));
+        EventLocked(EventOfKind(RunEvent::Kind::kClockChanged));
     }
-}
-
-ClockState PulsePipeline::CurrentClock() const {
-    std::lock_guard lock(m_clockMutex);
-    return m_clockState.value_or(ClockState{});
 }
 
 void PulsePipeline::AnchorGridTime(const GridTimeAnchor& anchor) {
-    std::lock_guard lock(m_anchorMutex);
+    std::lock_guard lock(m_mutex);
     m_anchor = anchor;
 }
 
+void PulsePipeline::Settle() {
+    std::lock_guard lock(m_mutex);
+    SettleLocked();
+}
+
+void PulsePipeline::SettleLocked() {
+    if (m_waiting && m_clockSource.CounterTicks() > m_gridClock->LastChanceTicks()) {
+        Decide();
+    }
+}
+
 void PulsePipeline::OnReferenceRises(const std::vector<int64_t>& riseTicks) {
+    std::lock_guard lock(m_mutex);
     if (!m_followsReference) {
         return;
     }
@@ -127,27 +153,80 @@ void PulsePipeline::OnReferenceRises(const std::vector<int64_t>& riseTicks) {
 }
 
 void PulsePipeline::OnReferenceGone(const std::string& reason) {
+    std::lock_guard lock(m_mutex);
     if (!m_followsReference) {
         return;
     }
     m_followsReference = false;
     RunEvent event = EventOfKind(RunEvent::Kind::kNoReference);
     event.reason = reason;
-    Event(event);
+    EventLocked(event);
 }
 
 void PulsePipeline::OnCountedPulse(const CountedPulse& pulse) {
     // Paired with the realtime clock at every pulse: a wall-clock step moves the times from
     // the next pulse on and never an interval.
     const WallPairing now = m_clockSource.PairWithUtc();
+    std::lock_guard lock(m_mutex);
+    Take({pulse, UnixNanosecondsOf(pulse.edgeTicks, now, pulse.counterFrequency),
+          m_deviceFigure, m_clockState.value_or(ClockState{})});
+}
+
+// Of two edges that may each be the next second, the one nearer the expected second is
+// counted and the other is a glitch: a spurious edge ahead of the true one (a contact that
+// bounces, interference) no longer makes two false readings. Only an early edge waits, since
+// an edge after the expected second cannot be beaten by a later one.
+void PulsePipeline::Take(const Arrival& edge) {
+    const int64_t ticks = edge.pulse.edgeTicks;
+    if (m_waiting && m_gridClock->MayBeTheNextSecond(ticks)) {
+        if (!m_gridClock->Nearer(ticks, m_waiting->pulse.edgeTicks)) {
+            if (m_behind.size() < kMostBehind) {
+                m_behind.push_back({edge, {}});
+                return;
+            }
+        } else {
+            const Arrival beaten = *std::exchange(m_waiting, std::nullopt);
+            Measure(beaten, true);
+            HandBehind();
+        }
+    }
+    Decide();
+    if (m_gridClock->WantsTheNextEdge(ticks)) {
+        m_waiting = edge;
+        return;
+    }
+    Measure(edge, false);
+}
+
+void PulsePipeline::Decide() {
+    if (!m_waiting) {
+        return;
+    }
+    const Arrival decided = *std::exchange(m_waiting, std::nullopt);
+    Measure(decided, false);
+    HandBehind();
+}
+
+void PulsePipeline::HandBehind() {
+    for (const Behind& behind : std::exchange(m_behind, {})) {
+        if (behind.edge) {
+            Measure(*behind.edge, true);
+        } else {
+            Hand(behind.event);
+        }
+    }
+}
+
+void PulsePipeline::Measure(const Arrival& edge, bool skip) {
     PulseReport report;
-    report.unixNanoseconds = UnixNanosecondsOf(pulse.edgeTicks, now, pulse.counterFrequency);
-    report.pulse = pulse;
-    report.clock = CurrentClock();
+    report.unixNanoseconds = edge.unixNanoseconds;
+    report.pulse = edge.pulse;
+    report.clock = edge.clock;
     report.nominalHz = m_nominalHz;
-    report.frequencyText = m_deviceFigure;
-    FollowReference(pulse, report);
-    report.figures = m_gridClock->OnPulse(pulse.edgeTicks);
+    report.frequencyText = edge.frequencyText;
+    FollowReference(edge.pulse, report);
+    const int64_t ticks = edge.pulse.edgeTicks;
+    report.figures = skip ? m_gridClock->Skip(ticks) : m_gridClock->OnPulse(ticks);
     report.event = EventOfFigures(*report.figures);
     const RunEvent bridged = m_epoch.Apply(report);
     HandBefore(report, bridged);
@@ -163,11 +242,8 @@ void PulsePipeline::OnCountedPulse(const CountedPulse& pulse) {
 }
 
 void PulsePipeline::ApplyAnchor(PulseReport& report) {
-    {
-        std::lock_guard lock(m_anchorMutex);
-        if (m_anchor) {
-            m_epoch.Anchor(*std::exchange(m_anchor, std::nullopt));
-        }
+    if (m_anchor) {
+        m_epoch.Anchor(*std::exchange(m_anchor, std::nullopt));
     }
     HandBefore(report, m_epoch.ApplyAnchor(report));
 }
@@ -187,8 +263,9 @@ void PulsePipeline::FollowReference(const CountedPulse& pulse, PulseReport& repo
 }
 
 // A few comparisons a band and a short slope: cheap enough for the pulses' thread, and the
-// record marks the very pulse an event starts or ends at. A glitch repeats the last reading:
-// it is no reading of its own.
+// record marks the very pulse an event starts or ends at. A glitch is no second at all: the
+// seconds around it read as one, so it breaks no confirmation (a contact that bounces for
+// seconds would otherwise hide every change meanwhile).
 void PulsePipeline::WatchBands(PulseReport& report) {
     if (m_bands.empty() && m_nominalHz != 0) {
         for (const Band& band : GridFor(m_grid, m_nominalHz).bands) {
@@ -196,6 +273,9 @@ void PulsePipeline::WatchBands(PulseReport& report) {
         }
     }
     const PulseFigures& figures = *report.figures;
+    if (figures.kind == PulseFigures::Kind::kGlitch) {
+        return;
+    }
     const std::optional<double> hertz =
         figures.frequencyTenMicroHz && figures.kind == PulseFigures::Kind::kMeasured
             ? std::optional(HertzOf(*figures.frequencyTenMicroHz))

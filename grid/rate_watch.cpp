@@ -11,9 +11,9 @@ constexpr size_t kFewestReadings = 4;
 
 }  // namespace
 
-// Three windows beyond: the first two confirm it, the minimum of 3 s holds it to the third.
+// Two windows beyond confirm it, and the minimum of 2 s asks no more.
 RateWatch::RateWatch(double limitHzPerSecond)
-    : m_watch(Band{"rate of change", -limitHzPerSecond, limitHzPerSecond, 3, "Hz/s"}) {}
+    : m_watch(Band{"rate of change", -limitHzPerSecond, limitHzPerSecond, 2, "Hz/s"}) {}
 
 BandWatch::Change RateWatch::Reading(double hertz, int64_t unixNs) {
     m_readings.emplace_back(unixNs, hertz);

@@ -1,9 +1,9 @@
-// The rate of change of frequency as an event. At one reading a second, the difference of two
-// readings is mostly the readings' own noise and artefacts (a cycle miscounted by the device
-// reads 1 Hz off for one second: 1 Hz/s up and down), so the rate is the least-squares slope
-// of the readings of the last kWindowSeconds, and it must stay beyond the limit for three
-// windows in a row: a one-cycle slip moves a 5-s slope by 0.2 Hz/s for one window and half
-// that for the next, never three. A real loss of generation holds its rate for seconds.
+// The rate of change of frequency as an event: a mean rate over about five seconds, not the
+// 500 ms RoCoF of the grid codes, which one reading a second cannot give. The difference of
+// two readings is mostly their own noise, so the rate is the least-squares slope of the
+// readings of the last kWindowSeconds, and it must stay beyond the limit for two windows in a
+// row. The readings come with cycle slips counted and spurious edges taken out, so no artefact
+// of the device moves two windows; a real loss of generation holds its rate for seconds.
 #pragma once
 
 #include "grid/band_watch.h"

@@ -175,6 +175,7 @@ int RunCheck(const LoggerOptions& options, StopRequest& stop) {
     stop.WaitFor(std::chrono::seconds(options.checkSeconds));
     const std::chrono::duration<double> watchedFor = std::chrono::steady_clock::now() - started;
     receiver.EndThread();
+    dispatch.EndRun();
     output.Close();
     CheckEdges(report, dispatch.Rises(), dispatch.Lines(), watchedFor.count());
     CheckTiming(report, watched.Timing());

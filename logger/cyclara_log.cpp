@@ -135,6 +135,7 @@ void RemoveEmptyLog(const std::string& path) {
 // while the device is there.
 void LookAtPipeline(PipelineWatch& watch, const PulseDispatch& dispatch, PulsePipeline& pipeline,
                     const std::string& port) {
+    pipeline.Settle();
     switch (watch.Look(dispatch.Rises(), PipelineWatch::Clock::now())) {
         case PipelineWatch::Change::kQuiet:
             std::fprintf(stderr, "cyclara-log: no pulses from %s for %lld s, though it is there\n",
@@ -185,6 +186,7 @@ StopReason MeasureUntilStopped(CommDevice& device, CommDevice* reference,
     }
     opening->receiver.EndThread();
     if (!opening->receiver.LastStopWasForced()) {
+        dispatch.EndRun();
         RemoveEmptyLog(opening->log.Path());
     }
     const uint64_t dropped = opening->watched.Timing().droppedChanges;

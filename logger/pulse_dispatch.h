@@ -23,6 +23,8 @@ class PulseDispatch : public MeasurementDisplay {
     // The main thread, before each receive thread starts: `reference` is the device whose DCD
     // carries a reference second, if any, used by the receive thread until the next run.
     void StartRun(CommDevice* reference);
+    // The main thread, once the receive thread has ended: the run's last pulse is decided.
+    void EndRun() { m_pipeline.EndRun(); }
 
     // The receive thread's, like the window's fields.
     void SetFieldText(int, const char*) override {}

@@ -183,6 +183,7 @@ int RunReplay(const LoggerOptions& options, StopRequest& stop) {
             }
         }
     }
+    dispatch.EndRun();
     pipeline.Event(EventOfKind(RunEvent::Kind::kStop));
     DrainAndCloseOutputs(outputs);
     const double seconds = static_cast<double>(SystemClock().MonotonicNs() - startedNs) / kSecondNs;

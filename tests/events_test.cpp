@@ -113,8 +113,8 @@ std::vector<double> Ramp(double hertzPerSecond, int from, int seconds, int lengt
 }
 
 TEST(RateWatchTest, ARateHeldForSecondsIsAnEventAndAnArtefactNone) {
-    std::vector<double> slip(20, 50.0);
-    slip[8] = 51.0;  // the device counted one cycle too many
+    std::vector<double> spike(20, 50.0);
+    spike[8] = 50.5;  // one reading half a hertz off, which no slip rule took out
     std::vector<double> gapInRamp = Ramp(-0.2, 5, 10, 25);
     gapInRamp[9] = NAN;
     const struct {
@@ -123,7 +123,12 @@ TEST(RateWatchTest, ARateHeldForSecondsIsAnEventAndAnArtefactNone) {
         std::vector<std::string> told;
     } cases[] = {
         {"a fall of 0.2 Hz/s for 10 s", Ramp(-0.2, 5, 10, 25), {"start@8", "end@18 -0.200@11"}},
-        {"a one-cycle slip is none", slip, {}},
+        // The one-second means of a fall at 0.15 Hz/s for 4 s: window slopes of -0.0975,
+        // -0.135, -0.135 and -0.0975 Hz/s, two beyond the limit.
+        {"a drop of 0.6 Hz at 0.15 Hz/s",
+         {50, 50, 50, 50, 50, 50, 49.925, 49.775, 49.625, 49.475, 49.4, 49.4, 49.4, 49.4},
+         {"start@9", "end@11 -0.135@9"}},
+        {"one reading half a hertz off is none", spike, {}},
         {"a drift of 0.05 Hz/s is none", Ramp(0.05, 2, 15, 20), {}},
         // It breaks the confirmation, which begins again after it.
         {"a lost pulse in the fall delays its start", gapInRamp, {"start@10", "end@18 -0.200@11"}},

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -119,6 +120,7 @@ std::vector<PulseReport> Play(const std::vector<Step>& script, PipelineSettings 
                 break;
         }
     }
+    pipeline.EndRun();
     return records;
 }
 
@@ -196,6 +198,65 @@ INSTANTIATE_TEST_SUITE_P(
                   "2026-12-07T00:00:03.000000Z |  | 50.00000 | 50 |  |",
                   "2026-12-07T00:00:04.020000Z | cycle slip +1 | 50.00000 | 50 |  |",
                   "2026-12-07T00:00:05.020000Z |  | 50.00000 | 50 |  |"}},
+        Scenario{"an edge ahead of the true second is a glitch once the true edge comes, and "
+                 "the seconds around it read true",
+                 50,
+                 {Edge(kS), Edge(2 * kS), Edge(3 * kS), Edge(3 * kS + 970'000'000), Edge(4 * kS),
+                  Edge(5 * kS)},
+                 {"2026-12-07T00:00:00.999999Z | new epoch |  | 50 |  |",
+                  "2026-12-07T00:00:01.000000Z | start |  | 50 |  |",
+                  "2026-12-07T00:00:02.000000Z |  | 50.00000 | 50 |  |",
+                  "2026-12-07T00:00:03.000000Z |  | 50.00000 | 50 |  |",
+                  "2026-12-07T00:00:03.970000Z | glitch |  | 50 |  |",
+                  "2026-12-07T00:00:04.000000Z |  | 50.00000 | 50 |  |",
+                  "2026-12-07T00:00:05.000000Z |  | 50.00000 | 50 |  |"}},
+        Scenario{"an edge after the expected second is counted, and a later rival is a glitch",
+                 50,
+                 {Edge(kS), Edge(2 * kS), Edge(3 * kS + 1'000'000), Edge(3 * kS + 30'000'000),
+                  Edge(4 * kS + 1'000'000)},
+                 {"2026-12-07T00:00:00.999999Z | new epoch |  | 50 |  |",
+                  "2026-12-07T00:00:01.000000Z | start |  | 50 |  |",
+                  "2026-12-07T00:00:02.000000Z |  | 50.00000 | 50 |  |",
+                  "2026-12-07T00:00:03.001000Z |  | 49.95005 | 50 |  |",
+                  "2026-12-07T00:00:03.030000Z | glitch |  | 50 |  |",
+                  "2026-12-07T00:00:04.001000Z |  | 50.00000 | 50 |  |"}},
+        Scenario{"an early second that no edge rivals reads as it is, once the next shows none",
+                 50,
+                 {Edge(kS), Edge(2 * kS), Edge(2 * kS + 990'000'000),
+                  Edge(3 * kS + 990'000'000)},
+                 {"2026-12-07T00:00:00.999999Z | new epoch |  | 50 |  |",
+                  "2026-12-07T00:00:01.000000Z | start |  | 50 |  |",
+                  "2026-12-07T00:00:02.000000Z |  | 50.00000 | 50 |  |",
+                  "2026-12-07T00:00:02.990000Z |  | 50.50505 | 50 |  |",
+                  "2026-12-07T00:00:03.990000Z |  | 50.00000 | 50 |  |"}},
+        Scenario{"an event while a second waits for its rival comes after it, in time order",
+                 50,
+                 {Edge(kS), Edge(2 * kS), Edge(2 * kS + 970'000'000),
+                  Happens(RunEvent::Kind::kNoPulses, 2 * kS + 980'000'000), Edge(3 * kS)},
+                 {"2026-12-07T00:00:00.999999Z | new epoch |  | 50 |  |",
+                  "2026-12-07T00:00:01.000000Z | start |  | 50 |  |",
+                  "2026-12-07T00:00:02.000000Z |  | 50.00000 | 50 |  |",
+                  "2026-12-07T00:00:02.970000Z | glitch |  | 50 |  |",
+                  "2026-12-07T00:00:02.980000Z | no pulses |  | 50 |  |",
+                  "2026-12-07T00:00:03.000000Z |  | 50.00000 | 50 |  |"}},
+        Scenario{"a waiting second is decided once no edge can rival it",
+                 50,
+                 {Edge(kS), Edge(2 * kS), Edge(2 * kS + 970'000'000),
+                  Happens(RunEvent::Kind::kNoPulses, 4 * kS)},
+                 {"2026-12-07T00:00:00.999999Z | new epoch |  | 50 |  |",
+                  "2026-12-07T00:00:01.000000Z | start |  | 50 |  |",
+                  "2026-12-07T00:00:02.000000Z |  | 50.00000 | 50 |  |",
+                  "2026-12-07T00:00:02.970000Z |  | 51.54639 | 50 |  |",
+                  "2026-12-07T00:00:04.000000Z | no pulses |  | 50 |  |"}},
+        Scenario{"a stop decides a waiting second at once: no edge comes after it",
+                 50,
+                 {Edge(kS), Edge(2 * kS), Edge(2 * kS + 970'000'000),
+                  Happens(RunEvent::Kind::kStop, 2 * kS + 980'000'000)},
+                 {"2026-12-07T00:00:00.999999Z | new epoch |  | 50 |  |",
+                  "2026-12-07T00:00:01.000000Z | start |  | 50 |  |",
+                  "2026-12-07T00:00:02.000000Z |  | 50.00000 | 50 |  |",
+                  "2026-12-07T00:00:02.970000Z |  | 51.54639 | 50 |  |",
+                  "2026-12-07T00:00:02.980000Z | stop |  | 50 |  |"}},
         Scenario{"the run's events come at the clock's UTC time, between the pulses",
                  50,
                  {Edge(kS), Happens(RunEvent::Kind::kDeviceLost, kS + kS / 2),
@@ -235,6 +296,41 @@ INSTANTIATE_TEST_SUITE_P(
                   "2026-12-07T00:00:05.015075Z |  | 50.00000 | 50 |  |",
                   "2026-12-07T00:00:06.015075Z |  | 50.00000 | 50 |  | -standard range "
                   "-full reserve activation"}}));
+
+// A contact that bounces for 3.5 s from 0.9 s after a true second, rising every `everyNs`
+// (a bounce 250 us off any true second), among the true seconds of a steady 50 Hz grid: each
+// true second reads 50 Hz, every bounce is a glitch, and no band nor rate of change is left.
+TEST(PulsePipelineTest, ABouncingContactLeavesTheTrueSecondsTheirReadings) {
+    for (const int64_t everyNs : {2'000'000, 1'000'000, 333'333}) {
+        std::vector<int64_t> edges;
+        for (int64_t t = 3 * kS + 900'000'000 + 250'000; t < 7 * kS + 400'000'000; t += everyNs) {
+            edges.push_back(t);
+        }
+        const size_t bounces = edges.size();
+        for (int64_t second = 1; second <= 9; ++second) {
+            edges.push_back(second * kS);
+        }
+        std::sort(edges.begin(), edges.end());
+        std::vector<Step> script;
+        for (const int64_t edge : edges) {
+            script.push_back(Edge(edge));
+        }
+        size_t glitches = 0;
+        std::vector<int64_t> readAtNs;
+        for (const PulseReport& record : Play(script, {50, {}, std::nullopt})) {
+            EXPECT_TRUE(record.bandEvents.empty()) << everyNs << " at " << record.unixNanoseconds;
+            glitches += record.event.kind == RunEvent::Kind::kGlitch ? 1 : 0;
+            if (record.figures && record.figures->frequencyTenMicroHz) {
+                EXPECT_EQ(*record.figures->frequencyTenMicroHz, 5'000'000) << everyNs;
+                readAtNs.push_back(record.unixNanoseconds - kUtcAtZeroNs);
+            }
+        }
+        EXPECT_EQ(glitches, bounces) << everyNs;
+        EXPECT_EQ(readAtNs, (std::vector<int64_t>{2 * kS, 3 * kS, 4 * kS, 5 * kS, 6 * kS,
+                                                  7 * kS, 8 * kS, 9 * kS}))
+            << everyNs;
+    }
+}
 
 // Timestamps jittered by +-`jitterNs` in turn, on a clock whose daemon states `rateErrorPpm`:
 // a one-second frequency's uncertainty is the nominal times the two timestamps' scatter and
