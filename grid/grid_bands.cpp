@@ -7,8 +7,8 @@
 
 namespace cyclara {
 
-// The sources are in the README; the standard frequency ranges are the System Operation
-// Guideline's (Annex III, table 1). An event needs two readings outside (a one-cycle slip is one
+// The sources are in the README; the standard frequency ranges and the maximum steady-state
+// deviations are the System Operation Guideline's (Annex III, table 1). An event needs two readings outside (a one-cycle slip is one
 // reading), so no band's minimum is below 2 s; where an operator counts only excursions held
 // for a time, that time is the minimum.
 const std::vector<Grid>& KnownGrids() {
@@ -20,7 +20,8 @@ const std::vector<Grid>& KnownGrids() {
           {"alert (100 mHz for 5 min)", 49.9, 50.1, 300},
           {"full reserve activation", 49.8, 50.2, 2},
           {"emergency limits", 49.0, 51.5, 2}},
-         0.05},
+         0.05,
+         0.2},
         // The alert states as the guideline's Article 18 sets them: outside half the maximum
         // steady-state deviation for the alert state trigger time.
         {"great-britain",
@@ -28,32 +29,43 @@ const std::vector<Grid>& KnownGrids() {
          {{"operational limits", 49.8, 50.2, 2},
           {"alert (250 mHz for 10 min)", 49.75, 50.25, 600},
           {"statutory limits", 49.5, 50.5, 2}},
-         0.2},
+         0.2,
+         0.5},
         {"nordic",
          50,
          {{"normal band", 49.9, 50.1, 2},
           {"alert (100 mHz for 15 min)", 49.9, 50.1, 900},
           {"alert (250 mHz for 5 min)", 49.75, 50.25, 300},
           {"disturbance reserve", 49.5, 50.5, 2}},
-         0.1},
+         0.1,
+         0.5},
         // The NERC standards define no standard frequency range. BAL-001-2's frequency trigger
         // limits are 60 Hz +- 3 epsilon-1 (18 mHz Eastern, 22.8 Western, 30 ERCOT, 21 Quebec);
-        // PRC-024's generator ride-through curves give the range of continuous operation.
+        // PRC-024's generator ride-through curves give the range of continuous operation, whose
+        // half width stands for the largest steady-state deviation (none is defined); Texas
+        // and Quebec take the Eastern's, having no such band here.
         {"north-america-eastern",
          60,
          {{"frequency trigger limits", 59.946, 60.054, 2},
           {"continuous operation", 59.5, 60.5, 2}},
-         std::nullopt},
+         std::nullopt,
+         0.5},
         {"north-america-western",
          60,
          {{"frequency trigger limits", 59.9316, 60.0684, 2},
           {"continuous operation", 59.4, 60.6, 2}},
-         std::nullopt},
-        {"north-america-texas", 60, {{"frequency trigger limits", 59.91, 60.09, 2}}, std::nullopt},
+         std::nullopt,
+         0.6},
+        {"north-america-texas",
+         60,
+         {{"frequency trigger limits", 59.91, 60.09, 2}},
+         std::nullopt,
+         0.5},
         {"north-america-quebec",
          60,
          {{"frequency trigger limits", 59.937, 60.063, 2}},
-         std::nullopt},
+         std::nullopt,
+         0.5},
     };
     return grids;
 }

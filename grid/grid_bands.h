@@ -22,6 +22,9 @@ struct Grid {
     std::vector<Band> bands;
     // The standard frequency range's half width, where the area's operators define one.
     std::optional<double> standardRangeHz;
+    // The largest steady-state deviation from nominal the area's operators plan for: how far
+    // a mean over a minute or two may lie from the one before.
+    double wanderHz = 0.2;
 };
 
 // The user's choice: a synchronous area by name (empty: the nominal frequency's usual one),

@@ -59,12 +59,24 @@ RunEvent GridTimeEpoch::Bridge(const PulseReport& report) {
     }
     const int64_t gapNs = report.unixNanoseconds - m_state->lastUnixNs;
     const double gapSeconds = static_cast<double>(gapNs) / kSecondNs;
-    if (gapNs <= 0 || gapSeconds * kWanderHz / m_state->nominal > kResolvableSeconds) {
+    // How far the seconds the device counted may lie from the prediction: the grid's wander
+    // over the gap, and the clock's UTC at both its ends.
+    const std::optional<double> utcBound = OffsetBoundSeconds(report.clock);
+    const double allowed = gapSeconds * m_wanderHz / m_state->nominal +
+                           2 * utcBound.value_or(kAssumedUtcErrorSeconds);
+    if (gapNs <= 0 || allowed >= kResolvableSeconds) {
         return NewEpoch(report, RunEvent::NewEpochCause::kGapTooLong, std::llround(gapSeconds));
     }
     // The device counted a whole number of seconds over the gap: the one nearest to what the
-    // mean frequency before it would have counted.
-    const int64_t counted = std::llround(gapSeconds * m_state->lastMeanHz / m_state->nominal);
+    // mean frequency before it would have counted, if it lies near enough. A device whose
+    // count began again (a power dip, USB power lost) comes back at any fraction of a second,
+    // and a grid that moved further than it can would be a whole second off.
+    const double predicted = gapSeconds * m_state->lastMeanHz / m_state->nominal;
+    const int64_t counted = std::llround(predicted);
+    if (std::fabs(static_cast<double>(counted) - predicted) > allowed) {
+        return NewEpoch(report, RunEvent::NewEpochCause::kCountDidNotCarryOn,
+                        std::llround(gapSeconds));
+    }
     m_runOffsetUs = m_state->lastDeviationUs + counted * 1'000'000 - (gapNs + 500) / 1000;
     RunEvent bridged = EventOfKind(RunEvent::Kind::kEpochBridged);
     bridged.gapSeconds = std::llround(gapSeconds);

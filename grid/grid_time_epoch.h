@@ -27,12 +27,15 @@ struct EpochState {
 
 class GridTimeEpoch {
   public:
-    // How far the mean frequency over a gap may lie from the mean before it: grids stay well
-    // inside 0.2 Hz of their own recent mean for minutes.
-    static constexpr double kWanderHz = 0.2;
-    // What the whole seconds may be uncertain by and still be resolved: half a second less the
-    // clocks' share (a disciplined clock's UTC over a restart, a few milliseconds).
+    // How far the mean frequency over a gap may lie from the mean before it, until the grid
+    // says: Continental Europe's largest steady-state deviation.
+    static constexpr double kDefaultWanderHz = 0.2;
+    // What the seconds counted over a gap may be uncertain by and still be told apart: half a
+    // second, less a margin.
     static constexpr double kResolvableSeconds = 0.4;
+    // The error of a disciplined clock's UTC at each end of a gap where the kernel gives no
+    // bound of its own.
+    static constexpr double kAssumedUtcErrorSeconds = 0.005;
 
     // `stored`: the state a run before this one left, if any; `storedDamaged`: one was kept
     // but could not be read, which the first new epoch says.
@@ -52,6 +55,10 @@ class GridTimeEpoch {
     // move by what the anchor says ours was off.
     RunEvent ApplyAnchor(PulseReport& report);
 
+    // The grid's largest steady-state deviation, which bounds how far the seconds counted
+    // over a gap may lie from the prediction.
+    void AllowWander(double hertz) { m_wanderHz = hertz; }
+
     // Any thread the owner orders after Apply: the state to keep for the next run.
     const std::optional<EpochState>& State() const { return m_state; }
 
@@ -61,6 +68,7 @@ class GridTimeEpoch {
                       int64_t gapSeconds = 0);
 
     std::optional<EpochState> m_state;
+    double m_wanderHz = kDefaultWanderHz;
     bool m_storedDamaged;  // until the first epoch begins
     int64_t m_runOffsetUs = 0;  // the epoch's deviation at this run's reference pulse
     DeviationHistory m_history;  // of this epoch's counted pulses

@@ -228,14 +228,19 @@ void PulsePipeline::Measure(const Arrival& edge, bool skip) {
     const int64_t ticks = edge.pulse.edgeTicks;
     report.figures = skip ? m_gridClock->Skip(ticks) : m_gridClock->OnPulse(ticks);
     report.event = EventOfFigures(*report.figures);
+    KnowTheGrid();
     const RunEvent bridged = m_epoch.Apply(report);
     HandBefore(report, bridged);
     ApplyAnchor(report);
     WatchBands(report);
     if (report.figures->timestampNoiseSeconds && m_nominalHz != 0) {
+        const int64_t epochSeconds =
+            report.gridTimeSinceNs != 0
+                ? (report.unixNanoseconds - report.gridTimeSinceNs) / kSecondNs
+                : 0;
         report.uncertainty = UncertaintyOf(*report.figures->timestampNoiseSeconds,
                                            RateErrorPpm(report.clock), m_nominalHz,
-                                           report.figures->seconds,
+                                           report.figures->seconds, epochSeconds,
                                            OffsetBoundSeconds(report.clock));
     }
     Hand(report);
@@ -267,11 +272,6 @@ void PulsePipeline::FollowReference(const CountedPulse& pulse, PulseReport& repo
 // seconds around it read as one, so it breaks no confirmation (a contact that bounces for
 // seconds would otherwise hide every change meanwhile).
 void PulsePipeline::WatchBands(PulseReport& report) {
-    if (m_bands.empty() && m_nominalHz != 0) {
-        for (const Band& band : GridFor(m_grid, m_nominalHz).bands) {
-            m_bands.emplace_back(band);
-        }
-    }
     const PulseFigures& figures = *report.figures;
     if (figures.kind == PulseFigures::Kind::kGlitch) {
         return;
@@ -284,6 +284,18 @@ void PulsePipeline::WatchBands(PulseReport& report) {
         Feed(watch, hertz, report);
     }
     Feed(m_rate, hertz, report);
+}
+
+// Once the nominal frequency is known: the bands to watch and how far the grid may wander.
+void PulsePipeline::KnowTheGrid() {
+    if (!m_bands.empty() || m_nominalHz == 0) {
+        return;
+    }
+    const Grid grid = GridFor(m_grid, m_nominalHz);
+    for (const Band& band : grid.bands) {
+        m_bands.emplace_back(band);
+    }
+    m_epoch.AllowWander(grid.wanderHz);
 }
 
 void PulsePipeline::HandBefore(const PulseReport& pulse, const RunEvent& event) {

@@ -94,6 +94,7 @@ class PulsePipeline {
     void HandBefore(const PulseReport& pulse, const RunEvent& event);
     void FollowReference(const CountedPulse& pulse, PulseReport& report);
     void ApplyAnchor(PulseReport& report);
+    void KnowTheGrid();
     void WatchBands(PulseReport& report);
     void DecideNominal(int hertz);
 

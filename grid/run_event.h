@@ -41,6 +41,9 @@ struct RunEvent {
         kStoredEpochDamaged,  // the state an earlier run kept could not be read
         kClockUnsynchronised,
         kGapTooLong,  // `gapSeconds`
+        // The seconds counted over a gap of `gapSeconds` lie further from the prediction than
+        // the grid and the clock allow.
+        kCountDidNotCarryOn,
     };
 
     Kind kind = Kind::kNone;

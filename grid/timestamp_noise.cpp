@@ -44,18 +44,15 @@ std::optional<double> TimestampNoise::SigmaSeconds(int64_t frequency) const {
 
 // A one-second interval carries two timestamps' noise; the mean and the grid time carry only
 // their two ends', which the span divides for the mean; the rate error scales the frequency
-// and accumulates in the grid time, but on a clock kept to UTC no further than the offsets at
-// the span's two ends allow: each within the bound, as a uniform error, sqrt(2/3) of it.
+// and accumulates in the grid time over its epoch, as far as the clock lets it drift.
 Uncertainty UncertaintyOf(double sigmaSeconds, double rateErrorPpm, int nominal, int64_t seconds,
-                          std::optional<double> offsetBoundSeconds) {
+                          int64_t epochSeconds, std::optional<double> offsetBoundSeconds) {
     const double rate = rateErrorPpm * 1e-6;
     const double ends = std::sqrt(2.0) * sigmaSeconds;
     const double span = static_cast<double>(seconds > 0 ? seconds : 1);
-    const double drift = offsetBoundSeconds
-                             ? std::min(rate * span, std::sqrt(2.0 / 3.0) * *offsetBoundSeconds)
-                             : rate * span;
+    const double epoch = std::max(span, static_cast<double>(epochSeconds));
     return {nominal * std::hypot(ends, rate), nominal * std::hypot(ends / span, rate),
-            std::hypot(ends, drift)};
+            std::hypot(ends, DriftSeconds(rateErrorPpm, epoch, offsetBoundSeconds))};
 }
 
 }  // namespace cyclara

@@ -44,10 +44,11 @@ struct Uncertainty {
     double gridTimeSeconds = 0;  // the grid time deviation
 };
 
-// For a reading `seconds` after the reference, at `nominal` Hz, with timestamp noise `sigma`
+// For a reading `seconds` after the reference, in a grid time epoch `epochSeconds` long (a
+// bridged epoch carries its error across runs), at `nominal` Hz, with timestamp noise `sigma`
 // seconds and a clock rate error of `rateErrorPpm`; `offsetBound`, where the clock is kept to
-// UTC, bounds what the rate error can add up to over the span.
+// UTC, bounds what the rate error can add up to over either span.
 Uncertainty UncertaintyOf(double sigmaSeconds, double rateErrorPpm, int nominal, int64_t seconds,
-                          std::optional<double> offsetBoundSeconds);
+                          int64_t epochSeconds, std::optional<double> offsetBoundSeconds);
 
 }  // namespace cyclara

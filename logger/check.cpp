@@ -132,9 +132,9 @@ void CheckClockAndNoise(Report& report, const ClockState& clock, const std::opti
     }
     const int hertz = nominal != 0 ? nominal : 50;
     const Uncertainty reading =
-        UncertaintyOf(*sigma, RateErrorPpm(clock), hertz, 1, OffsetBoundSeconds(clock));
+        UncertaintyOf(*sigma, RateErrorPpm(clock), hertz, 1, 1, OffsetBoundSeconds(clock));
     const Uncertainty hour =
-        UncertaintyOf(*sigma, RateErrorPpm(clock), hertz, 3600, OffsetBoundSeconds(clock));
+        UncertaintyOf(*sigma, RateErrorPpm(clock), hertz, 3600, 3600, OffsetBoundSeconds(clock));
     report.Fine("noise", Printed("timestamps scatter by %.1f us at most: a one-second reading is "
                                  "good to %.3f mHz, an hour's mean to %.4f mHz",
                                  *sigma * 1e6, reading.frequencyHz * 1e3,

@@ -1,7 +1,10 @@
 #include "measure/clock_state.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <utility>
 
 namespace cyclara {
@@ -34,6 +37,13 @@ std::optional<double> OffsetBoundSeconds(const ClockState& state) {
         return std::nullopt;
     }
     return static_cast<double>(*state.maximumErrorUs) / 1e6;
+}
+
+double DriftSeconds(double rateErrorPpm, double spanSeconds,
+                    std::optional<double> offsetBoundSeconds) {
+    const double drift = rateErrorPpm * 1e-6 * spanSeconds;
+    return offsetBoundSeconds ? std::min(drift, std::sqrt(2.0 / 3.0) * *offsetBoundSeconds)
+                              : drift;
 }
 
 double RateErrorPpm(const ClockState& state) {
@@ -110,9 +120,18 @@ bool SlewWatch::Sample(int64_t rawNs, int64_t disciplinedNs) {
 std::string DescribeClock(const ClockState& state, int nominal) {
     const double ppm = RateErrorPpm(state);
     const int hertz = nominal != 0 ? nominal : 50;
-    char cost[160];
+    const std::optional<double> bound = OffsetBoundSeconds(state);
+    char cost[200];
     std::snprintf(cost, sizeof cost, "up to %.3g mHz at %d Hz and %.3g s of grid time a day",
-                  hertz * ppm * 1e-3, hertz, ppm * 1e-6 * kSecondsADay);
+                  hertz * ppm * 1e-3, hertz, DriftSeconds(ppm, kSecondsADay, bound));
+    if (bound) {
+        char most[120];
+        std::snprintf(most, sizeof most,
+                      ", never more than %.3g s however long it runs (within %.3g ms of UTC)",
+                      DriftSeconds(ppm, std::numeric_limits<double>::infinity(), bound),
+                      *bound * 1e3);
+        std::strncat(cost, most, sizeof cost - std::strlen(cost) - 1);
+    }
     char text[512];
     switch (state.discipline) {
         case ClockState::Discipline::kSynchronised:

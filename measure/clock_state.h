@@ -46,6 +46,12 @@ double RateErrorPpm(const ClockState& state);
 // end; none where only the rate bounds it (unsynchronised, a reference's seconds, Windows).
 std::optional<double> OffsetBoundSeconds(const ClockState& state);
 
+// What the clock's rate error adds up to over `spanSeconds`: the rate times the span, but on a
+// clock kept to UTC no more than the offsets at the span's two ends allow (each a uniform
+// error within the bound: sqrt(2/3) of it together).
+double DriftSeconds(double rateErrorPpm, double spanSeconds,
+                    std::optional<double> offsetBoundSeconds);
+
 // "synchronised", "unsynchronised", "never disciplined" or "not measured": the record's and
 // the events' word.
 const char* DisciplineName(ClockState::Discipline discipline);

@@ -20,6 +20,10 @@ std::string NewEpochWords(const RunEvent& event) {
             return std::string(record_event::kNewEpoch) + ": a gap of " +
                    std::to_string(event.gapSeconds) +
                    " s is too long to count its seconds";
+        case RunEvent::NewEpochCause::kCountDidNotCarryOn:
+            return std::string(record_event::kNewEpoch) +
+                   ": the device's count did not carry on over a gap of " +
+                   std::to_string(event.gapSeconds) + " s";
     }
     return record_event::kNewEpoch;
 }

@@ -31,6 +31,7 @@ struct Gap {
     ClockState::Discipline clock;
     const char* event;
     bool continues;
+    double wanderHz = GridTimeEpoch::kDefaultWanderHz;  // the grid's
 };
 
 TEST(GridTimeEpochTest, AGapIsBridgedOnlyWhileItsWholeSecondsCanBeCounted) {
@@ -45,12 +46,23 @@ TEST(GridTimeEpochTest, AGapIsBridgedOnlyWhileItsWholeSecondsCanBeCounted) {
          "new epoch: a gap of 3593 s is too long to count its seconds", false},
         {"30 s on an unsynchronised clock", 30, 50.1, ClockState::Discipline::kUnsynchronised,
          "new epoch: the clock is not synchronised", false},
+        // Its pulses come at any fraction of a second: 0.4927 s off the prediction, where the
+        // gap allows 0.036 s and the clocks 0.01 s.
+        {"9 s, the device's count begun again", 9.4927, 50.1, synchronised,
+         "new epoch: the device's count did not carry on over a gap of 9 s", false},
+        // 90 s at 49.8 Hz count 90 seconds where the mean before predicts 90.54.
+        {"90 s, the grid 0.3 Hz below its mean", 90, 49.8, synchronised,
+         "new epoch: the device's count did not carry on over a gap of 90 s", false},
+        {"a minute on a grid that may wander 0.5 Hz", 60, 50.1, synchronised,
+         "new epoch: a gap of 60 s is too long to count its seconds", false, 0.5},
+        {"30 s on it", 30, 50.1, synchronised, "bridged 30 s", true, 0.5},
     };
     for (const Gap& gap : gaps) {
         // The last pulse before the gap: 12.345 ms ahead, at a mean of 50.1 Hz, on a deviation
         // the operator anchored at 500 s.
         const EpochState before{0, 1000 * kSecondNs, 12'345, 50.1, 50, 500 * kSecondNs};
         GridTimeEpoch epoch(before);
+        epoch.AllowWander(gap.wanderHz);
         const double counted = gap.pulses;
         const double trueSeconds = counted * 50 / gap.gapHz;
         PulseReport reference;

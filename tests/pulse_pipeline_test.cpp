@@ -448,6 +448,15 @@ INSTANTIATE_TEST_SUITE_P(
              "2026-12-07T00:00:01.000000Z | start |  | +0.000000 | unsynchronised",
              "2026-12-07T00:00:02.000000Z |  | 50.00000 | +0.000000 | unsynchronised"}},
         GridTimeScenario{
+            "a device whose count began again comes back at another fraction of a second",
+            EarlierRun(9 * kS + 492'700'000),
+            false,
+            {ClockIs(kSynchronised), Edge(kS), Edge(2 * kS)},
+            {"2026-12-07T00:00:00.999999Z | new epoch: the device's count did not carry on "
+             "over a gap of 9 s |  |  | synchronised",
+             "2026-12-07T00:00:01.000000Z | start |  | +0.000000 | synchronised",
+             "2026-12-07T00:00:02.000000Z |  | 50.00000 | +0.000000 | synchronised"}},
+        GridTimeScenario{
             "an hour away is too long to count the seconds the device counted",
             EarlierRun(3600 * kS),
             false,

@@ -97,22 +97,26 @@ TEST(UncertaintyTest, NoiseAndRateErrorCombine) {
     const std::optional<double> free;
     const struct {
         double sigmaUs, ppm;
-        int64_t seconds;
+        int64_t seconds, epochSeconds;
         std::optional<double> offsetBoundSeconds;  // the kernel's maxerror, while synchronised
         double frequencyMilliHertz, meanMilliHertz, gridTimeMs;
     } cases[] = {
-        {20, 0, 1, free, 1.414, 1.414, 0.028},          // one reading, noise alone
-        {20, 0, 3600, free, 1.414, 0.000393, 0.028},    // an hour's mean: the ends only
-        {0, 20, 86'400, free, 1.0, 1.0, 1728.0},         // a free crystal: 1.7 s of grid time a day
-        {20, 1, 3600, 0.050, 1.415, 0.05, 3.6},         // a disciplined clock's assumed 1 ppm
+        {20, 0, 1, 1, free, 1.414, 1.414, 0.028},          // one reading, noise alone
+        {20, 0, 3600, 3600, free, 1.414, 0.000393, 0.028},  // an hour's mean: the ends only
+        {0, 20, 86'400, 86'400, free, 1.0, 1.0, 1728.0},  // a free crystal: 1.7 s a day
+        {20, 1, 3600, 3600, 0.050, 1.415, 0.05, 3.6},  // a disciplined clock's assumed 1 ppm
         // A month on a clock kept within 50 ms of UTC: its offsets at the two ends bound the
         // grid time's error (sqrt(2/3) of the bound), where the rate alone gave 2.6 s.
-        {20, 1, 30 * 86'400, 0.050, 1.415, 0.05, 40.825},
-        {20, 1, 30 * 86'400, free, 1.415, 0.05, 2592.0},
+        {20, 1, 30 * 86'400, 30 * 86'400, 0.050, 1.415, 0.05, 40.825},
+        {20, 1, 30 * 86'400, 30 * 86'400, free, 1.415, 0.05, 2592.0},
+        // An hour's run in an epoch bridged across a day: the grid time carries the day's drift,
+        // the mean only its own hour's ends.
+        {20, 1, 3600, 86'400, free, 1.415, 0.05, 86.4},
+        {20, 1, 3600, 86'400, 0.050, 1.415, 0.05, 40.825},
     };
     for (const auto& c : cases) {
-        const Uncertainty u =
-            UncertaintyOf(c.sigmaUs * 1e-6, c.ppm, 50, c.seconds, c.offsetBoundSeconds);
+        const Uncertainty u = UncertaintyOf(c.sigmaUs * 1e-6, c.ppm, 50, c.seconds,
+                                            c.epochSeconds, c.offsetBoundSeconds);
         EXPECT_NEAR(u.frequencyHz * 1e3, c.frequencyMilliHertz, 0.002) << c.sigmaUs << c.ppm;
         EXPECT_NEAR(u.meanFrequencyHz * 1e3, c.meanMilliHertz, 0.001) << c.seconds;
         EXPECT_NEAR(u.gridTimeSeconds * 1e3, c.gridTimeMs, 0.001) << c.seconds;
@@ -135,10 +139,11 @@ TEST(ClockStateTest, TheKernelsStateAndWhatItCosts) {
         {false, 16'000'000, 0, std::nullopt, "not synchronised"},
         {false, 50'000, 12, std::nullopt,
          "synchronised, frequency correction +12.000 ppm, rate error about 1 ppm (assumed): up "
-         "to 0.05 mHz at 50 Hz and 0.0864 s of grid time a day"},
+         "to 0.05 mHz at 50 Hz and 0.0408 s of grid time a day, never more than 0.0408 s "
+         "however long it runs (within 50 ms of UTC)"},
         {false, 50'000, -3.5, 0.02,
          "synchronised, frequency correction -3.500 ppm, rate error 0.02 ppm (chrony): up to "
-         "0.001 mHz at 50 Hz and 0.00173 s"},
+         "0.001 mHz at 50 Hz and 0.00173 s of grid time a day, never more than 0.0408 s"},
     };
     for (const auto& c : cases) {
         ClockState state = KernelClockState(c.flag, c.maximumErrorUs, c.ppm);
