@@ -2,6 +2,7 @@
 
 #include "grid/grid_bands.h"
 
+#include <cmath>
 #include <utility>
 
 namespace cyclara {
@@ -118,8 +119,10 @@ void PulsePipeline::EventLocked(const RunEvent& event) {
     Hand(report);
 }
 
-void PulsePipeline::ClockRead(const ClockState& clock) {
+void PulsePipeline::ClockRead(const ClockState& read) {
     std::lock_guard lock(m_mutex);
+    ClockState clock = read;
+    clock.slewing = m_clockState && m_clockState->slewing;
     const std::optional<ClockState> before = std::exchange(m_clockState, clock);
     if (before && std::string_view(ClockWord(*before)) != ClockWord(clock)) {
         EventLocked(EventOfKind(RunEvent::Kind::kClockChanged));
@@ -167,9 +170,10 @@ void PulsePipeline::OnCountedPulse(const CountedPulse& pulse) {
     // Paired with the realtime clock at every pulse: a wall-clock step moves the times from
     // the next pulse on and never an interval.
     const WallPairing now = m_clockSource.PairWithUtc();
+    const std::optional<ClockPair> clocks = m_clockSource.RawAndDisciplined();
     std::lock_guard lock(m_mutex);
     Take({pulse, UnixNanosecondsOf(pulse.edgeTicks, now, pulse.counterFrequency),
-          m_deviceFigure, m_clockState.value_or(ClockState{})});
+          m_deviceFigure, m_clockState.value_or(ClockState{}), clocks});
 }
 
 // Of two edges that may each be the next second, the one nearer the expected second is
@@ -225,6 +229,9 @@ void PulsePipeline::Measure(const Arrival& edge, bool skip) {
     report.nominalHz = m_nominalHz;
     report.frequencyText = edge.frequencyText;
     FollowReference(edge.pulse, report);
+    if (!skip) {
+        FollowSlew(edge, report);
+    }
     const int64_t ticks = edge.pulse.edgeTicks;
     report.figures = skip ? m_gridClock->Skip(ticks) : m_gridClock->OnPulse(ticks);
     report.event = EventOfFigures(*report.figures);
@@ -242,6 +249,10 @@ void PulsePipeline::Measure(const Arrival& edge, bool skip) {
                                            RateErrorPpm(report.clock), m_nominalHz,
                                            report.figures->seconds, epochSeconds,
                                            OffsetBoundSeconds(report.clock));
+        // A slew moves the reading by its rate while it runs: that much more uncertain.
+        report.uncertainty->frequencyHz =
+            std::hypot(report.uncertainty->frequencyHz,
+                       m_nominalHz * std::fabs(m_slew.DeparturePpm()) * 1e-6);
     }
     Hand(report);
 }
@@ -251,6 +262,23 @@ void PulsePipeline::ApplyAnchor(PulseReport& report) {
         m_epoch.Anchor(*std::exchange(m_anchor, std::nullopt));
     }
     HandBefore(report, m_epoch.ApplyAnchor(report));
+}
+
+// The disciplined clock against the raw crystal at every counted pulse: a slew flags the very
+// first reading it moves, where a look every few seconds came too late for some.
+void PulsePipeline::FollowSlew(const Arrival& edge, PulseReport& report) {
+    if (!edge.clocks) {
+        return;
+    }
+    const bool slewing = m_slew.Sample(edge.clocks->rawNs, edge.clocks->disciplinedNs);
+    const std::string wordBefore = ClockWord(report.clock);
+    report.clock.slewing = slewing;
+    if (m_clockState) {
+        m_clockState->slewing = slewing;
+    }
+    if (wordBefore != ClockWord(report.clock)) {
+        HandBefore(report, EventOfKind(RunEvent::Kind::kClockChanged));
+    }
 }
 
 void PulsePipeline::FollowReference(const CountedPulse& pulse, PulseReport& report) {

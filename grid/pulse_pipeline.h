@@ -74,6 +74,7 @@ class PulsePipeline {
         int64_t unixNanoseconds = 0;
         std::string frequencyText;
         ClockState clock;
+        std::optional<ClockPair> clocks;  // the raw and the disciplined clock beside the edge
     };
     // What came after a waiting pulse: an edge that lost to it, or an event's record.
     struct Behind {
@@ -93,6 +94,7 @@ class PulsePipeline {
     // An event of the pulse's own just before its row: a store keyed by time keeps both.
     void HandBefore(const PulseReport& pulse, const RunEvent& event);
     void FollowReference(const CountedPulse& pulse, PulseReport& report);
+    void FollowSlew(const Arrival& edge, PulseReport& report);
     void ApplyAnchor(PulseReport& report);
     void KnowTheGrid();
     void WatchBands(PulseReport& report);
@@ -116,7 +118,8 @@ class PulsePipeline {
     bool m_followsReference = false;
     std::optional<ReferenceSeconds> m_referenceSeconds;
     std::optional<ReferenceRate> m_referenceRate;  // the last pulse's, to tell a change
-    std::optional<ClockState> m_clockState;
+    std::optional<ClockState> m_clockState;  // its slewing is m_slew's, from the pulses
+    SlewWatch m_slew;
     std::optional<GridTimeAnchor> m_anchor;  // taken at the next pulse
     std::optional<Arrival> m_waiting;        // a pulse that waits for the next edge
     std::vector<Behind> m_behind;            // what came after it, in order

@@ -1,6 +1,5 @@
-// The clock as cyclara-log follows it on its main thread: the kernel's state once a minute, the
-// rate against the raw crystal at every read, handed to the pipeline, which makes a change an
-// event.
+// The clock as cyclara-log follows it on its main thread: the kernel's state once a minute,
+// handed to the pipeline, which makes a change an event (and follows a slew at every pulse).
 #pragma once
 
 #include "grid/pulse_pipeline.h"
@@ -25,7 +24,6 @@ class ClockReader {
 
     Clock& m_clock;
     PulsePipeline& m_pipeline;
-    SlewWatch m_slew;
     ClockState m_state;
     int64_t m_stateReadAtNs = 0;
     bool m_read = false;

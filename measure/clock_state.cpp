@@ -105,15 +105,20 @@ bool SlewWatch::Sample(int64_t rawNs, int64_t disciplinedNs) {
                             static_cast<double>(rawNs - *lastRaw) -
                         1.0) *
                        1e6;
+    const double seconds = static_cast<double>(rawNs - *lastRaw) / 1e9;
     const double average = m_averagePpm.value_or(ppm);
     const bool departs = std::fabs(ppm - average) > kSlewPpm;
-    m_departed = departs ? m_departed + 1 : 0;
-    if (!departs || m_departed >= kSettledSamples) {
-        m_averagePpm = m_departed >= kSettledSamples ? ppm
-                                                      : average + (ppm - average) / kAverageSamples;
-        m_departed = 0;
+    m_departedSeconds = departs ? m_departedSeconds + seconds : 0;
+    if (!departs || m_departedSeconds >= kSettledSeconds) {
+        const bool settled = m_departedSeconds >= kSettledSeconds;
+        m_averagePpm = settled ? ppm
+                               : average + (ppm - average) *
+                                               std::min(1.0, seconds / kAverageSeconds);
+        m_departedSeconds = 0;
+        m_departurePpm = 0;
         return false;
     }
+    m_departurePpm = ppm - average;
     return true;
 }
 

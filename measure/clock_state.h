@@ -64,27 +64,31 @@ std::vector<std::string> ClockWords();
 
 // Follows the disciplined clock's rate against the raw crystal. While a daemon slews an offset
 // away the kernel changes the rate by up to 500 ppm (25 mHz at 50 Hz) for seconds to minutes,
-// which would show as a frequency excursion that never was; the readings taken then are flagged.
-// The average follows the steady rate; a departure that lasts is a new steady rate the daemon
-// settled on, taken as the average once it has lasted kSettledSamples.
+// which would show as a frequency excursion that never was; the readings taken then are flagged
+// and carry what the slew moved them by. The kernel slews at up to 500 ppm, chrony by its own
+// means far faster (its maxslewrate, 83,333 ppm by default). The average follows the steady
+// rate; a departure that lasts is a new steady rate the daemon settled on.
 class SlewWatch {
   public:
     // 0.25 mHz at 50 Hz: below it a slew costs less than a good UART's one-second reading.
     static constexpr double kSlewPpm = 5.0;
-    // Samples over which the average follows the rate (at one sample every 5 s, 5 min).
-    static constexpr double kAverageSamples = 60.0;
-    // A departure this long (10 min at one sample every 5 s) is the new steady rate.
-    static constexpr int kSettledSamples = 120;
+    // The time over which the average follows the rate.
+    static constexpr double kAverageSeconds = 300.0;
+    // A departure this long is the new steady rate.
+    static constexpr double kSettledSeconds = 600.0;
 
     // Both clocks read at one moment, in nanoseconds; true while the rate since the sample
     // before departs from the average by more than kSlewPpm.
     bool Sample(int64_t rawNs, int64_t disciplinedNs);
+    // The last sample's departure from the average while it was flagged, in ppm; else 0.
+    double DeparturePpm() const { return m_departurePpm; }
 
   private:
     std::optional<int64_t> m_lastRaw;
     int64_t m_lastDisciplined = 0;
     std::optional<double> m_averagePpm;
-    int m_departed = 0;  // samples in a row that departed from the average
+    double m_departedSeconds = 0;  // how long the rate has departed from the average
+    double m_departurePpm = 0;
 };
 
 // The raw crystal and the disciplined clock, read together; none where there is no raw clock.

@@ -20,9 +20,9 @@ namespace {
 constexpr int64_t kUtcAtZeroNs = 1'796'601'600 * kSecondNs;  // 2026-12-07T00:00:00Z
 
 struct Step {
-    enum class What { kEdge, kFigure, kEvent, kClock, kReferenceRise, kAnchor };
+    enum class What { kEdge, kFigure, kEvent, kClock, kReferenceRise, kAnchor, kSlew };
     What what;
-    int64_t atNs = 0;  // the edge's or the reference rise's counter, or the event's moment
+    int64_t atNs = 0;  // the edge's or the reference rise's counter, the event's moment, or ppm
     std::string figure;
     RunEvent::Kind event = RunEvent::Kind::kNone;
     ClockState clock;
@@ -46,6 +46,10 @@ Step ClockIs(ClockState::Discipline discipline, bool slewing = false) {
 }
 Step ReferenceRise(int64_t atNs) {
     return {Step::What::kReferenceRise, atNs, "", RunEvent::Kind::kNone, {}, {}};
+}
+// The counter runs `ppm` faster than the raw crystal from here on, as a daemon's slew makes it.
+Step Slew(int64_t ppm) {
+    return {Step::What::kSlew, ppm, "", RunEvent::Kind::kNone, {}, {}};
 }
 Step Anchor(int64_t deviationUs, int64_t atUtcNs) {
     return {Step::What::kAnchor, 0, "", RunEvent::Kind::kNone, {}, {deviationUs, atUtcNs}};
@@ -117,6 +121,9 @@ std::vector<PulseReport> Play(const std::vector<Step>& script, PipelineSettings 
                 break;
             case Step::What::kAnchor:
                 pipeline.AnchorGridTime(step.anchor);
+                break;
+            case Step::What::kSlew:
+                clock.Slew(static_cast<double>(step.atNs));
                 break;
         }
     }
@@ -385,6 +392,28 @@ TEST(PulsePipelineTest, EachFrequencyCarriesTheUncertaintyItsTimestampsAndClockM
     }
 }
 
+// Twenty steady seconds, then a slew of `ppm` for the last two: the readings it moves carry its
+// rate in their uncertainty (nominal x rate, beside what they had), and are flagged.
+TEST(PulsePipelineTest, ASlewsRateIsInTheUncertaintyOfTheReadingsItMoves) {
+    for (const double ppm : {100.0, 500.0, -5000.0}) {
+        std::vector<Step> steady{ClockIs(kSynchronised)};
+        for (int k = 1; k <= 20; ++k) {
+            steady.push_back(Edge(k * kS));
+        }
+        std::vector<Step> slewed = steady;
+        slewed.push_back(Slew(static_cast<int64_t>(ppm)));
+        slewed.push_back(Edge(21 * kS + std::llround(ppm * 1000)));
+        steady.push_back(Edge(21 * kS));
+        const PulseReport calm = Play(steady, {50, {}, std::nullopt}).back();
+        const PulseReport moved = Play(slewed, {50, {}, std::nullopt}).back();
+        ASSERT_TRUE(calm.uncertainty && moved.uncertainty) << ppm;
+        const double expected = std::hypot(calm.uncertainty->frequencyHz, 50 * ppm * 1e-6);
+        EXPECT_NEAR(moved.uncertainty->frequencyHz, expected, expected * 1e-6) << ppm;
+        EXPECT_TRUE(moved.clock.slewing) << ppm;
+        EXPECT_FALSE(calm.clock.slewing) << ppm;
+    }
+}
+
 struct GridTimeScenario {
     const char* name;
     std::optional<EpochState> stored;  // what an earlier run left
@@ -465,18 +494,22 @@ INSTANTIATE_TEST_SUITE_P(
              "seconds |  |  | synchronised",
              "2026-12-07T00:00:01.000000Z | start |  | +0.000000 | synchronised"}},
         GridTimeScenario{
-            "a slew is said when the clock is read, and marks the readings until it ends",
+            "a slew of 100 ppm marks the very first reading it moves, and the first it leaves",
             std::nullopt,
             false,
-            {ClockIs(kSynchronised), Edge(kS), Edge(2 * kS), ClockIs(kSynchronised, true),
-             Edge(3 * kS), ClockIs(kSynchronised), Edge(4 * kS)},
+            {ClockIs(kSynchronised), Edge(kS), Edge(2 * kS), Edge(3 * kS), Slew(100),
+             Edge(4 * kS + 100'000), Edge(5 * kS + 200'000), Slew(0), Edge(6 * kS + 200'000),
+             ClockIs(kSynchronised), Edge(7 * kS + 200'000)},
             {"2026-12-07T00:00:00.999999Z | new epoch |  |  | synchronised",
              "2026-12-07T00:00:01.000000Z | start |  | +0.000000 | synchronised",
              "2026-12-07T00:00:02.000000Z |  | 50.00000 | +0.000000 | synchronised",
-             "2026-12-07T00:00:02.000000Z | clock slewing |  |  | slewing",
-             "2026-12-07T00:00:03.000000Z |  | 50.00000 | +0.000000 | slewing",
-             "2026-12-07T00:00:03.000000Z | clock synchronised |  |  | synchronised",
-             "2026-12-07T00:00:04.000000Z |  | 50.00000 | +0.000000 | synchronised"}},
+             "2026-12-07T00:00:03.000000Z |  | 50.00000 | +0.000000 | synchronised",
+             "2026-12-07T00:00:04.000099Z | clock slewing |  |  | slewing",
+             "2026-12-07T00:00:04.000100Z |  | 49.99500 | -0.000100 | slewing",
+             "2026-12-07T00:00:05.000200Z |  | 49.99500 | -0.000200 | slewing",
+             "2026-12-07T00:00:06.000199Z | clock synchronised |  |  | synchronised",
+             "2026-12-07T00:00:06.000200Z |  | 50.00000 | -0.000200 | synchronised",
+             "2026-12-07T00:00:07.000200Z |  | 50.00000 | -0.000200 | synchronised"}},
         GridTimeScenario{
             "the operator's figure moves the deviation at the first pulse after its moment",
             std::nullopt,
