@@ -3,7 +3,9 @@
 #include "command_line/command_line.h"
 #include "command_line/version.h"
 #include "compare/comparison.h"
+#include "compare/comparison_json.h"
 #include "compare/comparison_picture.h"
+#include "compare/live/run_live.h"
 #include "plot/offscreen.h"
 #include "record/recording.h"
 
@@ -26,6 +28,7 @@ using Json = nlohmann::json;
 
 struct Options {
     std::vector<std::string> files;
+    cyclara::compare::LiveOptions live;
     int nominal = 0;
     std::string label = "start";
     bool json = false;
@@ -38,8 +41,7 @@ int ParseOptions(int argc, char** argv, Options& o) {
     app.add_option("files", o.files,
                    "Recordings: cyclara-log's record (a day file, plain or compressed), a "
                    "one-second file of UTC times and deviations in mHz, or a time,hertz CSV")
-        ->required()
-        ->expected(2, -1);
+        ->expected(0, -1);
     app.add_option("--nominal", o.nominal, "50 or 60 (default: as each recording says)")
         ->check(CLI::IsMember({50, 60}).description(""));
     app.add_option("--label", o.label,
@@ -52,8 +54,27 @@ int ParseOptions(int argc, char** argv, Options& o) {
                    "over each other, their difference and its histogram; with more than two "
                    "recordings, -2, -3 ... before the extension")
         ->type_name("FILE");
+    app.add_option("--live", o.live.broker,
+                   "Compare meters live, from the states they publish to this broker "
+                   "(mqtt://host[:port]), until stopped")
+        ->type_name("URL");
+    app.add_option("--topic", o.live.topic,
+                   "With --live: the topic filter the meters' state topics match (default "
+                   "cyclara/#)");
+    app.add_option("--http", o.live.http,
+                   "With --live: serve the comparison's page, its API (/api/v1/pairs) and "
+                   "Prometheus metrics (/metrics) on PORT (on 127.0.0.1) or ADDRESS:PORT")
+        ->type_name("[ADDRESS:]PORT");
+    app.add_option("--window", o.live.windowSeconds,
+                   "With --live: the seconds of each meter's states compared (default 600)")
+        ->check(CLI::Range(int64_t{120}, int64_t{86'400}));
     app.set_version_flag("--version", std::string("cyclara-compare ") + cyclara::kVersion);
-    return cyclara::ParseCommandLine(app, argc, argv);
+    const int ended = cyclara::ParseCommandLine(app, argc, argv);
+    if (ended < 0 && o.live.broker.empty() && o.files.size() < 2) {
+        std::fprintf(stderr, "cyclara-compare: give two recordings or more, or --live URL\n");
+        return 2;
+    }
+    return ended;
 }
 
 // The picture of the pair with recording `other` (2 for the second given): the path as given
@@ -74,42 +95,6 @@ Label LabelOf(const std::string& name) {
     return name == "middle" ? Label::kMiddle : name == "end" ? Label::kEnd : Label::kStart;
 }
 
-std::string Utc(int64_t second) {
-    const std::time_t time = static_cast<std::time_t>(second);
-    std::tm utc{};
-    gmtime_r(&time, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
-
-Json AgreementObject(const Agreement& a) {
-    Json adev = Json::object();
-    for (const auto& [tau, value] : a.allanDeviationMhz) {
-        adev[std::to_string(tau) + "_s"] = value;
-    }
-    return {{"paired_seconds", a.pairedSeconds},
-            {"mean_difference_mhz", a.meanDifferenceMhz},
-            {"mean_difference_uncertainty_mhz", a.meanDifferenceUncertaintyMhz},
-            {"difference_sd_mhz", a.differenceSdMhz},
-            {"largest_difference_mhz", a.largestDifferenceMhz},
-            {"largest_difference_utc", Utc(a.largestDifferenceSecond)},
-            {"difference_allan_deviation_mhz", adev},
-            {"grid_time_drift_ms", a.gridTimeDriftMs}};
-}
-
-Json ComparisonObject(const Comparison& c) {
-    return {{"a", c.a},
-            {"b", c.b},
-            {"lag_s", c.lagSeconds},
-            {"lag_uncertainty_s", c.lagUncertaintySeconds},
-            {"correlation", c.correlation},
-            {"same_area", c.sameArea},
-            {"at_lag", AgreementObject(c.atLag)},
-            {"at_zero_lag", AgreementObject(c.atZeroLag)},
-            {"verdict", Verdict(c)}};
-}
-
 void Print(const Comparison& c) {
     std::printf("%s against %s: %s\n", c.b.c_str(), c.a.c_str(), Verdict(c).c_str());
     if (!c.sameArea) {
@@ -122,7 +107,7 @@ void Print(const Comparison& c) {
     std::printf("  difference %+.2f mHz (uncertainty %.2f), s.d. %.2f mHz, largest %+.1f mHz "
                 "at %s; grid time drift %+.1f ms\n",
                 a.meanDifferenceMhz, a.meanDifferenceUncertaintyMhz, a.differenceSdMhz,
-                a.largestDifferenceMhz, Utc(a.largestDifferenceSecond).c_str(),
+                a.largestDifferenceMhz, cyclara::compare::UtcOfSecond(a.largestDifferenceSecond).c_str(),
                 a.gridTimeDriftMs);
     std::printf("  at zero lag: s.d. %.2f mHz over %lld seconds\n", c.atZeroLag.differenceSdMhz,
                 static_cast<long long>(c.atZeroLag.pairedSeconds));
@@ -134,6 +119,9 @@ int main(int argc, char** argv) {
     Options options;
     if (const int ended = ParseOptions(argc, argv, options); ended >= 0) {
         return ended;
+    }
+    if (!options.live.broker.empty()) {
+        return cyclara::compare::RunLive(options.live);
     }
     // Qt, only for a picture.
     std::unique_ptr<QTemporaryDir> runtime;
@@ -172,7 +160,7 @@ int main(int argc, char** argv) {
             continue;
         }
         if (options.json) {
-            all.push_back(ComparisonObject(*comparison));
+            all.push_back(cyclara::compare::ComparisonObject(*comparison));
         } else {
             Print(*comparison);
         }

@@ -271,12 +271,14 @@ void PulsePipeline::FollowSlew(const Arrival& edge, PulseReport& report) {
         return;
     }
     const bool slewing = m_slew.Sample(edge.clocks->rawNs, edge.clocks->disciplinedNs);
-    const std::string wordBefore = ClockWord(report.clock);
-    report.clock.slewing = slewing;
+    // As the pulse before left it: an edge that came while another waited saw the state then.
+    ClockState before = report.clock;
+    before.slewing = m_slewing;
+    report.clock.slewing = m_slewing = slewing;
     if (m_clockState) {
         m_clockState->slewing = slewing;
     }
-    if (wordBefore != ClockWord(report.clock)) {
+    if (std::string_view(ClockWord(before)) != ClockWord(report.clock)) {
         HandBefore(report, EventOfKind(RunEvent::Kind::kClockChanged));
     }
 }

@@ -120,6 +120,7 @@ class PulsePipeline {
     std::optional<ReferenceRate> m_referenceRate;  // the last pulse's, to tell a change
     std::optional<ClockState> m_clockState;  // its slewing is m_slew's, from the pulses
     SlewWatch m_slew;
+    bool m_slewing = false;  // as the last counted pulse found it
     std::optional<GridTimeAnchor> m_anchor;  // taken at the next pulse
     std::optional<Arrival> m_waiting;        // a pulse that waits for the next edge
     std::vector<Behind> m_behind;            // what came after it, in order

@@ -3,6 +3,8 @@
 // clients cost memory, bounded per connection, never the threads that answer others.
 #include "logger/web/http_server.h"
 
+#include "http/listen_address.h"
+
 #include "logger/logger_options.h"
 #include "logger/web/head_deadlines.h"
 #include "logger/web/metrics_text.h"
@@ -34,29 +36,6 @@ int64_t NowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
-}
-
-// "8080", "0.0.0.0:8080", "[::1]:8080" or "localhost:8080" to a socket address and its host as
-// given; false when it names none. A host name is looked up, once, here.
-bool ParseListenAddress(const std::string& text, sockaddr_storage& address, std::string& host,
-                        std::string& whyNot) {
-    const size_t colon = text.rfind(':');
-    host = colon == std::string::npos ? "127.0.0.1" : text.substr(0, colon);
-    const std::string port = colon == std::string::npos ? text : text.substr(colon + 1);
-    const bool bracketed = host.size() > 1 && host.front() == '[' && host.back() == ']';
-    const std::string numeric = bracketed ? host.substr(1, host.size() - 2) : host;
-    addrinfo hints{};
-    hints.ai_flags = AI_NUMERICSERV | AI_PASSIVE;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int error = getaddrinfo(numeric.c_str(), port.c_str(), &hints, &found);
-    if (error != 0) {
-        whyNot = "--http " + text + " names no address and port: " + gai_strerror(error);
-        return false;
-    }
-    std::memcpy(&address, found->ai_addr, found->ai_addrlen);
-    freeaddrinfo(found);
-    return true;
 }
 
 struct Stream;
@@ -409,7 +388,7 @@ std::unique_ptr<HttpServer> StartHttpServer(const std::string& address,
                                             const HttpLimits& limits, std::string& whyNot) {
     sockaddr_storage socketAddress{};
     std::string host;
-    if (!ParseListenAddress(address, socketAddress, host, whyNot)) {
+    if (!ParseListenAddress(address, "--http", socketAddress, host, whyNot)) {
         return nullptr;
     }
     auto server =

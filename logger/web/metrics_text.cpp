@@ -1,50 +1,13 @@
 #include "logger/web/metrics_text.h"
 
 #include "measure/clock_state.h"
+#include "metrics/exposition.h"
 
-#include <charconv>
 #include <cstdio>
 
 namespace cyclara::logger {
 
 namespace {
-
-class Exposition {
-  public:
-    void Family(const char* name, const char* type, const char* help) {
-        m_text += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type +
-                  "\n";
-    }
-    void Sample(const std::string& name, double value, const std::string& labels = "") {
-        // The shortest text that reads back as the same number.
-        char number[32];
-        char* end = std::to_chars(number, number + sizeof number, value).ptr;
-        m_text += name + (labels.empty() ? "" : "{" + labels + "}") + " " +
-                  std::string(number, end) + "\n";
-    }
-    void Gauge(const char* name, const char* help, double value) {
-        Family(name, "gauge", help);
-        Sample(name, value);
-    }
-    void Counter(const char* name, const char* help, uint64_t value) {
-        Family(name, "counter", help);
-        Sample(name, static_cast<double>(value));
-    }
-    std::string Text() const { return m_text; }
-
-  private:
-    std::string m_text;
-};
-
-// A label value with its backslashes, quotes and line ends escaped, as the format asks. The
-// values are identifiers ("standard_range", "the_record"), as queries and dashboards take them.
-std::string Label(const std::string& name, const std::string& value) {
-    std::string escaped;
-    for (const char c : value) {
-        escaped += c == '\\' ? "\\\\" : c == '"' ? "\\\"" : c == '\n' ? "\\n" : std::string(1, c);
-    }
-    return name + "=\"" + escaped + "\"";
-}
 
 void Readings(Exposition& out, const PulseReport& last) {
     const PulseFigures& figures = *last.figures;
