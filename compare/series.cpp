@@ -13,12 +13,16 @@ namespace {
 constexpr double kLowestHz = 45.0;
 constexpr double kHighestHz = 65.0;
 
+}  // namespace
+
 // Floor division: seconds before 1970 round down too.
 int64_t SecondOf(int64_t unixNs) {
     return unixNs >= 0 ? unixNs / kSecondNs : -((-unixNs + kSecondNs - 1) / kSecondNs);
 }
 
-}  // namespace
+bool CanBeAGrid(double hertz) {
+    return hertz >= kLowestHz && hertz <= kHighestHz;
+}
 
 const char* LabelName(Label label) {
     switch (label) {
@@ -43,7 +47,7 @@ Series SeriesOf(const std::string& name, const Recording& recording, Label label
         const int64_t seconds = std::llround(static_cast<double>(second.intervalNs) / kSecondNs);
         const double hertz = recording.nominalHz * static_cast<double>(seconds) * kSecondNs /
                              static_cast<double>(second.intervalNs);
-        if (second.glitch || seconds < 1 || hertz < kLowestHz || hertz > kHighestHz) {
+        if (second.glitch || seconds < 1 || !CanBeAGrid(hertz)) {
             ++series.leftOut;
             continue;
         }

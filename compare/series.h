@@ -24,6 +24,11 @@ struct Series {
     int64_t leftOut = 0;  // glitches, and readings outside what a grid can do (45 to 65 Hz)
 };
 
+// The UTC second a moment lies in.
+int64_t SecondOf(int64_t unixNs);
+// Whether a reading lies within what a grid's frequency can be, at either nominal frequency.
+bool CanBeAGrid(double hertz);
+
 // The readings of `recording` by UTC second, each interval's middle found from `label`.
 Series SeriesOf(const std::string& name, const Recording& recording, Label label);
 

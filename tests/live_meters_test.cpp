@@ -101,6 +101,19 @@ TEST(LiveMetersTest, ComparesOverTheWindowAlone) {
     }
 }
 
+TEST(LiveMetersTest, LeavesOutAndCountsWhatNoGridCanRead) {
+    LiveMeters meters(600);
+    const double readings[] = {50.01, 70.0, 44.9, 65.0, 45.0};
+    for (size_t t = 0; t < std::size(readings); ++t) {
+        meters.Take("a", {kStartNs + static_cast<int64_t>(t) * kSecondNs, readings[t],
+                          "synchronised", std::nullopt},
+                    0);
+    }
+    const MeterView meter = meters.View(0).meters.at(0);
+    EXPECT_EQ(meter.seconds, 3u);
+    EXPECT_EQ(meter.leftOut, 2);
+}
+
 // B's pulses a fixed time after A's are a fixed part of the cycle: 1 ms at 50 Hz is 18 degrees.
 TEST(LiveMetersTest, GivesThePhaseOnlyWhereGpsAndTheTimestampsSupportIt) {
     const struct {

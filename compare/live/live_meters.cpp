@@ -1,6 +1,7 @@
 #include "compare/live/live_meters.h"
 
 #include "grid/grid_figures.h"
+#include "measure/time_spans.h"
 
 #include <cmath>
 #include <cstdio>
@@ -9,14 +10,12 @@ namespace cyclara::compare {
 
 namespace {
 
-constexpr int64_t kSecondNs = 1'000'000'000;
 constexpr const char* kReferenceClock = "reference";
 
 // The UTC second a reading's interval has its middle in: a state's time is the pulse that ends
 // the interval, half a second after its middle.
 int64_t MiddleSecond(int64_t utcNs) {
-    const int64_t middle = utcNs - kSecondNs / 2;
-    return middle >= 0 ? middle / kSecondNs : (middle - kSecondNs + 1) / kSecondNs;
+    return SecondOf(utcNs - kSecondNs / 2);
 }
 
 // A clock whose UTC a meter's seconds can be paired by: kept to UTC, slewing within its bound,
@@ -52,6 +51,10 @@ void LiveMeters::Take(const std::string& name, const StateReading& reading, int6
     if (!reading.hertz) {
         return;
     }
+    if (!CanBeAGrid(*reading.hertz)) {
+        ++meter.leftOut;
+        return;
+    }
     const int64_t second = MiddleSecond(reading.utcNs);
     meter.seconds[second] = {*reading.hertz, reading.utcNs, reading.uncertaintyHz};
     const int64_t newest = meter.seconds.rbegin()->first;
@@ -84,6 +87,7 @@ MeterView LiveMeters::ViewOf(const std::string& name, const Meter& meter, int64_
     view.clock = meter.last.clock;
     view.lastUtcNs = meter.last.utcNs;
     view.seconds = meter.seconds.size();
+    view.leftOut = meter.leftOut;
     return view;
 }
 

@@ -35,6 +35,7 @@ struct MeterView {
     std::string clock;
     int64_t lastUtcNs = 0;
     size_t seconds = 0;  // in the window
+    int64_t leftOut = 0;  // readings beyond what a grid can do, since the start
 };
 
 // The phase between two sites' cycles, from the UTC times of their pulses.
@@ -79,6 +80,7 @@ class LiveMeters {
         std::map<int64_t, Second> seconds;  // by the UTC second the interval's middle is in
         StateReading last;
         int64_t receivedNs = 0;
+        int64_t leftOut = 0;  // readings beyond what a grid can do, since the start
     };
 
     MeterView ViewOf(const std::string& name, const Meter& meter, int64_t nowNs) const;

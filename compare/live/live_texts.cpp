@@ -23,7 +23,8 @@ Json MeterObject(const MeterView& meter) {
             {"frequency_hz", meter.lastHertz ? Json(*meter.lastHertz) : Json()},
             {"clock", meter.clock},
             {"utc", Utc(meter.lastUtcNs)},
-            {"seconds_in_window", meter.seconds}};
+            {"seconds_in_window", meter.seconds},
+            {"left_out", meter.leftOut}};
 }
 
 Json PairObject(const PairView& pair) {
