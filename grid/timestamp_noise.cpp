@@ -11,18 +11,34 @@ namespace {
 // A normal distribution's s.d. is this many times its median absolute deviation.
 constexpr double kNormalSdPerMad = 1.4826;
 
-double Median(std::vector<double>& values) {
-    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    return *middle;
+// The median absolute deviation of `sorted` about its element at `middle` (the median, the
+// upper one of an even count): the deviations below it and above it each grow outward from
+// it, so the one at rank `middle` among all is found by merging the two for that many steps.
+double MedianAbsoluteDeviation(const std::vector<double>& sorted, size_t middle) {
+    const double median = sorted[middle];
+    size_t below = middle;  // the next below, plus one
+    size_t above = middle;  // the next above or at
+    double deviation = 0;
+    for (size_t rank = 0; rank <= middle; ++rank) {
+        const bool takeBelow =
+            above == sorted.size() ||
+            (below > 0 && median - sorted[below - 1] < sorted[above] - median);
+        deviation = takeBelow ? median - sorted[--below] : sorted[above++] - median;
+    }
+    return deviation;
 }
 
 }  // namespace
 
 void TimestampNoise::AddSecond(int64_t intervalTicks) {
     if (m_last) {
-        m_differences.push_back(static_cast<double>(intervalTicks - *m_last));
+        const double difference = static_cast<double>(intervalTicks - *m_last);
+        m_differences.push_back(difference);
+        m_sorted.insert(std::upper_bound(m_sorted.begin(), m_sorted.end(), difference),
+                        difference);
         if (m_differences.size() > kWindow) {
+            m_sorted.erase(std::lower_bound(m_sorted.begin(), m_sorted.end(),
+                                            m_differences.front()));
             m_differences.pop_front();
         }
     }
@@ -33,12 +49,8 @@ std::optional<double> TimestampNoise::SigmaSeconds(int64_t frequency) const {
     if (m_differences.size() < kFewest || frequency <= 0) {
         return std::nullopt;
     }
-    std::vector<double> values(m_differences.begin(), m_differences.end());
-    const double median = Median(values);
-    for (double& value : values) {
-        value = std::fabs(value - median);
-    }
-    const double differenceSd = kNormalSdPerMad * Median(values);
+    const double differenceSd =
+        kNormalSdPerMad * MedianAbsoluteDeviation(m_sorted, m_sorted.size() / 2);
     return differenceSd / std::sqrt(6.0) / static_cast<double>(frequency);
 }
 

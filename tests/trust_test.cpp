@@ -75,6 +75,39 @@ TEST(TimestampNoiseTest, OnlyUnbrokenRunsOfSecondsCount) {
 // One artefact in four minutes (an edge 40 ms out, as a bounce that passed for a second gives)
 // moves the estimate by no more than one ordinary second would: the square root of its mean
 // square would be some 700 us for minutes.
+// The estimate kept as the window slides is what sorting the window's differences gives: their
+// median absolute deviation about their median (the upper one of an even count), 1.4826 of it
+// the differences' s.d., sqrt(6) of the timestamps'.
+TEST(TimestampNoiseTest, SlidesAsSortingTheWindowWould) {
+    for (const size_t seconds : {18, 100, 257, 258, 1000}) {
+        TimestampNoise estimator;
+        std::vector<double> differences;
+        uint64_t state = seconds;
+        int64_t last = 0;
+        for (size_t k = 0; k < seconds; ++k) {
+            state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+            // Whole ticks, some equal: ties are where an ordered window goes wrong.
+            const int64_t interval = 1'000'000'000 + static_cast<int64_t>(state >> 58) * 1000;
+            if (k > 0) {
+                differences.push_back(static_cast<double>(interval - last));
+            }
+            estimator.AddSecond(interval);
+            last = interval;
+        }
+        const size_t kept = std::min(differences.size(), TimestampNoise::kWindow);
+        std::vector<double> window(differences.end() - static_cast<std::ptrdiff_t>(kept),
+                                   differences.end());
+        std::sort(window.begin(), window.end());
+        const double median = window[window.size() / 2];
+        for (double& value : window) {
+            value = std::fabs(value - median);
+        }
+        std::sort(window.begin(), window.end());
+        const double expected = 1.4826 * window[window.size() / 2] / std::sqrt(6.0) / 1e9;
+        EXPECT_DOUBLE_EQ(*estimator.SigmaSeconds(kGigahertz), expected) << seconds;
+    }
+}
+
 TEST(TimestampNoiseTest, OneArtefactCannotOwnTheEstimate) {
     for (const uint64_t seed : {1u, 2u, 3u}) {
         std::mt19937_64 random(seed);
