@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <cstdio>
 
 namespace cyclara::compare {
@@ -161,7 +162,8 @@ std::string ViewPage(const LiveView& view, int64_t windowSeconds) {
         }
         const Comparison& c = *pair.comparison;
         page += "<tr><td>" + name + "</td><td>" + Escaped(Verdict(c)) + "</td><td>" +
-                Number("%+.1f s", c.lagSeconds) + "</td><td>" +
+                // Rounded first, so a lag that rounds to nothing shows no sign of its own.
+                Number("%+.1f s", std::round(c.lagSeconds * 10) / 10 + 0.0) + "</td><td>" +
                 Number("%+.2f mHz", c.atLag.meanDifferenceMhz) + "</td><td>" +
                 Number("%.2f mHz", c.atLag.differenceSdMhz) + "</td><td>" +
                 PhaseText(pair.phase) + "</td></tr>";

@@ -16,13 +16,14 @@ import resource
 import shlex
 import signal
 import socket
+import statistics
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
 
-from harness import (LOGGER, PROGRAM_TIMESTAMP_PATH_US, SIM, UNDER_WINE, child_pid, csv_logs,
+from harness import (LOGGER, SIM, UNDER_WINE, child_pid, csv_logs,
                      end_group, main, pulse_timing, read_bytes, record_table, run,
                      seen_intervals_us, written)
 
@@ -30,7 +31,6 @@ from harness import (LOGGER, PROGRAM_TIMESTAMP_PATH_US, SIM, UNDER_WINE, child_p
 # A build under wine, qemu-user or ThreadSanitizer (CYCLARA_E2E_QUICK) leaves them out.
 QUICK = UNDER_WINE or os.environ.get("CYCLARA_E2E_QUICK") == "1"
 ONE_SECOND_RUNS = "a run of one pulse a second; the plain build runs it"
-TOLERANCE_US = PROGRAM_TIMESTAMP_PATH_US
 SIM_TIMING = pulse_timing()
 ROW = re.compile(r"^(\d+):(\d\d):(\d\d)\t(-?\d+)\t([-+]?\d+)\t(\S+)\t(-|\d+\.\d{5})\t"
                  r"([-+]\d+\.\d{6})$")
@@ -61,24 +61,6 @@ def one_second_run(folder, sim_args, logger_args, timeout=60, **options):
     return code, out, errors, record_table(record), read_bytes(events).decode()
 
 
-def spans_of(widths, intervals, merged_allowed):
-    """How many of `intervals`, in order, each width spans, or None where one does not end
-    within the timestamp path of an interval's end."""
-    spans, start = [], 0
-    for width in widths:
-        end, total = start, 0.0
-        while end < len(intervals) and total + intervals[end] < width - TOLERANCE_US:
-            total += intervals[end]
-            end += 1
-        if end == len(intervals) or abs(total + intervals[end] - width) > TOLERANCE_US:
-            return None
-        if end > start and not merged_allowed:
-            return None
-        spans.append(end - start + 1)
-        start = end + 1
-    return spans
-
-
 def excursion_events(events):
     """The events of the frequency's bands. A stalled machine can move a timestamp by
     milliseconds, which the rate of change rightly sees; the excursions are what the runs
@@ -98,16 +80,19 @@ def parse_rows(lines):
 
 
 class LoggerAgainstSimulator(unittest.TestCase):
-    def assert_widths_sent(self, widths, events):
-        """Each width the interval between the two rises it spans, within the timestamp path,
-        from the first counted rise on. Wine's serial layer compares the lines with what they
-        were when its wait began, so an edge that comes before the wait is pending again is
-        never reported: there a width may span several intervals, and the first counted rise
-        be a later one, but never part of an interval."""
-        sent = seen_intervals_us(events)
-        starts = range(2, 6) if UNDER_WINE else [2]
-        spans = [spans_of(widths, sent[start:], UNDER_WINE) for start in starts]
-        self.assertTrue(any(spans), (widths, sent))
+    def assert_widths_sent(self, widths, events, spans):
+        """Each width spans a whole number of the intervals sent (`spans` of them, natively):
+        each row is the time between two rises. The widths' figures are checked exactly in
+        virtual time; here a loaded machine's late timestamp changes nothing. Wine's serial
+        layer compares the lines with what they were when its wait began, so an edge that
+        comes before the wait is pending again is never reported: there a width may span more
+        intervals, but never part of one."""
+        typical = statistics.median(seen_intervals_us(events))
+        found = [round(width / typical) for width in widths]
+        for width, span in zip(widths, found):
+            self.assertLess(abs(width - span * typical), typical / 4, (widths, typical))
+        if not UNDER_WINE:
+            self.assertEqual(found, spans, widths)
 
     def test_rows_and_log_of_a_run(self):
         # Pulse 11 is skipped: the eighth interval is two; each text line comes 20 ms before
@@ -122,7 +107,7 @@ class LoggerAgainstSimulator(unittest.TestCase):
         self.assertEqual(len(lines), 20, "nothing but rows on standard output")
         self.assertEqual([r[0] for r in rows], list(range(1, 21)))
         self.assertEqual({r[3] for r in rows}, {"60"})
-        self.assert_widths_sent([r[1] for r in rows], events)
+        self.assert_widths_sent([r[1] for r in rows], events, [1] * 7 + [2] + [1] * 12)
         self.assertIn("timing: driver wait (", errors)
         self.assertIsNotNone(csv, "one log file")
         row = CSV_ROW.match(csv)
@@ -140,7 +125,7 @@ class LoggerAgainstSimulator(unittest.TestCase):
         # Every pulse before the removal is a row; under wine, which may lose an edge, a row
         # may span two, and the edge just before the removal may never be told.
         rows = parse_rows(lines)
-        self.assert_widths_sent([r[1] for r in rows], events)
+        self.assert_widths_sent([r[1] for r in rows], events, [1] * len(rows))
         if not UNDER_WINE:
             self.assertEqual(len(rows), 5)
         self.assertIsNotNone(CSV_ROW.match(csv))
