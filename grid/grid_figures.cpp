@@ -102,9 +102,7 @@ bool GridClock::WantsTheNextEdge(int64_t ticks) const {
     if (!MayBeTheNextSecond(ticks)) {
         return false;
     }
-    const std::optional<double> noise = m_noise.SigmaSeconds(m_counterFrequency);
-    const double scatterTicks =
-        noise ? std::sqrt(6.0) * *noise * static_cast<double>(m_counterFrequency) : 0.0;
+    const double scatterTicks = m_noise.SecondDifferenceSdTicks().value_or(0.0);
     const int64_t early = ExpectedIntervalTicks() - (ticks - m_last);
     return static_cast<double>(early) > kEarlyBeyondScatter * scatterTicks;
 }

@@ -122,7 +122,7 @@ void PulsePipeline::EventLocked(const RunEvent& event) {
 void PulsePipeline::ClockRead(const ClockState& read) {
     std::lock_guard lock(m_mutex);
     ClockState clock = read;
-    clock.slewing = m_clockState && m_clockState->slewing;
+    clock.slewing = m_slewing;
     const std::optional<ClockState> before = std::exchange(m_clockState, clock);
     if (before && std::string_view(ClockWord(*before)) != ClockWord(clock)) {
         EventLocked(EventOfKind(RunEvent::Kind::kClockChanged));

@@ -49,9 +49,14 @@ std::optional<double> TimestampNoise::SigmaSeconds(int64_t frequency) const {
     if (m_differences.size() < kFewest || frequency <= 0) {
         return std::nullopt;
     }
-    const double differenceSd =
-        kNormalSdPerMad * MedianAbsoluteDeviation(m_sorted, m_sorted.size() / 2);
-    return differenceSd / std::sqrt(6.0) / static_cast<double>(frequency);
+    return *SecondDifferenceSdTicks() / std::sqrt(6.0) / static_cast<double>(frequency);
+}
+
+std::optional<double> TimestampNoise::SecondDifferenceSdTicks() const {
+    if (m_differences.size() < kFewest) {
+        return std::nullopt;
+    }
+    return kNormalSdPerMad * MedianAbsoluteDeviation(m_sorted, m_sorted.size() / 2);
 }
 
 // A one-second interval carries two timestamps' noise; the mean and the grid time carry only

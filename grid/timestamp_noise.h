@@ -31,6 +31,8 @@ class TimestampNoise {
 
     // The timestamps' s.d. in seconds, at a counter of `frequency` ticks a second.
     std::optional<double> SigmaSeconds(int64_t frequency) const;
+    // The s.d. of one interval about the one before (sqrt(6) timestamps'), in counter ticks.
+    std::optional<double> SecondDifferenceSdTicks() const;
 
   private:
     std::optional<int64_t> m_last;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -126,16 +125,17 @@ std::string DescribeClock(const ClockState& state, int nominal) {
     const double ppm = RateErrorPpm(state);
     const int hertz = nominal != 0 ? nominal : 50;
     const std::optional<double> bound = OffsetBoundSeconds(state);
-    char cost[200];
-    std::snprintf(cost, sizeof cost, "up to %.3g mHz at %d Hz and %.3g s of grid time a day",
+    char day[120];
+    std::snprintf(day, sizeof day, "up to %.3g mHz at %d Hz and %.3g s of grid time a day",
                   hertz * ppm * 1e-3, hertz, DriftSeconds(ppm, kSecondsADay, bound));
+    std::string cost = day;
     if (bound) {
         char most[120];
         std::snprintf(most, sizeof most,
                       ", never more than %.3g s however long it runs (within %.3g ms of UTC)",
                       DriftSeconds(ppm, std::numeric_limits<double>::infinity(), bound),
                       *bound * 1e3);
-        std::strncat(cost, most, sizeof cost - std::strlen(cost) - 1);
+        cost += most;
     }
     char text[512];
     switch (state.discipline) {
@@ -144,20 +144,20 @@ std::string DescribeClock(const ClockState& state, int nominal) {
                           "synchronised, frequency correction %+.3f ppm, rate error %s%.3g ppm "
                           "(%s): %s",
                           state.frequencyCorrectionPpm, state.rateErrorPpm ? "" : "about ",
-                          ppm, state.rateErrorPpm ? state.estimatedBy.c_str() : "assumed", cost);
+                          ppm, state.rateErrorPpm ? state.estimatedBy.c_str() : "assumed", cost.c_str());
             break;
         case ClockState::Discipline::kUnsynchronised:
             std::snprintf(text, sizeof text,
                           "not synchronised: the counter runs at its crystal's own rate, "
                           "typically within %.0f ppm: %s; synchronise it (systemd-timesyncd "
                           "or chrony)",
-                          ppm, cost);
+                          ppm, cost.c_str());
             break;
         case ClockState::Discipline::kNeverDisciplined:
             std::snprintf(text, sizeof text,
                           "the performance counter, which no time service disciplines, "
                           "typically within %.0f ppm: %s",
-                          ppm, cost);
+                          ppm, cost.c_str());
             break;
         case ClockState::Discipline::kNotMeasured:
             std::snprintf(text, sizeof text, "not measured: a recording's times are its own");

@@ -4,7 +4,6 @@
 #include "logger/web/http_server.h"
 
 #include "http/listen_address.h"
-
 #include "logger/logger_options.h"
 #include "logger/web/head_deadlines.h"
 #include "logger/web/metrics_text.h"
