@@ -1,9 +1,11 @@
+#include "logger/events/events_output.h"
 #include "logger/influx/line_protocol.h"
 #include "logger/output/output.h"
 #include "record/day_compression.h"
 #include "logger/record/pulse_record.h"
 #include "record/record_layout.h"
 #include "logger/record/record_output.h"
+#include "measure/time_spans.h"
 #include "tests/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -197,6 +199,52 @@ TEST(PulseRecordTest, ADayBegunByAnOlderLayoutGoesOnBesideIt) {
     EXPECT_EQ(ReadWholeFile(folder.WithSeparator() + "2026-12-07.csv"), older);
     EXPECT_EQ(Lines(ReadWholeFile(folder.WithSeparator() + "2026-12-07-2.csv")),
               (std::vector<std::string>{kRecordColumns, "a row of today's layout"}));
+}
+
+// A run stopped during an excursion writes it without an end, so the record shows where it was
+// when the logger went away; the next run tells the excursions it sees whole.
+TEST(EventsOutputTest, AnExcursionOpenAtTheStopIsWrittenWithoutItsEnd) {
+    constexpr int64_t kMidnightNs = 1'796'688'000'000'000'000;  // 2026-12-08T00:00:00Z
+    const Excursion alert{"alert", 49.9, 50.1, kMidnightNs - 5 * kSecondNs, 0, 49.75,
+                          kMidnightNs - 5 * kSecondNs};
+    Excursion standard = alert;
+    standard.band = "standard range";
+    Excursion standardEnded = standard;
+    standardEnded.endNs = kMidnightNs - 2 * kSecondNs;
+    const struct {
+        const char* name;
+        std::vector<PulseReport::BandEvent> events;
+        std::vector<std::string> rows;  // events.csv's after the run's stop
+    } runs[] = {
+        {"stopped with one open and one ended",
+         {{true, alert}, {true, standard}, {false, standardEnded}},
+         {kEventsColumns,
+          "2026-12-07T23:59:55.000000Z,2026-12-07T23:59:58.000000Z,3,standard range,49.900,"
+          "50.100,49.750,2026-12-07T23:59:55.000000Z,Hz",
+          "2026-12-07T23:59:55.000000Z,,,alert,49.900,50.100,49.750,"
+          "2026-12-07T23:59:55.000000Z,Hz"}},
+        {"the next run's excursion, ended, after them",
+         {{true, standard}, {false, standardEnded}},
+         {kEventsColumns,
+          "2026-12-07T23:59:55.000000Z,2026-12-07T23:59:58.000000Z,3,standard range,49.900,"
+          "50.100,49.750,2026-12-07T23:59:55.000000Z,Hz",
+          "2026-12-07T23:59:55.000000Z,,,alert,49.900,50.100,49.750,"
+          "2026-12-07T23:59:55.000000Z,Hz",
+          "2026-12-07T23:59:55.000000Z,2026-12-07T23:59:58.000000Z,3,standard range,49.900,"
+          "50.100,49.750,2026-12-07T23:59:55.000000Z,Hz"}},
+    };
+    TempFolder folder;
+    for (const auto& run : runs) {
+        const std::unique_ptr<Output> output = OpenEventsOutput(folder.Path().string());
+        PulseReport report;
+        report.unixNanoseconds = kMidnightNs;
+        report.bandEvents = run.events;
+        output->Take(report);
+        output->Drain();
+        output->Close();
+        EXPECT_EQ(Lines(ReadWholeFile(folder.WithSeparator() + "events.csv")), run.rows)
+            << run.name;
+    }
 }
 
 TEST(LineProtocolTest, ABandLeftOrReEnteredIsAPointOfItsOwnMeasurementTaggedByTheBand) {

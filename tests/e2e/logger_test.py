@@ -27,10 +27,10 @@ from harness import (LOGGER, SIM, UNDER_WINE, child_pid, csv_logs,
                      end_group, main, pulse_timing, read_bytes, record_table, run,
                      seen_intervals_us, written)
 
-# The runs at one pulse a second test the figures, the same in every build: the plain build's.
-# A build under wine, qemu-user or ThreadSanitizer (CYCLARA_E2E_QUICK) leaves them out.
+# The checks' runs at one pulse a second, the same in every build, are the plain build's: a
+# build under wine, qemu-user or ThreadSanitizer (CYCLARA_E2E_QUICK) leaves them out.
 QUICK = UNDER_WINE or os.environ.get("CYCLARA_E2E_QUICK") == "1"
-ONE_SECOND_RUNS = "a run of one pulse a second; the plain build runs it"
+ONE_SECOND_RUNS = "checks at one pulse a second; the plain build runs them"
 SIM_TIMING = pulse_timing()
 ROW = re.compile(r"^(\d+):(\d\d):(\d\d)\t(-?\d+)\t([-+]?\d+)\t(\S+)\t(-|\d+\.\d{5})\t"
                  r"([-+]\d+\.\d{6})$")
@@ -59,13 +59,6 @@ def one_second_run(folder, sim_args, logger_args, timeout=60, **options):
                              "--port", "5", "--log-dir", folder, "--record", record, "--nominal",
                              "50", "--quiet", *logger_args], timeout, **options)
     return code, out, errors, record_table(record), read_bytes(events).decode()
-
-
-def excursion_events(events):
-    """The events of the frequency's bands. A stalled machine can move a timestamp by
-    milliseconds, which the rate of change rightly sees; the excursions are what the runs
-    check."""
-    return [e for e in events if e["band"] != "rate of change"]
 
 
 def csv_rows(*path):
@@ -287,92 +280,6 @@ class Replay(unittest.TestCase):
                          [("full reserve activation", "00:01:40")])
         self.assertEqual(own, 2, "a replay never writes into the recording's own folder")
         self.assertIn("must not be the recording's own", own_errors)
-
-
-@unittest.skipIf(QUICK, ONE_SECOND_RUNS)
-class AtOneSecond(unittest.TestCase):
-    """The grid figures, the clock and the events, at a pulse a second as a grid sends them."""
-
-    def test_the_operators_figure_in_a_file_reaches_the_record_and_the_summary(self):
-        # What the anchor moves, and by how much, the pipeline's scenarios check exactly; here
-        # the file a user's job writes is read while the logger runs and reaches its outputs.
-        with tempfile.TemporaryDirectory() as folder:
-            moment = time.strftime("%Y-%m-%dT%H:%M:%S", time.gmtime(time.time() + 9))
-            anchor = written(os.path.join(folder, "anchor"), f"-2.5@{moment}Z\n")
-            code, _, errors, rows, _ = one_second_run(
-                folder, ["--count", "17", "--offset-ppm", "300"],
-                ["--count", "13", "--grid-time-anchor-file", anchor, "--summary-every", "5"])
-        self.assertEqual(code, 0, errors)
-        self.assertIn(f"grid time anchored: -2.500000 s at {moment}.000000Z", errors)
-        self.assertIn(f"anchored at {moment}.000000Z, ", errors.split("summary: ")[-1])
-        anchored = [r for r in rows if r["event"].startswith("grid time anchored")]
-        self.assertEqual(len(anchored), 1, rows)
-
-    def test_a_recording_replayed_through_the_simulator_reaches_the_logger(self):
-        # The wiring only: the edges a recording gives are checked exactly in virtual time
-        # (pulse_plan_test). A compressed record of the logger's own, and the open database's
-        # deviations in mHz.
-        def replay(layout, folder):
-            recording = os.path.join(folder, "recording.csv")
-            with open(recording, "w") as file:
-                if layout == "record":
-                    file.write("utc,seconds,interval_us,frequency_hz,mean_frequency_hz,"
-                               "grid_time_deviation_s,event\n")
-                for second in range(24):
-                    utc = f"2026-12-07T13:00:{second:02d}"
-                    file.write(f"{utc}.000000Z,{second},,50.50000,,,\n" if layout == "record"
-                               else f"{utc.replace('T', ' ')},500.0\n")
-            if layout == "record":
-                subprocess.run(["gzip", recording], check=True)
-                recording += ".gz"
-            code, _, errors, rows, _ = one_second_run(
-                folder, ["--count", "20", "--replay", recording], ["--count", "16"])
-            return code, errors, rows
-
-        with tempfile.TemporaryDirectory() as first, tempfile.TemporaryDirectory() as second:
-            with concurrent.futures.ThreadPoolExecutor(2) as pool:
-                results = list(pool.map(replay, ("record", "database"), (first, second)))
-        for layout, (code, errors, rows) in zip(("record", "database"), results):
-            with self.subTest(layout):
-                self.assertEqual(code, 0, errors)
-                self.assertEqual(len([r for r in rows if r["frequency_hz"]]), 16, rows)
-
-    def test_an_excursion_open_across_midnight_and_a_restart_is_told_by_each_run(self):
-        # 49.75 Hz from second 5 to 28 of a run that starts ten seconds before UTC midnight; the
-        # logger stops after 12 readings and starts again on the same record.
-        with tempfile.TemporaryDirectory() as folder:
-            record = os.path.join(folder, "record")
-            profile = written(os.path.join(folder, "profile.csv"),
-                              "seconds,hertz\n0,50\n4.9,50\n5,49.75\n28,49.75\n28.1,50\n")
-            logger = shlex.join([*LOGGER, "--port", "5", "--log-dir", folder, "--record", record,
-                                 "--nominal", "50", "--quiet", "--count"])
-            code, _, errors = run(
-                [SIM, "--period", "1", "--count", "36", "--profile", profile, "--utc-start",
-                 "2026-12-07T23:59:50Z", "--", "sh", "-c", f"{logger} 12 && {logger} 16"], 90)
-            with open(os.path.join(record, "events.csv")) as file:
-                events = list(csv.DictReader(file))
-            days = sorted(os.listdir(record))
-            rows = record_table(record) if "2026-12-07.csv" in days else []
-            statistics = csv_rows(record, "statistics", "days.csv")
-            record_after = [r for r in record_table(record) if r["utc"].startswith("2026-12-08")]
-        self.assertEqual(code, 0, errors)
-        # The first run's stop writes the excursions still open, begun before midnight, without
-        # their end; the second run finds them again and tells them whole when they end.
-        told = [(e["band"], e["start_utc"][:10], e["end_utc"][:10])
-                for e in excursion_events(events)]
-        self.assertEqual(sorted(told[:2]), [("full reserve activation", "2026-12-07", ""),
-                                            ("standard range", "2026-12-07", "")], events)
-        self.assertEqual(sorted(told[2:]), [("full reserve activation", "2026-12-08", "2026-12-08"),
-                                            ("standard range", "2026-12-08", "2026-12-08")])
-        self.assertEqual(rows, [], "the day before midnight is compressed")
-        self.assertIn("2026-12-07.csv.gz", days)
-        self.assertIn("2026-12-08.csv", days)
-        # The day before whole; the day in progress in two parts, one each run's stop wrote,
-        # which hold every reading of the day the record holds.
-        self.assertEqual([d["utc"][:10] for d in statistics],
-                         ["2026-12-07", "2026-12-08", "2026-12-08"], statistics)
-        recorded = [r for r in record_after if r["frequency_hz"]]
-        self.assertEqual(sum(int(d["readings"]) for d in statistics[1:]), len(recorded))
 
 
 class ServiceManager(unittest.TestCase):
