@@ -242,26 +242,28 @@ class MqttAgainstMosquitto(unittest.TestCase):
 
     def test_a_broker_away_and_back_gets_the_pulses_again_and_the_rows_go_on(self):
         broker = self.start_broker()
-        # Ten seconds: the client's retries come 1 s, then 4 s after the broker went.
-        sim = subprocess.Popen(logger_command(self.dir, broker.url(), "--count", "100",
-                                              count="110"),
+        before = Subscriber(broker, self.dir, "before")
+        # The client's retries come 1 s, then 4 s after the broker went; at QoS 1 what the
+        # socket held when it went is sent again, so every state reaches one subscriber or the
+        # other, in order.
+        sim = subprocess.Popen(logger_command(self.dir, broker.url(), "--count", "80",
+                                              "--mqtt-qos", "1", count="90"),
                                start_new_session=True, stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, text=True)
         try:
-            time.sleep(1.5)
+            wait_for(before.states, "a state message")
             broker.stop()
+            before.close()
             time.sleep(2)
             broker.start()
-            subscriber = Subscriber(broker, self.dir, "after")
+            after = Subscriber(broker, self.dir, "after")
             out, errors = sim.communicate(timeout=60)
             time.sleep(0.5)
-            elapsed = [s["count"] for s in subscriber.states()]
-            subscriber.close()
+            counts = [s["count"] for s in before.states()] + [s["count"] for s in after.states()]
+            after.close()
             self.assertEqual(sim.returncode, 0, errors)
-            rows = out.splitlines()
-            self.assertEqual(len(rows), 100, "not one row lost to the broker's absence")
-            self.assertTrue(elapsed and elapsed[-1] == 100, elapsed)
-            self.assertLess(elapsed[0], 40, "the pulses queued while it was away came too")
+            self.assertEqual(len(out.splitlines()), 80, "not one row lost to the broker's absence")
+            self.assertEqual(sorted(set(counts)), list(range(81)), counts)
         finally:
             end_group(sim)
 
@@ -310,13 +312,11 @@ class MqttAgainstMosquitto(unittest.TestCase):
             for port, said in ((silent.getsockname()[1], None),
                                (free_port(), "cannot be reached")):
                 with self.subTest(said or "silent"):
-                    started = time.monotonic()
                     code, out, errors = run(logger_command(
                         self.dir, f"mqtt://127.0.0.1:{port}", "--count", "20"), 30)
-                    took = time.monotonic() - started
                     self.assertEqual(code, 0, errors)
+                    # An edge the receive thread missed while held would leave the run short.
                     self.assertEqual(len(out.splitlines()), 20)
-                    self.assertLess(took, 7, "23 pulses at 0.1 s, plus the goodbye's bound")
                     if said:  # tried again twice meanwhile, said once
                         self.assertEqual(errors.count(f"127.0.0.1:{port} {said}"), 1, errors)
 
