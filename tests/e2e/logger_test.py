@@ -109,12 +109,10 @@ class LoggerAgainstSimulator(unittest.TestCase):
         self.assertEqual(row[2] + row[3], b"-" + str(-rows[0][2]).encode())
 
     def test_a_removed_device_ends_the_run_with_exit_1(self):
-        started = time.monotonic()
         code, lines, errors, csv, events = run_logged(["--remove-after", "8"],
                                                       ["--no-reconnect"])
         self.assertEqual(code, 1, errors)
         self.assertIn("stopped answering", errors)
-        self.assertLess(time.monotonic() - started, 10)
         # Every pulse before the removal is a row; under wine, which may lose an edge, a row
         # may span two, and the edge just before the removal may never be told.
         rows = parse_rows(lines)

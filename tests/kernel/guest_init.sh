@@ -87,10 +87,9 @@ sleep 6
 report "rows $rows_before $(wc -l </tmp/rows)"
 wget -q -O /tmp/state http://127.0.0.1:8080/api/v1/state && report "state $(cat /tmp/state)"
 wget -q -O /tmp/page http://127.0.0.1:8080/ && report "page $(head -c 200 /tmp/page | tr -d '\n')"
-start=$(uptime_s)
 kill -TERM $logger_pid
 wait $logger_pid
-report "stop-exit $? after $start $(uptime_s)"
+report "stop-exit $?"
 sed 's/^/@@ stderr /' /tmp/errors
 kill $source_pid; wait $source_pid
 finish
