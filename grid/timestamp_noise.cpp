@@ -41,6 +41,10 @@ void TimestampNoise::AddSecond(int64_t intervalTicks) {
                                             m_differences.front()));
             m_differences.pop_front();
         }
+        if (m_differences.size() >= kFewest) {
+            m_secondDifferenceSdTicks =
+                kNormalSdPerMad * MedianAbsoluteDeviation(m_sorted, m_sorted.size() / 2);
+        }
     }
     m_last = intervalTicks;
 }
@@ -50,13 +54,6 @@ std::optional<double> TimestampNoise::SigmaSeconds(int64_t frequency) const {
         return std::nullopt;
     }
     return *SecondDifferenceSdTicks() / std::sqrt(6.0) / static_cast<double>(frequency);
-}
-
-std::optional<double> TimestampNoise::SecondDifferenceSdTicks() const {
-    if (m_differences.size() < kFewest) {
-        return std::nullopt;
-    }
-    return kNormalSdPerMad * MedianAbsoluteDeviation(m_sorted, m_sorted.size() / 2);
 }
 
 // A one-second interval carries two timestamps' noise; the mean and the grid time carry only

@@ -32,7 +32,7 @@ class TimestampNoise {
     // The timestamps' s.d. in seconds, at a counter of `frequency` ticks a second.
     std::optional<double> SigmaSeconds(int64_t frequency) const;
     // The s.d. of one interval about the one before (sqrt(6) timestamps'), in counter ticks.
-    std::optional<double> SecondDifferenceSdTicks() const;
+    std::optional<double> SecondDifferenceSdTicks() const { return m_secondDifferenceSdTicks; }
 
   private:
     std::optional<int64_t> m_last;
@@ -40,6 +40,8 @@ class TimestampNoise {
     // The same, in order: a median and the median absolute deviation are then a walk of half
     // the window, where sorting a copy at every pulse cost a third of a replay's time.
     std::vector<double> m_sorted;
+    // Of the window as it stands: each pulse asks for it more than once.
+    std::optional<double> m_secondDifferenceSdTicks;
 };
 
 // How far each figure of a pulse can be trusted, one standard uncertainty each: the timestamps'

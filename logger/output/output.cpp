@@ -203,11 +203,19 @@ Output::~Output() {
 }
 
 void Output::Take(const PulseReport& report) {
+    bool dueSooner = false;
     {
         std::lock_guard lock(m_thread->mutex);
-        m_member->schedule.Push(report);
+        DeliverySchedule& schedule = m_member->schedule;
+        const int64_t dueBeforeNs = schedule.WakeAtNs();
+        schedule.Push(report);
+        // The thread sleeps until the batch it last saw is due; a record that leaves that
+        // moment as it was need not wake it, so a pulse does not wake every batching output.
+        dueSooner = schedule.WakeAtNs() < dueBeforeNs;
     }
-    m_thread->changed.notify_all();
+    if (dueSooner) {
+        m_thread->changed.notify_all();
+    }
 }
 
 void Output::TakeWaiting(const PulseReport& report) {
