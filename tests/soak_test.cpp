@@ -7,6 +7,9 @@
 // must. Seeded by CYCLARA_SOAK_SEED; CYCLARA_SOAK_DAYS shortens it.
 #include "grid/pulse_pipeline.h"
 #include "logger/epoch/epoch_file.h"
+#include "logger/influx/influx_output.h"
+#include "logger/mqtt/mqtt_output.h"
+#include "logger/output/delivery_schedule.h"
 #include "logger/outputs.h"
 #include "logger/pulse_dispatch.h"
 #include "measure/log_files.h"
@@ -24,10 +27,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace cyclara::logger {
@@ -43,14 +49,17 @@ int64_t FromEnvironment(const char* name, int64_t otherwise) {
 // One run of the logger: its outputs, its pipeline, the window's measurement feeding it.
 class LoggerRun {
   public:
-    LoggerRun(testing::VirtualClock& clock, const LoggerOptions& options, StopRequest& stop)
+    // `network` takes each record after the local outputs, on the same thread.
+    LoggerRun(testing::VirtualClock& clock, const LoggerOptions& options, StopRequest& stop,
+              std::function<void(const PulseReport&)> network)
         : m_kept(TakeKeptEpoch(options.recordDir)),
           m_outputs(OpenOutputs(options, "", stop).outputs),
           m_pipeline(clock, {50, options.grid, m_kept.state, !m_kept.damage.empty()},
-                     [this](const PulseReport& report) {
+                     [this, network](const PulseReport& report) {
                          for (const std::unique_ptr<Output>& output : m_outputs) {
                              output->TakeWaiting(report);
                          }
+                         network(report);
                      }),
           m_dispatch(m_pipeline, 0, stop),
           m_log(SystemLocalTime, {}),
@@ -91,6 +100,98 @@ class LoggerRun {
     PulseState m_pulses;
 };
 
+// A network destination behind the real sender's schedule and policy, stepped in virtual
+// time: it refuses during some spells and hangs during others (a delivery that answers only
+// when the spell ends, with the failure a time-out gives).
+class FakeNetwork {
+  public:
+    struct Spell {
+        int64_t fromNs, toNs;
+        bool hangs;
+    };
+
+    FakeNetwork(const OutputPolicy& policy, std::vector<Spell> spells)
+        : m_policy(policy),
+          m_spells(std::move(spells)),
+          m_schedule(std::make_unique<DeliverySchedule>(policy)) {}
+
+    void Take(const PulseReport& report, int64_t nowNs) {
+        m_schedule->Push(report);
+        ++m_taken;
+        m_mostQueued = std::max(m_mostQueued, m_schedule->Queued());
+        Step(nowNs);
+    }
+
+    void Step(int64_t nowNs) {
+        if (m_hung) {
+            if (nowNs < m_hungUntilNs) {
+                return;
+            }
+            m_schedule->Handle({0, Delivery::Trouble::kPassing, "timed out"}, std::move(*m_hung),
+                               nowNs);
+            m_hung.reset();
+        }
+        while (std::optional<DeliverySchedule::Batch> batch = m_schedule->TakeDue(nowNs)) {
+            const auto spell = std::find_if(m_spells.begin(), m_spells.end(), [nowNs](auto& s) {
+                return nowNs >= s.fromNs && nowNs < s.toNs;
+            });
+            if (spell != m_spells.end() && spell->hangs) {
+                m_hung = std::move(batch);
+                m_hungUntilNs = spell->toNs;
+                return;
+            }
+            if (spell != m_spells.end()) {
+                m_schedule->Handle({0, Delivery::Trouble::kPassing, "refused"}, std::move(*batch),
+                                   nowNs);
+                return;
+            }
+            Delivered(batch->reports);
+            m_schedule->Handle(Delivery::All(batch->reports.size()), std::move(*batch), nowNs);
+        }
+    }
+
+    // A restart closes the sender: it delivers what it can within the close's bound, what a
+    // hung delivery holds is left with it, and the next run's sender begins empty.
+    void Restart(int64_t nowNs) {
+        m_schedule->Close(nowNs);
+        for (int64_t atNs = nowNs; !m_schedule->Settled(atNs); atNs += kSecondNs / 10) {
+            Step(atNs);
+        }
+        m_schedule->Abandon();
+        m_dropped += m_schedule->Dropped() + (m_hung ? m_hung->reports.size() : 0);
+        m_hung.reset();
+        m_schedule = std::make_unique<DeliverySchedule>(m_policy);
+    }
+
+    uint64_t Taken() const { return m_taken; }
+    uint64_t DeliveredCount() const { return m_delivered; }
+    uint64_t Dropped() const { return m_dropped; }
+    size_t MostQueued() const { return m_mostQueued; }
+    bool InOrder() const { return m_inOrder; }
+
+  private:
+    // A pulse's time is its own: the pulses delivered come each once, in order.
+    void Delivered(const std::vector<PulseReport>& reports) {
+        for (const PulseReport& report : reports) {
+            if (report.pulse) {
+                m_inOrder &= report.unixNanoseconds > m_lastPulseNs;
+                m_lastPulseNs = report.unixNanoseconds;
+            }
+        }
+        m_delivered += reports.size();
+    }
+
+    const OutputPolicy m_policy;
+    const std::vector<Spell> m_spells;
+    std::unique_ptr<DeliverySchedule> m_schedule;
+    std::optional<DeliverySchedule::Batch> m_hung;
+    int64_t m_hungUntilNs = 0;
+    uint64_t m_taken = 0, m_delivered = 0, m_dropped = 0;
+    size_t m_mostQueued = 0;
+    int64_t m_lastPulseNs = 0;
+    bool m_inOrder = true;
+};
+
 ClockState Discipline(ClockState::Discipline discipline) {
     ClockState state;
     state.discipline = discipline;
@@ -124,8 +225,8 @@ int64_t SumOfColumn(const std::string& path, const std::string& column) {
     for (std::string name; std::getline(names, name, ',');) {
         header.push_back(name);
     }
-    const size_t at = static_cast<size_t>(std::find(header.begin(), header.end(), column) -
-                                          header.begin());
+    const size_t at =
+        static_cast<size_t>(std::find(header.begin(), header.end(), column) - header.begin());
     int64_t sum = 0;
     while (std::getline(file, line)) {
         std::stringstream fields(line);
@@ -150,10 +251,28 @@ TEST(SoakTest, AMonthUnattendedLosesNoPulseAndKeepsItsGridTime) {
     const ClockState synchronised = Discipline(ClockState::Discipline::kSynchronised);
     const ClockState unsynchronised = Discipline(ClockState::Discipline::kUnsynchronised);
 
+    // Two hours refused, longer than MQTT's queue holds and well within InfluxDB's; twenty
+    // minutes hung; each on a day of its own in a month, in its first day in a shorter run.
+    const int64_t refusedDay = std::min<int64_t>(3, days - 1),
+                  hungDay = std::min<int64_t>(8, days - 1);
+    const std::vector<FakeNetwork::Spell> spells = {
+        {(refusedDay * 86'400 + 14'400) * kSecondNs, (refusedDay * 86'400 + 21'600) * kSecondNs,
+         false},
+        {(hungDay * 86'400 + 28'800) * kSecondNs, (hungDay * 86'400 + 30'000) * kSecondNs, true}};
+    FakeNetwork influx(kInfluxPolicy, spells), mqtt(kMqttPolicy, spells);
+    const auto network = [&](const PulseReport& report) {
+        influx.Take(report, clock.MonotonicNs());
+        mqtt.Take(report, clock.MonotonicNs());
+    };
+    const auto restartNetwork = [&] {
+        influx.Restart(clock.MonotonicNs());
+        mqtt.Restart(clock.MonotonicNs());
+    };
+
     std::vector<int64_t> delivered;  // the UTC times, in microseconds, the record must hold
     int64_t restarts = 0, unsynchronisedStarts = 0;
     {
-        auto run = std::make_unique<LoggerRun>(clock, options, stop);
+        auto run = std::make_unique<LoggerRun>(clock, options, stop, network);
         run->Open(synchronised);
         int openingEdges = 0;
         double wander = 0;
@@ -168,6 +287,8 @@ TEST(SoakTest, AMonthUnattendedLosesNoPulseAndKeepsItsGridTime) {
             wander = 0.999 * wander + 0.003 * (static_cast<double>(state >> 11) / 9.007e15 - 0.5);
             ticks += std::llround(kSecondNs * 50 / (50 + wander));
             clock.SetTicks(ticks);
+            influx.Step(ticks);
+            mqtt.Step(ticks);
             const int64_t day = second / 86'400, ofDay = second % 86'400;
             if (second == fullFrom || second == fullFrom + 70) {
                 SimulateFullDisk(second == fullFrom);
@@ -191,13 +312,14 @@ TEST(SoakTest, AMonthUnattendedLosesNoPulseAndKeepsItsGridTime) {
             if (day % 7 == 6 && ofDay >= 10'800 && ofDay < 10'830) {  // a restart, 30 s away
                 if (ofDay == 10'800) {
                     run.reset();
+                    restartNetwork();
                     ++restarts;
                     unsynchronisedStarts += unsynchronisedSpell ? 1 : 0;
                 }
                 continue;
             }
             if (!run) {
-                run = std::make_unique<LoggerRun>(clock, options, stop);
+                run = std::make_unique<LoggerRun>(clock, options, stop, network);
                 run->Open(unsynchronisedSpell ? unsynchronised : synchronised);
                 openingEdges = 0;
             }
@@ -208,7 +330,19 @@ TEST(SoakTest, AMonthUnattendedLosesNoPulseAndKeepsItsGridTime) {
             }
         }
         EXPECT_EQ(run->Dropped(), 0u) << "a run that waits for its outputs drops nothing";
+        run.reset();
+        restartNetwork();
     }
+    // Each record reaches each network destination once, in order, or is counted as dropped;
+    // the queue never holds more than its bound.
+    for (const auto& [name, sent, policy] :
+         {std::tuple{"InfluxDB", &influx, kInfluxPolicy}, std::tuple{"MQTT", &mqtt, kMqttPolicy}}) {
+        EXPECT_TRUE(sent->InOrder()) << name;
+        EXPECT_EQ(sent->DeliveredCount() + sent->Dropped(), sent->Taken()) << name;
+        EXPECT_LE(sent->MostQueued(), policy.queueLimit) << name;
+    }
+    EXPECT_EQ(influx.Dropped(), 0u) << "a day of points waits while the server is away";
+    EXPECT_GT(mqtt.Dropped(), 0u) << "two hours is longer than the broker's queue holds";
 
     const std::vector<RecordRow> rows = RecordRows(options.recordDir);
     std::map<int64_t, int> times;
@@ -246,8 +380,7 @@ TEST(SoakTest, AMonthUnattendedLosesNoPulseAndKeepsItsGridTime) {
     // Every file the logger writes begins with its header, the full disk's days' too.
     for (const auto& entry : std::filesystem::recursive_directory_iterator(options.recordDir)) {
         const std::string name = entry.path().filename().string();
-        if (entry.is_regular_file() && name.size() > 4 &&
-            name.substr(name.size() - 4) == ".csv") {
+        if (entry.is_regular_file() && name.size() > 4 && name.substr(name.size() - 4) == ".csv") {
             std::ifstream file(entry.path());
             std::string first;
             std::getline(file, first);

@@ -12,12 +12,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A day at one pulse a second, kept while the server is away; past it the oldest are dropped.
-// A batch goes at most once a second with at most 5000 points; a failed write is tried again
-// after 1 s, then twice as long each time, at most a minute; a clean exit waits 3 s.
-constexpr OutputPolicy kInfluxPolicy{
-    .queueLimit = 86'400, .batchLimit = 5000, .batchPeriod = 10'000ms, .closeWait = 3000ms};
-
 std::string WithNanosecondPrecision(const std::string& url) {
     if (url.find("precision=") != std::string::npos) {
         return url;

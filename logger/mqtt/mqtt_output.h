@@ -13,6 +13,13 @@
 
 namespace cyclara::logger {
 
+// A quarter of an hour at one pulse a second. While the broker is away the queue is looked at
+// again every half second; the client reconnects with its own back-off.
+inline constexpr OutputPolicy kMqttPolicy{.queueLimit = 1000,
+                                          .batchLimit = 100,
+                                          .firstRetry = std::chrono::milliseconds(500),
+                                          .longestRetry = std::chrono::milliseconds(500)};
+
 // Makes the client and starts it connecting; null with `whyNot` set for a bad URL, topic
 // prefix or client id, an unreadable password file or a client that cannot be set up. A
 // broker that is away is waited for, not an error. `name` is the meter's, in the topics (unless

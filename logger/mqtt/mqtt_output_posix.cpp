@@ -22,10 +22,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A quarter of an hour at one pulse a second. While the broker is away the queue is looked at
-// again every half second; the client reconnects with its own back-off.
-constexpr OutputPolicy kMqttPolicy{
-    .queueLimit = 1000, .batchLimit = 100, .firstRetry = 500ms, .longestRetry = 500ms};
 // Also how long a connection request waits for the broker's answer: a broker that accepts and
 // never answers is given up on, and tried again, after this.
 constexpr int kKeepAliveSeconds = 10;
