@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
+#include <future>
 #include <system_error>
 
 namespace cyclara::logger {
@@ -50,8 +52,58 @@ class ReplayClock : public Clock {
 
 // A stop is looked for this often, in readings.
 constexpr size_t kStopLookEvery = 4096;
+
+// The records go to the outputs this many at a time: a lock and a wake a record, for each of
+// the outputs, cost a replay more than the records' own figures.
+constexpr size_t kHandOverEvery = 256;
+
+// Gathers the pipeline's records and hands them to every output in batches.
+class BatchedHandOver {
+  public:
+    explicit BatchedHandOver(const std::vector<std::unique_ptr<Output>>& outputs)
+        : m_outputs(outputs) {
+        m_pending.reserve(kHandOverEvery);
+    }
+
+    void Take(const PulseReport& report) {
+        m_pending.push_back(report);
+        if (m_pending.size() == kHandOverEvery) {
+            Flush();
+        }
+    }
+
+    void Flush() {
+        for (const std::unique_ptr<Output>& output : m_outputs) {
+            output->TakeWaiting(m_pending);
+        }
+        m_pending.clear();
+    }
+
+  private:
+    const std::vector<std::unique_ptr<Output>>& m_outputs;
+    std::vector<PulseReport> m_pending;
+};
 // The two pulses a measurement warms up on come this far apart before a stretch's first.
 constexpr int64_t kWarmUpNs = kSecondNs;
+
+struct ReadDay {
+    std::optional<Recording> recording;
+    std::string whyNot;
+};
+
+// The next day file is read while the one before plays: reading a day takes about as long as
+// its figures do.
+std::future<ReadDay> ReadAhead(std::filesystem::path file, int nominalHz) {
+    return std::async(std::launch::async, [file = std::move(file), nominalHz] {
+        ReadDay read;
+        try {
+            read.recording = ReadRecording(file.string(), nominalHz, read.whyNot);
+        } catch (const std::exception& error) {
+            read.whyNot = file.string() + ": " + error.what();
+        }
+        return read;
+    });
+}
 
 // A folder's day files in date order, or the one file named.
 std::vector<std::filesystem::path> RecordingFiles(const std::filesystem::path& path) {
@@ -153,24 +205,27 @@ int RunReplay(const LoggerOptions& options, StopRequest& stop) {
     }
     const std::vector<std::unique_ptr<Output>> outputs = std::move(opened.outputs);
     ReplayClock clock;
+    BatchedHandOver handOver(outputs);
     PulsePipeline pipeline(clock, {recording->nominalHz, options.grid, std::nullopt},
-                           [&outputs](const PulseReport& report) {
-                               for (const std::unique_ptr<Output>& output : outputs) {
-                                   output->TakeWaiting(report);
-                               }
-                           });
+                           [&handOver](const PulseReport& report) { handOver.Take(report); });
     pipeline.ClockRead(ReplayClock::NotMeasured());
     PulseDispatch dispatch(pipeline, 0, stop);
     Player player(clock, dispatch);
     const int64_t startedNs = SystemClock().MonotonicNs();
     size_t readings = 0;
     int code = 0;
+    std::future<ReadDay> next;
     for (size_t i = 0; i < files.size() && code == 0; ++i) {
-        if (i > 0 && !(recording = ReadRecording(files[i].string(), recording->nominalHz,
-                                                 whyNot))) {
-            std::fprintf(stderr, "cyclara-log: %s\n", whyNot.c_str());
-            code = 1;
-            break;
+        if (i > 0) {
+            ReadDay read = next.get();
+            if (!(recording = std::move(read.recording))) {
+                std::fprintf(stderr, "cyclara-log: %s\n", read.whyNot.c_str());
+                code = 1;
+                break;
+            }
+        }
+        if (i + 1 < files.size()) {
+            next = ReadAhead(files[i + 1], recording->nominalHz);
         }
         std::fprintf(stderr, "cyclara-log: replaying %s: %s, %d Hz\n", files[i].string().c_str(),
                      FormName(recording->form), recording->nominalHz);
@@ -185,6 +240,7 @@ int RunReplay(const LoggerOptions& options, StopRequest& stop) {
     }
     dispatch.EndRun();
     pipeline.Event(EventOfKind(RunEvent::Kind::kStop));
+    handOver.Flush();
     DrainAndCloseOutputs(outputs);
     const double seconds = static_cast<double>(SystemClock().MonotonicNs() - startedNs) / kSecondNs;
     std::fprintf(stderr, "cyclara-log: replayed %zu readings in %.1f s\n", readings, seconds);

@@ -57,7 +57,7 @@ class LoggerRun {
           m_pipeline(clock, {50, options.grid, m_kept.state, !m_kept.damage.empty()},
                      [this, network](const PulseReport& report) {
                          for (const std::unique_ptr<Output>& output : m_outputs) {
-                             output->TakeWaiting(report);
+                             output->TakeWaiting({report});
                          }
                          network(report);
                      }),

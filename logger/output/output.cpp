@@ -52,6 +52,15 @@ void FinishSafely(Destination& destination, const std::string& name) {
     }
 }
 
+// Queues the record; whether it makes a batch due sooner than the thread, asleep until the
+// batch it last saw is due, expects. A record that leaves that moment as it was need not wake
+// it, so a pulse does not wake every batching output.
+bool PushWakes(DeliverySchedule& schedule, const PulseReport& report) {
+    const int64_t dueBeforeNs = schedule.WakeAtNs();
+    schedule.Push(report);
+    return schedule.WakeAtNs() < dueBeforeNs;
+}
+
 }  // namespace
 
 // One output on its delivering thread: everything that thread uses, held by it too, so a
@@ -203,31 +212,38 @@ Output::~Output() {
 }
 
 void Output::Take(const PulseReport& report) {
-    bool dueSooner = false;
+    bool wake = false;
     {
         std::lock_guard lock(m_thread->mutex);
-        DeliverySchedule& schedule = m_member->schedule;
-        const int64_t dueBeforeNs = schedule.WakeAtNs();
-        schedule.Push(report);
-        // The thread sleeps until the batch it last saw is due; a record that leaves that
-        // moment as it was need not wake it, so a pulse does not wake every batching output.
-        dueSooner = schedule.WakeAtNs() < dueBeforeNs;
+        wake = PushWakes(m_member->schedule, report);
     }
-    if (dueSooner) {
+    if (wake) {
         m_thread->changed.notify_all();
     }
 }
 
-void Output::TakeWaiting(const PulseReport& report) {
+void Output::TakeWaiting(const std::vector<PulseReport>& reports) {
+    bool wake = false;
     {
         std::unique_lock lock(m_thread->mutex);
         const OutputPolicy& policy = m_member->policy;
-        const DeliverySchedule& schedule = m_member->schedule;
-        m_thread->changed.wait_for(lock, policy.longestRetry + policy.closeWait, [&schedule] {
-            return schedule.HasRoom() || schedule.Closing() || schedule.Gone();
-        });
+        DeliverySchedule& schedule = m_member->schedule;
+        for (const PulseReport& report : reports) {
+            if (!schedule.HasRoom()) {
+                m_thread->changed.notify_all();  // what was queued is due: the room comes of it
+                wake = false;
+                m_thread->changed.wait_for(lock, policy.longestRetry + policy.closeWait,
+                                           [&schedule] {
+                                               return schedule.HasRoom() || schedule.Closing() ||
+                                                      schedule.Gone();
+                                           });
+            }
+            wake |= PushWakes(schedule, report);
+        }
     }
-    Take(report);
+    if (wake) {
+        m_thread->changed.notify_all();
+    }
 }
 
 void Output::Drain() {

@@ -43,10 +43,11 @@ class Output {
 
     // Any thread: queues the record and returns at once.
     void Take(const PulseReport& report);
-    // Any thread: the same, but while the queue is full waits for room, for as long as a
-    // destination's longest retry and the close wait: a replay, which must lose nothing, goes
-    // at its slowest output's pace. Past that the oldest record is dropped, as Take drops it.
-    void TakeWaiting(const PulseReport& report);
+    // Any thread: the same for each of `reports` in turn, under one lock, but while the queue
+    // is full waits for room, for as long as a destination's longest retry and the close wait:
+    // a replay, which must lose nothing, goes at its slowest output's pace. Past that the
+    // oldest record is dropped, as Take drops it.
+    void TakeWaiting(const std::vector<PulseReport>& reports);
     // The main thread, before Close where nothing may be left: waits while the queue empties,
     // for as long as it goes on emptying (at most a retry and a close wait without progress).
     void Drain();
