@@ -159,11 +159,13 @@ class LoggerOnRealDriver(unittest.TestCase):
         rows = [m for m in rows if m]
         self.assertEqual(len(rows), 601)
         widths = [int(m[4]) for m in rows]
-        # Each row is one of the source's intervals: an edge the emulated link lost or made
-        # would make a row span two or part of one. The figures are checked exactly in
-        # virtual time; the edges' delays through the emulated link are no figure of ours.
-        typical = statistics.median(intervals_sent(findings(self.lines, "rise"), widths))
-        self.assertEqual({round(width / typical) for width in widths}, {1}, widths)
+        # The rows are the source's intervals, one each: together they span as many of them,
+        # give or take the delays of the two end edges through the emulated link, which a
+        # loaded machine makes long, but never half an interval; an edge lost or made on the
+        # way would put a whole interval between the two. The figures are checked exactly in
+        # virtual time.
+        sent = intervals_sent(findings(self.lines, "rise"), widths)
+        self.assertLess(abs(sum(widths) - sum(sent)), statistics.median(sent) / 2, widths)
         self.assertEqual({m[6] for m in rows}, {"60"}, "the frequency column")
         csv = [CSV_ROW.match(line) for line in self.lines if line.startswith("@@ csv ")]
         self.assertEqual([m and m[1] for m in csv], ["0:00:00", "0:10:00"])
