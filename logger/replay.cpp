@@ -92,17 +92,22 @@ struct ReadDay {
 };
 
 // The next day file is read while the one before plays: reading a day takes about as long as
-// its figures do.
+// its figures do. Without a thread to spare it is read when it is wanted.
 std::future<ReadDay> ReadAhead(std::filesystem::path file, int nominalHz) {
-    return std::async(std::launch::async, [file = std::move(file), nominalHz] {
-        ReadDay read;
+    const auto read = [file = std::move(file), nominalHz] {
+        ReadDay day;
         try {
-            read.recording = ReadRecording(file.string(), nominalHz, read.whyNot);
+            day.recording = ReadRecording(file.string(), nominalHz, day.whyNot);
         } catch (const std::exception& error) {
-            read.whyNot = file.string() + ": " + error.what();
+            day.whyNot = file.string() + ": " + error.what();
         }
-        return read;
-    });
+        return day;
+    };
+    try {
+        return std::async(std::launch::async, read);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, read);
+    }
 }
 
 // A folder's day files in date order, or the one file named.

@@ -29,6 +29,29 @@ bool IsDayFile(const std::string& name) {
            name[4] == '-' && name[7] == '-' && EndsWith(name, ".csv");
 }
 
+// The first line of a gzip file, with its line end; empty when it has none.
+std::string FirstLineOf(const std::string& gz) {
+    gzFile in = gzopen(gz.c_str(), "rb");
+    if (in == nullptr) {
+        return "";
+    }
+    std::array<char, 4096> line{};
+    const bool read = gzgets(in, line.data(), static_cast<int>(line.size())) != nullptr;
+    gzclose(in);
+    return read ? std::string(line.data()) : "";
+}
+
+// Rows that came late for a day compressed before join its rows under the header it begins
+// with: a second header would be a row of text to a CSV reader, and the day no table.
+void SkipTheHeaderItHas(std::ifstream& in, const std::string& gz) {
+    std::string header;
+    std::getline(in, header);
+    if (header + "\n" != FirstLineOf(gz)) {
+        in.clear();
+        in.seekg(0);
+    }
+}
+
 // Copies `from` onto the end of the gzip file `gz`; a copy that fails part-way leaves `gz`
 // as it was, since only whole members are kept.
 bool AppendCompressed(const std::string& from, const std::string& gz, std::string& whyNot) {
@@ -36,14 +59,18 @@ bool AppendCompressed(const std::string& from, const std::string& gz, std::strin
     std::error_code error;
     const std::string partial = gz + ".new";
     if (std::filesystem::exists(gz, error)) {
+        if (in) {
+            SkipTheHeaderItHas(in, gz);
+        }
         std::filesystem::copy_file(gz, partial, std::filesystem::copy_options::overwrite_existing,
                                    error);
     } else {
         std::filesystem::remove(partial, error);
         error.clear();
     }
-    gzFile out = error ? nullptr : gzopen(partial.c_str(), kAppendMode);
-    if (!in || out == nullptr) {
+    gzFile out = error || !in ? nullptr : gzopen(partial.c_str(), kAppendMode);
+    if (out == nullptr) {
+        std::filesystem::remove(partial, error);
         whyNot = "cannot be opened";
         return false;
     }

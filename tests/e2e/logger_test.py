@@ -31,6 +31,8 @@ from harness import (LOGGER, SIM, UNDER_WINE, child_pid, csv_logs,
 # build under wine, qemu-user or ThreadSanitizer (CYCLARA_E2E_QUICK) leaves them out.
 QUICK = UNDER_WINE or os.environ.get("CYCLARA_E2E_QUICK") == "1"
 ONE_SECOND_RUNS = "checks at one pulse a second; the plain build runs them"
+SAMPLE_RECORD = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
+                             "sample-record")
 SIM_TIMING = pulse_timing()
 ROW = re.compile(r"^(\d+):(\d\d):(\d\d)\t(-?\d+)\t([-+]?\d+)\t(\S+)\t(-|\d+\.\d{5})\t"
                  r"([-+]\d+\.\d{6})$")
@@ -278,6 +280,28 @@ class Replay(unittest.TestCase):
                          [("full reserve activation", "00:01:40")])
         self.assertEqual(own, 2, "a replay never writes into the recording's own folder")
         self.assertIn("must not be the recording's own", own_errors)
+
+    def test_a_folder_of_days_plays_in_date_order_until_a_day_that_is_no_recording(self):
+        # Each day is read while the one before plays; the third is read but never played.
+        # Each sample day is a run of its own, from midnight into the next day's first seconds.
+        with tempfile.TemporaryDirectory() as folder:
+            days = os.path.join(folder, "days")
+            for day in ("2026-01-02", "2026-01-01"):
+                subprocess.run([sys.executable, SAMPLE_RECORD, days, day], check=True,
+                               stdout=subprocess.DEVNULL)
+            subprocess.run(["gzip", os.path.join(days, "2026-01-02.csv")], check=True)
+            broken = written(os.path.join(days, "2026-01-03.csv"), "utc,seconds\nnonsense\n")
+            record = os.path.join(folder, "replayed")
+            code, _, errors = run([*LOGGER, "--replay", days, "--record", record, "--quiet"],
+                                  120)
+            utc = [r["utc"] for r in record_table(record) if r["seconds"]]
+        self.assertEqual(code, 1, errors)
+        # The folder's own separator, which is Windows' under wine.
+        played = [re.split(r"[\\/]", line.split(": ")[1])[-1] for line in errors.splitlines()
+                  if ": replaying " in line]
+        self.assertEqual(played, ["2026-01-01.csv", "2026-01-02.csv.gz"])
+        self.assertIn(os.path.basename(broken) + " holds no reading", errors)
+        self.assertEqual(sorted({moment[:10] for moment in utc}), ["2026-01-01", "2026-01-02"])
 
 
 class ServiceManager(unittest.TestCase):
