@@ -52,15 +52,19 @@ int64_t UnixNanosecondsOf(int64_t ticks, const WallPairing& pairing, int64_t cou
 std::string FormatUtc(int64_t unixNanoseconds) {
     const UnixTime time = TimeOf(unixNanoseconds);
     const auto day = std::chrono::floor<std::chrono::days>(time);
+    const std::chrono::year_month_day date(day);
     const std::chrono::hh_mm_ss clock(
         std::chrono::floor<std::chrono::microseconds>(time - day));
+    // One formatting of the whole text: each row of the record has one, so a replay has a
+    // year of them.
     char text[48];
-    std::snprintf(text, sizeof text, "T%02d:%02d:%02d.%06lldZ",
-                  static_cast<int>(clock.hours().count()),
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%06lldZ",
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
                   static_cast<int>(clock.minutes().count()),
                   static_cast<int>(clock.seconds().count()),
                   static_cast<long long>(clock.subseconds().count()));
-    return DateOf(day) + text;
+    return text;
 }
 
 std::string UtcDate(int64_t unixNanoseconds) {
