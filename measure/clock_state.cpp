@@ -144,7 +144,8 @@ std::string DescribeClock(const ClockState& state, int nominal) {
                           "synchronised, frequency correction %+.3f ppm, rate error %s%.3g ppm "
                           "(%s): %s",
                           state.frequencyCorrectionPpm, state.rateErrorPpm ? "" : "about ",
-                          ppm, state.rateErrorPpm ? state.estimatedBy.c_str() : "assumed", cost.c_str());
+                          ppm, state.rateErrorPpm ? state.estimatedBy.c_str() : "assumed",
+                          cost.c_str());
             break;
         case ClockState::Discipline::kUnsynchronised:
             std::snprintf(text, sizeof text,

@@ -3,6 +3,7 @@
 #include "measure/tick_scaling.h"
 #include "measure/time_spans.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -17,12 +18,13 @@ UnixTime TimeOf(int64_t unixNanoseconds) {
     return UnixTime(std::chrono::nanoseconds(unixNanoseconds));
 }
 
-std::string DateOf(std::chrono::sys_days day) {
+// "2026-12-07" at the start of `text`, which holds `size` characters; how many it wrote.
+size_t WriteDate(std::chrono::sys_days day, char* text, size_t size) {
     const std::chrono::year_month_day date(day);
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
-    return text;
+    const int written =
+        std::snprintf(text, size, "%04d-%02u-%02u", static_cast<int>(date.year()),
+                      static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+    return std::min(static_cast<size_t>(std::max(written, 0)), size - 1);
 }
 
 }  // namespace
@@ -52,15 +54,14 @@ int64_t UnixNanosecondsOf(int64_t ticks, const WallPairing& pairing, int64_t cou
 std::string FormatUtc(int64_t unixNanoseconds) {
     const UnixTime time = TimeOf(unixNanoseconds);
     const auto day = std::chrono::floor<std::chrono::days>(time);
-    const std::chrono::year_month_day date(day);
     const std::chrono::hh_mm_ss clock(
         std::chrono::floor<std::chrono::microseconds>(time - day));
-    // One formatting of the whole text: each row of the record has one, so a replay has a
-    // year of them.
+    // Written in place, date and time, into one buffer: each row of the record has one, so a
+    // replay has a year of them.
     char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%06lldZ",
-                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
+    const size_t date = WriteDate(day, text, sizeof text);
+    std::snprintf(text + date, sizeof text - date, "T%02d:%02d:%02d.%06lldZ",
+                  static_cast<int>(clock.hours().count()),
                   static_cast<int>(clock.minutes().count()),
                   static_cast<int>(clock.seconds().count()),
                   static_cast<long long>(clock.subseconds().count()));
@@ -68,7 +69,9 @@ std::string FormatUtc(int64_t unixNanoseconds) {
 }
 
 std::string UtcDate(int64_t unixNanoseconds) {
-    return DateOf(std::chrono::floor<std::chrono::days>(TimeOf(unixNanoseconds)));
+    char text[16];
+    WriteDate(std::chrono::floor<std::chrono::days>(TimeOf(unixNanoseconds)), text, sizeof text);
+    return text;
 }
 
 }  // namespace cyclara

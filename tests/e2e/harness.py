@@ -116,15 +116,9 @@ def exit_unless_wine_runs(wine_run, program):
 # How far a reported interval may lie from the one the program was shown: the emulation notes
 # when the program's wait returned with each change, and the program reads its counter next,
 # so the two differ by a few instructions' time. Wine learns of the change, then tells the
-# Windows program through its server, at a priority of its own. Under qemu-user the program's
-# few instructions are emulated, and a loaded machine held one timestamp 265 us.
+# Windows program through its server, at a priority of its own.
 TIMESTAMP_PATH_US = 200
-QEMU_TIMESTAMP_PATH_US = 1_000
 WINE_TIMESTAMP_PATH_US = 15_000
-# The path of the program under test, as its runner makes it (a runner other than wine-run is
-# qemu-user).
-PROGRAM_TIMESTAMP_PATH_US = (WINE_TIMESTAMP_PATH_US if UNDER_WINE else
-                             QEMU_TIMESTAMP_PATH_US if len(sys.argv) > 3 else TIMESTAMP_PATH_US)
 
 
 def event_fields(events):
