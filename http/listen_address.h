@@ -1,7 +1,7 @@
 // Where a program's read-only web server listens, as its users give it.
 #pragma once
 
-#include <sys/socket.h>
+#include <socket_api.h>
 
 #include <string>
 

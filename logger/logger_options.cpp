@@ -96,7 +96,7 @@ void AddMeasuringOptions(CLI::App& app, LoggerOptions& o) {
 void AddMqttOptions(CLI::App& app, LoggerOptions::Mqtt& o) {
     app.add_option("--mqtt", o.url,
                    "Publish each counted pulse to this MQTT broker: mqtt://host[:port] or "
-                   "mqtts://host[:port] (Linux)")
+                   "mqtts://host[:port] (mqtts:// on Linux)")
         ->type_name("URL");
     app.add_option("--mqtt-ca", o.caFile, "Certificate authority file for mqtts://")
         ->type_name("FILE");
@@ -158,7 +158,7 @@ void AddOutputOptions(CLI::App& app, LoggerOptions& o) {
     app.add_option("--http", o.http,
                    "Serve the live page, its JSON API and Prometheus metrics on [ADDRESS:]PORT; "
                    "a port alone listens on 127.0.0.1 only. They are read-only figures with no "
-                   "secret; 0.0.0.0:PORT shows them to the whole network (Linux)")
+                   "secret; 0.0.0.0:PORT shows them to the whole network")
         ->check(kNotEmpty)
         ->check(CLI::Validator(CheckListenAddress, ""))
         ->type_name("[ADDRESS:]PORT");

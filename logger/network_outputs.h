@@ -15,7 +15,7 @@ namespace cyclara::logger {
 std::vector<std::unique_ptr<Output>> OpenNetworkOutputs(const LoggerOptions& options,
                                                         std::string& whyNot);
 
-// The MQTT output the options ask for, from the platform's backend. Null with `whyNot` set
+// The MQTT output the options ask for. Null with `whyNot` set
 // when it cannot be made.
 std::unique_ptr<Output> OpenMqtt(const LoggerOptions& options, std::string& whyNot);
 

@@ -15,29 +15,36 @@ TEST(HeadDeadlinesTest, AConnectionWhoseHeadIsNotWholeInTimeIsClosedOnceAndOnlyI
     enum class Step { kAccepted, kHeadWhole, kClosed, kSweep };
     const struct {
         const char* why;
-        std::vector<std::tuple<Step, int, int64_t>> script;  // step, connection, at second
-        std::vector<int> expired;                            // by the last sweep, in order
+        std::vector<std::tuple<Step, SocketNumber, int64_t>> script;  // step, connection, at second
+        std::vector<SocketNumber> expired;                            // by the last sweep, in order
     } cases[] = {
         {"silent past its time", {{Step::kAccepted, 7, 0}, {Step::kSweep, 0, 10}}, {7}},
         {"a head whole in time is no longer watched",
-         {{Step::kAccepted, 7, 0}, {Step::kHeadWhole, 7, 9}, {Step::kSweep, 0, 30}}, {}},
+         {{Step::kAccepted, 7, 0}, {Step::kHeadWhole, 7, 9}, {Step::kSweep, 0, 30}},
+         {}},
         {"one second short of its time", {{Step::kAccepted, 7, 0}, {Step::kSweep, 0, 9}}, {}},
         {"a kept connection's next head has a time of its own",
-         {{Step::kAccepted, 7, 0}, {Step::kHeadWhole, 7, 1}, {Step::kAccepted, 7, 20},
+         {{Step::kAccepted, 7, 0},
+          {Step::kHeadWhole, 7, 1},
+          {Step::kAccepted, 7, 20},
           {Step::kSweep, 0, 29}},
          {}},
-        {"closed by the server before its time", {{Step::kAccepted, 7, 0}, {Step::kClosed, 7, 4},
-                                                  {Step::kSweep, 0, 20}}, {}},
-        {"each given once", {{Step::kAccepted, 7, 0}, {Step::kSweep, 0, 10},
-                             {Step::kSweep, 0, 11}}, {}},
+        {"closed by the server before its time",
+         {{Step::kAccepted, 7, 0}, {Step::kClosed, 7, 4}, {Step::kSweep, 0, 20}},
+         {}},
+        {"each given once",
+         {{Step::kAccepted, 7, 0}, {Step::kSweep, 0, 10}, {Step::kSweep, 0, 11}},
+         {}},
         {"only those past their time, of many",
-         {{Step::kAccepted, 3, 0}, {Step::kAccepted, 4, 5}, {Step::kAccepted, 5, 1},
+         {{Step::kAccepted, 3, 0},
+          {Step::kAccepted, 4, 5},
+          {Step::kAccepted, 5, 1},
           {Step::kSweep, 0, 11}},
          {3, 5}},
     };
     for (const auto& c : cases) {
         HeadDeadlines heads(10 * kSecondNs);
-        std::vector<int> expired;
+        std::vector<SocketNumber> expired;
         for (const auto& [step, connection, second] : c.script) {
             switch (step) {
                 case Step::kAccepted:

@@ -1,11 +1,15 @@
 // The name a logger publishes under: stable from run to run (Home Assistant keeps its entities
 // by it), never shared by two loggers on one machine.
 #include "logger/mqtt/meter_name.h"
+#include "logger/mqtt/name_claim.h"
+#include "logger/process_id.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace cyclara::logger {
 namespace {
@@ -51,6 +55,33 @@ TEST(MeterNameTest, ADevicesNameIsOneTopicLevel) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(DeviceInstance(c.path), c.instance) << c.path;
+    }
+}
+
+// The claim is what the platform keeps for the process (an abstract socket, a named mutex): a
+// second logger on the machine must find the name held, and a later one find it free.
+TEST(MeterNameTest, ANameIsHeldByOneClaimAtATimeAndFreedWithIt) {
+    // The process's own: the builds' tests run side by side on one machine.
+    const std::string name = "cyclara-test-claim-" + std::to_string(ProcessId());
+    enum class Step { kClaim, kRelease };
+    const struct {
+        Step step;
+        size_t claim;  // which of the two held claims the step fills or empties
+        bool held;     // kClaim: whether it got the name
+    } script[] = {
+        {Step::kClaim, 0, true}, {Step::kClaim, 1, false}, {Step::kRelease, 0, false},
+        {Step::kClaim, 1, true}, {Step::kClaim, 0, false}, {Step::kRelease, 1, false},
+        {Step::kClaim, 0, true},
+    };
+    std::vector<std::unique_ptr<NameClaim>> claims(2);
+    for (size_t i = 0; i < std::size(script); ++i) {
+        const auto& step = script[i];
+        if (step.step == Step::kRelease) {
+            claims[step.claim].reset();
+            continue;
+        }
+        claims[step.claim] = ClaimName(name);
+        EXPECT_EQ(claims[step.claim] != nullptr, step.held) << "step " << i;
     }
 }
 

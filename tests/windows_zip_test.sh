@@ -28,6 +28,15 @@ for arch in x86_64:win64 i686:win32; do
         echo "skipped ${arch%%:*}: this machine runs no 32-bit programs"
     elif [ "$version" = "cyclara-log 1.0.0.1" ]; then
         echo "ok ${arch%%:*}/cyclara-log.exe --version"
+        # MQTT and the page are in the download's program, not marked as another build's.
+        CYCLARA_WINEPREFIX="$build/${arch##*:}/wineprefix" \
+            "$here/tools/wine-run" "$folder/cyclara-log.exe" --help >"$work/help"
+        for option in --mqtt --http; do
+            if grep -q -- "^  $option .*(Linux)" "$work/help" || ! grep -q -- "^  $option " "$work/help"; then
+                echo "FAIL ${arch%%:*}/cyclara-log.exe --help: $option is missing or Linux's"
+                failures=$((failures + 1))
+            fi
+        done
     else
         echo "FAIL ${arch%%:*}/cyclara-log.exe --version said '$version' ($status)"
         failures=$((failures + 1))

@@ -17,6 +17,10 @@ struct ClaimedName {
     std::unique_ptr<NameClaim> claim;  // held while the name is the host name alone
 };
 
+// The name held for this process until the claim is destroyed, or the process ends however it
+// ends; null when another process holds it.
+std::unique_ptr<NameClaim> ClaimName(const std::string& name);
+
 // Chooses by ChooseMeterName, remembering the first choice in `folder` (a record folder this
 // logger holds; empty: nothing is remembered, and each run chooses afresh).
 ClaimedName NameThisMeter(const std::string& host, const std::string& devicePath,

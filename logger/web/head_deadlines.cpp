@@ -4,8 +4,8 @@
 
 namespace cyclara::logger {
 
-std::vector<int> HeadDeadlines::TakeExpired(int64_t nowNs) {
-    std::vector<int> expired;
+std::vector<SocketNumber> HeadDeadlines::TakeExpired(int64_t nowNs) {
+    std::vector<SocketNumber> expired;
     for (auto it = m_acceptedNs.begin(); it != m_acceptedNs.end();) {
         if (nowNs - it->second >= m_headNs) {
             expired.push_back(it->first);

@@ -10,22 +10,25 @@
 
 namespace cyclara::logger {
 
+// A socket as the platform numbers it: a descriptor, or a Windows SOCKET (a pointer's width).
+using SocketNumber = uint64_t;
+
 class HeadDeadlines {
   public:
     explicit HeadDeadlines(int64_t headNs) : m_headNs(headNs) {}
 
-    void Accepted(int connection, int64_t nowNs) { m_acceptedNs[connection] = nowNs; }
+    void Accepted(SocketNumber connection, int64_t nowNs) { m_acceptedNs[connection] = nowNs; }
     // Its head is whole: from here the server's own idle limit watches it.
-    void HeadWhole(int connection) { m_acceptedNs.erase(connection); }
-    void Closed(int connection) { m_acceptedNs.erase(connection); }
+    void HeadWhole(SocketNumber connection) { m_acceptedNs.erase(connection); }
+    void Closed(SocketNumber connection) { m_acceptedNs.erase(connection); }
     // The connections past their deadline, each given once.
-    std::vector<int> TakeExpired(int64_t nowNs);
+    std::vector<SocketNumber> TakeExpired(int64_t nowNs);
     // When the next deadline falls, or none.
     int64_t NextDeadlineNs(int64_t noneNs) const;
 
   private:
     const int64_t m_headNs;
-    std::map<int, int64_t> m_acceptedNs;  // by connection, while its head is not whole
+    std::map<SocketNumber, int64_t> m_acceptedNs;  // by connection, while its head is not whole
 };
 
 }  // namespace cyclara::logger

@@ -1,6 +1,6 @@
 #include "http/listen_address.h"
 
-#include <netdb.h>
+#include <socket_api.h>
 
 #include <cstring>
 

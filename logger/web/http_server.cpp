@@ -11,8 +11,6 @@
 #include "measure/clock.h"
 
 #include <microhttpd.h>
-#include <netdb.h>
-#include <sys/socket.h>
 
 #include <atomic>
 #include <chrono>
@@ -98,10 +96,10 @@ class MhdServer : public HttpServer {
     std::thread m_sweeper;
 };
 
-int ConnectionSocket(MHD_Connection* connection) {
+SocketNumber ConnectionSocket(MHD_Connection* connection) {
     const MHD_ConnectionInfo* info =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-    return info != nullptr ? info->connect_fd : -1;
+    return static_cast<SocketNumber>(info != nullptr ? info->connect_fd : MHD_INVALID_SOCKET);
 }
 
 // One event stream: what it last sent and what is still to send of the latest event.
@@ -166,11 +164,11 @@ bool MhdServer::Start(const sockaddr_storage& address, const std::string& where,
     m_daemon = MHD_start_daemon(
         MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_ALLOW_SUSPEND_RESUME | family, 0,
         nullptr, nullptr, &MhdServer::Answer, this, MHD_OPTION_SOCK_ADDR,
-        reinterpret_cast<const sockaddr*>(&address),
-        MHD_OPTION_CONNECTION_LIMIT, m_limits.connections, MHD_OPTION_CONNECTION_TIMEOUT,
-        m_limits.idleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, m_limits.connectionMemory,
-        MHD_OPTION_NOTIFY_CONNECTION, &MhdServer::Notify, this, MHD_OPTION_NOTIFY_COMPLETED,
-        &MhdServer::Completed, this, MHD_OPTION_END);
+        reinterpret_cast<const sockaddr*>(&address), MHD_OPTION_CONNECTION_LIMIT,
+        m_limits.connections, MHD_OPTION_CONNECTION_TIMEOUT, m_limits.idleSeconds,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, m_limits.connectionMemory, MHD_OPTION_NOTIFY_CONNECTION,
+        &MhdServer::Notify, this, MHD_OPTION_NOTIFY_COMPLETED, &MhdServer::Completed, this,
+        MHD_OPTION_END);
     if (m_daemon == nullptr) {
         whyNot = "the live page cannot listen on " + where + ": " + std::strerror(errno);
         return false;
@@ -184,7 +182,7 @@ bool MhdServer::Start(const sockaddr_storage& address, const std::string& where,
 void MhdServer::Notify(void* self, MHD_Connection* connection, void**,
                        MHD_ConnectionNotificationCode code) try {
     auto* server = static_cast<MhdServer*>(self);
-    const int socket = ConnectionSocket(connection);
+    const SocketNumber socket = ConnectionSocket(connection);
     std::lock_guard lock(server->m_headMutex);
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
         server->m_heads.Accepted(socket, SystemClock().MonotonicNs());
@@ -218,8 +216,8 @@ void MhdServer::SweepHeads() try {
     std::unique_lock lock(m_headMutex);
     while (m_sweeping) {
         const int64_t nowNs = SystemClock().MonotonicNs();
-        for (const int socket : m_heads.TakeExpired(nowNs)) {
-            shutdown(socket, SHUT_RDWR);
+        for (const SocketNumber socket : m_heads.TakeExpired(nowNs)) {
+            ShutDownSocket(socket);
         }
         const int64_t waitNs = m_heads.NextDeadlineNs(nowNs + kNoDeadlineNs) - nowNs;
         m_headChanged.wait_for(lock, std::chrono::nanoseconds(waitNs));
@@ -288,8 +286,7 @@ MHD_Result RespondText(MHD_Connection* connection, unsigned status, std::string_
 }
 
 // A whole number argument up to `longest`; `given` when absent, -1 when it is no number.
-int64_t NumberAsked(MHD_Connection* connection, const char* name, int64_t given,
-                    int64_t longest) {
+int64_t NumberAsked(MHD_Connection* connection, const char* name, int64_t given, int64_t longest) {
     const char* text = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, name);
     if (text == nullptr) {
         return given;
@@ -336,9 +333,9 @@ MHD_Result MhdServer::Route(MHD_Connection* connection, const std::string& url) 
             return RespondText(connection, MHD_HTTP_BAD_REQUEST, "text/plain",
                                "the span takes a whole number\n");
         }
-        return RespondText(connection, MHD_HTTP_OK, kJson,
-                           seconds ? m_figures->History(span, NowNs())
-                                   : m_figures->Minutes(span, NowNs()));
+        return RespondText(
+            connection, MHD_HTTP_OK, kJson,
+            seconds ? m_figures->History(span, NowNs()) : m_figures->Minutes(span, NowNs()));
     }
     if (url == "/api/v1/stream") {
         return StartStream(connection);
@@ -352,7 +349,8 @@ MHD_Result MhdServer::StartStream(MHD_Connection* connection) {
         return RespondText(connection, MHD_HTTP_SERVICE_UNAVAILABLE, "text/plain",
                            "Too many event streams are open\n");
     }
-    auto* stream = new Stream{.server = this, .connection = connection, .sent = 0, .pending = {}, .offset = 0};
+    auto* stream =
+        new Stream{.server = this, .connection = connection, .sent = 0, .pending = {}, .offset = 0};
     MHD_Response* response = MHD_create_response_from_callback(
         MHD_SIZE_UNKNOWN, 4096, &Stream::Read, stream, &Stream::Free);
     MHD_add_response_header(response, "Content-Type", "text/event-stream");
@@ -390,8 +388,7 @@ std::unique_ptr<HttpServer> StartHttpServer(const std::string& address,
     if (!ParseListenAddress(address, "--http", socketAddress, host, whyNot)) {
         return nullptr;
     }
-    auto server =
-        std::make_unique<MhdServer>(std::move(figures), std::move(outputs), limits, host);
+    auto server = std::make_unique<MhdServer>(std::move(figures), std::move(outputs), limits, host);
     const bool portOnly = address.find(':') == std::string::npos;
     if (!server->Start(socketAddress, portOnly ? host + ":" + address : address, whyNot)) {
         return nullptr;

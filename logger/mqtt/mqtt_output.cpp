@@ -7,11 +7,11 @@
 #include "logger/mqtt/state_message.h"
 #include "logger/mqtt/summary_message.h"
 #include "logger/period_figures.h"
+#include "logger/process_id.h"
 #include "logger/redacted_url.h"
 #include "measure/time_spans.h"
 
 #include <mosquitto.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -66,11 +66,17 @@ class MqttClient : public Destination {
         if (m_broker.tls && !options.caFile.empty() && !IsPlainFile(options.caFile)) {
             return CannotRead("certificate authority file", options.caFile);
         }
-        if (m_broker.tls &&
-            mosquitto_tls_set(m_client, options.caFile.empty() ? nullptr : options.caFile.c_str(),
-                              options.caFile.empty() ? "/etc/ssl/certs" : nullptr, nullptr,
-                              nullptr, nullptr) != MOSQ_ERR_SUCCESS) {
-            return "TLS cannot be set up with the certificate authority " + authority;
+        if (m_broker.tls) {
+            const int result = mosquitto_tls_set(
+                m_client, options.caFile.empty() ? nullptr : options.caFile.c_str(),
+                options.caFile.empty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr);
+            if (result == MOSQ_ERR_NOT_SUPPORTED) {
+                return "mqtts:// needs TLS, which this build's MQTT library has not: give "
+                       "mqtt:// for a broker on this machine or a network you trust";
+            }
+            if (result != MOSQ_ERR_SUCCESS) {
+                return "TLS cannot be set up with the certificate authority " + authority;
+            }
         }
         const std::string availability = Availability();
         if (mosquitto_will_set(m_client, availability.c_str(), 7, "offline", 1, true) !=
@@ -132,9 +138,8 @@ class MqttClient : public Destination {
 
     bool Publish(const std::string& topic, const std::string& message, int qos,
                  bool retained = false) {
-        return mosquitto_publish(m_client, nullptr, topic.c_str(),
-                                 static_cast<int>(message.size()), message.data(), qos,
-                                 retained) == MOSQ_ERR_SUCCESS;
+        return mosquitto_publish(m_client, nullptr, topic.c_str(), static_cast<int>(message.size()),
+                                 message.data(), qos, retained) == MOSQ_ERR_SUCCESS;
     }
 
     void Finish() override {
@@ -146,7 +151,7 @@ class MqttClient : public Destination {
 
   private:
     std::string ClientId(const LoggerOptions::Mqtt& options) const {
-        return options.clientId.empty() ? "cyclara-" + m_host + "-" + std::to_string(getpid())
+        return options.clientId.empty() ? "cyclara-" + m_host + "-" + std::to_string(ProcessId())
                                         : options.clientId;
     }
     std::string Availability() const { return m_prefix + "/availability"; }
@@ -197,8 +202,8 @@ class MqttClient : public Destination {
         if (m_discovery) {
             for (const auto& [topic, text] :
                  DiscoveryMessages(m_host, m_prefix, m_bands, m_everyNs / kSecondNs)) {
-                mosquitto_publish(m_client, nullptr, topic.c_str(),
-                                  static_cast<int>(text.size()), text.data(), 1, true);
+                mosquitto_publish(m_client, nullptr, topic.c_str(), static_cast<int>(text.size()),
+                                  text.data(), 1, true);
             }
         }
         m_connected = true;
@@ -249,8 +254,8 @@ std::unique_ptr<Output> OpenMqttOutput(const LoggerOptions::Mqtt& options, Claim
     }
     static const int initialised = mosquitto_lib_init();
     static_cast<void>(initialised);
-    auto client = std::make_unique<MqttClient>(options, *broker, std::move(name), prefix,
-                                               std::move(bands));
+    auto client =
+        std::make_unique<MqttClient>(options, *broker, std::move(name), prefix, std::move(bands));
     if (const std::string problem = client->Start(options, *password); !problem.empty()) {
         whyNot = "MQTT: " + problem;
         return nullptr;
