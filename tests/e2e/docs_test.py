@@ -97,7 +97,7 @@ class Docs(unittest.TestCase):
                     if option:
                         checked.add((program, option[1]))
                         with self.subTest(page=name(page), program=program, option=option[1]):
-                            self.assertRegex(helps[program], rf"(?m)^\s+{option[1]}\b")
+                            self.assertRegex(helps[program], rf"(?m)^\s+(-\w,)?{option[1]}\b")
         # The pages give every program with options: a reader's command not recognised here
         # would pass unchecked.
         self.assertEqual({program for program, _ in checked}, set(PROGRAMS))
