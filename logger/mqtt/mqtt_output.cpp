@@ -14,7 +14,9 @@
 #include <mosquitto.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 
 namespace cyclara::logger {
 
@@ -30,6 +32,8 @@ constexpr int kRefusalReasons = 1000;
 // Reconnection waits 1 s, then twice as long each time, at most a minute.
 constexpr unsigned kFirstRetrySeconds = 1;
 constexpr unsigned kLongestRetrySeconds = 60;
+// How long a stop waits for the broker to take the goodbye.
+constexpr int kGoodbyeWaitSeconds = 2;
 
 class MqttClient : public Destination {
   public:
@@ -56,6 +60,7 @@ class MqttClient : public Destination {
         }
         mosquitto_connect_callback_set(m_client, &MqttClient::OnConnect);
         mosquitto_disconnect_callback_set(m_client, &MqttClient::OnDisconnect);
+        mosquitto_publish_callback_set(m_client, &MqttClient::OnPublish);
         mosquitto_reconnect_delay_set(m_client, kFirstRetrySeconds, kLongestRetrySeconds, true);
         if (!options.user.empty() &&
             mosquitto_username_pw_set(m_client, options.user.c_str(), password.c_str()) !=
@@ -142,9 +147,19 @@ class MqttClient : public Destination {
                                  message.data(), qos, retained) == MOSQ_ERR_SUCCESS;
     }
 
+    // The goodbye is acknowledged before the DISCONNECT is queued: the acknowledgement is the
+    // broker's latest word, and libmosquitto closes the socket unsent, so that the broker sends
+    // the last will too, when its keep-alive finds the broker silent for a whole interval
+    // after the disconnect was asked for.
     void Finish() override {
         const std::string availability = Availability();
-        mosquitto_publish(m_client, nullptr, availability.c_str(), 7, "offline", 1, true);
+        int goodbye = 0;
+        if (m_connected && mosquitto_publish(m_client, &goodbye, availability.c_str(), 7,
+                                             "offline", 1, true) == MOSQ_ERR_SUCCESS) {
+            std::unique_lock lock(m_ackedMutex);
+            m_ackedChanged.wait_for(lock, std::chrono::seconds(kGoodbyeWaitSeconds),
+                                    [&] { return m_ackedMid == goodbye; });
+        }
         mosquitto_disconnect(m_client);
         mosquitto_loop_stop(m_client, false);
     }
@@ -162,6 +177,14 @@ class MqttClient : public Destination {
     static void OnConnect(mosquitto*, void* self, int result) {
         static_cast<MqttClient*>(self)->Connected(result);
     }
+    // QoS 0 messages are "published" when sent, QoS 1 when the broker acknowledges them.
+    static void OnPublish(mosquitto*, void* self, int mid) {
+        auto* client = static_cast<MqttClient*>(self);
+        std::lock_guard lock(client->m_ackedMutex);
+        client->m_ackedMid = mid;
+        client->m_ackedChanged.notify_all();
+    }
+
     static void OnDisconnect(mosquitto*, void* self, int result) {
         auto* client = static_cast<MqttClient*>(self);
         const bool wasConnected = client->m_connected.exchange(false);
@@ -225,6 +248,11 @@ class MqttClient : public Destination {
     // Written by the client's thread, read by the output's.
     std::atomic<bool> m_connected{false};
     std::atomic<int> m_lastProblem{0};
+    // The latest message the broker took: written by the client's thread, read by Finish on
+    // the output's, under `m_ackedMutex` (taken alone).
+    std::mutex m_ackedMutex;
+    std::condition_variable m_ackedChanged;
+    int m_ackedMid = 0;
 };
 
 }  // namespace
